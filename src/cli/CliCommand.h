@@ -1,0 +1,48 @@
+// quillon-cli: every command group registers itself from its own file.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillon::cli {
+
+// Exit status: 0 success, 1 failure, 2 usage error.
+enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
+
+struct CliContext {
+    std::string dataDir;  // the data directory in use (already made current)
+};
+
+using CliHandler = std::function<int(CliContext&, std::vector<std::string>& args)>;
+
+struct CliCommand {
+    std::string name;     // first word: "settings", "outbox", ...
+    std::string summary;  // one line for the command list
+    std::string help;     // full help text for "quillon-cli NAME --help"
+    CliHandler handler;
+    bool needsStore = true;  // whether start-up opens the store before the handler runs
+};
+
+// Registers at static initialisation: static CliRegistrar r({...});
+struct CliRegistrar {
+    explicit CliRegistrar(CliCommand command);
+};
+
+const std::vector<CliCommand>& Commands();
+
+// A usage error: prints "quillon-cli: <message>" to stderr, returns kUsage.
+int UsageError(const std::string& message);
+// A failure: prints "quillon-cli: <message>" to stderr, returns kFailure.
+int Failure(const std::string& message);
+
+// Takes "--name VALUE" out of args; false when absent. A flag without value is a usage error (value unset).
+bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
+// Takes every "--name VALUE" out of args.
+std::vector<std::string> TakeRepeatedOption(std::vector<std::string>& args, const std::string& name);
+// Takes a bare "--name" flag.
+bool TakeFlag(std::vector<std::string>& args, const std::string& name);
+bool WantsHelp(const std::vector<std::string>& args);
+bool ParseInt(const std::string& text, long long& value);
+
+}  // namespace quillon::cli

@@ -1,0 +1,40 @@
+// The log file SMS.log: a start banner per run, then one time-stamped line per event.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace quillon {
+
+class AppLog {
+public:
+    explicit AppLog(std::string path);
+    virtual ~AppLog();
+
+    AppLog(const AppLog&) = delete;
+    AppLog& operator=(const AppLog&) = delete;
+
+    // printf-style: "%d", "%s", "%x" and the like. The message is cut at 1024 characters.
+    void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void WriteV(const char* format, va_list args);
+
+    const std::string& Path() const { return path_; }
+    uint64_t MaxSize() const { return maxSize_; }
+    void SetMaxSizeForTesting(uint64_t bytes) { maxSize_ = bytes; }
+
+private:
+    std::recursive_mutex logLock_;
+    uint64_t maxSize_ = 1048576;
+    std::string path_;
+};
+
+// The process-wide log; null until start-up creates it.
+AppLog* TheLog();
+void SetTheLog(AppLog* log);
+
+// Writes a line when the WriteLog setting is on and a log exists (every line but the crash report).
+void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace quillon
