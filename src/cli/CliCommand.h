@@ -31,6 +31,32 @@ struct CliRegistrar {
 
 const std::vector<CliCommand>& Commands();
 
+// A subcommand that another file adds to a command ("outbox query" beside "outbox add"). The
+// command's handler looks its first argument up here and hands the rest to the subcommand;
+// "COMMAND --help" appends every registered subcommand's usage line.
+struct CliSubcommand {
+    std::string command;  // "outbox"
+    std::string name;     // "query"
+    std::string usage;    // one help line, ending in "\n"
+    CliHandler handler;   // gets the arguments after the subcommand's name
+};
+
+inline std::vector<CliSubcommand>& SubcommandRegistry() {
+    static std::vector<CliSubcommand> subcommands;
+    return subcommands;
+}
+
+// Registers at static initialisation: static CliSubcommandRegistrar r({"outbox", "query", ...});
+struct CliSubcommandRegistrar {
+    explicit CliSubcommandRegistrar(CliSubcommand subcommand) { SubcommandRegistry().push_back(std::move(subcommand)); }
+};
+
+inline const CliSubcommand* FindSubcommand(const std::string& command, const std::string& name) {
+    for (const auto& s : SubcommandRegistry())
+        if (s.command == command && s.name == name) return &s;
+    return nullptr;
+}
+
 // A usage error: prints "quillon-cli: <message>" to stderr, returns kUsage.
 int UsageError(const std::string& message);
 // A failure: prints "quillon-cli: <message>" to stderr, returns kFailure.

@@ -116,6 +116,8 @@ int main(int argc, char** argv) {
     if (!command) return UsageError("unknown command '" + name + "' (see quillon-cli help)");
     if (WantsHelp(args)) {
         std::cout << command->help;
+        for (const auto& s : SubcommandRegistry())
+            if (s.command == name) std::cout << s.usage;
         return kOk;
     }
 

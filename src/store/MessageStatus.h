@@ -1,0 +1,51 @@
+// The state codes of an outbox message (Stat and SavedStat of the SMS table) and their texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+enum class MessageStatus : int32_t {
+    Pending = 0,
+    Queued = 1,
+    Failed = 2,
+    Sent = 3,
+    Scheduled = 4,
+    Editing = 5,
+    DelayScheduled = 6,
+    ScheduledOnServer = 7,
+    DeliveredToGateway = 8,
+    Delivered = 9,
+    Processing = 10,
+    Unknown = 11,
+    Expanded = 12,
+    ErrorWithMessage = 13,
+    Cancelled = 14,
+    DeliveryError = 15,
+    RoutingError = 16,
+    MessageExpired = 17,
+};
+
+constexpr int32_t kStatusCount = 18;
+constexpr int kStatusNameStringBase = 1216;         // display name of code n: string 1216 + n
+constexpr int kStatusExplanationStringBase = 1520;  // tool-tip text of code n: string 1520 + n
+
+constexpr int32_t StatusCode(MessageStatus status) {
+    return static_cast<int32_t>(status);
+}
+constexpr bool IsKnownStatus(int32_t stat) {
+    return stat >= 0 && stat < kStatusCount;
+}
+
+// Loads the 18 display names from the string table; start-up calls it once, after the language module.
+// Until it runs, StatusDisplayName reads the string table directly.
+void LoadStatusNames();
+
+// Display name of a code ("Pending", "Delivered to a SMS gateway", ...); "" for a code outside 0..17.
+std::string StatusDisplayName(int32_t stat);
+
+// Explanatory text of a code (the outbox tool tip); "" for a code outside 0..17.
+std::string StatusExplanation(int32_t stat);
+
+}  // namespace quillon
