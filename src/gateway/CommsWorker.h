@@ -1,0 +1,160 @@
+// The comms worker: the one background thread that carries all outbox traffic with the gateway.
+//
+// Every cycle (60 s) it promotes due scheduled messages, sends what is pending, polls delivery
+// states and, every fourth cycle, checks the session. In between it runs the requests the interface
+// hands it (send, query or cancel given messages) in order of arrival. It reaches the interface only
+// through MessageSink.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gateway/MessageSink.h"
+
+namespace quillon {
+
+class MessageStore;
+class GatewayApi;
+using GatewayHandle = std::shared_ptr<GatewayApi>;
+class SendEngine;
+class StatusQueryEngine;
+class ServerCancel;
+
+enum class RequestKind : int32_t {
+    SendOne = 1,     // id or -1 (every pending message)
+    SendList = 2,    // list: a send pass per id; then WM_APP_GO_OFFLINE when returnOffline
+    QueryOne = 3,    // id: status query
+    QueryList = 4,   // list: a status query per id
+    DeleteList = 5,  // list: server cancellation per id; refused ones reported and queried
+};
+
+// Message IDs handed to the worker with a request.
+struct IdList {
+    bool returnOffline = false;  // the outbox went on line only for this request
+    std::vector<int32_t> ids;
+};
+
+struct WorkerRequest {
+    RequestKind kind = RequestKind::SendOne;
+    int32_t id = -1;
+    IdList list;
+};
+
+// Seconds since 1970 (UTC) as the store keeps times.
+using WorkerClock = std::function<int64_t()>;
+
+struct WorkerOptions {
+    std::chrono::milliseconds cycleLength{60000};  // the wait between timer cycles
+    WorkerClock clock;                             // null: the system clock
+    int keepAliveEvery = 4;                        // timer cycles between session checks
+    std::chrono::milliseconds startPause{100};     // Start: pause before the first send request
+    std::chrono::milliseconds postPause{1};        // posters: pause after handing a request over
+};
+
+class CommsWorker {
+public:
+    // `sink` may be null (notifications dropped). Store and gateway default to the process-wide ones.
+    explicit CommsWorker(MessageSink* sink = nullptr, WorkerOptions options = {});
+    ~CommsWorker();
+
+    CommsWorker(const CommsWorker&) = delete;
+    CommsWorker& operator=(const CommsWorker&) = delete;
+
+    void SetStore(MessageStore* store) { store_ = store; }
+    void SetGateway(GatewayHandle gateway) { gateway_ = std::move(gateway); }
+    void SetSink(MessageSink* sink);
+
+    // Creates the thread; while on line, queues a send of every pending message. False when no
+    // thread could be created (or one already runs).
+    bool Start();
+    // Asks the thread to finish the work in hand and end; it then posts WM_QUIT to `stopWindow`.
+    void RequestStop(StopWindow stopWindow = 0);
+    // Wakes the thread to end and waits for it, at most `limit`. True when it ended (or never ran).
+    bool WaitForExit(std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
+
+    // Stores a new message (SenderID = the sender_id setting, Charge "?") and, when it is Pending
+    // and the program is on line, queues its sending. Returns the new ID.
+    int32_t StoreAndSend(int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
+                         const std::string& msg, int32_t delay);
+
+    // Hand a request to the worker thread. Off line nothing is queued.
+    void PostSendOne(int32_t id);
+    void PostSendList(IdList list);
+    void PostQueryOne(int32_t id);
+    void PostQueryList(IdList list);
+    void PostDeleteList(IdList list);
+
+    bool IsRunning() const { return running_.load(); }
+    bool IsBusy() const { return busy_.load(); }
+    bool StopRequested() const { return stopRequested_.load(); }
+    size_t QueuedRequests() const;
+
+    // One timer cycle on the calling thread: promotion, send pass, status pass, keep-alive count.
+    // The thread runs this; the command line may drive cycles itself when no thread runs.
+    void RunCycle();
+    // Runs one request as the thread does.
+    void RunRequest(const WorkerRequest& request);
+
+    // The engines, each under the worker lock. Callable on the worker thread (or any thread when
+    // no worker thread runs).
+    void PromoteDueMessages();
+    void KeepAlive();
+    void SendQueuedSMSs(int32_t id);
+    void QueryMessageStatus(int32_t id);
+    bool DeleteSMSFromServer(int32_t id);
+
+    // Current time in seconds since 1970 (the injected clock when one was given).
+    int64_t Now() const;
+
+    MessageSink& Sink() { return *sink_; }
+    MessageStore* Store() const;    // the one given, else TheStore()
+    GatewayHandle Gateway() const;  // the one given, else GatewayApi::Instance()
+    std::recursive_mutex& Lock() { return lock_; }
+
+    // Posts to the main window unless stopping.
+    void Notify(uint32_t message, intptr_t wParam = 0, intptr_t lParam = 0);
+
+private:
+    void ThreadBody();
+    void Enqueue(WorkerRequest request);
+    void SendPass(int32_t id);
+
+    WorkerOptions options_;
+    MessageSink* sink_;
+    NullMessageSink nullSink_;
+    MessageStore* store_ = nullptr;
+    GatewayHandle gateway_;
+
+    // The inbox: requests handed over by other threads, taken by the worker thread.
+    mutable std::mutex inboxLock_;
+    std::condition_variable inboxSignal_;
+    std::deque<WorkerRequest> inbox_;
+    bool wake_ = false;  // the stop event (manual reset), guarded by inboxLock_
+
+    std::recursive_mutex lock_;  // one engine at a time
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> busy_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<StopWindow> stopWindow_{0};
+    int timeoutCycles_ = 0;
+
+    std::unique_ptr<SendEngine> sendEngine_;
+    std::unique_ptr<StatusQueryEngine> queryEngine_;
+    std::unique_ptr<ServerCancel> cancelEngine_;
+};
+
+// The process-wide worker; null until start-up creates it.
+CommsWorker* TheWorker();
+void SetTheWorker(CommsWorker* worker);
+
+}  // namespace quillon
