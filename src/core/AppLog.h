@@ -28,6 +28,7 @@ private:
     std::recursive_mutex logLock_;
     uint64_t maxSize_ = 1048576;
     std::string path_;
+    bool stderrChannel_ = false;  // QUILLON_LOG_STDERR was set when the log was created
 };
 
 // The process-wide log; null until start-up creates it.

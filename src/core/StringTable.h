@@ -33,6 +33,8 @@ private:
 std::string LoadResourceString(int id);
 
 // Fills the message-format inserts of `format`: "%1!s!", "%2!d!", "%1!02d!", plain "%1", "%%".
+// An unnumbered printf conversion ("%d", "%s", as in "Outbox (%d)") takes the arguments in order.
+// An insert without its argument stays in the text as written.
 std::string FormatMessageText(const std::string& format, std::initializer_list<FormatArg> args);
 
 // LoadResourceString(id) formatted with `args`.
@@ -42,5 +44,9 @@ std::string FormatResourceString(int id, std::initializer_list<FormatArg> args =
 // Returns false (and keeps the built-in table) when the file is missing or unreadable.
 bool LoadLanguageModule(const std::string& path);
 void UnloadLanguageModule();
+
+// Loads Language.dll from the data directory when the i18n setting is on; false when the
+// built-in table stays in use.
+bool LoadConfiguredLanguageModule();
 
 }  // namespace quillon

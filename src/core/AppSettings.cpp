@@ -1,0 +1,168 @@
+#include "core/AppSettings.h"
+
+#include <cstdio>
+
+namespace quillon {
+
+// Deployment defaults. A distributor changes these two addresses for its own edition.
+const char* const kDefaultVoucherUrl = "https://www.quillon-sms.example/vouchers";
+const char* const kDefaultComBaseUrl = "https://api.quillon-sms.example/http/";
+
+namespace {
+
+std::string RecentKey(int slot) {
+    return "Recent" + std::to_string(slot);
+}
+
+void LoadString(const SettingsFile& file, const char* key, std::string& value, const std::string& defaultText = "") {
+    file.GetString(key, value, defaultText);
+}
+
+void LoadInt(const SettingsFile& file, const char* key, int32_t& value, int32_t defaultValue) {
+    file.GetInt(key, value, defaultValue);
+}
+
+void LoadBool(const SettingsFile& file, const char* key, bool& value, bool defaultValue) {
+    file.GetBool(key, value, defaultValue);
+}
+
+}  // namespace
+
+AppSettings& Settings() {
+    static AppSettings settings;
+    return settings;
+}
+
+SettingsFile& TheSettingsFile() {
+    static SettingsFile file;
+    return file;
+}
+
+void LoadSettings(bool withLogin) {
+    const SettingsFile& f = TheSettingsFile();
+    AppSettings& s = Settings();
+    LoadString(f, "prefix", s.prefix);
+    LoadString(f, "Sig", s.Sig);
+    LoadBool(f, "WriteLog", s.WriteLog, false);
+    LoadBool(f, "SpanSMS", s.SpanSMS, false);
+    LoadBool(f, "DeliveryAcks", s.DeliveryAcks, false);
+    LoadBool(f, "StartMinimized", s.StartMinimized, false);
+    LoadString(f, "sender_id", s.sender_id);
+    LoadBool(f, "set_sender", s.set_sender, false);
+    LoadString(f, "Outlook_Name", s.Outlook_Name);
+    LoadString(f, "Outlook_Password", s.Outlook_Password);
+    LoadBool(f, "MAPI_AddressBook", s.MAPI_AddressBook, false);
+    LoadBool(f, "display_credits", s.display_credits, false);
+    LoadString(f, "bg_image_path", s.bg_image_path);
+    LoadInt(f, "fontcol", s.fontcol, 0);
+    LoadInt(f, "LastBalance", s.LastBalance, 0);
+    LoadBool(f, "BalanceWithFraction", s.BalanceWithFraction, false);
+    if (withLogin) {
+        LoadString(f, "Login", s.Login);
+        LoadString(f, "Password", s.Password);
+        LoadBool(f, "RememberPassword", s.RememberPassword, false);
+        LoadBool(f, "WorkingOnLine", s.WorkingOnLine, true);
+    }
+    LoadInt(f, "NumRecent", s.NumRecent, 0);
+    if (s.NumRecent > kRecentSlots)
+        s.NumRecent = kRecentSlots;
+    // A negative count would make the recent table's users index before its start.
+    if (s.NumRecent < 0)
+        s.NumRecent = 0;
+    s.recent = {};
+    for (int slot = 0; slot < s.NumRecent; ++slot) {
+        std::string letters;
+        f.GetString(RecentKey(slot), letters, "");
+        if (!DecodeRecentRecord(letters, s.recent[slot]))
+            s.recent[slot] = {};
+    }
+    LoadString(f, "client_id", s.client_id);
+    LoadString(f, "voucher_url", s.voucher_url, kDefaultVoucherUrl);
+    LoadString(f, "help_url", s.help_url);
+    LoadBool(f, "ScheduleToServer", s.ScheduleToServer, false);
+    LoadInt(f, "UploadToServerXDaysBefore", s.UploadToServerXDaysBefore, 1);
+    LoadString(f, "UpdateVersionURL", s.UpdateVersionURL);
+    LoadString(f, "UpdateFileURL", s.UpdateFileURL);
+    LoadString(f, "UpdateURL", s.UpdateURL);
+    LoadString(f, "COMBaseURL", s.COMBaseURL, kDefaultComBaseUrl);
+    LoadInt(f, "ProxyType", s.ProxyType, 0);
+    if (s.ProxyType < 1)
+        s.ProxyType = 1;
+    if (s.ProxyType > 4)
+        s.ProxyType = 4;
+    LoadString(f, "ProxyHost", s.ProxyHost);
+    LoadString(f, "ProxyPort", s.ProxyPort);
+    LoadString(f, "ProxyUsername", s.ProxyUsername);
+    LoadString(f, "ProxyPassword", s.ProxyPassword);
+    LoadBool(f, "IndividualSMSTracking", s.IndividualSMSTracking, true);
+    LoadBool(f, "i18n", s.i18n, true);
+}
+
+void SaveSettings() {
+    SettingsFile& f = TheSettingsFile();
+    const AppSettings& s = Settings();
+    f.SetString("prefix", s.prefix);
+    f.SetString("Sig", s.Sig);
+    f.SetInt("WriteLog", s.WriteLog);
+    f.SetInt("SpanSMS", s.SpanSMS);
+    f.SetInt("DeliveryAcks", s.DeliveryAcks);
+    f.SetInt("StartMinimized", s.StartMinimized);
+    f.SetString("Outlook_Name", s.Outlook_Name);
+    f.SetString("Outlook_Password", s.Outlook_Password);
+    f.SetInt("MAPI_AddressBook", s.MAPI_AddressBook);
+    f.SetString("sender_id", s.sender_id);
+    f.SetInt("set_sender", s.set_sender);
+    f.SetString("voucher_url", s.voucher_url);
+    f.SetInt("display_credits", s.display_credits);
+    f.SetString("bg_image_path", s.bg_image_path);
+    f.SetInt("fontcol", s.fontcol);
+    f.SetInt("LastBalance", s.LastBalance);
+    f.SetInt("BalanceWithFraction", s.BalanceWithFraction);
+    const int count = s.NumRecent < 0 ? 0 : (s.NumRecent > kRecentSlots ? kRecentSlots : s.NumRecent);
+    f.SetInt("NumRecent", count);
+    f.SetInt("WorkingOnLine", s.WorkingOnLine);
+    f.SetInt("ScheduleToServer", s.ScheduleToServer);
+    f.SetInt("UploadToServerXDaysBefore", s.UploadToServerXDaysBefore);
+    f.SetInt("ProxyType", s.ProxyType);
+    f.SetString("ProxyHost", s.ProxyHost);
+    f.SetString("ProxyPort", s.ProxyPort);
+    f.SetString("ProxyUsername", s.ProxyUsername);
+    f.SetString("ProxyPassword", s.ProxyPassword);
+    f.SetInt("IndividualSMSTracking", s.IndividualSMSTracking);
+    for (int slot = 0; slot < count; ++slot)
+        f.SetString(RecentKey(slot), EncodeRecentRecord(s.recent[slot]));
+    f.Save();
+}
+
+void SaveLoginSettings() {
+    SettingsFile& f = TheSettingsFile();
+    const AppSettings& s = Settings();
+    f.SetString("Login", s.Login);
+    f.SetString("Password", s.Password);
+    f.SetInt("RememberPassword", s.RememberPassword);
+    f.SetInt("WorkingOnLine", s.WorkingOnLine);
+    f.Save();
+}
+
+std::string EncodeRecentRecord(const RecentRecord& record) {
+    std::string letters;
+    letters.reserve(2 * kRecentRecordSize);
+    for (uint8_t byte : record) {
+        letters += static_cast<char>('A' + (byte >> 4));
+        letters += static_cast<char>('A' + (byte & 0x0F));
+    }
+    return letters;
+}
+
+bool DecodeRecentRecord(const std::string& letters, RecentRecord& record) {
+    if (letters.size() != 2 * static_cast<size_t>(kRecentRecordSize))
+        return false;
+    for (size_t i = 0; i < record.size(); ++i) {
+        int high = static_cast<unsigned char>(letters[2 * i]) - 'A';
+        int low = static_cast<unsigned char>(letters[2 * i + 1]) - 'A';
+        record[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return true;
+}
+
+}  // namespace quillon
