@@ -29,6 +29,8 @@ public:
     void SetString(const std::string& key, const std::string& text);
     void SetInt(const std::string& key, int32_t number);
     bool Has(const std::string& key) const;
+    // The stored text of `key`, empty or not; false when the key is absent.
+    bool Lookup(const std::string& key, std::string& value) const;
 
     const std::string& Path() const { return path_; }
     const std::map<std::string, std::string>& Entries() const { return map_; }

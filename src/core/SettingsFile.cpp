@@ -233,4 +233,12 @@ bool SettingsFile::Has(const std::string& key) const {
     return map_.count(NormaliseKey(key)) != 0;
 }
 
+bool SettingsFile::Lookup(const std::string& key, std::string& value) const {
+    auto it = map_.find(NormaliseKey(key));
+    if (it == map_.end())
+        return false;
+    value = it->second;
+    return true;
+}
+
 }  // namespace quillon
