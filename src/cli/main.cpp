@@ -124,6 +124,11 @@ int main(int argc, char** argv) {
     if (dataDir.empty()) dataDir = FindDataPath();
     if (dataDir.size() < 2) return Failure("no data directory: give --data-dir DIR or set DataPath");
     while (dataDir.size() > 1 && dataDir.back() == '/') dataDir.pop_back();
+    // Files are named from the data directory after the chdir below, so a relative one must be made absolute.
+    if (dataDir[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) dataDir = std::string(cwd) + "/" + dataDir;
+    }
     if (chdir(dataDir.c_str()) != 0) return Failure("cannot enter the data directory " + dataDir);
     SetDataDirectory(dataDir);
 
