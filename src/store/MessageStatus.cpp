@@ -1,16 +1,52 @@
 #include "store/MessageStatus.h"
 
+#include <array>
+#include <ctime>
+#include <mutex>
+
+#include "core/StringTable.h"
 #include "store/SmsRecord.h"
 
 namespace quillon {
-void LoadStatusNames() {}
-std::string StatusDisplayName(int32_t) {
-    return "";
+
+namespace {
+constexpr int kTimeFormatString = 1033;
+
+std::mutex gNamesMutex;
+bool gNamesLoaded = false;
+std::array<std::string, kStatusCount> gNames;
+}  // namespace
+
+void LoadStatusNames() {
+    std::lock_guard<std::mutex> lock(gNamesMutex);
+    for (int32_t i = 0; i < kStatusCount; ++i)
+        gNames[i] = LoadResourceString(kStatusNameStringBase + i);
+    gNamesLoaded = true;
 }
-std::string StatusExplanation(int32_t) {
-    return "";
+
+std::string StatusDisplayName(int32_t stat) {
+    if (!IsKnownStatus(stat))
+        return "";
+    {
+        std::lock_guard<std::mutex> lock(gNamesMutex);
+        if (gNamesLoaded)
+            return gNames[stat];
+    }
+    return LoadResourceString(kStatusNameStringBase + stat);
 }
-std::string FormatSmsTime(int32_t) {
-    return "";
+
+std::string StatusExplanation(int32_t stat) {
+    if (!IsKnownStatus(stat))
+        return "";
+    return LoadResourceString(kStatusExplanationStringBase + stat);
 }
+
+std::string FormatSmsTime(int32_t time) {
+    std::time_t t = time;
+    std::tm local{};
+    localtime_r(&t, &local);
+    return FormatResourceString(kTimeFormatString,
+                                {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900, local.tm_hour, local.tm_min});
+}
+
 }  // namespace quillon

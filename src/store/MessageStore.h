@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/ContactRecord.h"
@@ -80,7 +81,8 @@ public:
     int32_t PeekNextContactId();  // under ContactIdLock, no change
 
     // ---- messages ----
-    // Adds a row and returns its ID. refId 0: RefID = the new ID; time 0: now.
+    // Adds a row and returns its ID (0 when the store cannot write). refId 0: RefID = the new ID;
+    // time 0: now.
     int32_t AddSms(int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
                    const std::string& msg, const std::string& senderId, int32_t delay, const std::string& charge);
     // Sets Stat; false (and a log line) when no row has that id.
@@ -174,15 +176,21 @@ public:
     std::vector<int32_t> GroupsOfContact(int32_t cid);  // view order
     std::vector<int32_t> MembersOfGroup(int32_t gid);   // CIDs in view order
 
+public:
+    class Query;  // a prepared statement in use (implementation detail)
+
 private:
     friend class StoreTransaction;
     class Tx;
 
     bool OpenDatabase();
+    bool MoveAside();
+    void CloseDatabase();
     bool ApplyLayouts();
     bool PrepareCounters();
-    sqlite3_stmt* Prepare(const char* sql);
-    bool Exec(const char* sql);
+    sqlite3_stmt* Prepare(const std::string& sql);
+    bool Exec(const std::string& sql);
+    void ReportError(const char* sql);
     bool BeginWrite();
     bool EndWrite(bool ok);
     int32_t Allocate(const char* table);
@@ -196,7 +204,7 @@ private:
     std::recursive_mutex contactIdLock_;
     int txDepth_ = 0;
     bool txFailed_ = false;
-    std::vector<std::pair<const char*, sqlite3_stmt*>> statements_;
+    std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
 
 // Groups operations into one transaction, durable when Commit() runs or the object goes out of
