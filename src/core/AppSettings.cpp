@@ -52,6 +52,7 @@ void LoadSettings(bool withLogin) {
     LoadString(f, "Outlook_Name", s.Outlook_Name);
     LoadString(f, "Outlook_Password", s.Outlook_Password);
     LoadBool(f, "MAPI_AddressBook", s.MAPI_AddressBook, false);
+    LoadString(f, "VCardPath", s.VCardPath, "~/.local/share/contacts");
     LoadBool(f, "display_credits", s.display_credits, false);
     LoadString(f, "bg_image_path", s.bg_image_path);
     LoadInt(f, "fontcol", s.fontcol, 0);
@@ -110,6 +111,7 @@ void SaveSettings() {
     f.SetString("Outlook_Name", s.Outlook_Name);
     f.SetString("Outlook_Password", s.Outlook_Password);
     f.SetInt("MAPI_AddressBook", s.MAPI_AddressBook);
+    f.SetString("VCardPath", s.VCardPath);
     f.SetString("sender_id", s.sender_id);
     f.SetInt("set_sender", s.set_sender);
     f.SetString("voucher_url", s.voucher_url);

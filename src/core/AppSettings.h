@@ -63,6 +63,7 @@ struct AppSettings {
     std::string Outlook_Name;
     std::string Outlook_Password;
     bool MAPI_AddressBook = false;
+    std::string VCardPath = "~/.local/share/contacts";  // vCard file or folder used while MAPI_AddressBook is off
     bool display_credits = false;
     std::string bg_image_path;
     int32_t fontcol = 0;
