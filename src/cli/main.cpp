@@ -9,6 +9,7 @@
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
+#include "store/MessageStore.h"
 
 namespace quillon::cli {
 
@@ -135,7 +136,24 @@ int main(int argc, char** argv) {
     CliContext context{dataDir};
     TheSettingsFile().Open(DataFile("SMS.dat"), false);
     LoadSettings(true);
+    // Start-up order as in the desktop program: settings, store, log.
+    std::unique_ptr<MessageStore> store;
+    if (command->needsStore) {
+        store = std::make_unique<MessageStore>(dataDir);
+        if (!store->MovedAsidePath().empty()) std::cerr << "quillon-cli: " << store->MovedAsideReport() << "\n";
+        if (!store->DatabaseFileExists()) {
+            TheSettingsFile().Close();
+            return Failure("cannot open the database " + store->Path());
+        }
+        SetTheStore(store.get());
+    }
+    auto log = std::make_unique<AppLog>(DataFile("SMS.log"));
+    SetTheLog(log.get());
     int rc = command->handler(context, args);
+    SetTheStore(nullptr);
+    store.reset();
+    SetTheLog(nullptr);
+    log.reset();
     TheSettingsFile().Close();
     return rc;
 }
