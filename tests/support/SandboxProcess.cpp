@@ -1,0 +1,293 @@
+#include "support/SandboxProcess.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace quillon::test {
+
+namespace {
+
+size_t AppendBody(char* data, size_t size, size_t count, void* user) {
+    auto* body = static_cast<std::string*>(user);
+    body->append(data, size * count);
+    return size * count;
+}
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    static const char* hex = "0123456789ABCDEF";
+    for (unsigned char c : text) {
+        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// POST with a bounded timeout; the body, and the HTTP status (0 when the request failed).
+std::string Post(const std::string& url, const std::string& form, long* status) {
+    std::string body;
+    *status = 0;
+    CURL* curl = curl_easy_init();
+    if (!curl)
+        return body;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 20000L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    if (curl_easy_perform(curl) == CURLE_OK)
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, status);
+    curl_easy_cleanup(curl);
+    return body;
+}
+
+}  // namespace
+
+std::string FormEncode(const std::map<std::string, std::string>& params) {
+    std::string out;
+    for (const auto& [key, value] : params) {
+        if (!out.empty())
+            out += '&';
+        out += Escape(key) + "=" + Escape(value);
+    }
+    return out;
+}
+
+std::string ReceivedRequest::Param(const std::string& name) const {
+    auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+SandboxProcess::~SandboxProcess() {
+    Stop();
+}
+
+bool SandboxProcess::Start(const std::vector<std::string>& extraArgs) {
+    Stop();
+    lastError_.clear();
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        lastError_ = "pipe failed";
+        return false;
+    }
+    std::vector<std::string> args = {QUILLON_SANDBOX_EXE, "--port", "0"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        lastError_ = "fork failed";
+        return false;
+    }
+    if (pid == 0) {
+        // The sandbox must not outlive a test that dies.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        dup2(fds[1], STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    pid_ = pid;
+
+    // The sandbox's first line on stdout names the address it listens on.
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    bool gotLine = false;
+    while (!gotLine && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char c;
+        ssize_t n = read(fds[0], &c, 1);
+        if (n <= 0)
+            break;
+        if (c == '\n') {
+            gotLine = true;
+        } else if (line.size() < 512) {
+            line += c;
+        }
+    }
+    close(fds[0]);
+    auto colon = line.rfind(':');
+    if (gotLine && colon != std::string::npos)
+        port_ = atoi(line.c_str() + colon + 1);
+    if (port_ <= 0) {
+        lastError_ = "the sandbox did not report its port: \"" + line + "\"";
+        Stop();
+        return false;
+    }
+    // It listens once it has reported; make sure it answers before handing it over.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        long status = 0;
+        Post(BaseUrl() + "control/health", "", &status);
+        if (status == 200)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    lastError_ = "the sandbox did not answer on port " + std::to_string(port_);
+    Stop();
+    return false;
+}
+
+void SandboxProcess::Stop() {
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    bool reaped = false;
+    for (int i = 0; i < 100 && !reaped; ++i) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            reaped = true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    if (!reaped) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    port_ = 0;
+}
+
+std::string SandboxProcess::BaseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+std::string SandboxProcess::Control(const std::string& name, const std::map<std::string, std::string>& params,
+                                    bool* ok) {
+    long status = 0;
+    std::string body = Post(BaseUrl() + "control/" + name, FormEncode(params), &status);
+    if (ok)
+        *ok = status == 200 && body.rfind("OK", 0) == 0;
+    return body;
+}
+
+std::string SandboxProcess::Request(const std::string& endpoint, const std::map<std::string, std::string>& params,
+                                    long* httpStatus) {
+    long status = 0;
+    std::string body = Post(BaseUrl() + endpoint, FormEncode(params), &status);
+    if (httpStatus)
+        *httpStatus = status;
+    return body;
+}
+
+std::vector<ReceivedRequest> SandboxProcess::Received(const std::string& endpoint) {
+    std::vector<ReceivedRequest> out;
+    std::map<std::string, std::string> params;
+    if (!endpoint.empty())
+        params["endpoint"] = endpoint;
+    bool ok = false;
+    std::string body = Control("received", params, &ok);
+    if (!ok)
+        return out;
+    // "OK: <n>" and then one line per request: "<endpoint> <form-encoded parameters>".
+    std::istringstream lines(body);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        if (line.empty())
+            continue;
+        ReceivedRequest r;
+        auto space = line.find(' ');
+        r.endpoint = line.substr(0, space);
+        std::string form = space == std::string::npos ? std::string() : line.substr(space + 1);
+        size_t pos = 0;
+        while (pos < form.size()) {
+            size_t amp = form.find('&', pos);
+            if (amp == std::string::npos)
+                amp = form.size();
+            std::string pair = form.substr(pos, amp - pos);
+            auto eq = pair.find('=');
+            if (eq == std::string::npos) {
+                r.params[Unescape(pair)] = "";
+            } else {
+                r.params[Unescape(pair.substr(0, eq))] = Unescape(pair.substr(eq + 1));
+            }
+            pos = amp + 1;
+        }
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+bool SandboxProcess::AdvanceClock(int seconds) {
+    bool ok = false;
+    Control("clock", {{"advance", std::to_string(seconds)}}, &ok);
+    return ok;
+}
+
+bool SandboxProcess::InjectFault(const std::string& kind, int count, int value, const std::string& endpoint) {
+    std::map<std::string, std::string> params = {{"kind", kind}, {"count", std::to_string(count)}};
+    if (value != 0)
+        params["value"] = std::to_string(value);
+    if (!endpoint.empty())
+        params["endpoint"] = endpoint;
+    bool ok = false;
+    Control("fault", params, &ok);
+    return ok;
+}
+
+bool SandboxProcess::Reset() {
+    bool ok = false;
+    Control("reset", {}, &ok);
+    return ok;
+}
+
+bool SandboxProcess::SetCredit(const std::string& user, double credit) {
+    std::ostringstream text;
+    text << credit;
+    bool ok = false;
+    Control("credit", {{"user", user}, {"credit", text.str()}}, &ok);
+    return ok;
+}
+
+}  // namespace quillon::test

@@ -1,0 +1,154 @@
+#include "SandboxConfig.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+namespace quillon::sandbox {
+
+SandboxConfig DefaultConfig() {
+    SandboxConfig config;
+    config.accounts.push_back({"demo", "demo", "demo@example.com", 100000});
+    config.vouchers.push_back({"QLNVOUCHER000010", 10000});
+    config.vouchers.push_back({"QLNVOUCHER000050", 50000});
+    config.vouchers.push_back({"QLNVOUCHER000100", 100000});
+    return config;
+}
+
+bool ParseCredits(const std::string& text, Millis& out) {
+    if (text.empty() || text.size() > 15)
+        return false;
+    Millis whole = 0;
+    Millis fraction = 0;
+    int decimals = -1;
+    for (char c : text) {
+        if (c == '.') {
+            if (decimals >= 0)
+                return false;
+            decimals = 0;
+        } else if (isdigit(static_cast<unsigned char>(c))) {
+            if (decimals < 0) {
+                whole = whole * 10 + (c - '0');
+            } else {
+                if (++decimals > 3)
+                    return false;
+                fraction = fraction * 10 + (c - '0');
+            }
+        } else {
+            return false;
+        }
+    }
+    for (int d = decimals < 0 ? 0 : decimals; d < 3; ++d)
+        fraction *= 10;
+    out = whole * 1000 + fraction;
+    return true;
+}
+
+std::string FormatCredits(Millis amount) {
+    std::string sign = amount < 0 ? "-" : "";
+    if (amount < 0)
+        amount = -amount;
+    std::string fraction = std::to_string(1000 + amount % 1000).substr(1);
+    while (fraction.size() > 1 && fraction.back() == '0')
+        fraction.pop_back();
+    return sign + std::to_string(amount / 1000) + "." + fraction;
+}
+
+namespace {
+
+bool ParseInt(const std::string& text, int minValue, int maxValue, int& out) {
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text) {
+        if (!isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    int value = std::stoi(text);
+    if (value < minValue || value > maxValue)
+        return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    // A file that names accounts or vouchers replaces the built-in ones of that kind.
+    bool ownAccounts = false;
+    bool ownVouchers = false;
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        std::string word;
+        while (words >> word)
+            w.push_back(word);
+        if (w.empty() || w[0][0] == '#')
+            continue;
+        auto bad = [&](const std::string& why) {
+            error = path + ":" + std::to_string(lineNo) + ": " + why;
+            return false;
+        };
+        const std::string& key = w[0];
+        if (key == "account") {
+            SandboxAccount account;
+            if (w.size() < 4 || w.size() > 5)
+                return bad("expected: account USER PASSWORD CREDIT [EMAIL]");
+            account.user = w[1];
+            account.password = w[2];
+            if (!ParseCredits(w[3], account.credit))
+                return bad("bad credit " + w[3]);
+            if (w.size() == 5)
+                account.email = w[4];
+            if (!ownAccounts)
+                config.accounts.clear();
+            ownAccounts = true;
+            config.accounts.push_back(account);
+        } else if (key == "voucher") {
+            SandboxVoucher voucher;
+            if (w.size() != 3)
+                return bad("expected: voucher CODE CREDIT");
+            voucher.code = w[1];
+            if (!ParseCredits(w[2], voucher.amount))
+                return bad("bad credit " + w[2]);
+            if (!ownVouchers)
+                config.vouchers.clear();
+            ownVouchers = true;
+            config.vouchers.push_back(voucher);
+        } else if (key == "client-id") {
+            if (w.size() != 2)
+                return bad("expected: client-id ID");
+            config.clientId = w[1] == "*" ? "" : w[1];
+        } else if (key == "timeline") {
+            if (w.size() != 4 || !ParseInt(w[1], 0, 86400, config.queuedAfter) ||
+                !ParseInt(w[2], 0, 86400, config.gatewayAfter) || !ParseInt(w[3], 0, 86400, config.deliveredAfter) ||
+                config.queuedAfter > config.gatewayAfter || config.gatewayAfter > config.deliveredAfter) {
+                return bad("expected: timeline QUEUED GATEWAY DELIVERED (seconds, rising)");
+            }
+        } else if (key == "session-idle") {
+            if (w.size() != 2 || !ParseInt(w[1], 1, 100000000, config.sessionIdle)) {
+                return bad("expected: session-idle SECONDS");
+            }
+        } else if (key == "price-per-part") {
+            if (w.size() != 2 || !ParseCredits(w[1], config.pricePerPart))
+                return bad("expected: price-per-part CREDIT");
+        } else if (key == "max-parts") {
+            if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
+                return bad("expected: max-parts N");
+        } else {
+            return bad("unknown keyword " + key);
+        }
+    }
+    return true;
+}
+
+}  // namespace quillon::sandbox

@@ -1,0 +1,240 @@
+#include "SandboxServer.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace quillon::sandbox {
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Query parameters and, for a form body, the body's parameters.
+Params ReadParams(const httplib::Request& req) {
+    Params params;
+    for (const auto& [key, value] : req.params)
+        params.emplace(key, value);
+    if (!req.body.empty() && req.get_header_value("Content-Type").find("multipart") == std::string::npos) {
+        size_t pos = 0;
+        const std::string& form = req.body;
+        while (pos < form.size()) {
+            size_t amp = form.find('&', pos);
+            if (amp == std::string::npos)
+                amp = form.size();
+            std::string pair = form.substr(pos, amp - pos);
+            auto eq = pair.find('=');
+            std::string key = Unescape(pair.substr(0, eq));
+            std::string value = eq == std::string::npos ? std::string() : Unescape(pair.substr(eq + 1));
+            // httplib may already have parsed the same form into req.params.
+            bool seen = false;
+            auto range = params.equal_range(key);
+            for (auto it = range.first; it != range.second; ++it)
+                seen = seen || it->second == value;
+            if (!key.empty() && !seen)
+                params.emplace(key, value);
+            pos = amp + 1;
+        }
+    }
+    return params;
+}
+
+std::string Param(const Params& params, const std::string& name) {
+    auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+void Reply(httplib::Response& res, const std::string& body) {
+    res.set_content(body + "\n", "text/plain; charset=utf-8");
+}
+
+}  // namespace
+
+SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(std::make_unique<httplib::Server>()) {
+    auto& svr = *server_;
+    int threads = std::max(4, config.threads);
+    svr.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    svr.set_payload_max_length(config.maxRequestBytes);
+    svr.set_keep_alive_max_count(100000);
+    svr.set_keep_alive_timeout(5);
+    svr.set_read_timeout(10, 0);
+    svr.set_write_timeout(10, 0);
+
+    // Everything the server itself refuses (unknown path, oversized request, ...) still gets a
+    // reply in the protocol's shape.
+    svr.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request&, httplib::Response& res) -> httplib::Server::HandlerResponse {
+            if (!res.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            int code = res.status == 413 || res.status == 414 || res.status == 431 ? kErrTooLarge
+                       : res.status == 404                                         ? kErrUnknownCommand
+                                                                                   : kErrParameter;
+            std::string text = code == kErrTooLarge         ? "Request too large"
+                               : code == kErrUnknownCommand ? "Unknown command"
+                                                            : "Bad request";
+            Reply(res, ErrorReply(code, text));
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    svr.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        res.status = 500;
+        Reply(res, ErrorReply(kErrParameter, "Bad request"));
+    });
+
+    auto control = [this](const httplib::Request& req, httplib::Response& res) {
+        std::string name = req.matches[1];
+        Params p = ReadParams(req);
+        if (name == "health") {
+            Reply(res, "OK: sandbox gateway");
+        } else if (name == "reset") {
+            gateway_.Reset();
+            std::lock_guard<std::mutex> guard(lock_);
+            faults_.clear();
+            Reply(res, "OK: reset");
+        } else if (name == "clock") {
+            std::string text = Param(p, "advance");
+            long long seconds = 0;
+            try {
+                seconds = text.empty() ? 0 : std::stoll(text);
+            } catch (...) {
+                seconds = -1;
+            }
+            if (seconds < 0 || seconds > 10LL * 365 * 86400) {
+                Reply(res, ErrorReply(kErrParameter, "Invalid advance"));
+            } else {
+                Reply(res, "OK: " + std::to_string(gateway_.AdvanceClock(seconds)));
+            }
+        } else if (name == "fault") {
+            Fault f;
+            f.kind = Param(p, "kind");
+            f.endpoint = Param(p, "endpoint");
+            try {
+                f.remaining = std::stoi(Param(p, "count").empty() ? "1" : Param(p, "count"));
+                f.value = Param(p, "value").empty() ? 0 : std::stoi(Param(p, "value"));
+            } catch (...) {
+                f.remaining = -1;
+            }
+            static const char* kinds[] = {"drop", "delay", "status", "garbage", "oversize"};
+            bool known = std::find(std::begin(kinds), std::end(kinds), f.kind) != std::end(kinds);
+            if (!known || f.remaining < 1 || f.value < 0 || (f.kind == "delay" && f.value > 600000) ||
+                (f.kind == "status" && f.value != 0 && (f.value < 100 || f.value > 599))) {
+                Reply(res, ErrorReply(kErrParameter, "Invalid fault"));
+            } else {
+                if (f.kind == "status" && f.value == 0)
+                    f.value = 500;
+                std::lock_guard<std::mutex> guard(lock_);
+                faults_.push_back(f);
+                Reply(res, "OK: fault armed");
+            }
+        } else if (name == "received") {
+            Reply(res, gateway_.ReceivedText(Param(p, "endpoint")));
+        } else if (name == "messages") {
+            Reply(res, gateway_.MessagesText());
+        } else if (name == "credit") {
+            Millis credit = 0;
+            if (!ParseCredits(Param(p, "credit"), credit) || !gateway_.SetCredit(Param(p, "user"), credit)) {
+                Reply(res, ErrorReply(kErrParameter, "Invalid user or credit"));
+            } else {
+                Reply(res, "OK: credit set");
+            }
+        } else {
+            res.status = 404;
+            Reply(res, ErrorReply(kErrUnknownCommand, "Unknown control command"));
+        }
+    };
+    svr.Get(R"(/control/([A-Za-z_]+))", control);
+    svr.Post(R"(/control/([A-Za-z_]+))", control);
+
+    auto protocol = [this](const httplib::Request& req, httplib::Response& res) {
+        std::string endpoint = req.matches[1];
+        Fault fault;
+        if (TakeFault(endpoint, fault)) {
+            if (fault.kind == "drop") {
+                // Announce a body and close the connection before sending any of it.
+                res.set_content_provider(64, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
+                return;
+            }
+            if (fault.kind == "status") {
+                res.status = fault.value;
+                res.set_content("Injected failure\n", "text/plain");
+                return;
+            }
+            if (fault.kind == "garbage") {
+                res.set_content(std::string("\x01\x02<html>\xff\xfe no reply here\n"), "text/html");
+                return;
+            }
+            if (fault.kind == "oversize") {
+                res.set_content("OK: " + std::string(2 * 1024 * 1024, 'x'), "text/plain");
+                return;
+            }
+            Pause(fault.value);  // delay, then answer as usual
+        }
+        Reply(res, gateway_.Handle(endpoint, ReadParams(req)));
+    };
+    svr.Get(R"(/([A-Za-z_]+))", protocol);
+    svr.Post(R"(/([A-Za-z_]+))", protocol);
+}
+
+SandboxServer::~SandboxServer() = default;
+
+int SandboxServer::Bind(int port) {
+    if (port == 0)
+        return server_->bind_to_any_port("127.0.0.1");
+    return server_->bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+bool SandboxServer::Serve() {
+    return server_->listen_after_bind();
+}
+
+void SandboxServer::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    server_->stop();
+}
+
+bool SandboxServer::TakeFault(const std::string& endpoint, Fault& out) {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if (!it->endpoint.empty() && it->endpoint != endpoint)
+            continue;
+        out = *it;
+        if (--it->remaining <= 0)
+            faults_.erase(it);
+        return true;
+    }
+    return false;
+}
+
+void SandboxServer::Pause(int ms) {
+    std::unique_lock<std::mutex> guard(lock_);
+    stopped_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+}  // namespace quillon::sandbox
