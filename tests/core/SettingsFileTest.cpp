@@ -1,0 +1,289 @@
+// SMS.dat byte for byte, checked against an encoder written independently of SettingsFile.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/AppSettings.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// The scrambling value at stream position p: K[p mod 8] xor r(p), with r(0) = 0 and
+// r running 5, 10, ..., 255, 5, ... afterwards, which is ((5p - 1) mod 255) + 1.
+uint8_t KeyStream(size_t p) {
+    static const uint8_t key[8] = {0x5C, 0xA7, 0x13, 0xE9, 0x70, 0x2D, 0xB4, 0x00};
+    uint8_t rolling = p == 0 ? 0 : static_cast<uint8_t>((5 * p - 1) % 255 + 1);
+    return key[p % 8] ^ rolling;
+}
+
+std::string Scramble(const std::string& plain) {
+    std::string out = plain;
+    for (size_t p = 0; p < out.size(); ++p)
+        out[p] = static_cast<char>(static_cast<uint8_t>(out[p]) ^ KeyStream(p));
+    return out;
+}
+
+std::string Le32(uint32_t n) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        s[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    return s;
+}
+
+// One unscrambled record; `length` overrides the header's length field.
+std::string Record(const std::string& name, const std::string& value, int64_t length = -1) {
+    std::string header(48, '\0');
+    header.replace(0, name.size(), name);
+    return header + Le32(length < 0 ? static_cast<uint32_t>(value.size()) : static_cast<uint32_t>(length)) + value;
+}
+
+std::string SettingsBytes(const std::vector<std::pair<std::string, std::string>>& records) {
+    std::string plain;
+    for (const auto& [name, value] : records)
+        plain += Record(name, value);
+    return std::string("\xBE\xBA\xFE\xCA", 4) + Scramble(plain);
+}
+
+TEST(SettingsFile, ScramblingStreamMatchesKnownBytes) {
+    TempDir dir;
+    SettingsFile file;
+    file.Open(dir.File("SMS.dat"), false);
+    file.SetString("a", "1");
+    ASSERT_TRUE(file.Save());
+    const std::string bytes = ReadFile(dir.File("SMS.dat"));
+    ASSERT_EQ(bytes.size(), 4u + 52u + 1u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xBE\xBA\xFE\xCA", 4));
+    // 'A' ^ 5C ^ 00, then NUL ^ A7 ^ 05, NUL ^ 13 ^ 0A, ...
+    EXPECT_EQ(static_cast<uint8_t>(bytes[4]), 0x1D);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[5]), 0xA2);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[6]), 0x19);
+    // The length byte 1 at stream position 48: key byte 0 and r = 240.
+    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 48]), 0xAD);
+    // Position 51 carries r = 255, the last value before the wrap.
+    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 51]), 0x00 ^ 0xE9 ^ 0xFF);
+    // The value '1' at position 52: key byte 4 and r = 5 after the wrap.
+    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 52]), static_cast<uint8_t>('1' ^ 0x70 ^ 5));
+}
+
+TEST(SettingsFile, SaveWritesUpperCaseKeysInMapOrder) {
+    TempDir dir;
+    {
+        SettingsFile file;
+        file.Open(dir.File("SMS.dat"), false);
+        file.SetString("zeta", "last");
+        file.SetString("Alpha", "first");
+        file.SetInt("mid", -42);
+        file.SetString("Empty", "");
+        ASSERT_TRUE(file.Save());
+    }
+    EXPECT_EQ(ReadFile(dir.File("SMS.dat")),
+              SettingsBytes({{"ALPHA", "first"}, {"EMPTY", ""}, {"MID", "-42"}, {"ZETA", "last"}}));
+}
+
+TEST(SettingsFile, LoadReadsIndependentlyEncodedFile) {
+    TempDir dir;
+    const std::string longValue(2047, 'v');
+    WriteFile(dir.File("SMS.dat"),
+              SettingsBytes({{"WriteLog", "1"}, {"prefix", "+44"}, {"LONG", longValue}, {"utf", "Grüße €"}}));
+    SettingsFile file;
+    ASSERT_TRUE(file.Open(dir.File("SMS.dat"), false));
+    std::map<std::string, std::string> expected = {
+        {"WRITELOG", "1"}, {"PREFIX", "+44"}, {"LONG", longValue}, {"UTF", "Grüße €"}};
+    EXPECT_EQ(file.Entries(), expected);
+}
+
+TEST(SettingsFile, KeysAreCaseInsensitive) {
+    TempDir dir;
+    SettingsFile file;
+    file.Open(dir.File("SMS.dat"), false);
+    file.SetString("WriteLog", "1");
+    file.SetString("WRITELOG", "0");
+    std::string value;
+    EXPECT_TRUE(file.GetString("writelog", value, "x"));
+    EXPECT_EQ(value, "0");
+    EXPECT_TRUE(file.Has("wRiTeLoG"));
+    EXPECT_EQ(file.Entries().size(), 1u);
+}
+
+TEST(SettingsFile, GettersApplyDefaultsAndDecimalRules) {
+    TempDir dir;
+    SettingsFile file;
+    file.Open(dir.File("SMS.dat"), false);
+    file.SetString("empty", "");
+    file.SetString("digits", "12abc");
+    file.SetString("letters", "abc");
+    file.SetString("negative", "-7");
+    file.SetString("huge", "99999999999");
+
+    std::string text;
+    EXPECT_FALSE(file.GetString("empty", text, "dflt"));
+    EXPECT_EQ(text, "dflt");
+    EXPECT_FALSE(file.GetString("missing", text, "d2"));
+    EXPECT_EQ(text, "d2");
+
+    int32_t n = 0;
+    EXPECT_TRUE(file.GetInt("digits", n, 5));
+    EXPECT_EQ(n, 12);
+    EXPECT_TRUE(file.GetInt("letters", n, 5));
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(file.GetInt("negative", n, 5));
+    EXPECT_EQ(n, -7);
+    EXPECT_TRUE(file.GetInt("huge", n, 5));
+    EXPECT_EQ(n, INT32_MAX);
+    EXPECT_FALSE(file.GetInt("empty", n, 5));
+    EXPECT_EQ(n, 5);
+    EXPECT_FALSE(file.GetInt("missing", n, 6));
+    EXPECT_EQ(n, 6);
+
+    bool flag = false;
+    EXPECT_TRUE(file.GetBool("negative", flag, false));
+    EXPECT_TRUE(flag);
+    EXPECT_TRUE(file.GetBool("letters", flag, true));
+    EXPECT_FALSE(flag);
+    EXPECT_FALSE(file.GetBool("missing", flag, true));
+    EXPECT_TRUE(flag);
+}
+
+TEST(SettingsFile, MissingShortOrForeignFileGivesEmptyMap) {
+    TempDir dir;
+    SettingsFile file;
+    EXPECT_FALSE(file.Open(dir.File("none.dat"), false));
+    EXPECT_TRUE(file.Entries().empty());
+
+    WriteFile(dir.File("short.dat"), std::string("\xBE\xBA", 2));
+    EXPECT_FALSE(file.Open(dir.File("short.dat"), false));
+    EXPECT_TRUE(file.Entries().empty());
+
+    std::string foreign = SettingsBytes({{"KEY", "value"}});
+    foreign[0] = 'X';
+    WriteFile(dir.File("foreign.dat"), foreign);
+    EXPECT_FALSE(file.Open(dir.File("foreign.dat"), false));
+    EXPECT_TRUE(file.Entries().empty());
+
+    WriteFile(dir.File("magic-only.dat"), std::string("\xBE\xBA\xFE\xCA", 4));
+    EXPECT_TRUE(file.Open(dir.File("magic-only.dat"), false));
+    EXPECT_TRUE(file.Entries().empty());
+}
+
+TEST(SettingsFile, RecordCutShortEndsTheLoad) {
+    TempDir dir;
+    const std::string full = SettingsBytes({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+    const size_t recordsAB = 4 + (52 + 3) + (52 + 3);
+    SettingsFile file;
+
+    WriteFile(dir.File("cut-header.dat"), full.substr(0, recordsAB + 20));
+    EXPECT_TRUE(file.Open(dir.File("cut-header.dat"), false));
+    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"A", "one"}, {"B", "two"}}));
+
+    WriteFile(dir.File("cut-value.dat"), full.substr(0, recordsAB + 52 + 2));
+    EXPECT_TRUE(file.Open(dir.File("cut-value.dat"), false));
+    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"A", "one"}, {"B", "two"}}));
+}
+
+TEST(SettingsFile, OversizedValueLengthEndsTheLoad) {
+    TempDir dir;
+    for (uint32_t length : {2048u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        std::string plain =
+            Record("GOOD", "kept") + Record("BAD", std::string(3000, 'x'), length) + Record("AFTER", "z");
+        WriteFile(dir.File("SMS.dat"), std::string("\xBE\xBA\xFE\xCA", 4) + Scramble(plain));
+        SettingsFile file;
+        EXPECT_TRUE(file.Open(dir.File("SMS.dat"), false));
+        EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"GOOD", "kept"}})) << length;
+    }
+}
+
+TEST(SettingsFile, NameWithoutTerminatorIsCutTo47Characters) {
+    TempDir dir;
+    std::string header(48, 'k');
+    std::string plain = header + Le32(2) + "ok";
+    WriteFile(dir.File("SMS.dat"), std::string("\xBE\xBA\xFE\xCA", 4) + Scramble(plain));
+    SettingsFile file;
+    EXPECT_TRUE(file.Open(dir.File("SMS.dat"), false));
+    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{std::string(47, 'K'), "ok"}}));
+}
+
+TEST(SettingsFile, OverlongValueIsCutSoTheFileStaysReadable) {
+    TempDir dir;
+    SettingsFile file;
+    file.Open(dir.File("SMS.dat"), false);
+    // 2046 ASCII bytes then a two-byte character that would straddle the limit.
+    file.SetString("big", std::string(2046, 'a') + "é" + "tail");
+    file.SetString("zz", "after");
+    ASSERT_TRUE(file.Save());
+    SettingsFile reread;
+    reread.Open(dir.File("SMS.dat"), false);
+    EXPECT_EQ(reread.Entries().at("BIG"), std::string(2046, 'a'));
+    EXPECT_EQ(reread.Entries().at("ZZ"), "after");
+}
+
+TEST(SettingsFile, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir.File("SMS.dat"), SettingsBytes({{"HELP_URL", "https://help.example/"}, {"X", "1"}}));
+    ::chmod(dir.File("SMS.dat").c_str(), 0640);
+    {
+        SettingsFile file;
+        file.Open(dir.File("SMS.dat"), false);
+        file.SetString("X", "2");
+        ASSERT_TRUE(file.Save());
+    }
+    EXPECT_EQ(ReadFile(dir.File("SMS.dat")), SettingsBytes({{"HELP_URL", "https://help.example/"}, {"X", "2"}}));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("SMS.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST(SettingsFile, SaveFailsQuietlyWhenTheFolderIsMissing) {
+    TempDir dir;
+    SettingsFile file;
+    file.Open(dir.File("no-such-folder/SMS.dat"), true);
+    file.SetString("k", "v");
+    EXPECT_FALSE(file.Save());
+    std::string value;
+    EXPECT_TRUE(file.GetString("k", value, ""));
+    file.Close();  // tries once more, quietly
+}
+
+TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnce) {
+    TempDir dir;
+    {
+        SettingsFile file;
+        file.Open(dir.File("a.dat"), false);
+        file.SetString("k", "v");
+        file.Close();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.dat")));
+    {
+        SettingsFile file;
+        file.Open(dir.File("b.dat"), true);
+        file.SetString("k", "v");
+        file.Close();
+        std::filesystem::remove(dir.File("b.dat"));
+        file.Close();  // idempotent: the destructor does not write again either
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("b.dat")));
+    {
+        SettingsFile file;
+        file.Open(dir.File("c.dat"), true);
+        file.SetString("k", "v");
+    }
+    EXPECT_EQ(ReadFile(dir.File("c.dat")), SettingsBytes({{"K", "v"}}));
+}
+
+}  // namespace
+}  // namespace quillon
