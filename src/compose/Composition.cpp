@@ -1,0 +1,322 @@
+#include "compose/Composition.h"
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+#include "addressbook/ExternalBook.h"
+#include "core/StringTable.h"
+#include "gateway/CommsWorker.h"
+#include "store/MessageStatus.h"
+#include "store/MessageStore.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kIdNotEnoughInfoCaption = 1331;
+constexpr int kIdNoDestination = 1332;
+constexpr int kIdSendCaption = 1334;
+constexpr int kIdUpdateCaption = 1335;
+constexpr int kIdDirect = 1338;
+
+constexpr int32_t kSecondsPerDay = 86400;
+
+int32_t Code(MessageStatus s) {
+    return static_cast<int32_t>(s);
+}
+
+// "A" followed by decimal digits only: a contact entry of a recipient list.
+bool ParseContactEntry(const std::string& entry, int32_t& cid) {
+    if (entry.size() < 2 || entry[0] != 'A' || entry.size() > 11)
+        return false;
+    for (size_t i = 1; i < entry.size(); ++i)
+        if (entry[i] < '0' || entry[i] > '9')
+            return false;
+    long long v = std::strtoll(entry.c_str() + 1, nullptr, 10);
+    if (v > INT32_MAX)
+        return false;
+    cid = static_cast<int32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+MessageQueuer DefaultMessageQueuer(MessageStore* store) {
+    return [store](int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
+                   const std::string& msg, int32_t delay) -> int32_t {
+        if (CommsWorker* worker = TheWorker())
+            return worker->StoreAndSend(stat, time, type, refId, to, msg, delay);
+        MessageStore* s = store ? store : TheStore();
+        if (!s)
+            return 0;
+        return s->AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
+    };
+}
+
+int ComposeResult::CaptionId() const {
+    return status == ComposeStatus::kNoRecipients ? kIdNotEnoughInfoCaption : 0;
+}
+
+int ComposeResult::TextId() const {
+    return status == ComposeStatus::kNoRecipients ? kIdNoDestination : 0;
+}
+
+Composition::Composition(MessageStore* store, AppSettings& settings, MessageQueuer queuer)
+    : store_(store), settings_(settings), queuer_(std::move(queuer)), recent_(settings) {
+    if (!queuer_)
+        queuer_ = DefaultMessageQueuer(store_);
+    length_ = CountMessageLength("", 0, settings_.SpanSMS, false);
+}
+
+int64_t Composition::Now() const {
+    return clock_ ? clock_() : static_cast<int64_t>(std::time(nullptr));
+}
+
+const LengthState& Composition::SetText(const std::string& text, size_t selectionEnd) {
+    length_ = CountMessageLength(text, selectionEnd, settings_.SpanSMS, editing_);
+    text_ = length_.text;
+    return length_;
+}
+
+void Composition::SetOutlookEntries(const ExternalBookTree& tree) {
+    outlookEntries_ = OutlookEntriesFromTree(tree);
+    outlookLoaded_ = true;
+}
+
+void Composition::SizeContactSelection() {
+    if (store_)
+        contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->PeekNextContactId(), 0)) + 1);
+}
+
+int Composition::CountRecipients() const {
+    return quillon::CountRecipients(toList_, contacts_, recent_, outlookEntries_);
+}
+
+int Composition::SendButtonCaptionId() const {
+    return editing_ ? kIdUpdateCaption : kIdSendCaption;
+}
+
+int Composition::CollectRecipients() {
+    recipientText_.clear();
+    int count = 0;
+    auto append = [this, &count](const std::string& entry) {
+        recipientText_ += ',';
+        recipientText_ += entry;
+        ++count;
+    };
+
+    // The selected recent entries are taken before anything is added to the recent list: adding
+    // moves the slots down, and the last one would drop out with its selection.
+    std::vector<std::string> recentNumbers;
+    for (int i = 0; i < recent_.Count(); ++i)
+        if (recent_.InUse(i) && recent_.Selected(i))
+            recentNumbers.push_back(recent_.Number(i));
+
+    const std::string direct = LoadResourceString(kIdDirect);
+    for (const auto& number : toList_.Numbers()) {
+        append(number);
+        recent_.AddRecent(direct, "", number);
+    }
+    for (int32_t cid : contacts_.SelectedCids()) {
+        std::string name, surname, mobile;
+        if (store_ && store_->GetContactNameParts(cid, name, surname, mobile))
+            recent_.AddRecent(name, surname, mobile);
+        append("A" + std::to_string(cid));
+    }
+    for (const auto& number : recentNumbers)
+        append(number);
+    for (const auto& entry : outlookEntries_) {
+        if (!entry.selected)
+            continue;
+        append(entry.number);
+        recent_.AddRecent(entry.name, "", entry.number);
+    }
+    return count;
+}
+
+ComposeResult Composition::SendComposed() {
+    ComposeResult result;
+    if (!length_.textPresent) {
+        result.status = ComposeStatus::kNoText;
+        return result;
+    }
+    if (CollectRecipients() < 1) {
+        result.status = ComposeStatus::kNoRecipients;
+        return result;
+    }
+    if (editing_) {
+        bool exists = false;
+        if (store_) {
+            std::lock_guard<std::recursive_mutex> lock(store_->SmsLock());
+            SmsRecord row;
+            exists = store_->GetSms(editedId_, row);
+            if (exists)
+                store_->UpdateSms(editedId_, kind_, recipientText_, text_);
+        }
+        if (!exists) {
+            // The row went away while it was open (deleted from the outbox): keep the text and the
+            // recipients, and let the next Send store them as a new message.
+            editing_ = false;
+            editedId_ = -1;
+            result.status = ComposeStatus::kStoreFailed;
+            if (observer_)
+                observer_->CompositionChanged();
+            return result;
+        }
+        result.updated = true;
+        result.storedIds.push_back(editedId_);
+    } else {
+        int32_t id =
+            queuer_(Code(MessageStatus::Pending), static_cast<int32_t>(Now()), kind_, 0, recipientText_, text_, 0);
+        if (id < 1) {
+            result.status = ComposeStatus::kStoreFailed;
+            return result;
+        }
+        result.storedIds.push_back(id);
+    }
+    ResetComposition();
+    if (observer_)
+        observer_->OutboxChanged();
+    return result;
+}
+
+ComposeResult Composition::ScheduleComposed(const ScheduleDialogRunner& runDialog) {
+    ComposeResult result;
+    if (editing_ || !length_.textPresent) {
+        result.status = ComposeStatus::kNotAllowed;
+        return result;
+    }
+    if (CollectRecipients() < 1) {
+        result.status = ComposeStatus::kNoRecipients;
+        return result;
+    }
+    ScheduleResult schedule;
+    if (!runDialog || !runDialog(schedule) || schedule.occurrenceTimes.empty()) {
+        result.status = ComposeStatus::kCancelled;
+        return result;
+    }
+    const int32_t days = schedule.uploadDays;
+    const int32_t delay = days * kSecondsPerDay;
+    const int32_t stat = days > 0 ? Code(MessageStatus::DelayScheduled) : Code(MessageStatus::Scheduled);
+
+    // One schedule is stored whole or not at all.
+    std::unique_ptr<StoreTransaction> tx;
+    if (store_)
+        tx = std::make_unique<StoreTransaction>(*store_);
+    int32_t firstId = 0;
+    for (int32_t time : schedule.occurrenceTimes) {
+        int32_t id = queuer_(stat, time, kind_, firstId, recipientText_, text_, delay);
+        if (id < 1) {
+            if (tx)
+                tx->Rollback();
+            result.status = ComposeStatus::kStoreFailed;
+            result.storedIds.clear();
+            return result;
+        }
+        if (firstId == 0)
+            firstId = id;
+        result.storedIds.push_back(id);
+    }
+    if (tx && !tx->Commit()) {
+        result.status = ComposeStatus::kStoreFailed;
+        result.storedIds.clear();
+        return result;
+    }
+    tx.reset();
+    ResetComposition();
+    if (observer_)
+        observer_->OutboxChanged();
+    return result;
+}
+
+void Composition::ResetComposition() {
+    if (editing_) {
+        if (store_)
+            store_->RestoreEditedSms();
+        editing_ = false;
+        editedId_ = -1;
+    }
+    text_.clear();
+    length_ = CountMessageLength("", 0, settings_.SpanSMS, false);
+    caretPos_ = 0;
+    toList_.Reset();
+    recipientText_.clear();
+    recipientText_.shrink_to_fit();
+    contacts_.Clear();
+    recent_.ClearSelection();
+    for (auto& e : outlookEntries_)
+        e.selected = false;
+    filePath_.clear();
+    if (observer_)
+        observer_->CompositionChanged();
+}
+
+bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
+    contacts_.Resize(0);
+    SizeContactSelection();
+    ResetComposition();
+
+    SmsRecord row;
+    bool found = false;
+    if (store_) {
+        std::lock_guard<std::recursive_mutex> lock(store_->SmsLock());
+        found = store_->GetSms(id, row);
+        if (found && forEdit)
+            found = store_->BeginEditSms(id);
+    }
+    if (!found) {
+            return false;
+    }
+    if (forEdit) {
+        editing_ = true;
+        editedId_ = id;
+    }
+    kind_ = row.Type;
+    SetText(row.Msg, 0);
+
+    std::string to = row.To;
+    if (!to.empty() && to[0] == ',')
+        to.erase(0, 1);
+    int32_t firstContact = -1;
+    size_t start = 0;
+    while (start <= to.size()) {
+        size_t comma = to.find(',', start);
+        std::string entry = to.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        start = comma == std::string::npos ? to.size() + 1 : comma + 1;
+        if (entry.empty())
+            continue;
+        int32_t cid = 0;
+        if (ParseContactEntry(entry, cid)) {
+            if (contacts_.Select(cid, true) && firstContact < 0)
+                firstContact = cid;
+        } else {
+            toList_.AddNumber(entry);
+        }
+    }
+    if (firstContact >= 0 && observer_)
+        observer_->ShowContactInTree(firstContact);
+    if (observer_)
+        observer_->CompositionChanged();
+    return true;
+}
+
+QuickSearch::Match Composition::QuickSearchNext(const std::string& fieldText,
+                                                const std::function<bool()>& loadExternal) {
+    std::vector<ContactRow> contacts;
+    if (store_)
+        contacts = store_->ListContacts();
+    QuickSearch::ExternalSource external = [this, &loadExternal]() -> const std::vector<OutlookEntry>* {
+        if (!outlookLoaded_ && loadExternal)
+            loadExternal();
+        return outlookLoaded_ ? &outlookEntries_ : nullptr;
+    };
+    QuickSearch::Match m = quickSearch_.Next(fieldText, contacts, external);
+    if (m.kind == QuickSearch::Match::Kind::Contact && observer_)
+        observer_->ShowContactInTree(m.cid);
+    return m;
+}
+
+}  // namespace quillon
