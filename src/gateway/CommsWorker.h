@@ -139,6 +139,8 @@ private:
     std::condition_variable inboxSignal_;
     std::deque<WorkerRequest> inbox_;
     bool wake_ = false;  // the stop event (manual reset), guarded by inboxLock_
+    bool threadEnded_ = false;
+    std::condition_variable exitSignal_;
 
     std::recursive_mutex lock_;  // one engine at a time
     std::thread thread_;

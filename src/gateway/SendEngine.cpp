@@ -1,0 +1,412 @@
+#include "gateway/SendEngine.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "compose/MessageType.h"
+#include "compose/Personalisation.h"
+#include "core/AppLog.h"
+#include "core/AppSettings.h"
+#include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
+#include "store/MessageStore.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr size_t kNumberLength = 16;     // characters of a number that are used
+constexpr size_t kApiIdLength = 37;      // "," + "ID: " + 32-character identifier
+constexpr size_t kChunkThreshold = 512;  // a batch chunk closes once it holds this many characters
+constexpr int32_t kFirstQueryInterval = 60;
+constexpr int32_t kGatewayUnreachable = 99;
+constexpr int32_t kUnicodeType = 2;
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+std::string ApiIdText(const std::string& text) {
+    return text.substr(0, kApiIdLength);
+}
+
+int32_t ClampTime(int64_t t) {
+    return static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+}
+
+// A failed call (negative status) counts as a gateway error of its own.
+int32_t ReadError(GatewayApi& gateway, int32_t callStatus) {
+    if (callStatus < 0)
+        return callStatus;
+    int32_t error = 0;
+    int32_t status = gateway.Get_smsERROR(error);
+    return status < 0 ? status : error;
+}
+
+}  // namespace
+
+// ---- pure helpers ----
+
+std::vector<RecipientEntry> ExpandRecipients(MessageStore& store, const std::string& to, const std::string& prefix) {
+    std::vector<RecipientEntry> entries;
+    size_t pos = (!to.empty() && to[0] == ',') ? 1 : 0;
+    while (pos <= to.size()) {
+        size_t comma = to.find(',', pos);
+        if (comma == std::string::npos)
+            comma = to.size();
+        std::string token = to.substr(pos, comma - pos);
+        pos = comma + 1;
+        if (token.empty())
+            continue;
+        RecipientEntry entry;
+        entry.token = token;
+        if (token[0] == 'A') {
+            char* end = nullptr;
+            long cid = std::strtol(token.c_str() + 1, &end, 10);
+            if (end == token.c_str() + 1 || *end != '\0')
+                continue;
+            std::optional<std::string> mobile = store.GetContactMobile(static_cast<int32_t>(cid), kNumberLength);
+            if (!mobile)
+                continue;
+            entry.contactId = static_cast<int32_t>(cid);
+            entry.number = *mobile;
+        } else {
+            entry.number = token.substr(0, kNumberLength);
+        }
+        entry.number = ApplyNumberPrefix(entry.number, prefix);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::vector<BatchResult> ParseBatchReply(const std::string& reply) {
+    std::vector<std::string> words;
+    size_t pos = 0;
+    while (pos < reply.size()) {
+        size_t start = reply.find_first_not_of(" \t\r\n", pos);
+        if (start == std::string::npos)
+            break;
+        size_t end = reply.find_first_of(" \t\r\n", start);
+        if (end == std::string::npos)
+            end = reply.size();
+        words.push_back(reply.substr(start, end - start));
+        pos = end;
+    }
+    std::vector<BatchResult> results;
+    bool open = false;
+    BatchResult current;
+    std::string number;
+    auto close = [&] {
+        if (!open)
+            return;
+        current.number = number;
+        results.push_back(current);
+        open = false;
+    };
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (EqualsNoCase(word, "To:")) {
+            if (i + 1 < words.size())
+                number = words[++i];
+        } else if (EqualsNoCase(word, "ID:") || EqualsNoCase(word, "ERR:")) {
+            close();
+            open = true;
+            current = BatchResult();
+            current.accepted = EqualsNoCase(word, "ID:");
+        } else if (open) {
+            if (!current.text.empty())
+                current.text += ' ';
+            current.text += word;
+        }
+    }
+    close();
+    return results;
+}
+
+std::vector<size_t> BatchChunkSizes(const std::vector<std::string>& numbers) {
+    std::vector<size_t> sizes;
+    size_t length = 0, count = 0;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        length += 1 + numbers[i].size();
+        ++count;
+        if (length >= kChunkThreshold || i + 1 == numbers.size()) {
+            sizes.push_back(count);
+            length = 0;
+            count = 0;
+        }
+    }
+    return sizes;
+}
+
+// ---- the pass ----
+
+void SendEngine::Run(int32_t id) {
+    try {
+        RunGuarded(id);
+    } catch (...) {
+        // The locks of the pass were released by unwinding.
+        LogLine("CRITICAL ERROR: Catch in SendQueuedSMSs. Exception %x occurred", 0u);
+        if (!worker_.StopRequested())
+            worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+    }
+}
+
+void SendEngine::RunGuarded(int32_t id) {
+    MessageStore* store = worker_.Store();
+    GatewayHandle gateway = worker_.Gateway();
+    if (!store || !gateway)
+        return;
+    TrackedLock<std::recursive_mutex> workerLock(worker_.Lock());
+    SmsSelection selection;
+    selection.stats = {StatusCode(MessageStatus::Pending)};
+    if (id != -1)
+        selection.id = id;
+    std::vector<SmsRecord> rows = store->SelectSms(selection);
+    bool anyAccepted = false;
+    for (size_t i = rows.size(); i-- > 0;) {
+        if (worker_.StopRequested())
+            break;
+        HandleMessage(*store, *gateway, rows[i], worker_.Now(), static_cast<int32_t>(i + 1), anyAccepted);
+    }
+    if (anyAccepted && !worker_.StopRequested())
+        worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+}
+
+void SendEngine::HandleMessage(MessageStore& store, GatewayApi& gateway, const SmsRecord& selected, int64_t now,
+                               int32_t messagesLeft, bool& anyAccepted) {
+    recipients_.clear();
+    accepted_.clear();
+    failed_.clear();
+    retry_.clear();
+
+    SmsRecord row;
+    {
+        // Claim the row only if it is still pending: the user may have opened it for editing or
+        // deleted it since the selection was made.
+        TrackedLock<std::recursive_mutex> smsLock(store.SmsLock());
+        if (!store.GetSms(selected.ID, row) || row.Stat != StatusCode(MessageStatus::Pending))
+            return;
+        if (!store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Processing)))
+            return;
+        if (injectedFault_ != InjectedFault::None) {
+            InjectedFault kind = injectedFault_;
+            injectedFault_ = InjectedFault::None;
+            RaiseInjectedFault(kind);
+        }
+    }
+    if (!worker_.StopRequested())
+        worker_.Sink().RefreshOutbox(row.ID);
+
+    int32_t deferral = 0;
+    if (row.Delay > 0)
+        deferral = static_cast<int32_t>(std::max<int64_t>(0, row.Time - now));
+
+    recipients_ = ExpandRecipients(store, row.To, Settings().prefix);
+    const size_t recipientCount = recipients_.size();
+    int32_t acceptedCount = Submit(gateway, store, row, deferral, messagesLeft);
+    if (acceptedCount > 0)
+        anyAccepted = true;
+    RecordResults(store, row, recipientCount, deferral, worker_.Now());
+    if (!worker_.StopRequested()) {
+        worker_.Sink().RefreshOutbox(row.ID);
+        worker_.Notify(WM_APP_BALANCE_CHANGED);
+    }
+}
+
+int32_t SendEngine::Submit(GatewayApi& gateway, MessageStore& store, const SmsRecord& row, int32_t deferralSeconds,
+                           int32_t messagesLeft) {
+    if (recipients_.empty())
+        return 0;
+    const long kindCode = GatewayKindCode(row.Type);
+    const bool personalised = HasPlaceholders(kindCode, row.Msg) > 0;
+    if (personalised || recipients_.size() == 1)
+        return SendOneByOne(gateway, store, row, kindCode, personalised, deferralSeconds, messagesLeft);
+    return SendBatch(gateway, row, kindCode, deferralSeconds, messagesLeft);
+}
+
+void SendEngine::SetProperties(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferralSeconds) {
+    const AppSettings& settings = Settings();
+    gateway.Put_smsCONCAT(settings.SpanSMS ? 3 : 0);
+    gateway.Put_smsMSG_TYPE(static_cast<int32_t>(kindCode));
+    gateway.Put_smsFROM(row.SenderID);
+    gateway.Put_smsUNICODE(row.Type == kUnicodeType);
+    gateway.Put_smsDELIVERY_ACK(settings.DeliveryAcks);
+    gateway.Put_smsDELIVERY_TIME(deferralSeconds / 60);
+}
+
+int32_t SendEngine::SendOneByOne(GatewayApi& gateway, MessageStore& store, const SmsRecord& row, long kindCode,
+                                 bool personalised, int32_t deferralSeconds, int32_t messagesLeft) {
+    int32_t acceptedCount = 0;
+    std::string encodedPlain;  // the unpersonalised text, encoded once
+    bool haveEncodedPlain = false;
+    for (size_t k = 0; k < recipients_.size(); ++k) {
+        RecipientEntry& entry = recipients_[k];
+        worker_.Notify(WM_APP_PROGRESS, messagesLeft, static_cast<intptr_t>(recipients_.size() - k));
+        // Placeholders are filled in before a Unicode text is encoded, or they would go out verbatim.
+        std::string text = row.Msg;
+        const bool ownText = personalised && entry.contactId != -1 && ExpandPlaceholders(store, entry.contactId, text);
+        std::string reply;
+        int32_t error = 0;
+        {
+            auto guard = gateway.Guard();
+            SetProperties(gateway, row, kindCode, deferralSeconds);
+            if (row.Type == kUnicodeType) {
+                if (ownText || !haveEncodedPlain) {
+                    std::string encoded;
+                    if (gateway.EncodeToUnicode(text, encoded) >= 0 && !encoded.empty())
+                        text = encoded;
+                    if (!ownText) {
+                        encodedPlain = text;
+                        haveEncodedPlain = true;
+                    }
+                } else {
+                    text = encodedPlain;
+                }
+            }
+            error = ReadError(gateway, gateway.SendMsg(true, text, entry.number, reply));
+        }
+        if (error == 0) {
+            entry.apiId = ApiIdText("," + reply);
+            accepted_.push_back(entry);
+            ++acceptedCount;
+            LogLine(personalised ? "ComplexSMS sent ok: Mobile:%s Msg:%s API_ID:%s"
+                                 : "SMS sent ok: Mobile:%s Msg:%s API_ID:%s",
+                    entry.number.c_str(), text.c_str(), reply.c_str());
+        } else {
+            if (error == kGatewayUnreachable)
+                worker_.Sink().ShowCommunicationFailure();
+            LogLine(
+                personalised ? "ComplexSMS failed: Error:%s Mobile:%s Msg:%s" : "SMS failed: Error:%s Mobile:%s Msg:%s",
+                reply.c_str(), entry.number.c_str(), text.c_str());
+            failed_.push_back(entry);
+        }
+    }
+    return acceptedCount;
+}
+
+int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferralSeconds,
+                              int32_t messagesLeft) {
+    std::string text = row.Msg;
+    std::string reply;
+    int32_t error = 0;
+    {
+        auto guard = gateway.Guard();
+        SetProperties(gateway, row, kindCode, deferralSeconds);
+        if (row.Type == kUnicodeType) {
+            std::string encoded;
+            if (gateway.EncodeToUnicode(text, encoded) >= 0 && !encoded.empty())
+                text = encoded;
+        }
+        error = ReadError(gateway, gateway.StartBatch(text, reply));
+    }
+    if (error != 0) {
+        if (error == kGatewayUnreachable)
+            worker_.Sink().ShowCommunicationFailure();
+        LogLine("SMS Batch start failed: Error:%s Msg:%s", reply.c_str(), text.c_str());
+        return 0;
+    }
+    LogLine("SMS batch started ok: Msg:%s API_ID:%s", text.c_str(), reply.c_str());
+
+    int32_t acceptedCount = 0;
+    std::vector<bool> recorded(recipients_.size(), false);
+    std::string buffer;
+    size_t chunkStart = 0;
+    for (size_t k = 0; k < recipients_.size(); ++k) {
+        buffer += ',';
+        buffer += recipients_[k].number;
+        if (buffer.size() < kChunkThreshold && k + 1 < recipients_.size())
+            continue;
+        const size_t chunkEnd = k + 1;
+        if (worker_.StopRequested()) {
+            for (size_t j = chunkStart; j < chunkEnd; ++j) {
+                retry_.push_back(recipients_[j]);
+                recorded[j] = true;
+            }
+        } else {
+            worker_.Notify(WM_APP_PROGRESS, messagesLeft, static_cast<intptr_t>(recipients_.size() - chunkStart));
+            std::string chunkReply;
+            {
+                auto guard = gateway.Guard();
+                ReadError(gateway, gateway.QuickBatchSend(buffer.substr(1), chunkReply));
+            }
+            for (const BatchResult& result : ParseBatchReply(chunkReply)) {
+                // The first entry of this chunk with that number that has no result yet.
+                for (size_t j = chunkStart; j < chunkEnd; ++j) {
+                    if (recorded[j] || recipients_[j].number != result.number)
+                        continue;
+                    recorded[j] = true;
+                    if (result.accepted) {
+                        recipients_[j].apiId = ApiIdText(",ID: " + result.text);
+                        accepted_.push_back(recipients_[j]);
+                        ++acceptedCount;
+                    } else {
+                        failed_.push_back(recipients_[j]);
+                    }
+                    break;
+                }
+            }
+        }
+        buffer.clear();
+        chunkStart = chunkEnd;
+    }
+
+    if (acceptedCount > 0) {
+        std::string endReply;
+        int32_t endError = 0;
+        {
+            auto guard = gateway.Guard();
+            endError = ReadError(gateway, gateway.EndBatch(endReply));
+        }
+        if (endError == 0) {
+            LogLine("EndBatch SMS ok");
+        } else {
+            LogLine("EndBatch failed: Error:%s", endReply.c_str());
+        }
+    }
+    return acceptedCount;
+}
+
+void SendEngine::RecordResults(MessageStore& store, const SmsRecord& row, size_t recipientCount,
+                               int32_t deferralSeconds, int64_t now) {
+    const int32_t due = ClampTime(now + kFirstQueryInterval);
+    StoreTransaction transaction(store);
+    if (recipientCount >= 2) {
+        if (accepted_.empty() && failed_.empty() && retry_.empty()) {
+            // Nothing came back for any recipient (the batch did not start, or its replies named
+            // nobody): an Expanded row without children would hide the message for good.
+            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            return;
+        }
+        store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Expanded));
+        for (const RecipientEntry& entry : accepted_) {
+            int32_t child = store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Unknown), entry.token);
+            if (child < 0)
+                continue;
+            store.SetSmsApiMsgID(child, entry.apiId);
+            store.SetSmsQuerySchedule(child, kFirstQueryInterval, due);
+        }
+        for (const RecipientEntry& entry : failed_)
+            store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Failed), entry.token);
+        for (const RecipientEntry& entry : retry_)
+            store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Pending), entry.token);
+    } else if (recipientCount == 1) {
+        if (!accepted_.empty()) {
+            store.SetSmsStatus(
+                row.ID, StatusCode(deferralSeconds > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown));
+            store.SetSmsApiMsgID(row.ID, accepted_.front().apiId);
+            store.SetSmsQuerySchedule(row.ID, kFirstQueryInterval, due);
+        } else if (!failed_.empty()) {
+            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+        } else if (!retry_.empty()) {
+            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+        } else {
+            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+        }
+    } else {
+        store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+    }
+}
+
+}  // namespace quillon
