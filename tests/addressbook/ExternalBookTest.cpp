@@ -1,0 +1,323 @@
+#include "addressbook/ExternalBook.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/AppSettings.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+// Runs SQL on a database file, creating it.
+void Sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    std::string message = err ? err : "";
+    sqlite3_free(err);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+const char* const kBookSchema =
+    "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
+    "CREATE TABLE lists (uid TEXT PRIMARY KEY, localId INTEGER, name TEXT, nickName TEXT, description TEXT);"
+    "CREATE TABLE list_cards (list TEXT, card TEXT, PRIMARY KEY(list, card));";
+
+void AddCard(const std::string& db, const std::string& uid,
+             std::initializer_list<std::pair<const char*, std::string>> props) {
+    std::string sql;
+    for (const auto& [name, value] : props)
+        sql += "INSERT INTO properties VALUES('" + uid + "','" + name + "','" + value + "');";
+    Sql(db, sql);
+}
+
+// A profile folder with the two usual books: the personal one with a list, and a second one.
+struct MailProfileFixture {
+    TempDir dir;
+    std::string root = dir.Path() + "/tb";
+    std::string profile = root + "/x1y2.default-release";
+    std::string other = root + "/q9.work";
+
+    MailProfileFixture() {
+        fs::create_directories(profile);
+        fs::create_directories(other);
+        WriteFile(root + "/profiles.ini",
+                  "[Profile1]\nName=work\nIsRelative=1\nPath=q9.work\n\n"
+                  "[Profile0]\nName=default-release\nIsRelative=1\nPath=x1y2.default-release\nDefault=1\n\n"
+                  "[General]\nStartWithLastProfile=1\nVersion=2\n\n"
+                  "[Install4F96D1932A9F858E]\nDefault=x1y2.default-release\nLocked=1\n");
+        WriteFile(profile + "/prefs.js",
+                  "user_pref(\"ldap_2.servers.pab.description\", \"chrome://messenger/locale/addressbook/"
+                  "addressBook.properties\");\n"
+                  "user_pref(\"ldap_2.servers.pab.filename\", \"abook.sqlite\");\n"
+                  "user_pref(\"ldap_2.servers.Work.description\", \"Work \\\"Team\\\"\");\n"
+                  "user_pref(\"ldap_2.servers.Work.filename\", \"abook-1.sqlite\");\n");
+        const std::string personal = profile + "/abook.sqlite";
+        Sql(personal, kBookSchema);
+        AddCard(
+            personal, "u-ann",
+            {{"FirstName", "Ann"}, {"LastName", "Lee"}, {"DisplayName", "Ann Lee"}, {"CellularNumber", "0821234567"}});
+        AddCard(personal, "u-bob",
+                {{"DisplayName", "Bob Roe"}, {"PrimaryEmail", "bob@example.org"}, {"WorkPhone", "0215550000"}});
+        // Newer clients keep the number only inside the card's vCard.
+        AddCard(personal, "u-cat",
+                {{"_vCard",
+                  "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Cat Poe\r\n"
+                  "TEL;TYPE=work:0110000000\r\nTEL;TYPE=cell:0831112222\r\nEND:VCARD\r\n"}});
+        Sql(personal,
+            "INSERT INTO lists VALUES('l-friends', 1, 'Friends', '', '');"
+            "INSERT INTO list_cards VALUES('l-friends','u-bob');"
+            "INSERT INTO list_cards VALUES('l-friends','u-ann');");
+        const std::string work = profile + "/abook-1.sqlite";
+        Sql(work, kBookSchema);
+        AddCard(work, "u-dan", {{"DisplayName", "Dan Fox"}, {"CellularNumber", " 0849998888 "}});
+        // A file that is not an address book by name is not read.
+        WriteFile(profile + "/history.sqlite", "not read");
+
+        const std::string otherBook = other + "/abook.sqlite";
+        Sql(otherBook, kBookSchema);
+        AddCard(otherBook, "u-eve", {{"DisplayName", "Eve Work"}, {"CellularNumber", "0860000000"}});
+    }
+
+    ExternalBookOptions Options() const {
+        ExternalBookOptions o;
+        o.profileRoots = {root};
+        o.busyTimeoutMs = 50;
+        return o;
+    }
+};
+
+std::string Describe(const ExternalBookTree& node, int depth = 0) {
+    std::string out(static_cast<size_t>(depth) * 2, ' ');
+    out += node.leaf ? node.name + " (" + node.mobile + ")" : node.name;
+    out += "\n";
+    for (const auto& c : node.children)
+        out += Describe(c, depth + 1);
+    return out;
+}
+
+TEST(ExternalBookMailClient, BooksListsAndOnlyEntriesWithMobileNumbers) {
+    MailProfileFixture fx;
+    std::string profile;
+    ExternalBookTree tree;
+    ExternalBookResult r = ReadMailClientBook(fx.Options(), profile, tree);
+    ASSERT_TRUE(r.Ok()) << r.detail;
+    EXPECT_EQ(Describe(tree),
+              "root\n"
+              "  abook\n"
+              "    Ann Lee (0821234567)\n"
+              "    Cat Poe (0831112222)\n"
+              "    Friends\n"
+              "      Ann Lee (0821234567)\n"
+              "  Work \"Team\"\n"
+              "    Dan Fox (0849998888)\n");
+    EXPECT_EQ(profile, "default-release");
+    EXPECT_EQ(tree.LeafCount(), 4u);
+}
+
+TEST(ExternalBookMailClient, NamedProfileIsUsedAndUnknownNameFallsBackToDefault) {
+    MailProfileFixture fx;
+    ExternalBookTree tree;
+    std::string profile = "work";
+    ASSERT_TRUE(ReadMailClientBook(fx.Options(), profile, tree).Ok());
+    EXPECT_EQ(profile, "work");
+    EXPECT_EQ(Describe(tree), "root\n  abook\n    Eve Work (0860000000)\n");
+
+    profile = "no such profile";
+    ASSERT_TRUE(ReadMailClientBook(fx.Options(), profile, tree).Ok());
+    EXPECT_EQ(profile, "default-release");
+    EXPECT_EQ(tree.LeafCount(), 4u);
+
+    // Without the install section the profile marked Default=1 is the default.
+    WriteFile(fx.root + "/profiles.ini",
+              "[Profile0]\nName=work\nIsRelative=1\nPath=q9.work\nDefault=1\n"
+              "[Profile1]\nName=default-release\nIsRelative=1\nPath=x1y2.default-release\n");
+    profile.clear();
+    ASSERT_TRUE(ReadMailClientBook(fx.Options(), profile, tree).Ok());
+    EXPECT_EQ(profile, "work");
+}
+
+TEST(ExternalBookMailClient, MissingProfileGivesTheOpenFailureAndAnEmptyRoot) {
+    TempDir dir;
+    ExternalBookOptions o;
+    o.profileRoots = {dir.Path() + "/none"};
+    std::string profile = "x";
+    ExternalBookTree tree;
+    ExternalBookResult r = ReadMailClientBook(o, profile, tree);
+    EXPECT_EQ(r.status, ExternalBookStatus::kMailClientUnavailable);
+    EXPECT_EQ(r.CaptionId(), 1504);
+    EXPECT_EQ(r.TextId(), 1505);
+    EXPECT_EQ(tree.name, "root");
+    EXPECT_TRUE(tree.children.empty());
+    EXPECT_EQ(profile, "x");
+
+    // A profiles.ini whose profiles' folders are gone.
+    fs::create_directories(dir.Path() + "/tb");
+    WriteFile(dir.Path() + "/tb/profiles.ini", "[Profile0]\nName=a\nIsRelative=1\nPath=gone\nDefault=1\n");
+    o.profileRoots = {dir.Path() + "/tb"};
+    EXPECT_EQ(ReadMailClientBook(o, profile, tree).status, ExternalBookStatus::kMailClientUnavailable);
+}
+
+TEST(ExternalBookMailClient, CorruptOrForeignDatabaseGivesTheQueryFailure) {
+    MailProfileFixture fx;
+    std::string profile;
+    ExternalBookTree tree;
+    WriteFile(fx.profile + "/abook-1.sqlite", std::string(4096, '\x5a'));
+    ExternalBookResult r = ReadMailClientBook(fx.Options(), profile, tree);
+    EXPECT_EQ(r.status, ExternalBookStatus::kReadFailed);
+    EXPECT_EQ(r.CaptionId(), 1336);
+    EXPECT_EQ(r.TextId(), 1337);
+    EXPECT_TRUE(tree.children.empty());
+
+    // A database without the address-book tables.
+    fs::remove(fx.profile + "/abook-1.sqlite");
+    Sql(fx.profile + "/abook-1.sqlite", "CREATE TABLE other (x);");
+    EXPECT_EQ(ReadMailClientBook(fx.Options(), profile, tree).status, ExternalBookStatus::kReadFailed);
+}
+
+TEST(ExternalBookMailClient, LockedDatabaseFailsInsteadOfWaiting) {
+    MailProfileFixture fx;
+    const std::string path = fx.profile + "/abook.sqlite";
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "PRAGMA journal_mode=DELETE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::string profile;
+    ExternalBookTree tree;
+    ExternalBookResult r = ReadMailClientBook(fx.Options(), profile, tree);
+    EXPECT_EQ(r.status, ExternalBookStatus::kReadFailed) << r.detail;
+    sqlite3_exec(writer, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    // Reading never writes: the file is unchanged and readable again.
+    EXPECT_TRUE(ReadMailClientBook(fx.Options(), profile, tree).Ok());
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+}
+
+TEST(VCardParsing, NamesNumbersAndGroups) {
+    const std::string text =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nTEL;TYPE=\"voice,CELL\":+27 82 123\r\n 4567\r\n"
+        "UID:a-1\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\nVERSION:2.1\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ren=C3=A9 Roux\n"
+        "TEL;HOME:0210000000\nTEL;CELL;PREF:0829990000\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nFN:Home only\nTEL;VALUE=uri;TYPE=home:tel:+27-21-000\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nFN:Uri\\, cell\nTEL;VALUE=uri;TYPE=cell:tel:+27-83-555;ext=9\nEND:VCARD\n"
+        "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nFN:Team\nMEMBER:urn:uuid:A-1\nEND:VCARD\n"
+        "garbage line without a card\n"
+        "BEGIN:VCARD\nFN:Cut short\nTEL;TYPE=cell:0001\n";
+    auto cards = ParseVCards(text);
+    ASSERT_EQ(cards.size(), 5u);
+    EXPECT_EQ(cards[0].name, "Ann Lee");
+    EXPECT_EQ(cards[0].mobile, "+27 82 1234567");
+    EXPECT_EQ(cards[1].name, "Ren\xC3\xA9 Roux");
+    EXPECT_EQ(cards[1].mobile, "0829990000");
+    EXPECT_EQ(cards[2].mobile, "");
+    EXPECT_EQ(cards[3].name, "Uri, cell");
+    EXPECT_EQ(cards[3].mobile, "+27-83-555");
+    EXPECT_TRUE(cards[4].group);
+    ASSERT_EQ(cards[4].members.size(), 1u);
+}
+
+TEST(ExternalBookVCard, FolderFilesSubfoldersAndGroups) {
+    TempDir dir;
+    const std::string root = dir.Path() + "/contacts";
+    fs::create_directories(root + "/work");
+    fs::create_directories(root + "/empty");
+    fs::create_directories(root + "/.sync-state");
+    WriteFile(root + "/b.vcf", "BEGIN:VCARD\nFN:Bea\nTEL;TYPE=cell:0820000002\nEND:VCARD\n");
+    WriteFile(root + "/a.vcf",
+              "BEGIN:VCARD\nFN:Abe\nTEL;TYPE=cell:0820000001\nEND:VCARD\n"
+              "BEGIN:VCARD\nFN:No Mobile\nTEL;TYPE=home:0210000000\nEND:VCARD\n");
+    WriteFile(root + "/notes.txt", "BEGIN:VCARD\nFN:Not a vcf\nTEL;TYPE=cell:1\nEND:VCARD\n");
+    WriteFile(root + "/.sync-state/x.vcf", "BEGIN:VCARD\nFN:Hidden\nTEL;TYPE=cell:1\nEND:VCARD\n");
+    WriteFile(root + "/work/team.vcf",
+              "BEGIN:VCARD\nVERSION:4.0\nUID:urn:uuid:c1\nFN:Cid\nTEL;TYPE=cell:0820000003\nEND:VCARD\n"
+              "BEGIN:VCARD\nVERSION:4.0\nUID:urn:uuid:c2\nFN:Dee\nEMAIL:dee@example.org\nEND:VCARD\n"
+              "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nFN:Team\nMEMBER:urn:uuid:c1\nMEMBER:urn:uuid:c2\n"
+              "MEMBER:urn:uuid:missing\nEND:VCARD\n");
+    ExternalBookOptions o;
+    o.vcardPath = root;
+    ExternalBookTree tree;
+    ExternalBookResult r = ReadVCardBook(o, tree);
+    ASSERT_TRUE(r.Ok()) << r.detail;
+    EXPECT_EQ(Describe(tree),
+              "root\n"
+              "  Abe (0820000001)\n"
+              "  Bea (0820000002)\n"
+              "  work\n"
+              "    Cid (0820000003)\n"
+              "    Team\n"
+              "      Cid (0820000003)\n");
+
+    // One file as the source.
+    o.vcardPath = root + "/b.vcf";
+    ASSERT_TRUE(ReadVCardBook(o, tree).Ok());
+    EXPECT_EQ(Describe(tree), "root\n  Bea (0820000002)\n");
+}
+
+TEST(ExternalBookVCard, MissingOrUnreadableSourceFails) {
+    TempDir dir;
+    ExternalBookOptions o;
+    o.vcardPath = dir.Path() + "/missing.vcf";
+    ExternalBookTree tree;
+    ExternalBookResult r = ReadVCardBook(o, tree);
+    EXPECT_EQ(r.status, ExternalBookStatus::kVCardUnavailable);
+    EXPECT_EQ(r.CaptionId(), 1504);
+    EXPECT_EQ(r.TextId(), 1506);
+    EXPECT_TRUE(tree.children.empty());
+
+    if (geteuid() != 0) {
+        const std::string locked = dir.Path() + "/locked";
+        fs::create_directories(locked);
+        WriteFile(locked + "/a.vcf", "BEGIN:VCARD\nFN:A\nTEL;TYPE=cell:1\nEND:VCARD\n");
+        chmod((locked + "/a.vcf").c_str(), 0);
+        o.vcardPath = locked;
+        EXPECT_EQ(ReadVCardBook(o, tree).status, ExternalBookStatus::kReadFailed);
+        EXPECT_TRUE(tree.children.empty());
+    }
+}
+
+TEST(ExternalBookCache, SourceFollowsTheSettingAndProfileNameIsRemembered) {
+    MailProfileFixture fx;
+    WriteFile(fx.dir.Path() + "/one.vcf", "BEGIN:VCARD\nFN:Vee\nTEL;TYPE=cell:0820000009\nEND:VCARD\n");
+    AppSettings saved = Settings();
+    ExternalBookOptions o = fx.Options();
+    o.vcardPath = fx.dir.Path() + "/one.vcf";
+    ExternalBook book(o);
+
+    Settings().MAPI_AddressBook = false;
+    ASSERT_TRUE(book.Load(false).Ok());
+    EXPECT_EQ(Describe(book.Tree()), "root\n  Vee (0820000009)\n");
+
+    Settings().MAPI_AddressBook = true;
+    Settings().Outlook_Name = "gone";
+    ASSERT_TRUE(book.Load(false).Ok());
+    EXPECT_EQ(book.Tree().LeafCount(), 4u);
+    EXPECT_EQ(Settings().Outlook_Name, "default-release");
+
+    // Unchanged source: the tree is kept until a reload is forced.
+    fs::remove(fx.profile + "/abook-1.sqlite");
+    ASSERT_TRUE(book.Load(false).Ok());
+    EXPECT_EQ(book.Tree().LeafCount(), 4u);
+    ASSERT_TRUE(book.Load(true).Ok());
+    EXPECT_EQ(book.Tree().LeafCount(), 3u);
+
+    // A failed read leaves an empty root and is tried again next time.
+    WriteFile(fx.profile + "/abook.sqlite", "corrupt");
+    EXPECT_FALSE(book.Load(true).Ok());
+    EXPECT_TRUE(book.Tree().children.empty());
+    Settings() = saved;
+}
+
+}  // namespace
+}  // namespace quillon
