@@ -1,35 +1,226 @@
 #include "gateway/ComponentRegistry.h"
 
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/DataPath.h"
+
 namespace quillon {
+
+namespace {
+
+constexpr const char* kRegistrationFileName = "components.conf";
+
+std::string Trim(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string Upper(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string ExecutableFolder() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (n <= 0)
+        return {};
+    buffer[n] = '\0';
+    return FolderOf(buffer);
+}
+
+// Keeps a library loaded while an object created from it lives.
+struct LibraryHandle {
+    void* handle = nullptr;
+    ~LibraryHandle() {
+        if (handle)
+            ::dlclose(handle);
+    }
+};
+
+}  // namespace
 
 ComponentRegistry& ComponentRegistry::Instance() {
     static ComponentRegistry registry;
     return registry;
 }
 
-std::vector<ComponentRegistration> ComponentRegistry::ParseRegistrationText(const std::string&, const std::string&,
-                                                                            int*) {
-    return {};
+std::vector<ComponentRegistration> ComponentRegistry::ParseRegistrationText(const std::string& text,
+                                                                            const std::string& baseDir, int* badLines) {
+    std::vector<ComponentRegistration> entries;
+    int bad = 0;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == '#')
+            continue;
+        size_t eq = trimmed.find('=');
+        if (eq == std::string::npos) {
+            ++bad;
+            continue;
+        }
+        ComponentRegistration entry{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))};
+        if (entry.progId.empty() || entry.path.empty()) {
+            ++bad;
+            continue;
+        }
+        if (entry.path[0] != '/' && !baseDir.empty())
+            entry.path = baseDir + "/" + entry.path;
+        bool replaced = false;
+        for (auto& existing : entries) {
+            if (Upper(existing.progId) == Upper(entry.progId)) {
+                existing = entry;
+                replaced = true;
+            }
+        }
+        if (!replaced)
+            entries.push_back(std::move(entry));
+    }
+    if (badLines)
+        *badLines = bad;
+    return entries;
 }
-bool ComponentRegistry::ReadRegistrationFile(const std::string&, std::vector<ComponentRegistration>&) {
-    return false;
+
+bool ComponentRegistry::ReadRegistrationFile(const std::string& path, std::vector<ComponentRegistration>& entries) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return false;
+    entries = ParseRegistrationText(text.str(), FolderOf(path));
+    return true;
 }
+
 std::vector<std::string> ComponentRegistry::RegistrationFileCandidates() {
-    return {};
+    std::vector<std::string> candidates;
+    if (const char* env = std::getenv("QUILLON_COMPONENTS"); env && *env)
+        candidates.push_back(env);
+    std::string exeFolder = ExecutableFolder();
+    if (!exeFolder.empty())
+        candidates.push_back(exeFolder + "/" + kRegistrationFileName);
+    if (!DataDirectory().empty())
+        candidates.push_back(DataFile(kRegistrationFileName));
+    return candidates;
 }
+
 std::string ComponentRegistry::FindRegistrationFile() {
+    for (const auto& candidate : RegistrationFileCandidates())
+        if (FileExists(candidate))
+            return candidate;
     return {};
 }
-std::string ComponentRegistry::LibraryFor(const std::string&) const {
+
+std::string ComponentRegistry::LibraryFor(const std::string& progId) const {
+    std::string file = FindRegistrationFile();
+    if (file.empty())
+        return {};
+    std::vector<ComponentRegistration> entries;
+    if (!ReadRegistrationFile(file, entries))
+        return {};
+    const std::string wanted = Upper(progId);
+    for (const auto& entry : entries)
+        if (Upper(entry.progId) == wanted)
+            return entry.path;
     return {};
 }
-ComponentHandle ComponentRegistry::CreateObject(const std::string&, std::string*) {
-    return nullptr;
+
+ComponentHandle ComponentRegistry::CreateObject(const std::string& progId, std::string* error) {
+    Factory factory;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        auto it = factories_.find(Upper(progId));
+        if (it != factories_.end())
+            factory = it->second;
+    }
+    if (factory) {
+        IDispatchObject* object = factory();
+        if (!object) {
+            if (error)
+                *error = "the test factory for " + progId + " created no object";
+            return nullptr;
+        }
+        return ComponentHandle(object);
+    }
+    std::string library = LibraryFor(progId);
+    if (library.empty()) {
+        if (error) {
+            std::string file = FindRegistrationFile();
+            *error = file.empty() ? "no component registration file (" + std::string(kRegistrationFileName) + ") found"
+                                  : progId + " is not registered in " + file;
+        }
+        return nullptr;
+    }
+    return CreateObjectFromLibrary(library, progId, error);
 }
-ComponentHandle ComponentRegistry::CreateObjectFromLibrary(const std::string&, const std::string&, std::string*) {
-    return nullptr;
+
+ComponentHandle ComponentRegistry::CreateObjectFromLibrary(const std::string& libraryPath, const std::string& progId,
+                                                           std::string* error) {
+    auto library = std::make_shared<LibraryHandle>();
+    library->handle = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library->handle) {
+        if (error) {
+            const char* why = ::dlerror();
+            *error = "cannot load " + libraryPath + ": " + (why ? why : "unknown error");
+        }
+        return nullptr;
+    }
+    ::dlerror();
+    void* symbol = ::dlsym(library->handle, kCreateObjectSymbol);
+    if (!symbol) {
+        if (error)
+            *error = libraryPath + " does not export " + kCreateObjectSymbol;
+        return nullptr;
+    }
+    auto create = reinterpret_cast<QuillonCreateObjectFn>(symbol);
+    IDispatchObject* object = create(progId.c_str());
+    if (!object) {
+        if (error)
+            *error = libraryPath + " does not serve " + progId;
+        return nullptr;
+    }
+    // The deleter owns a reference to the library, so the object's code stays mapped until it is gone.
+    return ComponentHandle(object, [library](IDispatchObject* o) { delete o; });
 }
-void ComponentRegistry::RegisterFactoryForTesting(const std::string&, Factory) {}
-void ComponentRegistry::UnregisterFactoryForTesting(const std::string&) {}
+
+void ComponentRegistry::RegisterFactoryForTesting(const std::string& progId, Factory factory) {
+    std::lock_guard<std::mutex> guard(lock_);
+    factories_[Upper(progId)] = std::move(factory);
+}
+
+void ComponentRegistry::UnregisterFactoryForTesting(const std::string& progId) {
+    std::lock_guard<std::mutex> guard(lock_);
+    factories_.erase(Upper(progId));
+}
 
 }  // namespace quillon

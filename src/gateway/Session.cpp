@@ -1,71 +1,245 @@
 #include "gateway/Session.h"
 
-#include <iostream>
+#include <atomic>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+
+#include "core/AppLog.h"
+#include "core/AppSettings.h"
+#include "core/StringTable.h"
+#include "gateway/GatewayApi.h"
 
 namespace quillon {
 
-void StderrSessionUi::ShowMessage(const SessionMessage& message) {
-    std::cerr << message.caption << ": " << message.text << "\n";
-}
-
 namespace {
+
+constexpr int32_t kGatewayUnreachable = 99;
+
+std::atomic<bool> onLine{false};
+std::atomic<SessionUi*> currentUi{nullptr};
+std::mutex afterLoginLock;
+std::function<void()> afterLogin;
+
 StderrSessionUi& DefaultUi() {
     static StderrSessionUi ui;
     return ui;
 }
-SessionUi* currentUi = nullptr;
-bool onLine = false;
+
+class WaitScope {
+public:
+    explicit WaitScope(SessionUi& ui) : ui_(ui) { ui_.BeginWait(); }
+    ~WaitScope() { ui_.EndWait(); }
+
+private:
+    SessionUi& ui_;
+};
+
+SessionMessage MakeMessage(int textId, int captionId, MessageIcon icon) {
+    SessionMessage m;
+    m.textId = textId;
+    m.text = LoadResourceString(textId);
+    m.captionId = captionId;
+    m.caption = LoadResourceString(captionId);
+    m.icon = icon;
+    return m;
+}
+
 }  // namespace
 
+void StderrSessionUi::ShowMessage(const SessionMessage& message) {
+    std::string text = message.text;
+    // The table's texts carry Windows line ends; a terminal wants plain ones.
+    for (size_t pos; (pos = text.find('\r')) != std::string::npos;)
+        text.erase(pos, 1);
+    std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), text.c_str());
+    if (message.withLink && !message.link.empty())
+        std::fprintf(stderr, "  %s\n", message.link.c_str());
+}
+
 SessionUi& TheSessionUi() {
-    return currentUi ? *currentUi : DefaultUi();
+    SessionUi* ui = currentUi.load();
+    return ui ? *ui : DefaultUi();
 }
+
 void SetSessionUi(SessionUi* ui) {
-    currentUi = ui;
+    currentUi.store(ui);
 }
+
 bool IsOnLine() {
-    return onLine;
+    return onLine.load();
 }
 void SetOnLine(bool online) {
-    onLine = online;
+    onLine.store(online);
 }
-void SetAfterLoginAction(std::function<void()>) {}
-bool LogInToGateway(const std::string&, const std::string&) {
+
+void SetAfterLoginAction(std::function<void()> action) {
+    std::lock_guard<std::mutex> guard(afterLoginLock);
+    afterLogin = std::move(action);
+}
+
+bool LogInToGateway(const std::string& login, const std::string& password) {
+    return LogInToGateway(login, password, TheSessionUi());
+}
+
+bool LogInToGateway(const std::string& login, const std::string& password, SessionUi& ui) {
+    int32_t code = kGatewayUnreachable;
+    {
+        WaitScope wait(ui);
+        GatewayHandle api = GatewayApi::Instance();
+        if (api) {
+            auto guard = api->Guard();
+            std::string reply;
+            int32_t status = api->AuthenticateClient(Settings().client_id, login, password, reply);
+            // A call that did not reach the component leaves smsERROR as the previous call set it,
+            // so it cannot judge this one: such a login counts as unreachable.
+            int32_t error = kGatewayUnreachable;
+            if (status >= 0 && api->Get_smsERROR(error) >= 0)
+                code = error;
+            if (status < 0)
+                LogLine("LogInToGateway: AuthenticateClient failed with status 0x%08x", status);
+        }
+    }
+    LogLine("LogInToGateway: smsERROR %d", code);
+    if (code == 0) {
+        RefreshBalance();
+        std::function<void()> action;
+        {
+            std::lock_guard<std::mutex> guard(afterLoginLock);
+            action = afterLogin;
+        }
+        if (action)
+            action();
+        return true;
+    }
+    if (code == kGatewayUnreachable)
+        ui.ShowMessage(MakeMessage(1027, 1028, MessageIcon::Error));
     return false;
 }
-bool LogInToGateway(const std::string&, const std::string&, SessionUi&) {
-    return false;
+
+void ParseBalanceReply(const std::string& reply, int32_t& tenths, bool& withFraction) {
+    // The integer at the start, as the C library reads one: blanks, a sign, digits.
+    size_t i = 0;
+    while (i < reply.size() && std::isspace(static_cast<unsigned char>(reply[i])))
+        ++i;
+    bool negative = false;
+    if (i < reply.size() && (reply[i] == '-' || reply[i] == '+'))
+        negative = reply[i++] == '-';
+    long long whole = 0;
+    for (; i < reply.size() && std::isdigit(static_cast<unsigned char>(reply[i])); ++i) {
+        if (whole < 1000000000000LL)
+            whole = whole * 10 + (reply[i] - '0');
+    }
+    long long value = whole * 10;
+    size_t dot = reply.rfind('.');
+    withFraction = dot != std::string::npos;
+    if (withFraction && dot + 1 < reply.size() && std::isdigit(static_cast<unsigned char>(reply[dot + 1])))
+        value += reply[dot + 1] - '0';  // tenths, truncated: the later digits do not round
+    // A negative balance keeps its sign in the tenths too (-1.5 is -15, not -5).
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    if (value < INT32_MIN)
+        value = INT32_MIN;
+    tenths = static_cast<int32_t>(value);
 }
+
 int32_t RefreshBalance() {
-    return 0;
+    AppSettings& settings = Settings();
+    if (!IsOnLine())
+        return settings.LastBalance;
+    GatewayHandle api = GatewayApi::Instance();
+    if (!api)
+        return settings.LastBalance;
+    std::string reply;
+    {
+        auto guard = api->Guard();
+        int32_t status = api->QueryBalance(reply);
+        int32_t error = kGatewayUnreachable;
+        if (status < 0 || api->Get_smsERROR(error) < 0 || error != 0) {
+            LogLine("RefreshBalance: QueryBalance failed (status 0x%08x, smsERROR %d)", status, error);
+            return settings.LastBalance;
+        }
+    }
+    int32_t tenths = 0;
+    bool withFraction = false;
+    ParseBalanceReply(reply, tenths, withFraction);
+    settings.LastBalance = tenths;
+    settings.BalanceWithFraction = withFraction;
+    return tenths;
 }
-void ParseBalanceReply(const std::string&, int32_t& tenths, bool& withFraction) {
-    tenths = 0;
-    withFraction = false;
+
+std::string BalanceText(int stringId) {
+    return BalanceText(stringId, Settings().LastBalance, IsOnLine());
 }
-std::string BalanceText(int) {
-    return {};
+
+std::string BalanceText(int stringId, int32_t tenths, bool online) {
+    int whole = tenths / 10;
+    int tenth = tenths % 10;
+    if (tenth < 0)
+        tenth = -tenth;
+    return FormatResourceString(stringId, {whole, tenth, online ? "" : "?"});
 }
-std::string BalanceText(int, int32_t, bool) {
-    return {};
+
+int ProxyErrorTextId(int32_t code) {
+    switch (code) {
+        case 95:
+            return 1140;
+        case 96:
+            return 1141;
+        default:
+            return 1136;
+    }
 }
-int32_t ApplyProxySettings(bool) {
-    return 0;
+
+int32_t ApplyProxySettings(bool verify) {
+    return ApplyProxySettings(verify, TheSessionUi());
 }
-int32_t ApplyProxySettings(bool, SessionUi&) {
-    return 0;
+
+int32_t ApplyProxySettings(bool verify, SessionUi& ui) {
+    const AppSettings& settings = Settings();
+    int32_t code = kDispFail;
+    GatewayHandle api = GatewayApi::Instance();
+    if (api) {
+        auto guard = api->Guard();
+        std::string reply;
+        int32_t status = api->ConfigureProxyEx(verify, settings.ProxyType, settings.ProxyHost, settings.ProxyPort,
+                                               settings.ProxyUsername, settings.ProxyPassword, reply);
+        // A call that failed as a call is reported by its own status, never by a stale smsERROR.
+        code = status;
+        if (status >= 0) {
+            int32_t error = 0;
+            code = api->Get_smsERROR(error) >= 0 ? error : kDispFail;
+        }
+    }
+    if (code == 0)
+        return 0;
+    LogLine("ApplyProxySettings: proxy type %d failed with %d", settings.ProxyType, code);
+    SessionMessage message = MakeMessage(ProxyErrorTextId(code), 1137, MessageIcon::Error);
+    message.withLink = true;
+    message.link = settings.help_url;
+    ui.ShowMessage(message);
+    return code;
 }
-int ProxyErrorTextId(int32_t) {
-    return 1136;
-}
+
 const std::array<ProxyKind, 4>& ProxyKinds() {
     static const std::array<ProxyKind, 4> kinds{{{1, 1376, 1377}, {2, 1378, 1379}, {3, 1380, 1381}, {4, 1382, 1383}}};
     return kinds;
 }
-std::string ProxyKindName(int32_t) {
+
+std::string ProxyKindName(int32_t value) {
+    for (const auto& kind : ProxyKinds())
+        if (kind.value == value)
+            return LoadResourceString(kind.nameId);
     return {};
 }
-std::string ProxyKindDescription(int32_t) {
+
+std::string ProxyKindDescription(int32_t value) {
+    for (const auto& kind : ProxyKinds())
+        if (kind.value == value)
+            return LoadResourceString(kind.descriptionId);
     return {};
 }
 

@@ -1,0 +1,341 @@
+// GatewayApi against an in-process component that records what it is asked.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "core/AppSettings.h"
+#include "gateway/ComponentRegistry.h"
+#include "gateway/GatewayApi.h"
+
+namespace quillon {
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Knows the names it is given (ids from 100 up, so 0 is never a real member), answers methods with
+// a scripted result and keeps properties in a map.
+class RecordingComponent : public IDispatchObject {
+public:
+    struct Invocation {
+        std::string name;
+        InvokeKind kind;
+        std::vector<Variant> argsLastFirst;
+    };
+
+    explicit RecordingComponent(std::vector<std::string> names) {
+        DispId next = 100;
+        for (auto& n : names) {
+            ids_[Lower(n)] = next;
+            names_[next] = n;
+            ++next;
+        }
+    }
+
+    int32_t GetIDsOfNames(const std::string& name, DispId& id) override {
+        std::lock_guard<std::mutex> g(lock_);
+        asked.push_back(name);
+        auto it = ids_.find(Lower(name));
+        if (it == ids_.end())
+            return kDispUnknownName;
+        id = it->second;
+        return kDispOk;
+    }
+
+    int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result) override {
+        std::lock_guard<std::mutex> g(lock_);
+        auto it = names_.find(id);
+        if (it == names_.end())
+            return kDispMemberNotFound;
+        invocations.push_back({it->second, kind, args});
+        if (kind == InvokeKind::PropertyPut) {
+            properties[it->second] = args.at(0);
+            return kDispOk;
+        }
+        if (kind == InvokeKind::PropertyGet) {
+            *result = properties[it->second];
+            return kDispOk;
+        }
+        if (status < 0)
+            return status;
+        // The last call's first argument becomes smsERROR, so tests can tell calls apart.
+        if (echoFirstArgToError && !args.empty())
+            properties["smsERROR"] = Variant::FromLong(args.back().number);
+        *result = methodResult;
+        return status;
+    }
+
+    std::vector<std::string> asked;
+    std::vector<Invocation> invocations;
+    std::map<std::string, Variant> properties;
+    Variant methodResult = Variant::FromText("OK");
+    int32_t status = kDispOk;
+    bool echoFirstArgToError = false;
+
+private:
+    std::mutex lock_;
+    std::map<std::string, DispId> ids_;
+    std::map<DispId, std::string> names_;
+};
+
+std::vector<std::string> AllNames() {
+    auto names = GatewayApi::MethodNames();
+    auto props = GatewayApi::PropertyNames();
+    names.insert(names.end(), props.begin(), props.end());
+    return names;
+}
+
+struct Bound {
+    RecordingComponent* component;
+    GatewayHandle api;
+};
+
+Bound Bind(std::vector<std::string> names = AllNames()) {
+    auto* c = new RecordingComponent(std::move(names));
+    auto api = std::make_shared<GatewayApi>(ComponentHandle(c));
+    c->invocations.clear();
+    return {c, api};
+}
+
+TEST(GatewayApiTest, ResolvesEveryNameOnceInTableOrder) {
+    Bound b = Bind();
+    EXPECT_TRUE(b.api->Ready());
+    EXPECT_EQ(b.component->asked, AllNames());
+    ASSERT_EQ(GatewayApi::MethodNames().size(), 21u);
+    EXPECT_EQ(GatewayApi::MethodNames().front(), "SendSimpleSMS");
+    EXPECT_EQ(GatewayApi::MethodNames().back(), "GetMsgCharge");
+    ASSERT_EQ(GatewayApi::PropertyNames().size(), 13u);
+    EXPECT_EQ(GatewayApi::PropertyNames().front(), "smsUSER");
+    EXPECT_EQ(GatewayApi::PropertyNames().back(), "smsDELIVERY_TIME");
+
+    // Calls use the cached numbers: no further lookups.
+    std::string reply;
+    b.api->Ping(reply);
+    b.api->Ping(reply);
+    EXPECT_EQ(b.component->asked.size(), AllNames().size());
+}
+
+TEST(GatewayApiTest, NamesTheComponentDoesNotKnowAreStoredAsZeroAndNeverCalled) {
+    auto names = AllNames();
+    names.erase(std::remove(names.begin(), names.end(), "QueryBalance"), names.end());
+    names.erase(std::remove(names.begin(), names.end(), "smsSESSION_ID"), names.end());
+    Bound b = Bind(names);
+    EXPECT_TRUE(b.api->Ready());
+
+    DispId id = -1;
+    bool known = true;
+    ASSERT_TRUE(b.api->LookupMethod("QueryBalance", id, known));
+    EXPECT_EQ(id, 0);
+    EXPECT_FALSE(known);
+    ASSERT_TRUE(b.api->LookupProperty("smsSESSION_ID", id, known));
+    EXPECT_EQ(id, 0);
+    EXPECT_FALSE(known);
+    ASSERT_TRUE(b.api->LookupMethod("Ping", id, known));
+    EXPECT_TRUE(known);
+    EXPECT_NE(id, 0);
+
+    std::string reply = "untouched";
+    EXPECT_EQ(b.api->QueryBalance(reply), kDispFail);
+    EXPECT_EQ(b.api->Get_smsSESSION_ID(reply), kDispFail);
+    EXPECT_EQ(reply, "untouched");
+    EXPECT_TRUE(b.component->invocations.empty());
+}
+
+TEST(GatewayApiTest, PassesArgumentsLastFirstWithTheirKinds) {
+    Bound b = Bind();
+    std::string reply;
+    ASSERT_EQ(b.api->SendMsg(true, "hello", "+4479001", reply), kDispOk);
+    ASSERT_EQ(b.api->ConfigureProxyEx(false, 4, "proxy", "3128", "me", "secret", reply), kDispOk);
+    ASSERT_EQ(b.component->invocations.size(), 2u);
+
+    const auto& send = b.component->invocations[0];
+    EXPECT_EQ(send.name, "SendMsg");
+    EXPECT_EQ(send.kind, InvokeKind::Method);
+    ASSERT_EQ(send.argsLastFirst.size(), 3u);
+    EXPECT_EQ(send.argsLastFirst[0].kind, Variant::Kind::Text);
+    EXPECT_EQ(send.argsLastFirst[0].text, "+4479001");
+    EXPECT_EQ(send.argsLastFirst[1].text, "hello");
+    EXPECT_EQ(send.argsLastFirst[2].kind, Variant::Kind::Bool);
+    EXPECT_EQ(send.argsLastFirst[2].number, -1);  // true with all bits set
+
+    const auto& proxy = b.component->invocations[1];
+    ASSERT_EQ(proxy.argsLastFirst.size(), 6u);
+    EXPECT_EQ(proxy.argsLastFirst[0].text, "secret");
+    EXPECT_EQ(proxy.argsLastFirst[3].text, "proxy");
+    EXPECT_EQ(proxy.argsLastFirst[4].kind, Variant::Kind::Long);
+    EXPECT_EQ(proxy.argsLastFirst[4].number, 4);
+    EXPECT_EQ(proxy.argsLastFirst[5].kind, Variant::Kind::Bool);
+    EXPECT_EQ(proxy.argsLastFirst[5].number, 0);
+}
+
+TEST(GatewayApiTest, LateBoundCallsAreCaseInsensitiveAndNormaliseKinds) {
+    Bound b = Bind();
+    Variant one;  // a BOOL written as 1 still reaches the component with all bits set
+    one.kind = Variant::Kind::Bool;
+    one.number = 1;
+    Variant bigByte;
+    bigByte.kind = Variant::Kind::Byte;
+    bigByte.number = 0x1FF;
+    Variant result;
+    ASSERT_EQ(b.api->Call("sendmsg", {one, Variant::FromText("t"), Variant::FromText("1")}, result), kDispOk);
+    EXPECT_EQ(result.text, "OK");
+    ASSERT_EQ(b.api->Call("SENDSIMPLESMS", {bigByte}, result), kDispOk);
+    ASSERT_EQ(b.api->PutProperty("SMSconcat", Variant::FromLong(3)), kDispOk);
+
+    ASSERT_EQ(b.component->invocations.size(), 3u);
+    EXPECT_EQ(b.component->invocations[0].argsLastFirst[2].number, -1);
+    EXPECT_EQ(b.component->invocations[1].name, "SendSimpleSMS");
+    EXPECT_EQ(b.component->invocations[1].argsLastFirst[0].number, 0xFF);
+    EXPECT_EQ(b.component->invocations[2].name, "smsCONCAT");
+    EXPECT_EQ(b.component->invocations[2].kind, InvokeKind::PropertyPut);
+    EXPECT_EQ(b.component->properties["smsCONCAT"].number, 3);
+}
+
+TEST(GatewayApiTest, GenericFailureForMissingObjectArgumentOrName) {
+    GatewayApi none{ComponentHandle()};
+    EXPECT_FALSE(none.Ready());
+    std::string reply = "untouched";
+    int32_t error = 12345;
+    EXPECT_EQ(none.SendMsg(true, "x", "1", reply), kDispFail);
+    EXPECT_EQ(none.Get_smsERROR(error), kDispFail);
+    EXPECT_EQ(none.Put_smsCONCAT(3), kDispFail);
+    EXPECT_EQ(reply, "untouched");
+    EXPECT_EQ(error, 12345);
+
+    Bound b = Bind();
+    Variant result = Variant::FromText("untouched");
+    // Too few arguments, an Empty one, a name outside the tables, a property put without a value.
+    EXPECT_EQ(b.api->Call("SendMsg", {Variant::FromBool(true), Variant::FromText("x")}, result), kDispFail);
+    EXPECT_EQ(b.api->Call("TokenPay", {Variant()}, result), kDispFail);
+    EXPECT_EQ(b.api->Call("SendFax", {}, result), kDispFail);
+    EXPECT_EQ(b.api->GetProperty("smsNOPE", result), kDispFail);
+    EXPECT_EQ(b.api->PutProperty("smsFROM", Variant()), kDispFail);
+    EXPECT_EQ(result.text, "untouched");
+    EXPECT_TRUE(b.component->invocations.empty());
+}
+
+TEST(GatewayApiTest, ComponentStatusAndResultsComeBackRaw) {
+    Bound b = Bind();
+    b.component->status = kDispTypeMismatch;
+    std::string reply = "untouched";
+    EXPECT_EQ(b.api->QueryBalance(reply), kDispTypeMismatch);
+    EXPECT_EQ(reply, "untouched");
+
+    b.component->status = 1;  // a positive status is not a failure
+    b.component->methodResult = Variant::FromText("12.5\r\n");
+    EXPECT_EQ(b.api->QueryBalance(reply), 1);
+    EXPECT_EQ(reply, "12.5\r\n");
+
+    b.component->status = kDispOk;
+    b.component->methodResult = Variant::FromLong(-7);
+    EXPECT_EQ(b.api->EndBatch(reply), kDispOk);
+    EXPECT_EQ(reply, "-7");
+
+    b.component->properties["smsERROR"] = Variant::FromLong(99);
+    b.component->properties["smsSESSION_ID"] = Variant::FromText("0123456789abcdef0123456789abcdef");
+    int32_t error = 0;
+    EXPECT_EQ(b.api->Get_smsERROR(error), kDispOk);
+    EXPECT_EQ(error, 99);
+    EXPECT_EQ(b.api->Get_smsSESSION_ID(reply), kDispOk);
+    EXPECT_EQ(reply, "0123456789abcdef0123456789abcdef");
+}
+
+TEST(GatewayApiTest, TypedSettersWriteTheirProperties) {
+    Bound b = Bind();
+    EXPECT_EQ(b.api->Put_smsCONCAT(3), kDispOk);
+    EXPECT_EQ(b.api->Put_smsMSG_TYPE(5), kDispOk);
+    EXPECT_EQ(b.api->Put_smsFROM("Shop"), kDispOk);
+    EXPECT_EQ(b.api->Put_smsUNICODE(true), kDispOk);
+    EXPECT_EQ(b.api->Put_smsDELIVERY_ACK(false), kDispOk);
+    EXPECT_EQ(b.api->Put_smsDELIVERY_TIME(90), kDispOk);
+    auto& p = b.component->properties;
+    EXPECT_EQ(p["smsCONCAT"].number, 3);
+    EXPECT_EQ(p["smsMSG_TYPE"].number, 5);
+    EXPECT_EQ(p["smsFROM"].text, "Shop");
+    EXPECT_EQ(p["smsUNICODE"].kind, Variant::Kind::Bool);
+    EXPECT_EQ(p["smsUNICODE"].number, -1);
+    EXPECT_EQ(p["smsDELIVERY_ACK"].number, 0);
+    EXPECT_EQ(p["smsDELIVERY_TIME"].number, 90);
+}
+
+// Each thread's call and the smsERROR read that judges it stay together under the guard.
+TEST(GatewayApiTest, GuardKeepsACallAndItsErrorReadTogether) {
+    Bound b = Bind();
+    b.component->echoFirstArgToError = true;
+    std::atomic<int> mismatches{0};
+    auto run = [&](int32_t mine) {
+        for (int i = 0; i < 2000; ++i) {
+            auto guard = b.api->Guard();
+            Variant result;
+            b.api->Call("Version", {Variant::FromLong(mine)}, result);
+            int32_t error = 0;
+            b.api->Get_smsERROR(error);
+            if (error != mine)
+                ++mismatches;
+        }
+    };
+    std::thread ui(run, 1);
+    std::thread worker(run, 2);
+    ui.join();
+    worker.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+class GatewayInstanceTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ComponentRegistry::Instance().UnregisterFactoryForTesting(GatewayApi::kProgId);
+        GatewayApi::ResetInstanceForTesting();
+        Settings().COMBaseURL.clear();
+    }
+};
+
+TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUrl) {
+    RecordingComponent* created = nullptr;
+    int creations = 0;
+    ComponentRegistry::Instance().RegisterFactoryForTesting("sms_comapi.sms", [&]() -> IDispatchObject* {
+        ++creations;
+        created = new RecordingComponent(AllNames());
+        return created;
+    });
+    Settings().COMBaseURL = "http://127.0.0.1:9/api/";
+    GatewayApi::ResetInstanceForTesting();
+
+    GatewayHandle first = GatewayApi::Instance();
+    ASSERT_TRUE(GatewayApi::IsAvailable(first));
+    EXPECT_EQ(GatewayApi::Instance(), first);
+    EXPECT_EQ(creations, 1);
+    ASSERT_EQ(created->invocations.size(), 1u);
+    EXPECT_EQ(created->invocations[0].name, "SetBaseURL");
+    EXPECT_EQ(created->invocations[0].argsLastFirst.at(0).text, "http://127.0.0.1:9/api/");
+
+    // A handle outlives a reset; the next Instance() is a new object.
+    GatewayApi::ResetInstanceForTesting();
+    std::string reply;
+    EXPECT_EQ(first->Ping(reply), kDispOk);
+    EXPECT_NE(GatewayApi::Instance(), first);
+    EXPECT_EQ(creations, 2);
+}
+
+TEST_F(GatewayInstanceTest, FailedCreationGivesAnEmptyHandleAndIsNotRetried) {
+    int creations = 0;
+    ComponentRegistry::Instance().RegisterFactoryForTesting(GatewayApi::kProgId, [&]() -> IDispatchObject* {
+        ++creations;
+        return nullptr;
+    });
+    GatewayApi::ResetInstanceForTesting();
+    EXPECT_FALSE(GatewayApi::IsAvailable(GatewayApi::Instance()));
+    EXPECT_FALSE(GatewayApi::IsAvailable());
+    EXPECT_EQ(creations, 1);
+}
+
+}  // namespace
+}  // namespace quillon

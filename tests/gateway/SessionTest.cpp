@@ -1,0 +1,386 @@
+// The session: login, balance and proxy set-up, against a scripted component and against the
+// sandbox gateway over loopback.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <map>
+
+#include "core/AppSettings.h"
+#include "core/StringTable.h"
+#include "gateway/GatewayApi.h"
+#include "gateway/Session.h"
+#include "support/SandboxProcess.h"
+
+namespace quillon {
+namespace {
+
+// Records what the session shows.
+class RecordingUi : public SessionUi {
+public:
+    void BeginWait() override {
+        ++begins;
+        ++depth;
+    }
+    void EndWait() override {
+        ++ends;
+        --depth;
+    }
+    void ShowMessage(const SessionMessage& message) override {
+        EXPECT_EQ(depth, 0) << "a message box under the wait cursor";
+        messages.push_back(message);
+    }
+    int begins = 0;
+    int ends = 0;
+    int depth = 0;
+    std::vector<SessionMessage> messages;
+};
+
+// Knows every member; a method answers its scripted reply and sets smsERROR to its scripted code.
+class ScriptedComponent : public IDispatchObject {
+public:
+    struct Answer {
+        std::string reply;
+        int32_t error = 0;
+        int32_t status = kDispOk;
+    };
+
+    ScriptedComponent() {
+        DispId id = 1;
+        for (auto& n : GatewayApi::MethodNames())
+            names_[id++] = n;
+        for (auto& n : GatewayApi::PropertyNames())
+            names_[id++] = n;
+    }
+    int32_t GetIDsOfNames(const std::string& name, DispId& id) override {
+        for (auto& [i, n] : names_)
+            if (n == name) {
+                id = i;
+                return kDispOk;
+            }
+        return kDispUnknownName;
+    }
+    int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result) override {
+        const std::string& name = names_.at(id);
+        if (kind == InvokeKind::PropertyGet) {
+            *result = name == "smsERROR" ? Variant::FromLong(error) : Variant::FromText("");
+            return kDispOk;
+        }
+        if (kind == InvokeKind::PropertyPut)
+            return kDispOk;
+        calls.push_back(name);
+        lastArgs[name] = std::vector<Variant>(args.rbegin(), args.rend());
+        const Answer& a = script[name];
+        if (a.status < 0)
+            return a.status;
+        error = a.error;
+        *result = Variant::FromText(a.reply);
+        return a.status;
+    }
+
+    std::map<std::string, Answer> script;
+    std::vector<std::string> calls;
+    std::map<std::string, std::vector<Variant>> lastArgs;  // first-first
+    int32_t error = 0;
+
+private:
+    std::map<DispId, std::string> names_;
+};
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings();
+        component_ = new ScriptedComponent;
+        GatewayApi::SetInstanceForTesting(std::make_shared<GatewayApi>(ComponentHandle(component_)));
+        SetOnLine(true);
+    }
+    void TearDown() override {
+        GatewayApi::ResetInstanceForTesting();
+        SetAfterLoginAction(nullptr);
+        SetOnLine(false);
+        Settings() = saved_;
+    }
+
+    ScriptedComponent* component_ = nullptr;
+    RecordingUi ui_;
+    AppSettings saved_;
+};
+
+TEST(BalanceParseTest, WholeAndTenths) {
+    struct Case {
+        const char* reply;
+        int32_t tenths;
+        bool fraction;
+    } cases[] = {
+        {"12.5", 125, true},
+        {"12", 120, false},
+        {"12.05", 120, true},
+        {"12.99", 129, true},
+        {"0.9", 9, true},
+        {"  7.3\r\n", 73, true},
+        {"12.", 120, true},
+        {"1.2.7", 17, true},
+        {"-1.5", -15, true},
+        {"-0.5", -5, true},
+        {"", 0, false},
+        {"credit", 0, false},
+        {"99999999999", INT32_MAX, false},
+        {"-99999999999.9", INT32_MIN, true},
+    };
+    for (const auto& c : cases) {
+        int32_t tenths = 777;
+        bool fraction = !c.fraction;
+        ParseBalanceReply(c.reply, tenths, fraction);
+        EXPECT_EQ(tenths, c.tenths) << c.reply;
+        EXPECT_EQ(fraction, c.fraction) << c.reply;
+    }
+}
+
+TEST(BalanceParseTest, BalanceTextShowsTenthsAndTheOfflineMark) {
+    EXPECT_EQ(BalanceText(1398, 125, true), "Balance: 12.5");
+    EXPECT_EQ(BalanceText(1398, 120, true), "Balance: 12.0");
+    EXPECT_EQ(BalanceText(1398, 125, false), "Balance: 12.5?");
+    EXPECT_EQ(BalanceText(1333, 7, true), "Balance: 0.7");
+    EXPECT_EQ(BalanceText(1398, -15, true), "Balance: -1.5");
+}
+
+TEST_F(SessionTest, RefreshBalanceStoresTenthsAndKeepsThemOnFailure) {
+    component_->script["QueryBalance"] = {"12.5", 0};
+    EXPECT_EQ(RefreshBalance(), 125);
+    EXPECT_EQ(Settings().LastBalance, 125);
+    EXPECT_TRUE(Settings().BalanceWithFraction);
+    EXPECT_EQ(BalanceText(), "Balance: 12.5");
+
+    component_->script["QueryBalance"] = {"3", 99};
+    EXPECT_EQ(RefreshBalance(), 125);
+    component_->script["QueryBalance"] = {"3", 0, kDispFail};
+    EXPECT_EQ(RefreshBalance(), 125);
+    EXPECT_TRUE(Settings().BalanceWithFraction);
+
+    component_->script["QueryBalance"] = {"12", 0};
+    EXPECT_EQ(RefreshBalance(), 120);
+    EXPECT_FALSE(Settings().BalanceWithFraction);
+}
+
+TEST_F(SessionTest, OfflineBalanceMakesNoCall) {
+    SetOnLine(false);
+    Settings().LastBalance = 42;
+    component_->script["QueryBalance"] = {"12.5", 0};
+    EXPECT_EQ(RefreshBalance(), 42);
+    EXPECT_TRUE(component_->calls.empty());
+    EXPECT_EQ(BalanceText(), "Balance: 4.2?");
+}
+
+TEST_F(SessionTest, LoginSuccessRefreshesTheBalanceAndRunsTheAfterLoginAction) {
+    Settings().client_id = "QLNX";
+    component_->script["AuthenticateClient"] = {"OK", 0};
+    component_->script["QueryBalance"] = {"100.0", 0};
+    int afterLogin = 0;
+    SetAfterLoginAction([&] { ++afterLogin; });
+    EXPECT_TRUE(LogInToGateway("demo", "pw", ui_));
+    ASSERT_EQ(component_->calls, (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
+    const auto& args = component_->lastArgs["AuthenticateClient"];
+    ASSERT_EQ(args.size(), 3u);
+    EXPECT_EQ(args[0].text, "QLNX");
+    EXPECT_EQ(args[1].text, "demo");
+    EXPECT_EQ(args[2].text, "pw");
+    EXPECT_EQ(Settings().LastBalance, 1000);
+    EXPECT_EQ(afterLogin, 1);
+    EXPECT_EQ(ui_.begins, 1);
+    EXPECT_EQ(ui_.ends, 1);
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(SessionTest, LoginFailuresOnlyTellAboutAnUnreachableGateway) {
+    component_->script["AuthenticateClient"] = {"ERR: 401", 1};
+    EXPECT_FALSE(LogInToGateway("demo", "wrong", ui_));
+    EXPECT_TRUE(ui_.messages.empty());
+
+    component_->script["AuthenticateClient"] = {"", 99};
+    EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
+    // A call that failed as a call never passes for a login, whatever smsERROR held before.
+    component_->error = 0;
+    component_->script["AuthenticateClient"] = {"", 0, kDispTypeMismatch};
+    EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
+
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    for (const auto& m : ui_.messages) {
+        EXPECT_EQ(m.textId, 1027);
+        EXPECT_EQ(m.captionId, 1028);
+        EXPECT_EQ(m.text, LoadResourceString(1027));
+        EXPECT_EQ(m.caption, "Login failed ...");
+        EXPECT_EQ(m.icon, MessageIcon::Error);
+    }
+    EXPECT_EQ(ui_.begins, 3);
+    EXPECT_EQ(ui_.ends, 3);
+    EXPECT_EQ(std::count(component_->calls.begin(), component_->calls.end(), "QueryBalance"), 0);
+}
+
+TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
+    Settings().ProxyType = 4;
+    Settings().ProxyHost = "proxy.example";
+    Settings().ProxyPort = "3128";
+    Settings().ProxyUsername = "me";
+    Settings().ProxyPassword = "secret";
+    Settings().help_url = "https://help.example/";
+    component_->script["ConfigureProxyEx"] = {"", 0};
+    EXPECT_EQ(ApplyProxySettings(true, ui_), 0);
+    const auto& args = component_->lastArgs["ConfigureProxyEx"];
+    ASSERT_EQ(args.size(), 6u);
+    EXPECT_EQ(args[0].kind, Variant::Kind::Bool);
+    EXPECT_EQ(args[0].number, -1);
+    EXPECT_EQ(args[1].kind, Variant::Kind::Long);
+    EXPECT_EQ(args[1].number, 4);
+    EXPECT_EQ(args[2].text, "proxy.example");
+    EXPECT_EQ(args[3].text, "3128");
+    EXPECT_EQ(args[4].text, "me");
+    EXPECT_EQ(args[5].text, "secret");
+    EXPECT_TRUE(ui_.messages.empty());
+
+    const std::pair<int32_t, int> choices[] = {{95, 1140}, {96, 1141}, {99, 1136}, {7, 1136}};
+    for (auto [code, textId] : choices) {
+        component_->script["ConfigureProxyEx"] = {"", code};
+        EXPECT_EQ(ApplyProxySettings(false, ui_), code);
+        ASSERT_FALSE(ui_.messages.empty());
+        const auto& m = ui_.messages.back();
+        EXPECT_EQ(m.textId, textId) << code;
+        EXPECT_EQ(m.text, LoadResourceString(textId));
+        EXPECT_EQ(m.captionId, 1137);
+        EXPECT_TRUE(m.withLink);
+        EXPECT_EQ(m.link, "https://help.example/");
+    }
+    EXPECT_EQ(component_->lastArgs["ConfigureProxyEx"][0].number, 0);
+
+    component_->error = 0;
+    component_->script["ConfigureProxyEx"] = {"", 0, kDispFail};
+    EXPECT_EQ(ApplyProxySettings(true, ui_), kDispFail);
+    EXPECT_EQ(ui_.messages.back().textId, 1136);
+}
+
+TEST(ProxyKindTest, FourKindsWithTheirStrings) {
+    const auto& kinds = ProxyKinds();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(kinds[i].value, i + 1);
+        EXPECT_EQ(kinds[i].nameId, 1376 + 2 * i);
+        EXPECT_EQ(kinds[i].descriptionId, 1377 + 2 * i);
+    }
+    EXPECT_EQ(ProxyKindName(1), "Directly connect to the Internet");
+    EXPECT_EQ(ProxyKindName(4), "Use proxy list");
+    EXPECT_EQ(ProxyKindDescription(2), LoadResourceString(1379));
+    EXPECT_EQ(ProxyKindName(0), "");
+    EXPECT_EQ(ProxyKindDescription(5), "");
+}
+
+// ---- against the sandbox gateway through the real component ----
+
+int ClosedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof(addr);
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    ::close(fd);  // nothing listens there any more
+    return port;
+}
+
+class SandboxSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings();
+        ::setenv("QUILLON_GATEWAY_TIMEOUT_MS", "1500", 1);
+        ASSERT_TRUE(sandbox_.Start()) << sandbox_.LastError();
+        Settings().COMBaseURL = sandbox_.BaseUrl();
+        Settings().client_id = "QLNX";
+        GatewayApi::ResetInstanceForTesting();
+        ASSERT_TRUE(GatewayApi::IsAvailable()) << "the gateway component could not be created";
+        SetOnLine(true);
+    }
+    void TearDown() override {
+        // The component goes first: its open connections would hold up the sandbox's stop.
+        GatewayApi::ResetInstanceForTesting();
+        sandbox_.Stop();
+        SetOnLine(false);
+        Settings() = saved_;
+        ::unsetenv("QUILLON_GATEWAY_TIMEOUT_MS");
+    }
+
+    test::SandboxProcess sandbox_;
+    RecordingUi ui_;
+    AppSettings saved_;
+};
+
+TEST_F(SandboxSessionTest, LoginWithTheDemoAccountReadsTheBalance) {
+    Settings().LastBalance = 0;
+    EXPECT_TRUE(LogInToGateway("demo", "demo", ui_));
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(Settings().LastBalance, 1000);
+    EXPECT_EQ(BalanceText(), "Balance: 100.0");
+    auto auth = sandbox_.Received("auth");
+    ASSERT_EQ(auth.size(), 1u);
+
+    ASSERT_TRUE(sandbox_.SetCredit("demo", 12.05));
+    EXPECT_EQ(RefreshBalance(), 120);
+    EXPECT_TRUE(Settings().BalanceWithFraction);
+    ASSERT_TRUE(sandbox_.SetCredit("demo", 12.5));
+    EXPECT_EQ(RefreshBalance(), 125);
+}
+
+TEST_F(SandboxSessionTest, WrongPasswordFailsQuietly) {
+    EXPECT_FALSE(LogInToGateway("demo", "not-the-password", ui_));
+    EXPECT_TRUE(ui_.messages.empty());
+    std::string reply;
+    int32_t error = 0;
+    auto api = GatewayApi::Instance();
+    api->Get_smsERROR(error);
+    EXPECT_NE(error, 0);
+    EXPECT_NE(error, 99);
+}
+
+TEST_F(SandboxSessionTest, UnreachableGatewayShowsTheLoginFailedBox) {
+    sandbox_.Stop();
+    EXPECT_FALSE(LogInToGateway("demo", "demo", ui_));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].textId, 1027);
+    EXPECT_EQ(ui_.messages[0].captionId, 1028);
+
+    std::string reply;
+    GatewayApi::Instance()->SetBaseURL("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/", reply);
+    EXPECT_FALSE(LogInToGateway("demo", "demo", ui_));
+    EXPECT_EQ(ui_.messages.size(), 2u);
+}
+
+TEST_F(SandboxSessionTest, ServerErrorsCountAsUnreachable) {
+    ASSERT_TRUE(sandbox_.InjectFault("status", 1, 500, "auth"));
+    EXPECT_FALSE(LogInToGateway("demo", "demo", ui_));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].textId, 1027);
+    // The fault is spent: the next attempt gets through.
+    EXPECT_TRUE(LogInToGateway("demo", "demo", ui_));
+}
+
+TEST_F(SandboxSessionTest, ProxyWithNothingListeningIsCode95) {
+    Settings().ProxyType = 4;
+    Settings().ProxyHost = "127.0.0.1";
+    Settings().ProxyPort = std::to_string(ClosedPort());
+    EXPECT_EQ(ApplyProxySettings(true, ui_), 95);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].textId, 1140);
+
+    Settings().ProxyType = 1;
+    EXPECT_EQ(ApplyProxySettings(true, ui_), 0);
+    EXPECT_EQ(ui_.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillon
