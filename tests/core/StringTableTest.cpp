@@ -126,7 +126,7 @@ TEST_F(LanguageModuleTest, MissingEmptyOrBinaryFileKeepsBuiltInTable) {
     EXPECT_FALSE(LoadLanguageModule(dir_.File("none.dll")));
     WriteFile(dir_.File("empty.dll"), "");
     EXPECT_FALSE(LoadLanguageModule(dir_.File("empty.dll")));
-    WriteFile(dir_.File("binary.dll"), std::string("MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF", 16));
+    WriteFile(dir_.File("binary.dll"), std::string("MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF", 14));
     EXPECT_FALSE(LoadLanguageModule(dir_.File("binary.dll")));
     EXPECT_EQ(LoadResourceString(1216), "Pending");
 }
