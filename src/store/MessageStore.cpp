@@ -1200,6 +1200,8 @@ std::vector<int32_t> MessageStore::MembersOfGroup(int32_t gid) {
 StoreTransaction::StoreTransaction(MessageStore& store) : store_(store), lock_(store.SmsLock()) {
     ok_ = store_.BeginWrite();
     done_ = !ok_;
+    if (done_)
+        lock_.unlock();
 }
 
 StoreTransaction::~StoreTransaction() {
@@ -1212,6 +1214,7 @@ bool StoreTransaction::Commit() {
         return ok_;
     done_ = true;
     ok_ = store_.EndWrite(true);
+    lock_.unlock();
     return ok_;
 }
 
@@ -1221,6 +1224,7 @@ void StoreTransaction::Rollback() {
     done_ = true;
     ok_ = false;
     store_.EndWrite(false);
+    lock_.unlock();
 }
 
 // ---------------------------------------------------------------- process-wide pieces

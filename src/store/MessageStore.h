@@ -208,7 +208,8 @@ private:
 };
 
 // Groups operations into one transaction, durable when Commit() runs or the object goes out of
-// scope; Rollback() drops them. Holds SmsLock() for its whole life. Nests.
+// scope; Rollback() drops them. Holds SmsLock() until it is committed or rolled back. Nests: an
+// inner batch joins the outer one, and a rollback anywhere drops the whole.
 class StoreTransaction {
 public:
     explicit StoreTransaction(MessageStore& store);

@@ -1,0 +1,325 @@
+// Message rows: adding, editing, copying, counting, recipient texts, the clipboard text, log lines.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "core/AppLog.h"
+#include "core/AppSettings.h"
+#include "store/MessageStore.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+using test::TempDir;
+
+class SmsRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override { Settings().prefix.clear(); }
+    void TearDown() override { Settings().prefix.clear(); }
+
+    int32_t Contact(const std::string& name, const std::string& surname, const std::string& mobile) {
+        ContactRecord c;
+        c.Name = name;
+        c.Surname = surname;
+        c.Mobile = mobile;
+        c.groups = {1};
+        return store.AddContact(c);
+    }
+    SmsRecord Get(int32_t id) {
+        SmsRecord r;
+        EXPECT_TRUE(store.GetSms(id, r)) << id;
+        return r;
+    }
+
+    TempDir dir;
+    MessageStore store{dir.Path()};
+};
+
+TEST_F(SmsRecordTest, AddSmsFillsRefIdTimeAndToInfo) {
+    int32_t before = static_cast<int32_t>(std::time(nullptr));
+    int32_t a = store.AddSms(0, 0, 2, 0, ",0821,0822", "hello", "ACME", 86400, "?");
+    int32_t after = static_cast<int32_t>(std::time(nullptr));
+    int32_t b = store.AddSms(4, 1700000000, 0, 7, "0821", "later", "", 0, "");
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    SmsRecord r = Get(a);
+    EXPECT_EQ(r.RefID, a);
+    EXPECT_GE(r.Time, before);
+    EXPECT_LE(r.Time, after);
+    EXPECT_EQ(r.Type, 2);
+    EXPECT_EQ(r.To, ",0821,0822");
+    EXPECT_EQ(r.ToInfo, "0821,0822");
+    EXPECT_EQ(r.SenderID, "ACME");
+    EXPECT_EQ(r.Delay, 86400);
+    EXPECT_EQ(r.Charge, "?");
+    EXPECT_EQ(r.ApiMsgID, "");
+    EXPECT_EQ(r.SavedStat, 0);
+    EXPECT_EQ(r.QueryTime, 0);
+    EXPECT_EQ(r.StatQryTm, 0);
+    r = Get(b);
+    EXPECT_EQ(r.RefID, 7);
+    EXPECT_EQ(r.Time, 1700000000);
+    EXPECT_EQ(r.Stat, 4);
+}
+
+TEST_F(SmsRecordTest, SetSmsStatusReportsUnknownIdsAndLeavesSavedStat) {
+    int32_t id = store.AddSms(3, 0, 0, 0, "1", "m", "", 0, "?");
+    ASSERT_TRUE(store.BeginEditSms(id));
+    EXPECT_TRUE(store.SetSmsStatus(id, 9));
+    EXPECT_EQ(Get(id).Stat, 9);
+    EXPECT_EQ(Get(id).SavedStat, 3);
+    EXPECT_FALSE(store.SetSmsStatus(99, 1));
+    EXPECT_FALSE(store.BeginEditSms(99));
+}
+
+TEST_F(SmsRecordTest, UpdateSmsKeepsServerSchedulingOnlyForServerScheduledRows) {
+    int32_t onServer = store.AddSms(7, 1800000000, 0, 0, "1", "a", "S", 172800, "?");
+    int32_t scheduled = store.AddSms(4, 1800000000, 0, 0, "1", "b", "", 0, "?");
+    int32_t delay = store.AddSms(6, 1800000000, 0, 0, "1", "c", "", 86400, "?");
+    for (int32_t id : {onServer, scheduled, delay})
+        ASSERT_TRUE(store.BeginEditSms(id));
+    for (int32_t id : {onServer, scheduled, delay})
+        store.UpdateSms(id, 2, ",0830,A99", "new text");
+    SmsRecord r = Get(onServer);
+    EXPECT_EQ(r.Stat, 6);
+    EXPECT_EQ(r.Type, 2);
+    EXPECT_EQ(r.To, ",0830,A99");
+    EXPECT_EQ(r.ToInfo, "0830,");  // a missing contact adds an empty item
+    EXPECT_EQ(r.Msg, "new text");
+    EXPECT_EQ(r.Time, 1800000000);
+    EXPECT_EQ(r.Delay, 172800);
+    EXPECT_EQ(r.SenderID, "S");
+    EXPECT_EQ(Get(scheduled).Stat, 0);
+    EXPECT_EQ(Get(delay).Stat, 6);
+    store.UpdateSms(99, 0, "1", "x");  // nothing happens
+    EXPECT_EQ(store.SmsRowCount(), 3);
+}
+
+TEST_F(SmsRecordTest, RestoreAndFailScansTouchOnlyTheirStates) {
+    int32_t editing = store.AddSms(4, 0, 0, 0, "1", "a", "", 0, "?");
+    store.BeginEditSms(editing);
+    int32_t processing = store.AddSms(10, 0, 0, 0, "1", "b", "", 0, "?");
+    int32_t queued = store.AddSms(1, 0, 0, 0, "1", "c", "", 0, "?");
+    store.RestoreEditedSms();
+    EXPECT_EQ(Get(editing).Stat, 4);
+    EXPECT_EQ(Get(processing).Stat, 10);
+    store.FailInterruptedSms();
+    EXPECT_EQ(Get(processing).Stat, 2);
+    EXPECT_EQ(Get(queued).Stat, 1);
+}
+
+TEST_F(SmsRecordTest, CopiesGetAFreshIdAndTimeAndKeepRefIdChargeAndDelay) {
+    int32_t src = store.AddSms(9, 1000, 1, 0, ",0821,0822", "body", "SND", 86400, "1.25");
+    store.SetSmsApiMsgID(src, ",ID: 0123456789abcdef0123456789abcdef");
+    store.SetSmsQuerySchedule(src, 600, 2000);
+    int32_t copy = store.CopySms(src, false, 0);
+    int32_t resend = store.CopySms(src, true, 0);
+    int32_t child = store.CopySmsForRecipient(src, 11, "0822");
+    EXPECT_EQ(store.CopySms(99, true, 0), -1);
+    EXPECT_EQ(store.CopySmsForRecipient(99, 0, "1"), -1);
+    SmsRecord c = Get(copy);
+    EXPECT_EQ(c.ID, src + 1);
+    EXPECT_EQ(c.Stat, 9);
+    EXPECT_EQ(c.RefID, src);
+    EXPECT_NE(c.Time, 1000);
+    EXPECT_EQ(c.Type, 1);
+    EXPECT_EQ(c.To, ",0821,0822");
+    EXPECT_EQ(c.Msg, "body");
+    EXPECT_EQ(c.SenderID, "SND");
+    EXPECT_EQ(c.Delay, 86400);
+    EXPECT_EQ(c.Charge, "1.25");
+    EXPECT_EQ(c.ApiMsgID, "");
+    EXPECT_EQ(c.QueryTime, 0);
+    EXPECT_EQ(c.StatQryTm, 0);
+    EXPECT_EQ(Get(resend).Stat, 0);
+    SmsRecord k = Get(child);
+    EXPECT_EQ(k.Stat, 11);
+    EXPECT_EQ(k.To, "0822");
+    EXPECT_EQ(k.ToInfo, "0822");
+    EXPECT_EQ(k.RefID, src);
+}
+
+TEST_F(SmsRecordTest, CountOutboxFollowsEveryChangeOfState) {
+    for (int32_t stat = 0; stat < 18; ++stat)
+        store.AddSms(stat, 0, 0, 0, "1", "m", "", 0, "?");
+    EXPECT_EQ(store.CountOutbox(), 3);
+    store.SetSmsStatus(1, 3);  // 0 -> 3 leaves the outbox
+    EXPECT_EQ(store.CountOutbox(), 2);
+    store.SetSmsStatus(2, 4);  // 1 -> 4 joins it
+    EXPECT_EQ(store.CountOutbox(), 3);
+    store.SetSmsStatus(5, 0);  // 4 -> 0 stays
+    EXPECT_EQ(store.CountOutbox(), 3);
+    store.DeleteSms(7);  // a 6 row
+    EXPECT_EQ(store.CountOutbox(), 2);
+    store.DeleteSms(7);  // already gone: nothing
+    store.DeleteSms(500);
+    EXPECT_EQ(store.CountOutbox(), 2);
+    SmsRecord r = Get(3);
+    r.Stat = 6;
+    ASSERT_TRUE(store.PutSms(r));
+    EXPECT_EQ(store.CountOutbox(), 3);
+    int32_t ed = store.AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
+    store.BeginEditSms(ed);  // Editing does not wait to be sent
+    EXPECT_EQ(store.CountOutbox(), 3);
+    store.UpdateSms(ed, 0, "1", "n");
+    EXPECT_EQ(store.CountOutbox(), 4);
+}
+
+TEST_F(SmsRecordTest, BuildToInfoNamesContactsAndShortensLongLists) {
+    int32_t ann = Contact("Ann", "Lee", "0821");
+    int32_t solo = Contact("Solo", "", "0822");
+    EXPECT_EQ(store.BuildToInfo("0831234567"), "0831234567");
+    EXPECT_EQ(store.BuildToInfo(",A" + std::to_string(ann) + ",0831234567"), "Ann Lee,0831234567");
+    EXPECT_EQ(store.BuildToInfo(",1,2,3,4"), "1,2,3 ...");
+    EXPECT_EQ(store.BuildToInfo(",1,2,3"), "1,2,3");
+    EXPECT_EQ(store.BuildToInfo(",A" + std::to_string(solo)), "Solo ");
+    EXPECT_EQ(store.BuildToInfo(",A77,5"), "5");  // the comma only separates items already there
+    EXPECT_EQ(store.BuildToInfo(""), "");
+    EXPECT_EQ(store.BuildToInfo(","), "");
+}
+
+TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
+    // Three names of two-byte letters: far over the limit, and byte 127 falls inside a letter.
+    std::string word;
+    for (int i = 0; i < 20; ++i)
+        word += "\xc3\xa9";  // é
+    std::string to = ",A" + std::to_string(Contact("x" + word, word, "1"));
+    for (int i = 0; i < 2; ++i)
+        to += ",A" + std::to_string(Contact(word, word, "1"));
+    std::string info = store.BuildToInfo(to);
+    EXPECT_EQ(info.size(), 126u);  // 82 + "," + 43 bytes; the letter at bytes 126-127 is dropped whole
+    EXPECT_EQ(info, "x" + word + " " + word + "," + word + " " + word.substr(0, 2));
+    EXPECT_NE(static_cast<unsigned char>(info.back()) & 0xC0, 0xC0);
+    int32_t id = store.AddSms(0, 0, 0, 0, to, "m", "", 0, "?");
+    EXPECT_EQ(Get(id).ToInfo, info);
+    EXPECT_EQ(CutUtf8("abc", 2), "ab");
+    EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 3), "a");  // € is three bytes
+    EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 4), "a\xe2\x82\xac");
+}
+
+TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
+    int32_t ann = Contact("Ann", "Lee", "0821112222");
+    int32_t longMobile = Contact("L", "M", "01234567890123456789");
+    EXPECT_EQ(store.SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,12345678901234567890"),
+              "0821112222,00442,1234567890123456");
+    Settings().prefix = "27";
+    EXPECT_EQ(store.SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"), "27821112222,27442,5550");
+    EXPECT_EQ(store.SendingFormOfRecipients("A" + std::to_string(longMobile)), "27123456789012345");
+    EXPECT_EQ(store.SendingFormOfRecipients(",A404"), "");
+    EXPECT_EQ(ApplyNumberPrefix("000", "27"), "27");
+    EXPECT_EQ(ApplyNumberPrefix("0821", ""), "0821");
+}
+
+TEST_F(SmsRecordTest, ClipboardTextHasEveryPartInOrder) {
+    Settings().prefix = "27";
+    int32_t ann = Contact("Ann", "Lee", "0821112222");
+    std::time_t t = 1700000000;
+    std::tm local{};
+    localtime_r(&t, &local);
+    char when[64];
+    std::snprintf(when, sizeof when, "%02d/%02d/%d %02d:%02d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+                  local.tm_hour, local.tm_min);
+    int32_t id =
+        store.AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "", 0, "1.5");
+    store.SetSmsApiMsgID(id, ",ID: 0123456789abcdef0123456789abcdef|27821112222,id: fedcba9876543210fedcba9876543210");
+    EXPECT_EQ(*store.ClipboardTextOfSms(id),
+              std::string("Time:     ") + when +
+                  "\r\nStatus:   Delivered\r\nCharge:   1.5\r\nTo:       "
+                  "27821112222,27831234567\r\nMessage:  Hi there\r\nApiMsgID: "
+                  "0123456789abcdef0123456789abcdef,fedcba9876543210fedcba9876543210\r\n");
+    // A binary kind shows a placeholder; an empty identifier list stays empty.
+    int32_t vcard = store.AddSms(0, 1700000000, 3, 0, "1", "BEGIN:VCARD", "", 0, "?");
+    std::string text = *store.ClipboardTextOfSms(vcard);
+    EXPECT_NE(text.find("\r\nMessage:  Binary message\r\nApiMsgID: \r\n"), std::string::npos);
+    int32_t unknownKind = store.AddSms(0, 1700000000, 12, 0, "1", "raw", "", 0, "?");
+    EXPECT_NE(store.ClipboardTextOfSms(unknownKind)->find("Message:  raw"), std::string::npos);
+    EXPECT_FALSE(store.ClipboardTextOfSms(404).has_value());
+}
+
+TEST_F(SmsRecordTest, CopySmsToClipboardHandsTheTextToTheSink) {
+    int32_t id = store.AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
+    SetClipboardSink(nullptr);
+    EXPECT_FALSE(store.CopySmsToClipboard(id));
+    std::string got;
+    SetClipboardSink([&](const std::string& text) {
+        got = text;
+        return true;
+    });
+    EXPECT_TRUE(store.CopySmsToClipboard(id));
+    EXPECT_EQ(got, *store.ClipboardTextOfSms(id));
+    got.clear();
+    EXPECT_FALSE(store.CopySmsToClipboard(404));
+    EXPECT_TRUE(got.empty());
+    SetClipboardSink([](const std::string&) { return false; });
+    EXPECT_FALSE(store.CopySmsToClipboard(id));
+    SetClipboardSink(nullptr);
+}
+
+TEST_F(SmsRecordTest, SelectSmsFiltersLikeTheEngines) {
+    int32_t a = store.AddSms(11, 0, 0, 0, "1", "a", "", 0, "?");
+    int32_t b = store.AddSms(11, 0, 0, 0, "1", "b", "", 0, "?");
+    int32_t c = store.AddSms(0, 0, 0, 0, "1", "c", "", 0, "?");
+    store.SetSmsQuerySchedule(a, 60, 100);
+    store.SetSmsQuerySchedule(b, 60, 5000);
+    SmsSelection due;
+    due.stats = {11};
+    due.minQueryTime = 1;
+    due.minStatQryTm = 0;
+    due.maxStatQryTm = 1000;
+    auto rows = store.SelectSms(due);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].ID, a);
+    SmsSelection pending;
+    pending.stats = {0};
+    rows = store.SelectSms(pending);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].ID, c);
+    auto all = store.LoadAllSms();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].ID, a);
+    EXPECT_EQ(all[2].ID, c);
+    EXPECT_TRUE(store.SetSmsStatusAndCharge(b, 9, "0.8"));
+    EXPECT_EQ(Get(b).Charge, "0.8");
+    EXPECT_FALSE(store.SetSmsCharge(404, "1"));
+    EXPECT_FALSE(store.SetSmsApiMsgID(404, ""));
+    EXPECT_FALSE(store.SetSmsQuerySchedule(404, 0, 0));
+    SmsRecord ghost;
+    ghost.ID = 404;
+    EXPECT_FALSE(store.PutSms(ghost));
+}
+
+TEST_F(SmsRecordTest, OperationsWriteTheirLogLinesWhenLoggingIsOn) {
+    AppLog log(dir.File("SMS.log"));
+    SetTheLog(&log);
+    const bool was = Settings().WriteLog;
+    Settings().WriteLog = true;
+    int32_t id = store.AddSms(0, 0, 0, 0, ",0821", "hello", "", 0, "?");
+    store.SetSmsStatus(404, 3);
+    store.UpdateSms(id, 0, ",0822", "changed");
+    Settings().WriteLog = false;
+    store.SetSmsStatus(405, 3);
+    Settings().WriteLog = was;
+    SetTheLog(nullptr);
+    std::string text = test::ReadFile(dir.File("SMS.log"));
+    EXPECT_NE(text.find("Added SMS: SMS_ID (1) Mobile:,0821 Msg:hello\n"), std::string::npos);
+    EXPECT_NE(text.find("FAILED:Can't change SMS status SMS_ID (404) Status:3"), std::string::npos);
+    EXPECT_NE(text.find("Updated SMS: SMS_ID (1) Mobile:,0822 Msg:changed"), std::string::npos);
+    EXPECT_EQ(text.find("SMS_ID (405)"), std::string::npos);
+}
+
+TEST(MessageStatusNames, NamesAndExplanationsCoverExactlyEighteenCodes) {
+    EXPECT_EQ(StatusDisplayName(0), "Pending");
+    EXPECT_EQ(StatusDisplayName(8), "Delivered to a SMS gateway");
+    EXPECT_EQ(StatusDisplayName(17), "Message expired");
+    EXPECT_EQ(StatusDisplayName(18), "");
+    EXPECT_EQ(StatusDisplayName(-1), "");
+    EXPECT_EQ(StatusExplanation(10), "Currently worked on message");
+    EXPECT_EQ(StatusExplanation(18), "");
+    LoadStatusNames();
+    EXPECT_EQ(StatusDisplayName(14), "User cancelled msg delivery");
+    EXPECT_EQ(StatusCode(MessageStatus::MessageExpired), 17);
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,149 @@
+// Two threads at once, a process killed hard, and batches.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+#include <thread>
+
+#include "store/MessageStore.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+using test::TempDir;
+
+TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
+    TempDir dir;
+    MessageStore store(dir.Path());
+    constexpr int kPerThread = 300;
+    std::vector<int32_t> ids[2];
+    auto add = [&](int t) {
+        for (int i = 0; i < kPerThread; ++i) {
+            ids[t].push_back(store.AddSms(0, 0, 0, 0, "1", std::to_string(t) + ":" + std::to_string(i), "", 0, "?"));
+            if (i % 50 == 0)
+                store.CountOutbox();
+        }
+    };
+    // The second thread also reads and rewrites rows while the first adds.
+    std::thread first(add, 0);
+    std::thread second([&] {
+        add(1);
+        for (int32_t id : ids[1])
+            store.SetSmsStatus(id, 3);
+    });
+    first.join();
+    second.join();
+    std::set<int32_t> unique;
+    for (auto& v : ids)
+        for (int32_t id : v) {
+            EXPECT_GT(id, 0);
+            unique.insert(id);
+        }
+    EXPECT_EQ(unique.size(), 2u * kPerThread);
+    auto rows = store.LoadAllSms();
+    ASSERT_EQ(rows.size(), 2u * kPerThread);
+    std::set<std::string> texts;
+    for (const auto& r : rows)
+        texts.insert(r.Msg);
+    EXPECT_EQ(texts.size(), 2u * kPerThread);
+    EXPECT_EQ(store.CountOutbox(), kPerThread);
+}
+
+TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
+    TempDir dir;
+    MessageStore store(dir.Path());
+    int32_t other = 0;
+    {
+        StoreTransaction batch(store);
+        for (int i = 0; i < 100; ++i)
+            store.AddSms(0, 0, 0, 0, "1", "batch", "", 0, "?");
+        std::thread t([&] { other = store.AddSms(0, 0, 0, 0, "1", "other", "", 0, "?"); });
+        // The other thread waits on the lock; it cannot slip a row into the batch.
+        EXPECT_TRUE(batch.Commit());
+        t.join();
+    }
+    EXPECT_EQ(other, 101);
+    EXPECT_EQ(store.SmsRowCount(), 101);
+}
+
+TEST(StoreBatch, RollbackDropsEverythingInTheBatchAndNestedBatchesJoinTheOuter) {
+    TempDir dir;
+    MessageStore store(dir.Path());
+    {
+        StoreTransaction batch(store);
+        store.AddSms(0, 0, 0, 0, "1", "gone", "", 0, "?");
+        store.AddGroup("gone too");
+        batch.Rollback();
+    }
+    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.ListGroups().size(), 1u);
+    {
+        StoreTransaction outer(store);
+        {
+            StoreTransaction inner(store);
+            store.AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
+        }
+        store.AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
+    }
+    EXPECT_EQ(store.SmsRowCount(), 2);
+    EXPECT_EQ(store.CountOutbox(), 2);
+}
+
+// The child adds rows, tells the parent after each one returned, and is then killed without any
+// chance to close the store. Every row whose AddSms returned must be in the file.
+TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
+    TempDir dir;
+    { MessageStore init(dir.Path()); }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(fds[0]);
+        MessageStore store(dir.Path());
+        for (int i = 0; i < 40; ++i) {
+            int32_t id = store.AddSms(0, 0, 0, 0, ",0821", "row " + std::to_string(i), "", 0, "?");
+            if (write(fds[1], &id, sizeof id) != sizeof id)
+                _exit(3);
+        }
+        ContactRecord c;
+        c.Name = "Kept";
+        c.groups = {1};
+        int32_t cid = store.AddContact(c);
+        if (write(fds[1], &cid, sizeof cid) != sizeof cid)
+            _exit(3);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    std::vector<int32_t> acknowledged;
+    int32_t id = 0;
+    for (int i = 0; i < 41 && read(fds[0], &id, sizeof id) == static_cast<ssize_t>(sizeof id); ++i)
+        acknowledged.push_back(id);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(fds[0]);
+    ASSERT_EQ(acknowledged.size(), 41u);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    MessageStore store(dir.Path());
+    ASSERT_TRUE(store.IsOpen());
+    EXPECT_TRUE(store.MovedAsidePath().empty());
+    auto rows = store.LoadAllSms();
+    ASSERT_EQ(rows.size(), 40u);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(rows[i].ID, acknowledged[i]);
+        EXPECT_EQ(rows[i].Msg, "row " + std::to_string(i));
+    }
+    EXPECT_EQ(store.CountOutbox(), 40);
+    EXPECT_EQ(*store.GetContactDisplayName(acknowledged.back()), "Kept ");
+    EXPECT_EQ(store.MembersOfGroup(1), std::vector<int32_t>{acknowledged.back()});
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "next", "", 0, "?"), 41);
+}
+
+}  // namespace
+}  // namespace quillon

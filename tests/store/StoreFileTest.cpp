@@ -1,0 +1,200 @@
+// The store file: layout, counters, the open sequence, older layouts and unreadable files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <dirent.h>
+
+#include "store/MessageStore.h"
+#include "store/StoreTestUtil.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+using test::RawInt;
+using test::RawQuery;
+using test::TempDir;
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+TEST(StoreFile, FreshStoreHasSevenTablesCountersAndTheCatchAllGroup) {
+    TempDir dir;
+    {
+        MessageStore store(dir.Path());
+        ASSERT_TRUE(store.IsOpen());
+        EXPECT_TRUE(store.DatabaseFileExists());
+        EXPECT_TRUE(store.MovedAsidePath().empty());
+        auto groups = store.ListGroups();
+        ASSERT_EQ(groups.size(), 1u);
+        EXPECT_EQ(groups[0].GID, 1);
+        EXPECT_EQ(groups[0].Name, "All Contacts");
+        EXPECT_EQ(groups[0].Cnt, 0);
+        EXPECT_EQ(store.PeekNextContactId(), 1);
+    }
+    const std::string db = dir.File("SMS.db");
+    for (const char* table :
+         {"SMS", "NextSMSID", "GROUP", "NextGroupID", "CONTACTS", "CONTACT_GROUP_MAP", "NextContactID"}) {
+        EXPECT_EQ(
+            RawInt(db, std::string("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='") + table + "'"),
+            1)
+            << table;
+    }
+    EXPECT_EQ(RawInt(db, "SELECT ID FROM NextSMSID"), 1);
+    EXPECT_EQ(RawInt(db, "SELECT ID FROM NextGroupID"), 2);
+    EXPECT_EQ(RawInt(db, "SELECT ID FROM NextContactID"), 1);
+    // Properties in stored order with their types; the key is the rowid.
+    EXPECT_EQ(RawQuery(db, "SELECT group_concat(name || ':' || type, ',') FROM pragma_table_info('SMS')"),
+              "ID:INTEGER,Time:INTEGER,Stat:INTEGER,Type:INTEGER,RefID:INTEGER,To:TEXT,ToInfo:TEXT,Msg:TEXT,"
+              "ApiMsgID:TEXT,SavedStat:INTEGER,SenderID:TEXT,Delay:INTEGER,QueryTime:INTEGER,StatQryTm:INTEGER,"
+              "Charge:TEXT");
+    EXPECT_EQ(RawInt(db, "SELECT pk FROM pragma_table_info('CONTACTS') WHERE name='CID'"), 1);
+    EXPECT_EQ(RawQuery(db, "PRAGMA journal_mode"), "wal");
+}
+
+TEST(StoreFile, ReopenAddsNoSecondCounterRowOrGroupAndIdsAreNeverReused) {
+    TempDir dir;
+    int32_t first = 0;
+    {
+        MessageStore store(dir.Path());
+        first = store.AddSms(0, 0, 0, 0, "123", "a", "", 0, "?");
+        store.DeleteSms(first);
+    }
+    {
+        MessageStore store(dir.Path());
+        EXPECT_EQ(store.ListGroups().size(), 1u);
+        EXPECT_EQ(store.AddSms(0, 0, 0, 0, "123", "b", "", 0, "?"), first + 1);
+    }
+    const std::string db = dir.File("SMS.db");
+    EXPECT_EQ(RawInt(db, "SELECT count(*) FROM NextSMSID"), 1);
+    EXPECT_EQ(RawInt(db, "SELECT count(*) FROM NextGroupID"), 1);
+    EXPECT_EQ(RawInt(db, "SELECT count(*) FROM NextContactID"), 1);
+}
+
+TEST(StoreFile, DeletingEveryGroupGivesANewCatchAllGroupWithTheNextGidAtTheNextOpen) {
+    TempDir dir;
+    {
+        MessageStore store(dir.Path());
+        store.AddGroup("Friends");
+        store.DeleteGroup(1);
+        store.DeleteGroup(2);
+        EXPECT_TRUE(store.ListGroups().empty());
+    }
+    MessageStore store(dir.Path());
+    auto groups = store.ListGroups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].GID, 3);
+    EXPECT_EQ(groups[0].Name, "All Contacts");
+}
+
+TEST(StoreFile, OpenRestoresEditedRowsAndFailsInterruptedOnes) {
+    TempDir dir;
+    int32_t edited = 0, processing = 0, sent = 0;
+    {
+        MessageStore store(dir.Path());
+        edited = store.AddSms(3, 0, 0, 0, "1", "edited", "", 0, "?");
+        ASSERT_TRUE(store.BeginEditSms(edited));
+        SmsRecord r;
+        ASSERT_TRUE(store.GetSms(edited, r));
+        EXPECT_EQ(r.Stat, 5);
+        EXPECT_EQ(r.SavedStat, 3);
+        processing = store.AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
+        sent = store.AddSms(3, 0, 0, 0, "1", "sent", "", 0, "?");
+    }
+    MessageStore store(dir.Path());
+    SmsRecord r;
+    ASSERT_TRUE(store.GetSms(edited, r));
+    EXPECT_EQ(r.Stat, 3);
+    ASSERT_TRUE(store.GetSms(processing, r));
+    EXPECT_EQ(r.Stat, 2);
+    ASSERT_TRUE(store.GetSms(sent, r));
+    EXPECT_EQ(r.Stat, 3);
+}
+
+TEST(StoreFile, AnOlderFileGainsMissingPropertiesAndKeepsItsRows) {
+    TempDir dir;
+    const std::string db = dir.File("SMS.db");
+    RawQuery(db,
+             "CREATE TABLE SMS (ID INTEGER PRIMARY KEY, Time INTEGER, Stat INTEGER, Type INTEGER, RefID INTEGER, "
+             "\"To\" TEXT, ToInfo TEXT, Msg TEXT);"
+             "INSERT INTO SMS VALUES (4, 1000, 0, 0, 4, ',0821', '0821', 'old');"
+             "CREATE TABLE NextSMSID (ID INTEGER);"
+             "INSERT INTO NextSMSID VALUES (5);"
+             "CREATE TABLE CONTACTS (CID INTEGER PRIMARY KEY, Name TEXT);"
+             "INSERT INTO CONTACTS VALUES (2, 'Ann');");
+    MessageStore store(dir.Path());
+    ASSERT_TRUE(store.IsOpen());
+    SmsRecord r;
+    ASSERT_TRUE(store.GetSms(4, r));
+    EXPECT_EQ(r.Msg, "old");
+    EXPECT_EQ(r.Charge, "");
+    EXPECT_EQ(r.QueryTime, 0);
+    EXPECT_EQ(r.SenderID, "");
+    EXPECT_EQ(store.CountOutbox(), 1);
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "new", "", 0, "1.5"), 5);
+    ASSERT_TRUE(store.GetSms(5, r));
+    EXPECT_EQ(r.Charge, "1.5");
+    EXPECT_EQ(*store.GetContactDisplayName(2), "Ann ");
+    EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('SMS')"), 15);
+    EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('CONTACTS')"), 6);
+}
+
+TEST(StoreFile, ACounterBehindTheIdsInUseIsMovedPastThem) {
+    TempDir dir;
+    {
+        MessageStore store(dir.Path());
+        store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
+        store.AddSms(0, 0, 0, 0, "1", "b", "", 0, "?");
+    }
+    RawQuery(dir.File("SMS.db"), "UPDATE NextSMSID SET ID = 1");
+    MessageStore store(dir.Path());
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "c", "", 0, "?"), 3);
+}
+
+TEST(StoreFile, AnUnreadableFileIsMovedAsideAndAFreshStoreCreated) {
+    TempDir dir;
+    const std::string garbage(8192, 'x');
+    test::WriteFile(dir.File("SMS.db"), "this is not a database\n" + garbage);
+    MessageStore store(dir.Path());
+    ASSERT_TRUE(store.IsOpen());
+    EXPECT_TRUE(store.DatabaseFileExists());
+    ASSERT_FALSE(store.MovedAsidePath().empty());
+    EXPECT_EQ(store.MovedAsidePath().rfind(dir.File("SMS.db.corrupt-"), 0), 0u);
+    EXPECT_NE(store.MovedAsideReport().find(store.MovedAsidePath()), std::string::npos);
+    // Nothing is lost: the old bytes sit under the new name.
+    EXPECT_EQ(test::ReadFile(store.MovedAsidePath()), "this is not a database\n" + garbage);
+    EXPECT_EQ(store.ListGroups().size(), 1u);
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 1);
+}
+
+TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
+    TempDir dir;
+    MessageStore store(dir.File("missing/deeper"));
+    EXPECT_FALSE(store.IsOpen());
+    EXPECT_FALSE(store.DatabaseFileExists());
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 0);
+    EXPECT_EQ(store.CopySms(1, false, 0), -1);
+    EXPECT_FALSE(store.SetSmsStatus(1, 2));
+    EXPECT_EQ(store.CountOutbox(), 0);
+    EXPECT_TRUE(FilesIn(dir.Path()).empty());
+}
+
+TEST(StoreFile, CommitFoldsTheLogIntoTheFile) {
+    TempDir dir;
+    MessageStore store(dir.Path());
+    store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
+    EXPECT_TRUE(store.Commit());
+}
+
+}  // namespace
+}  // namespace quillon
