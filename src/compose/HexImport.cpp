@@ -1,8 +1,47 @@
 #include "compose/HexImport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
 #include "core/StringTable.h"
 
 namespace quillon {
+
+namespace {
+
+constexpr int kCaptionId = 1339;
+constexpr int kTextId = 1340;
+constexpr int kFirstReasonId = 1341;  // reasons 0 .. 3 are strings 1341 .. 1344
+constexpr int kUnknownReasonId = 1345;
+constexpr int kNotRegularFileId = 1346;
+constexpr int kTooLargeId = 1347;
+
+class FileCloser {
+public:
+    explicit FileCloser(int fd) : fd_(fd) {}
+    ~FileCloser() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+private:
+    int fd_;
+};
+
+// The text of a reason added after the classic four. A string table without it (an older language
+// module, say) falls back to the nearest classic text rather than showing a placeholder.
+std::string ReasonText(int id, int fallbackId, std::initializer_list<FormatArg> args) {
+    std::string text = FormatResourceString(id, args);
+    if (text == "String [" + std::to_string(id) + "]")
+        return LoadResourceString(fallbackId);
+    return text;
+}
+
+}  // namespace
 
 std::string BytesToHex(const std::string& bytes) {
     static const char kAlphabet[] = "0123456789ABCDEF";
@@ -16,19 +55,84 @@ std::string BytesToHex(const std::string& bytes) {
 }
 
 bool ImportFileAsHex(const std::string& path, std::string& hexText, HexImportFailure& failure) {
-    (void)path;
-    (void)hexText;
-    failure = HexImportFailure::FilenameTooShort;
-    return false;
+    if (path.empty()) {
+        failure = HexImportFailure::FilenameTooShort;
+        return false;
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        failure = HexImportFailure::NoFileLength;
+        return false;
+    }
+    // Only a regular file has a length worth reading: a fifo or device would block or never end.
+    if (!S_ISREG(info.st_mode)) {
+        failure = HexImportFailure::NotRegularFile;
+        return false;
+    }
+    if (static_cast<uint64_t>(info.st_size) > kMaxHexImportBytes) {
+        failure = HexImportFailure::TooLarge;
+        return false;
+    }
+    // Non-blocking, in case the path was swapped for a fifo after the check; fstat confirms what we hold.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        failure = HexImportFailure::OpenFailed;
+        return false;
+    }
+    FileCloser closer(fd);
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        failure = HexImportFailure::NotRegularFile;
+        return false;
+    }
+    if (static_cast<uint64_t>(opened.st_size) > kMaxHexImportBytes) {
+        failure = HexImportFailure::TooLarge;
+        return false;
+    }
+    const auto size = static_cast<size_t>(opened.st_size);
+    std::string bytes(size, '\0');
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, &bytes[got], size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    if (got < size) {
+        failure = HexImportFailure::ReadFailed;
+        return false;
+    }
+    hexText = BytesToHex(bytes);
+    return true;
 }
 
 std::string HexImportFailureCaption() {
-    return LoadResourceString(1339);
+    return LoadResourceString(kCaptionId);
 }
 
 std::string HexImportFailureText(const std::string& path, HexImportFailure failure) {
-    (void)failure;
-    return FormatResourceString(1340, {path});
+    std::string text = FormatResourceString(kTextId, {path});
+    const int reason = static_cast<int>(failure);
+    switch (failure) {
+        case HexImportFailure::FilenameTooShort:
+        case HexImportFailure::NoFileLength:
+        case HexImportFailure::OpenFailed:
+        case HexImportFailure::ReadFailed:
+            text += LoadResourceString(kFirstReasonId + reason);
+            break;
+        case HexImportFailure::NotRegularFile:
+            text += ReasonText(kNotRegularFileId, kFirstReasonId + 2, {});
+            break;
+        case HexImportFailure::TooLarge:
+            text += ReasonText(kTooLargeId, kFirstReasonId + 3, {static_cast<long long>(kMaxHexImportBytes)});
+            break;
+        default:
+            text += LoadResourceString(kUnknownReasonId);
+            break;
+    }
+    return text;
 }
 
 }  // namespace quillon

@@ -1,0 +1,80 @@
+#include "compose/Personalisation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "compose/MessageType.h"
+#include "store/MessageStore.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+PlaceholderValues Values(std::string name, std::string surname, std::string title, std::string custom) {
+    return PlaceholderValues{std::move(name), std::move(surname), std::move(title), std::move(custom)};
+}
+
+TEST(Personalisation, TokensComeFromTheStringTable) {
+    EXPECT_EQ(PlaceholderToken(Placeholder::FirstName), "<<FIRSTNAME>>");
+    EXPECT_EQ(PlaceholderToken(Placeholder::Surname), "<<SURNAME>>");
+    EXPECT_EQ(PlaceholderToken(Placeholder::Title), "<<TITLE>>");
+    EXPECT_EQ(PlaceholderToken(Placeholder::Custom), "<<CUSTOM>>");
+}
+
+TEST(Personalisation, EveryOccurrenceInFixedOrder) {
+    std::string text = "Dear <<TITLE>> <<FIRSTNAME>> <<SURNAME>>, <<FIRSTNAME>>! <<CUSTOM>> <<firstname>>";
+    ExpandPlaceholders(Values("Ann", "Lee", "Dr", ""), text);
+    EXPECT_EQ(text, "Dear Dr Ann Lee, Ann!  <<firstname>>");
+}
+
+TEST(Personalisation, InsertedValuesAreNotExpandedAgainByTheirOwnToken) {
+    // A value holding its own token stays as written.
+    std::string text = "<<FIRSTNAME>>|<<FIRSTNAME>>";
+    ExpandPlaceholders(Values("<<FIRSTNAME>>x", "", "", ""), text);
+    EXPECT_EQ(text, "<<FIRSTNAME>>x|<<FIRSTNAME>>x");
+
+    // A later token inside an earlier value is reached by the later pass.
+    text = "Hi <<FIRSTNAME>>";
+    ExpandPlaceholders(Values("<<SURNAME>>", "Smith", "", ""), text);
+    EXPECT_EQ(text, "Hi Smith");
+
+    // An earlier token inside a later value is not.
+    text = "<<CUSTOM>>";
+    ExpandPlaceholders(Values("Ann", "Lee", "Dr", "<<FIRSTNAME>> <<TITLE>>"), text);
+    EXPECT_EQ(text, "<<FIRSTNAME>> <<TITLE>>");
+}
+
+TEST(Personalisation, HasPlaceholders) {
+    EXPECT_EQ(HasPlaceholders(GatewayKindCode(static_cast<int32_t>(MessageType::Flash)), "plain"), 4);
+    EXPECT_EQ(HasPlaceholders(0, "<<FIRSTNAME>> hello"), 1);
+    EXPECT_EQ(HasPlaceholders(0, "no tokens, <<FIRST NAME>>"), 0);
+    EXPECT_EQ(HasPlaceholders(0, ""), 0);
+    // Sum of first positions + 1: SURNAME at 0, CUSTOM at 11 (TITLE's second occurrence does not add).
+    EXPECT_EQ(HasPlaceholders(0, "<<SURNAME>><<CUSTOM>><<TITLE>><<TITLE>>"), 1 + 12 + 22);
+}
+
+TEST(Personalisation, ContactFromTheStore) {
+    test::TempDir dir;
+    MessageStore store(dir.Path());
+    ContactRecord contact;
+    contact.Name = "Ann";
+    contact.Surname = "Lee";
+    contact.Title = "Dr";
+    contact.Custom = "VIP";
+    contact.Mobile = "0123";
+    const int32_t cid = store.AddContact(contact);
+    ASSERT_GT(cid, 0);
+
+    std::string text = "<<TITLE>> <<SURNAME>> (<<CUSTOM>>)";
+    EXPECT_TRUE(ExpandPlaceholders(store, cid, text));
+    EXPECT_EQ(text, "Dr Lee (VIP)");
+
+    // A number that is no contact receives the tokens as written.
+    text = "Hi <<FIRSTNAME>>";
+    EXPECT_FALSE(ExpandPlaceholders(store, cid + 100, text));
+    EXPECT_EQ(text, "Hi <<FIRSTNAME>>");
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,353 @@
+#include "compose/Schedule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/AppSettings.h"
+
+namespace quillon {
+namespace {
+
+// Puts the process in a fixed time zone for one test and restores the previous one afterwards.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        const char* old = std::getenv("TZ");
+        hadOld_ = old != nullptr;
+        if (hadOld_)
+            old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (hadOld_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+int64_t Local(int year, int month, int day, int hour, int minute, int second = 0) {
+    struct tm fields {};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&fields));
+}
+
+std::string Text(int64_t t) {
+    const auto time = static_cast<time_t>(t);
+    struct tm fields {};
+    localtime_r(&time, &fields);
+    char buffer[64];
+    strftime(buffer, sizeof buffer, "%a %Y-%m-%d %H:%M", &fields);
+    return buffer;
+}
+
+std::vector<std::string> Texts(const ScheduleResult& result) {
+    std::vector<std::string> out;
+    for (int32_t t : result.occurrenceTimes)
+        out.push_back(Text(t));
+    return out;
+}
+
+ScheduleChoices At(int month, int day, int hour, int minute) {
+    ScheduleChoices c;
+    c.monthIndex = month;
+    c.dayIndex = day;
+    c.hourIndex = hour + 1;
+    c.minuteIndex = minute + 1;
+    return c;
+}
+
+class ScheduleTest : public ::testing::Test {
+protected:
+    ScopedTimeZone zone_{"Europe/Berlin"};
+    UploadChoice noUpload_{};
+};
+
+TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
+    const int64_t now = Local(2026, 12, 6, 15, 0, 37);
+    // Nothing chosen: now, seconds dropped.
+    ScheduleResult r = ComputeSchedule(ScheduleChoices{}, noUpload_, now);
+    ASSERT_EQ(r.status, ScheduleStatus::Ok);
+    ASSERT_EQ(r.occurrenceTimes.size(), 1u);
+    EXPECT_EQ(r.occurrenceTimes[0], Local(2026, 12, 6, 15, 0));
+
+    // Only the hour 09 at 15:00: long past, so the same date next year.
+    ScheduleChoices nine;
+    nine.hourIndex = 10;
+    EXPECT_EQ(ScheduleStartTime(nine, now), Local(2027, 12, 6, 9, 0));
+
+    // 09:00 chosen at 09:40 is within the hour of grace; at 10:01 it is not.
+    nine.minuteIndex = 1;
+    EXPECT_EQ(ScheduleStartTime(nine, Local(2026, 12, 6, 9, 40)), Local(2026, 12, 6, 9, 0));
+    EXPECT_EQ(ScheduleStartTime(nine, Local(2026, 12, 6, 10, 1)), Local(2027, 12, 6, 9, 0));
+
+    // A summer date chosen in winter is built with summer time, not with now's offset.
+    EXPECT_EQ(Text(ScheduleStartTime(At(7, 1, 9, 0), now)), "Thu 2027-07-01 09:00");
+}
+
+TEST_F(ScheduleTest, StartDayThatTheMonthLacksIsItsLastDay) {
+    // 31st with no month chosen, in November.
+    ScheduleChoices c;
+    c.dayIndex = 31;
+    c.hourIndex = 13;
+    EXPECT_EQ(Text(ScheduleStartTime(c, Local(2026, 11, 2, 8, 0))), "Mon 2026-11-30 12:00");
+    // 31 April straight from an unchecked text.
+    EXPECT_EQ(Text(ScheduleStartTime(At(4, 31, 8, 0), Local(2027, 1, 5, 8, 0))), "Fri 2027-04-30 08:00");
+    // 29 February of a leap year, already past: next year has no 29th.
+    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 3, 10, 8, 0))), "Wed 2029-02-28 08:00");
+    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 1, 10, 8, 0))), "Tue 2028-02-29 08:00");
+}
+
+TEST_F(ScheduleTest, DailyEveryNDaysAcrossYearEndAndDaylightSaving) {
+    ScheduleChoices c = At(12, 30, 9, 15);
+    c.mode = RecurrenceMode::Daily;
+    c.everyDaysIndex = 2;  // every 3 days
+    c.endAfterIndex = 2;
+    ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
+    EXPECT_EQ(Texts(r),
+              (std::vector<std::string>{"Wed 2026-12-30 09:15", "Sat 2027-01-02 09:15", "Tue 2027-01-05 09:15"}));
+
+    // Clocks go forward on 28 March 2027: the clock time stays, the day in between has 23 hours.
+    c = At(3, 27, 9, 0);
+    c.mode = RecurrenceMode::Daily;
+    c.endAfterIndex = 2;
+    r = ComputeSchedule(c, noUpload_, Local(2027, 3, 1, 10, 0));
+    EXPECT_EQ(Texts(r),
+              (std::vector<std::string>{"Sat 2027-03-27 09:00", "Sun 2027-03-28 09:00", "Mon 2027-03-29 09:00"}));
+    ASSERT_EQ(r.occurrenceTimes.size(), 3u);
+    EXPECT_EQ(r.occurrenceTimes[1] - r.occurrenceTimes[0], 23 * 3600);
+    EXPECT_EQ(r.occurrenceTimes[2] - r.occurrenceTimes[1], 24 * 3600);
+}
+
+TEST_F(ScheduleTest, EveryWeekdaySkipsTheWeekend) {
+    ScheduleChoices c = At(1, 8, 8, 0);  // Friday 8 January 2027
+    c.mode = RecurrenceMode::Daily;
+    c.everyWeekday = true;
+    c.endAfterIndex = 4;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Fri 2027-01-08 08:00", "Mon 2027-01-11 08:00", "Tue 2027-01-12 08:00",
+                                        "Wed 2027-01-13 08:00", "Thu 2027-01-14 08:00"}));
+    // Starting on a Saturday goes to Monday first.
+    c.dayIndex = 9;
+    c.endAfterIndex = 0;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Mon 2027-01-11 08:00"}));
+}
+
+TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEnd) {
+    ScheduleChoices c = At(1, 5, 7, 0);  // Tuesday 5 January 2027
+    c.mode = RecurrenceMode::Weekly;
+    c.weeksIndex = 1;      // every 2 weeks
+    c.weekdays[0] = true;  // Monday
+    c.weekdays[2] = true;  // Wednesday
+    c.endAfterIndex = 4;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00",
+                                        "Mon 2027-02-01 07:00", "Wed 2027-02-03 07:00"}));
+    // With Sunday as well, the Sunday closes its week.
+    c.weekdays[6] = true;
+    c.endAfterIndex = 3;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Sun 2027-01-10 07:00", "Mon 2027-01-18 07:00",
+                                        "Wed 2027-01-20 07:00"}));
+}
+
+TEST_F(ScheduleTest, WeeklyKeepsWeekdayAndClockAcrossTheAutumnChange) {
+    // 00:30 on Mondays: with 24-hour steps the week after 31 October 2027 would land on Sunday 23:30.
+    ScheduleChoices c = At(10, 25, 0, 30);
+    c.mode = RecurrenceMode::Weekly;
+    c.weekdays[0] = true;
+    c.endAfterIndex = 2;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 10, 1, 10, 0))),
+              (std::vector<std::string>{"Mon 2027-10-25 00:30", "Mon 2027-11-01 00:30", "Mon 2027-11-08 00:30"}));
+}
+
+TEST_F(ScheduleTest, WeeklyWithoutADayIsRefused) {
+    ScheduleChoices c;
+    c.mode = RecurrenceMode::Weekly;
+    ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
+    EXPECT_EQ(r.status, ScheduleStatus::NoWeekdayChecked);
+    EXPECT_TRUE(r.occurrenceTimes.empty());
+    EXPECT_TRUE(OccurrenceTimes(c, Local(2026, 12, 6, 10, 0)).empty());
+}
+
+TEST_F(ScheduleTest, MonthlyOnADaySkipsMonthsWithoutIt) {
+    ScheduleChoices c = At(1, 1, 12, 0);
+    c.mode = RecurrenceMode::Monthly;
+    c.dayOfMonthIndex = 29;  // the 30th
+    c.endAfterIndex = 3;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Sat 2027-01-30 12:00", "Tue 2027-03-30 12:00", "Fri 2027-04-30 12:00",
+                                        "Sun 2027-05-30 12:00"}));
+    // 29th: February 2028 has one, February 2027 not.
+    c.dayOfMonthIndex = 28;
+    c.monthIndex = 12;
+    c.endAfterIndex = 5;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 1, 6, 10, 0))),
+              (std::vector<std::string>{"Wed 2027-12-29 12:00", "Sat 2028-01-29 12:00", "Tue 2028-02-29 12:00",
+                                        "Wed 2028-03-29 12:00", "Sat 2028-04-29 12:00", "Mon 2028-05-29 12:00"}));
+    // Every 2 months from December: February lacks the 30th, April is still two months after it.
+    c.dayOfMonthIndex = 29;
+    c.dayMonthsIndex = 1;
+    c.endAfterIndex = 2;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 11, 6, 10, 0))),
+              (std::vector<std::string>{"Wed 2026-12-30 12:00", "Fri 2027-04-30 12:00", "Wed 2027-06-30 12:00"}));
+}
+
+TEST_F(ScheduleTest, MonthlyOnTheNthWeekday) {
+    // The first Monday of December 2026 (the 7th) has passed on the 8th: January's comes first.
+    ScheduleChoices c;
+    c.hourIndex = 10;
+    c.minuteIndex = 1;
+    c.mode = RecurrenceMode::Monthly;
+    c.monthlyByWeekday = true;
+    c.nthIndex = 0;
+    c.weekdayIndex = 0;
+    c.endAfterIndex = 2;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 0))),
+              (std::vector<std::string>{"Mon 2027-01-04 09:00", "Mon 2027-02-01 09:00", "Mon 2027-03-01 09:00"}));
+    // Not yet passed: this month's. The 4th Sunday every 3 months, across the spring change.
+    c.nthIndex = 3;
+    c.weekdayIndex = 6;
+    c.weekdayMonthsIndex = 2;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 0))),
+              (std::vector<std::string>{"Sun 2026-12-27 09:00", "Sun 2027-03-28 09:00", "Sun 2027-06-27 09:00"}));
+    // On the start's own date the start itself is the first occurrence.
+    c.nthIndex = 1;
+    c.weekdayIndex = 1;  // 2nd Tuesday: 8 December 2026
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 30))).front(), "Tue 2026-12-08 09:00");
+}
+
+TEST_F(ScheduleTest, TimesBeyond2038AreLeftOut) {
+    ScheduleChoices c = At(6, 1, 12, 0);
+    c.mode = RecurrenceMode::Monthly;
+    c.dayOfMonthIndex = 0;
+    c.dayMonthsIndex = 11;  // yearly
+    c.endAfterIndex = 11;
+    ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2030, 1, 1, 10, 0));
+    EXPECT_EQ(r.status, ScheduleStatus::Ok);
+    EXPECT_TRUE(r.truncated);
+    ASSERT_EQ(r.occurrenceTimes.size(), 8u);  // June 2030 .. June 2037
+    EXPECT_EQ(Text(r.occurrenceTimes.back()), "Mon 2037-06-01 12:00");
+
+    r = ComputeSchedule(At(1, 10, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0));  // next year: 2038-01-10 fits
+    EXPECT_EQ(r.status, ScheduleStatus::Ok);
+    r = ComputeSchedule(At(11, 1, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0));  // November 2038 does not
+    EXPECT_EQ(r.status, ScheduleStatus::OutOfRange);
+    EXPECT_TRUE(r.occurrenceTimes.empty());
+}
+
+TEST_F(ScheduleTest, OtherZonesGiveTheSameLocalPattern) {
+    ScopedTimeZone sydney("Australia/Sydney");  // clocks go back on 4 April 2027
+    ScheduleChoices c = At(4, 2, 18, 45);
+    c.mode = RecurrenceMode::Daily;
+    c.endAfterIndex = 3;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 3, 1, 10, 0))),
+              (std::vector<std::string>{"Fri 2027-04-02 18:45", "Sat 2027-04-03 18:45", "Sun 2027-04-04 18:45",
+                                        "Mon 2027-04-05 18:45"}));
+}
+
+TEST(SchedulingInfo, DefaultsAndRoundTrip) {
+    EXPECT_EQ(FormatSchedulingInfo(ScheduleChoices{}), "0,0,0,0,1,0,0,0,0,1,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0");
+    EXPECT_EQ(ParseSchedulingInfo("", 2027), ScheduleChoices{});
+
+    ScheduleChoices c;
+    c.monthIndex = 2;
+    c.dayIndex = 28;
+    c.hourIndex = 24;
+    c.minuteIndex = 60;
+    c.mode = RecurrenceMode::Monthly;
+    c.everyDaysIndex = 13;
+    c.everyWeekday = true;
+    c.weeksIndex = 3;
+    c.weekdays = {true, false, true, false, false, true, true};
+    c.monthlyByWeekday = true;
+    c.dayOfMonthIndex = 29;
+    c.dayMonthsIndex = 11;
+    c.nthIndex = 3;
+    c.weekdayIndex = 6;
+    c.weekdayMonthsIndex = 5;
+    c.endAfterIndex = 11;
+    const std::string text = FormatSchedulingInfo(c);
+    EXPECT_EQ(text, "2,28,24,60,0,0,0,1,13,0,1,3,1,0,1,0,0,1,1,0,29,11,1,3,6,5,11");
+    EXPECT_EQ(ParseSchedulingInfo(text, 2027), c);
+}
+
+TEST(SchedulingInfo, ShortAndMalformedTextsRestoreWhatTheyCan) {
+    // Two fields only.
+    ScheduleChoices c = ParseSchedulingInfo("3,31", 2027);
+    EXPECT_EQ(c.monthIndex, 3);
+    EXPECT_EQ(c.dayIndex, 31);
+    EXPECT_EQ(c.mode, RecurrenceMode::OnceOnly);
+    // The Day list of April (and of February in a common year) is shorter.
+    EXPECT_EQ(ParseSchedulingInfo("4,31", 2027).dayIndex, 30);
+    EXPECT_EQ(ParseSchedulingInfo("2,29", 2027).dayIndex, 28);
+    EXPECT_EQ(ParseSchedulingInfo("2,29", 2028).dayIndex, 29);
+    // Garbage, out-of-range and empty fields are skipped; the others still count; extra fields ignored.
+    c = ParseSchedulingInfo("x,5,,99,0,0,1,0,77,0,0,2, 1 ,1,0,0,0,0,0,0,40,3,1,9,2,1,4,8,8,8", 2027);
+    EXPECT_EQ(c.monthIndex, 0);
+    EXPECT_EQ(c.dayIndex, 5);
+    EXPECT_EQ(c.hourIndex, 0);
+    EXPECT_EQ(c.minuteIndex, 0);
+    EXPECT_EQ(c.mode, RecurrenceMode::Weekly);
+    EXPECT_EQ(c.everyDaysIndex, 0);
+    EXPECT_EQ(c.weeksIndex, 2);
+    EXPECT_TRUE(c.weekdays[0]);
+    EXPECT_TRUE(c.weekdays[1]);
+    EXPECT_EQ(c.dayOfMonthIndex, 0);
+    EXPECT_EQ(c.dayMonthsIndex, 3);
+    EXPECT_TRUE(c.monthlyByWeekday);
+    EXPECT_EQ(c.nthIndex, 0);
+    EXPECT_EQ(c.weekdayIndex, 2);
+    EXPECT_EQ(c.weekdayMonthsIndex, 1);
+    EXPECT_EQ(c.endAfterIndex, 4);
+    // Not a list at all.
+    EXPECT_EQ(ParseSchedulingInfo("garbage", 2027), ScheduleChoices{});
+}
+
+TEST(SchedulingInfo, DayListLength) {
+    EXPECT_EQ(DaysInMonth(0, 2027), 31);
+    EXPECT_EQ(DaysInMonth(2, 2027), 28);
+    EXPECT_EQ(DaysInMonth(2, 2028), 29);
+    EXPECT_EQ(DaysInMonth(2, 2100), 28);
+    EXPECT_EQ(DaysInMonth(4, 2027), 30);
+    EXPECT_EQ(DaysInMonth(12, 2027), 31);
+}
+
+TEST(SchedulingInfo, UploadLeadTimeFollowsTheBox) {
+    AppSettings saved = Settings();
+    Settings().ScheduleToServer = true;
+    Settings().UploadToServerXDaysBefore = 3;
+    UploadChoice upload = LoadUploadChoice();
+    EXPECT_TRUE(upload.enabled);
+    EXPECT_TRUE(upload.checked);
+    EXPECT_EQ(UploadDays(upload), 3);
+    upload.checked = false;  // cleared: rows stay local
+    EXPECT_EQ(UploadDays(upload), 0);
+
+    Settings().ScheduleToServer = false;
+    EXPECT_EQ(UploadDays(LoadUploadChoice()), 0);
+    Settings().ScheduleToServer = true;
+    Settings().UploadToServerXDaysBefore = 40;  // out of the list: its last entry
+    EXPECT_EQ(UploadDays(LoadUploadChoice()), 7);
+    Settings() = saved;
+}
+
+}  // namespace
+}  // namespace quillon
