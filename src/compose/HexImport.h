@@ -6,8 +6,10 @@
 
 namespace quillon {
 
-// Why an import failed. 0 .. 3 are the classic reasons; the last two refuse files that would not make
-// a message at all (a special file would block or never end; a large file would be hundreds of SMS).
+// Why an import failed; the number is the reason code. Texts: 0 .. 3 are strings 1341 .. 1344, 4 is
+// string 1346, 5 is string 1347 (with the byte limit as insert), anything else 1345. The last two refuse
+// files that would not make a message at all: a special file would block or never end, a large one
+// would be hundreds of SMS parts.
 enum class HexImportFailure : int {
     FilenameTooShort = 0,  // missing or empty path
     NoFileLength = 1,      // the file's status cannot be read (missing, no access)
