@@ -1,9 +1,15 @@
 // The library's one exported entry: creates the component object for its ProgID.
+#include <cctype>
 #include <cstring>
 
-#include "gateway/Dispatch.h"
+#include "SmsComApi.h"
 
 extern "C" __attribute__((visibility("default"))) quillon::IDispatchObject* QuillonCreateObject(const char* progId) {
-    (void)progId;
-    return nullptr;
+    if (!progId || strcasecmp(progId, "SMS_COMAPI.SMS") != 0)
+        return nullptr;
+    try {
+        return new quillon::comapi::SmsComApi();
+    } catch (...) {
+        return nullptr;
+    }
 }
