@@ -144,7 +144,7 @@ public:
     }
     // True while a row is there; a failure ends the walk and is remembered.
     bool Step() {
-        if (!stmt_) {
+        if (!stmt_ || store_.blockedWrites_ > 0) {
             failed_ = true;
             return false;
         }
@@ -181,10 +181,18 @@ private:
 // One write transaction for one operation (nested inside a StoreTransaction when one is open).
 class MessageStore::Tx {
 public:
-    explicit Tx(MessageStore& store) : store_(store), lock_(store.smsLock_) { began_ = store_.BeginWrite(); }
+    // When the transaction cannot start (no database, or another process holds the file past the
+    // busy timeout), every statement of the operation fails, so it does nothing rather than half.
+    explicit Tx(MessageStore& store) : store_(store), lock_(store.smsLock_) {
+        began_ = store_.BeginWrite();
+        if (!began_)
+            ++store_.blockedWrites_;
+    }
     ~Tx() {
         if (began_)
             store_.EndWrite(ok_);
+        else
+            --store_.blockedWrites_;
     }
     Tx(const Tx&) = delete;
     Tx& operator=(const Tx&) = delete;

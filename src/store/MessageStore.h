@@ -203,6 +203,7 @@ private:
     std::recursive_mutex smsLock_;
     std::recursive_mutex contactIdLock_;
     int txDepth_ = 0;
+    int blockedWrites_ = 0;  // operations running whose transaction could not start
     bool txFailed_ = false;
     std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
