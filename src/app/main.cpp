@@ -1,0 +1,6 @@
+// quillon: the desktop program.
+#include "ui/Application.h"
+
+int main(int argc, char** argv) {
+    return quillon::RunQuillon(argc, argv);
+}

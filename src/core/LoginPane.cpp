@@ -1,0 +1,242 @@
+#include "core/LoginPane.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "core/AppSettings.h"
+#include "gateway/GatewayApi.h"
+#include "gateway/Session.h"
+#include "ui/CheckControl.h"
+#include "ui/ShellStyle.h"
+#include "ui/UiServices.h"
+#include "ui/UiText.h"
+
+namespace quillon {
+
+namespace {
+
+bool HasNonBlank(const QString& text) {
+    for (QChar c : text)
+        if (c != ' ')
+            return true;
+    return false;
+}
+
+// The recovery dialog: user name and e-mail address; OK asks the gateway to mail the password.
+// Returns the status text for the login pane.
+QString RunRecoveryDialog(QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setObjectName("recoveryDialog");
+    dialog.setWindowTitle(Text(kTextRecoveryTitle));
+    dialog.setStyleSheet(ShellStyle::PaneStyleSheet());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* intro = new QLabel(Text(kTextRecoveryIntro), &dialog);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+    auto* form = new QFormLayout;
+    auto* user = new QLineEdit(&dialog);
+    user->setObjectName("recoveryUser");
+    user->setMaxLength(31);
+    auto* email = new QLineEdit(&dialog);
+    email->setObjectName("recoveryEmail");
+    email->setMaxLength(127);
+    form->addRow(Text(kTextRecoveryUser), user);
+    form->addRow(Text(kTextRecoveryEmail), email);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setText(Text(kTextOk));
+    ok->setEnabled(false);
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
+    buttons->button(QDialogButtonBox::Cancel)->setProperty("secondary", true);
+    layout->addWidget(buttons);
+    auto update = [&] { ok->setEnabled(HasNonBlank(user->text()) && HasNonBlank(email->text())); };
+    QObject::connect(user, &QLineEdit::textChanged, &dialog, update);
+    QObject::connect(email, &QLineEdit::textChanged, &dialog, update);
+    QObject::connect(user, &QLineEdit::returnPressed, &dialog, [&] {
+        if (!user->text().isEmpty())
+            email->setFocus();
+    });
+    bool failed = true;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        failed = true;
+        if (GatewayHandle gateway = GatewayApi::Instance()) {
+            auto guard = gateway->Guard();
+            std::string reply;
+            int32_t error = -1;
+            if (gateway->RecoverPassword(S(user->text()), S(email->text()), reply) >= 0 &&
+                gateway->Get_smsERROR(error) >= 0 && error == 0)
+                failed = false;
+        }
+        dialog.accept();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    dialog.setMinimumWidth(380);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return Text(failed ? 1057 : 1056);
+}
+
+}  // namespace
+
+LoginPane::LoginPane(QWidget* parent) : Pane(parent) {
+    setObjectName("loginPane");
+    setFixedSize(400, 262);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 20, 28, 16);
+    layout->setSpacing(10);
+    auto* heading = new QLabel(Text(kTextLoginHeading), this);
+    heading->setObjectName("loginHeading");
+    heading->setStyleSheet("QLabel { color: #0f4c81; font-size: 12pt; font-weight: bold; }");
+    layout->addWidget(heading);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(8);
+    user_ = new QLineEdit(this);
+    user_->setObjectName("loginUser");
+    password_ = new QLineEdit(this);
+    password_->setObjectName("loginPassword");
+    password_->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {user_, password_})
+        edit->setMaxLength(127);
+    grid->addWidget(new QLabel(Text(kTextLoginUser), this), 0, 0);
+    grid->addWidget(user_, 0, 1, 1, 3);
+    grid->addWidget(new QLabel(Text(kTextLoginPassword), this), 1, 0);
+    grid->addWidget(password_, 1, 1, 1, 3);
+    remember_ = new CheckControl(this);
+    remember_->setObjectName("rememberPassword");
+    offline_ = new CheckControl(this);
+    offline_->setObjectName("workOffline");
+    auto* rememberLabel = new QLabel(Text(kTextLoginRemember), this);
+    auto* offlineLabel = new QLabel(Text(kTextLoginOffline), this);
+    rememberLabel->setBuddy(remember_);
+    offlineLabel->setBuddy(offline_);
+    grid->addWidget(rememberLabel, 2, 0);
+    grid->addWidget(remember_, 2, 1);
+    grid->addWidget(offlineLabel, 3, 0);
+    grid->addWidget(offline_, 3, 1);
+    grid->setColumnStretch(2, 1);
+    layout->addLayout(grid);
+
+    status_ = new QLabel(this);
+    status_->setObjectName("loginStatus");
+    status_->setWordWrap(true);
+    status_->setMinimumHeight(30);
+    status_->setStyleSheet("QLabel { color: #c0392b; }");
+    layout->addWidget(status_);
+    layout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    forgot_ = new QPushButton(Text(kTextForgotPassword), this);
+    forgot_->setObjectName("forgotPassword");
+    forgot_->setProperty("flat-link", true);
+    forgot_->setCursor(Qt::PointingHandCursor);
+    ok_ = new QPushButton(Text(kTextOk), this);
+    ok_->setObjectName("loginOk");
+    ok_->setMinimumWidth(96);
+    ok_->setDefault(true);
+    buttons->addWidget(forgot_);
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    layout->addLayout(buttons);
+
+    connect(user_, &QLineEdit::textChanged, this, &LoginPane::UpdateOkButton);
+    connect(password_, &QLineEdit::textChanged, this, &LoginPane::UpdateOkButton);
+    connect(user_, &QLineEdit::returnPressed, this, [this] {
+        if (!user_->text().isEmpty())
+            password_->setFocus();
+    });
+    connect(password_, &QLineEdit::returnPressed, this, [this] {
+        if (!password_->text().isEmpty() && ok_->isEnabled())
+            Accept();
+    });
+    connect(ok_, &QPushButton::clicked, this, &LoginPane::Accept);
+    connect(forgot_, &QPushButton::clicked, this, &LoginPane::RecoverForgottenPassword);
+    UpdateOkButton();
+}
+
+void LoginPane::Open() {
+    const AppSettings& s = Settings();
+    remember_->SetTicked(s.RememberPassword);
+    offline_->SetTicked(false);
+    if (s.RememberPassword) {
+        user_->setText(Q(s.Login));
+        password_->setText(Q(s.Password));
+    }
+    if (!s.Login.empty() && !s.Password.empty() && s.RememberPassword && !s.WorkingOnLine)
+        offline_->SetTicked(true);
+    status_->clear();
+    UpdateOkButton();
+}
+
+void LoginPane::UpdateOkButton() {
+    ok_->setEnabled(HasNonBlank(user_->text()) && HasNonBlank(password_->text()));
+}
+
+void LoginPane::FocusInitial() {
+    if (user_->text().isEmpty() || password_->text().isEmpty())
+        user_->setFocus();
+    else
+        ok_->setFocus();
+}
+
+bool LoginPane::Accept() {
+    if (!ok_->isEnabled())
+        return false;
+    const std::string login = S(user_->text());
+    const std::string password = S(password_->text());
+    AppSettings& s = Settings();
+    s.RememberPassword = remember_->IsTicked();
+    s.WorkingOnLine = !offline_->IsTicked();
+    bool accepted = false;
+    if (s.WorkingOnLine) {
+        bool wasOnLine = IsOnLine();
+        SetOnLine(true);
+        accepted = LogInToGateway(login, password, sessionUi_ ? *sessionUi_ : TheSessionUi());
+        if (!accepted)
+            SetOnLine(wasOnLine);
+    } else {
+        // Off line the account last accepted must be typed exactly; no gateway traffic.
+        accepted = login == s.Login && password == s.Password;
+        if (accepted)
+            SetOnLine(false);
+    }
+    if (!accepted) {
+        status_->setText(Text(1058));
+        return false;
+    }
+    s.Login = login;
+    s.Password = password;
+    SaveLoginSettings();
+    status_->clear();
+    emit loggedIn();
+    return true;
+}
+
+void LoginPane::RecoverForgottenPassword() {
+    if (Settings().client_id != "QLNX") {
+        OpenWebPage(Settings().help_url);
+        return;
+    }
+    status_->setText(RunRecoveryDialog(this));
+}
+
+void LoginPane::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ShellStyle::kBorder, 1));
+    p.setBrush(ShellStyle::kCard);
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ShellStyle::kHighlight);
+    p.drawRoundedRect(QRectF(28, 0, 44, 3), 1.5, 1.5);
+}
+
+}  // namespace quillon

@@ -1,0 +1,156 @@
+#include "gateway/ProxyDialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QVBoxLayout>
+
+#include "core/AppSettings.h"
+#include "gateway/Session.h"
+#include "ui/ShellStyle.h"
+#include "ui/UiServices.h"
+#include "ui/UiText.h"
+
+namespace quillon {
+
+namespace {
+std::string Cut255(const std::string& s) {
+    return s.substr(0, 255);
+}
+}  // namespace
+
+bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test) {
+    if (test)
+        return true;
+    const AppSettings& s = Settings();
+    if (choice.type != s.ProxyType)
+        return true;
+    if (choice.type != 4)
+        return false;
+    // Host names are not case-sensitive; ports, user names and passwords are compared exactly, so
+    // that a password whose case changed still reaches the gateway.
+    if (QString::compare(Q(Cut255(choice.host)), Q(Cut255(s.ProxyHost)), Qt::CaseInsensitive) != 0)
+        return true;
+    return Cut255(choice.port) != Cut255(s.ProxyPort) || Cut255(choice.user) != Cut255(s.ProxyUsername) ||
+           Cut255(choice.password) != Cut255(s.ProxyPassword);
+}
+
+int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui) {
+    if (!ProxyChoiceNeedsApply(choice, test))
+        return kProxyUnchanged;
+    AppSettings& s = Settings();
+    s.ProxyType = choice.type;
+    s.ProxyHost = Cut255(choice.host);
+    s.ProxyPort = Cut255(choice.port);
+    s.ProxyUsername = Cut255(choice.user);
+    s.ProxyPassword = Cut255(choice.password);
+    SaveSettings();
+    ui.BeginWait();
+    int32_t code = ApplyProxySettings(true, ui);
+    ui.EndWait();
+    if (code == 0 && test)
+        ShowMessageById(parent, MessageIcon::Information, 1384, 1385);
+    return code;
+}
+
+void FillProxyKinds(QComboBox* list) {
+    list->clear();
+    for (const ProxyKind& kind : ProxyKinds())
+        list->addItem(Text(kind.nameId), kind.value);
+}
+
+ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("proxyDialog");
+    setWindowTitle(Text(kTextProxyDialogTitle));
+    setStyleSheet(ShellStyle::PaneStyleSheet());
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    kind_ = new QComboBox(this);
+    kind_->setObjectName("proxyKindList");
+    FillProxyKinds(kind_);
+    form->addRow(Text(kTextProxyKind), kind_);
+    description_ = new QLabel(this);
+    description_->setObjectName("proxyDescription");
+    description_->setWordWrap(true);
+    description_->setMinimumHeight(44);
+    description_->setStyleSheet("QLabel { color: #4a5561; }");
+    form->addRow(QString(), description_);
+    host_ = new QLineEdit(this);
+    host_->setObjectName("proxyHostEdit");
+    port_ = new QLineEdit(this);
+    port_->setObjectName("proxyPortEdit");
+    port_->setValidator(new QIntValidator(0, 65535, port_));
+    user_ = new QLineEdit(this);
+    user_->setObjectName("proxyUserEdit");
+    password_ = new QLineEdit(this);
+    password_->setObjectName("proxyPasswordEdit");
+    password_->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {host_, port_, user_, password_})
+        edit->setMaxLength(255);
+    form->addRow(Text(kTextProxyAddress), host_);
+    form->addRow(Text(kTextProxyPort), port_);
+    form->addRow(Text(kTextProxyUsername), user_);
+    form->addRow(Text(kTextProxyPassword), password_);
+    layout->addLayout(form);
+
+    auto* buttons = new QHBoxLayout;
+    test_ = new QPushButton(Text(kTextProxyTest), this);
+    test_->setObjectName("proxyTestButton");
+    test_->setProperty("secondary", true);
+    buttons->addWidget(test_);
+    buttons->addStretch(1);
+    auto* ok = new QPushButton(Text(kTextOk), this);
+    ok->setObjectName("proxyOkButton");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(Text(kTextCancel), this);
+    cancel->setObjectName("proxyCancelButton");
+    cancel->setProperty("secondary", true);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    const AppSettings& s = Settings();
+    kind_->setCurrentIndex(std::clamp(s.ProxyType, 1, 4) - 1);
+    host_->setText(Q(s.ProxyHost));
+    port_->setText(Q(s.ProxyPort));
+    user_->setText(Q(s.ProxyUsername));
+    password_->setText(Q(s.ProxyPassword));
+    KindChanged();
+    connect(kind_, qOverload<int>(&QComboBox::currentIndexChanged), this, &ProxyDialog::KindChanged);
+    connect(test_, &QPushButton::clicked, this, &ProxyDialog::Test);
+    connect(ok, &QPushButton::clicked, this, &ProxyDialog::Apply);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    setMinimumWidth(420);
+}
+
+void ProxyDialog::KindChanged() {
+    int32_t kind = kind_->currentData().toInt();
+    description_->setText(Q(ProxyKindDescription(kind)));
+    // Only a proxy list needs a server; the account fields stay open for every kind.
+    host_->setEnabled(kind == 4);
+    port_->setEnabled(kind == 4);
+}
+
+ProxyChoice ProxyDialog::Choice() const {
+    ProxyChoice choice;
+    choice.type = kind_->currentData().toInt();
+    choice.host = S(host_->text());
+    choice.port = S(port_->text());
+    choice.user = S(user_->text());
+    choice.password = S(password_->text());
+    return choice;
+}
+
+void ProxyDialog::Apply() {
+    lastCode_ = ApplyProxyChoice(Choice(), false, this, TheSessionUi());
+    if (lastCode_ == kProxyUnchanged || lastCode_ == 0)
+        accept();
+}
+
+void ProxyDialog::Test() {
+    lastCode_ = ApplyProxyChoice(Choice(), true, this, TheSessionUi());
+}
+
+}  // namespace quillon

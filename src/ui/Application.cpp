@@ -1,0 +1,197 @@
+#include "ui/Application.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <exception>
+#include <memory>
+
+#include "core/AppLog.h"
+#include "core/AppSettings.h"
+#include "core/DataPath.h"
+#include "core/LoginPane.h"
+#include "core/StringTable.h"
+#include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
+#include "gateway/Session.h"
+#include "store/MessageStatus.h"
+#include "store/MessageStore.h"
+#include "ui/MainWindow.h"
+#include "ui/PostedMessageSink.h"
+#include "ui/ShellStyle.h"
+#include "ui/ShutdownWindow.h"
+#include "ui/SingleInstance.h"
+#include "ui/UiServices.h"
+#include "ui/UiText.h"
+
+namespace quillon {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    char c = 1;
+    ssize_t ignored = ::write(signalPipe[1], &c, 1);
+    (void)ignored;
+}
+
+// Turns SIGTERM, SIGINT and SIGHUP into an orderly end of the message loop.
+void InstallTerminationHandlers(QObject* context, std::function<void()> onSignal) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, onSignal] {
+        char c;
+        ssize_t ignored = ::read(signalPipe[0], &c, 1);
+        (void)ignored;
+        notifier->setEnabled(false);
+        onSignal();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
+
+struct Services {
+    std::unique_ptr<MessageStore> store;
+    std::unique_ptr<AppLog> log;
+    std::unique_ptr<PostedMessageSink> sink;
+    std::unique_ptr<CommsWorker> worker;
+    std::unique_ptr<MainWindow> window;
+    bool languageLoaded = false;
+};
+
+int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instance) {
+    if (!services.store->DatabaseFileExists()) {
+        ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1361);
+        return 0;
+    }
+    services.sink = std::make_unique<PostedMessageSink>();
+    services.worker = std::make_unique<CommsWorker>(services.sink.get());
+    SetTheWorker(services.worker.get());
+    services.window = std::make_unique<MainWindow>(services.worker.get(), services.sink.get());
+    MainWindow& window = *services.window;
+    instance.Listen();
+    window.AnswerProbesFrom(&instance);
+    InstallTerminationHandlers(&window, [&window] { window.RequestExit(); });
+    window.Login()->FocusInitial();
+    if (!Settings().StartMinimized) {
+        window.show();
+    } else if (!window.ClosesToTray()) {
+        // Starting in the tray needs a tray; without one the window starts minimised.
+        window.showMinimized();
+    }
+    int exitCode = app.exec();
+    if (services.worker->IsRunning())
+        RunShutdownSequence(*services.worker, *services.sink);
+    return exitCode;
+}
+
+}  // namespace
+
+int RunQuillon(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+    app.setQuitOnLastWindowClosed(false);
+    ShellStyle::Apply(app);
+    app.setWindowIcon(ShellStyle::Icon("quillon"));
+
+    std::unique_ptr<RecordingMessagePresenter> recorder;
+    QByteArray recordFile = qgetenv("QUILLON_RECORD_MESSAGES");
+    if (!recordFile.isEmpty()) {
+        recorder = std::make_unique<RecordingMessagePresenter>(QString::fromLocal8Bit(recordFile));
+        SetPresenter(recorder.get());
+    }
+    DesktopSessionUi sessionUi;
+    SetSessionUi(&sessionUi);
+    struct Restore {
+        ~Restore() {
+            SetSessionUi(nullptr);
+            SetPresenter(nullptr);
+        }
+    } restore;
+
+    // 1. One copy per user: a second start shows the first copy's window and ends.
+    SingleInstance instance;
+    switch (instance.Acquire()) {
+        case SingleInstance::Outcome::AnotherRuns:
+            SingleInstance::FindRunningInstance();
+            return 0;
+        case SingleInstance::Outcome::Failed:
+            return 0;
+        case SingleInstance::Outcome::First:
+            break;
+    }
+
+    // 2. The data directory, made current.
+    std::string dataPath = FindDataPath();
+    if (dataPath.size() < 2 || ::chdir(dataPath.c_str()) != 0) {
+        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
+        return 0;
+    }
+    SetDataDirectory(dataPath);
+
+    // 3. Settings, store, log, language module, name tables.
+    TheSettingsFile().Open(DataFile("SMS.dat"), true);
+    LoadSettings(true);
+    Services services;
+    services.store = std::make_unique<MessageStore>(DataDirectory());
+    SetTheStore(services.store.get());
+    std::string movedAside = services.store->MovedAsideReport();
+    if (!movedAside.empty())
+        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextDatabaseMovedCaption), Q(movedAside));
+    services.log = std::make_unique<AppLog>(DataFile("SMS.log"));
+    SetTheLog(services.log.get());
+    if (!movedAside.empty())
+        LogLine("%s", movedAside.c_str());
+    if (Settings().i18n)
+        services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
+    LoadStatusNames();
+
+    int exitCode = 0;
+    try {
+        // 4. The gateway binding and its proxy configuration.
+        if (!GatewayApi::IsAvailable()) {
+            ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1362);
+        } else {
+            SetOnLine(Settings().WorkingOnLine);
+            ApplyProxySettings(IsOnLine());
+            // 5. The main window and the message loop; the worker is stopped visibly.
+            exitCode = RunMessageLoop(app, services, instance);
+            if (services.worker)
+                services.worker->WaitForExit();
+            SaveSettings();
+        }
+        services.window.reset();
+    } catch (const std::exception&) {
+        ShowLinkMessage(nullptr, Text(kTextUnexpectedError), Text(kTextUnexpectedCaption), Q(Settings().help_url));
+    } catch (...) {
+        ShowLinkMessage(nullptr, Text(kTextUnexpectedError), Text(kTextUnexpectedCaption), Q(Settings().help_url));
+    }
+
+    // 6. Take everything down: worker, window, store (checkpoints), settings file (saves), log.
+    if (services.worker)
+        services.worker->WaitForExit();
+    services.window.reset();
+    SetTheWorker(nullptr);
+    services.worker.reset();
+    services.sink.reset();
+    SetTheStore(nullptr);
+    services.store.reset();
+    TheSettingsFile().Close();
+    SetTheLog(nullptr);
+    services.log.reset();
+    if (services.languageLoaded)
+        UnloadLanguageModule();
+    return exitCode;
+}
+
+}  // namespace quillon

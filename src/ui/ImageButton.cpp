@@ -1,0 +1,34 @@
+#include "ui/ImageButton.h"
+
+#include <QPainter>
+
+#include "ui/ShellStyle.h"
+
+namespace quillon {
+
+ImageButton::ImageButton(const QString& baseName, QSize size, QWidget* parent)
+    : QAbstractButton(parent), baseName_(baseName), size_(size) {
+    setFixedSize(size);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ImageButton::enterEvent(QEnterEvent* event) {
+    hover_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void ImageButton::leaveEvent(QEvent* event) {
+    hover_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    QString state = isDown() ? "pressed" : hover_ ? "hover" : "normal";
+    QPainter p(this);
+    p.drawPixmap(0, 0, ShellStyle::Pixmap(baseName_ + "-" + state, size_, devicePixelRatioF()));
+}
+
+}  // namespace quillon

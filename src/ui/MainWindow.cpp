@@ -1,0 +1,541 @@
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcut>
+#include <QSvgRenderer>
+#include <QWindow>
+
+#include "core/AppSettings.h"
+#include "core/DataPath.h"
+#include "core/LoginPane.h"
+#include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
+#include "gateway/ProxyDialog.h"
+#include "gateway/Session.h"
+#include "store/MessageStore.h"
+#include "ui/AnimatedIndicator.h"
+#include "ui/AppMessageEvent.h"
+#include "ui/BalanceLabel.h"
+#include "ui/ImageButton.h"
+#include "ui/OptionsPane.h"
+#include "ui/PlaceholderPane.h"
+#include "ui/PostedMessageSink.h"
+#include "ui/ShellStyle.h"
+#include "ui/SingleInstance.h"
+#include "ui/TabButton.h"
+#include "ui/TrayController.h"
+#include "ui/UiServices.h"
+#include "ui/UiText.h"
+
+namespace quillon {
+
+namespace {
+constexpr int kW = ShellStyle::kBackgroundWidth;
+constexpr int kH = ShellStyle::kBackgroundHeight;
+constexpr int kBorder = 1;  // the window is the background plus one pixel on each side
+constexpr int kDragBand = 80;
+
+bool IsPhaseMessage(uint32_t message) {
+    return message == WM_APP_PHASE_ESCALATION || message == WM_APP_PHASE_SENDING || message == WM_APP_PHASE_QUERYING;
+}
+}  // namespace
+
+MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowOptions options, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), config_(options), worker_(worker), sink_(sink) {
+    setObjectName("mainWindow");
+    setFixedSize(kW + 2 * kBorder, kH + 2 * kBorder);
+    setWindowIcon(ShellStyle::Icon("quillon"));
+    setStyleSheet(ShellStyle::PaneStyleSheet());
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    close_ = new ImageButton("close", QSize(15, 15), this);
+    close_->setObjectName("closeButton");
+    close_->setToolTip(Text(kTextClose));
+    close_->move(kBorder + kW - 19, kBorder + 4);
+    connect(close_, &QAbstractButton::clicked, this, &MainWindow::CloseToTray);
+
+    const std::array<std::pair<int, int>, 4> tabTexts{{{kTabSms, kTextTabSms},
+                                                       {kTabAddresses, kTextTabAddresses},
+                                                       {kTabOutbox, kTextTabOutbox},
+                                                       {kTabOptions, kTextTabOptions}}};
+    const std::array<int, 4> tabX{24, 340, 440, 540};
+    for (size_t i = 0; i < tabTexts.size(); ++i) {
+        auto* tab = new TabButton(tabTexts[i].first, Text(tabTexts[i].second), this);
+        tab->setObjectName(QStringLiteral("tab%1").arg(tabTexts[i].first));
+        tab->move(kBorder + tabX[i], kBorder + 88);
+        tab->hide();
+        int id = tabTexts[i].first;
+        connect(tab, &QAbstractButton::clicked, this, [this, id] { SelectTab(id); });
+        tabs_[id] = tab;
+    }
+    tabs_[kTabSms]->setObjectName("tabSms");
+    tabs_[kTabAddresses]->setObjectName("tabAddresses");
+    tabs_[kTabOutbox]->setObjectName("tabOutbox");
+    tabs_[kTabOptions]->setObjectName("tabOptions");
+
+    busy_ = new AnimatedIndicator({"busy-0", "busy-1", "busy-2", "busy-3"}, 200, this);
+    busy_->setObjectName("busyIndicator");
+    offline_ = new AnimatedIndicator({"offline-0", "offline-1"}, 1000, this);
+    offline_->setObjectName("offlineIndicator");
+    offline_->setToolTip(Text(kTextOfflineTip));
+    for (AnimatedIndicator* indicator : {busy_, offline_}) {
+        indicator->move(kBorder + kW - 22, kBorder + kH - 22);
+        indicator->hide();
+    }
+
+    login_ = new LoginPane(this);
+    connect(login_, &LoginPane::loggedIn, this, &MainWindow::LoginSucceeded);
+    panes_[kTabSms] = new PlaceholderPane(Text(kTextComposePlaceholder), "quillon", PlaceholderPane::WithBalance, this);
+    panes_[kTabSms]->setObjectName("composePane");
+    panes_[kTabAddresses] = new PlaceholderPane(Text(kTextAddressesPlaceholder), "quillon", 0, this);
+    panes_[kTabAddresses]->setObjectName("addressBookPane");
+    panes_[kTabOutbox] =
+        new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
+    panes_[kTabOutbox]->setObjectName("outboxPane");
+    options_ = new OptionsPane(this);
+    options_->SetMainWindow(this);
+    panes_[kTabOptions] = options_;
+    for (auto& [id, pane] : panes_) {
+        PlacePane(pane);
+        pane->hide();
+    }
+    PlacePane(login_);
+    login_->Open();
+    currentPane_ = login_;
+    login_->show();
+
+    refreshTimer_.setInterval(config_.balanceRefreshMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, &MainWindow::OnRefreshTimer);
+
+    auto* send = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(send, &QShortcut::activated, this, [this] { SendToCurrent(kTabSms, static_cast<int>(PaneCommand::Send)); });
+    auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
+    connect(selectAll, &QShortcut::activated, this,
+            [this] { SendToCurrent(kTabOutbox, static_cast<int>(PaneCommand::SelectAll)); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+        if (currentPane_ == options_)
+            options_->SaveOptions();
+    });
+
+    if (sink_) {
+        sink_->SetMainWindow(this);
+        sink_->SetSettingsPage(options_);
+    }
+
+    ReloadBranding();
+    if (config_.tray) {
+        tray_ = new TrayController(this, config_.trayHostCheckMs);
+        connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+        connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
+        connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
+            if (updateAction_) {
+                updateAction_();
+                return;
+            }
+            ShowLinkMessage(this, Text(kTextUpdateUnavailable), Text(kTextUpdateTitle),
+                            Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
+        });
+        connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
+        connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
+    }
+    SetTrayTipAndTitle();
+    if (tray_)
+        tray_->Add();
+}
+
+MainWindow::~MainWindow() {
+    if (sink_) {
+        sink_->SetMainWindow(nullptr);
+        sink_->SetSettingsPage(nullptr);
+    }
+}
+
+void MainWindow::SetTrayTipAndTitle() {
+    // The program's own edition is named "Quillon"; a distributor edition is plainly "SMS".
+    bool ownEdition = Settings().client_id == "QLNX";
+    QString title = Text(ownEdition ? 1024 : 1025);
+    setWindowTitle(title);
+    if (tray_)
+        tray_->SetTip(title);
+}
+
+void MainWindow::PlacePane(Pane* pane) {
+    int x = (kW - pane->width()) / 2;
+    int y = (kH - pane->height() - ShellStyle::kHeaderHeight) / 2 + ShellStyle::kHeaderHeight;
+    pane->move(kBorder + x, kBorder + y);
+}
+
+Pane* MainWindow::PaneForTab(int tabId) const {
+    auto it = panes_.find(tabId);
+    return it == panes_.end() ? nullptr : it->second;
+}
+
+TabButton* MainWindow::Tab(int tabId) const {
+    auto it = tabs_.find(tabId);
+    return it == tabs_.end() ? nullptr : it->second;
+}
+
+void MainWindow::ReplacePane(int tabId, Pane* pane) {
+    Pane* old = PaneForTab(tabId);
+    if (!old || !pane)
+        return;
+    pane->setParent(this);
+    PlacePane(pane);
+    panes_[tabId] = pane;
+    if (currentPane_ == old) {
+        currentPane_ = pane;
+        pane->show();
+        pane->Activate();
+    } else {
+        pane->hide();
+    }
+    if (old == options_)
+        options_ = nullptr;
+    old->deleteLater();
+}
+
+void MainWindow::SelectTab(int tabId) {
+    if (tabId == currentTab_)
+        return;
+    Pane* pane = PaneForTab(tabId);
+    if (!pane)
+        return;
+    if (TabButton* previous = Tab(currentTab_))
+        previous->SetPressed(false);
+    if (currentPane_) {
+        currentPane_->hide();
+        currentPane_->Deactivate();
+    }
+    currentPane_ = pane;
+    currentTab_ = tabId;
+    pane->show();
+    pane->Activate();
+    if (TabButton* tab = Tab(tabId))
+        tab->SetPressed(true);
+}
+
+void MainWindow::SendToCurrent(int tabId, int command) {
+    if (currentTab_ != tabId || !currentPane_)
+        return;
+    currentPane_->HandleCommand(static_cast<PaneCommand>(command));
+}
+
+void MainWindow::LoginSucceeded() {
+    if (options_)
+        options_->LoadOptions();
+    if (worker_ && !worker_->IsRunning())
+        worker_->Start();
+    for (auto& [id, tab] : tabs_)
+        tab->show();
+    loggedIn_ = true;
+    RecountOutboxCaption();
+    PostAppMessage(this, Settings().WorkingOnLine ? WM_APP_ONLINE : WM_APP_OFFLINE);
+    SelectTab(kTabSms);
+}
+
+void MainWindow::RecountOutboxCaption() {
+    int count = TheStore() ? TheStore()->CountOutbox() : 0;
+    QString caption = count <= 999 ? Text(1139).replace(QStringLiteral("%d"), QString::number(count)) : Text(1138);
+    if (TabButton* tab = Tab(kTabOutbox))
+        tab->setText(caption);
+}
+
+bool MainWindow::ClosesToTray() const {
+    return tray_ && tray_->HostAvailable();
+}
+
+void MainWindow::CloseToTray() {
+    if (ClosesToTray()) {
+        hide();
+    } else {
+        // Without a tray the hidden window could not be reached again: minimise it instead.
+        showMinimized();
+    }
+    if (MessageStore* store = TheStore())
+        store->Commit();
+}
+
+void MainWindow::ShowFromTray() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::RequestExit() {
+    if (currentPane_ && currentPane_ == options_)
+        options_->SaveOptions();
+    hide();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::AnswerProbesFrom(SingleInstance* instance) {
+    connect(instance, &SingleInstance::probed, this, &MainWindow::ShowFromTray);
+}
+
+void MainWindow::ReloadBranding() {
+    // A distributor's header picture, 648 by 81 pixels; missing or unreadable leaves the plain one.
+    QImage image(Q(DataFile("XInfo.dll")));
+    branding_ = image.isNull() ? QImage() : image.scaled(648, 81, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    update();
+}
+
+QString MainWindow::OutboxStatusLine() const {
+    Pane* outbox = PaneForTab(kTabOutbox);
+    return outbox ? outbox->StatusLine() : QString();
+}
+
+void MainWindow::OpenProxyDialog() {
+    ProxyDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::ShowVersionInformation() {
+    if (versionAction_) {
+        versionAction_();
+        return;
+    }
+    int major = 0, minor = 0, patch = 0;
+    std::sscanf(QUILLON_VERSION, "%d.%d.%d", &major, &minor, &patch);
+    std::string comms;
+    if (GatewayHandle gateway = GatewayApi::Instance()) {
+        std::string version;
+        if (gateway->Version(false, version) >= 0 && version.size() > 4)
+            comms = version.substr(4);
+    }
+    QString text = Text(Settings().client_id == "QLNX" ? 1024 : 1025) + "\n" +
+                   FormatText(1488, {major, minor, patch, 0}) + "\n" + FormatText(1489, {comms});
+    ShowMessage(this, MessageIcon::Information, Text(kTextVersionTitle), text);
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == AppMessageEvent::EventType()) {
+        auto* message = static_cast<AppMessageEvent*>(event);
+        HandleAppMessage(message->Message(), message->WParam(), message->LParam());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void MainWindow::HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    switch (message) {
+        case WM_APP_SELECT_TAB:
+            SelectTab(static_cast<int>(lParam));
+            break;
+        case WM_APP_BALANCE_CHANGED:
+            OnBalanceChanged();
+            break;
+        case WM_APP_REFRESH_BALANCE:
+            RefreshBalanceDisplays();
+            break;
+        case WM_APP_RELOAD_BRANDING:
+            ReloadBranding();
+            break;
+        case WM_APP_COMMS_BEGIN:
+        case WM_APP_PHASE_ESCALATION:
+        case WM_APP_PHASE_SENDING:
+        case WM_APP_PHASE_QUERYING:
+            OnPhase(message);
+            break;
+        case WM_APP_PROGRESS:
+            OnProgress(wParam, lParam);
+            break;
+        case WM_APP_COMMS_END:
+            OnCommsEnd();
+            break;
+        case WM_APP_ONLINE:
+            SetOnlineDisplay(true);
+            break;
+        case WM_APP_OFFLINE:
+            SetOnlineDisplay(false);
+            break;
+        case WM_APP_WORKER_ERROR:
+            ShowWorkerError(wParam, lParam);
+            break;
+        case kMsgRefreshOutbox:
+            if (Pane* outbox = PaneForTab(kTabOutbox))
+                outbox->RefreshOutbox(static_cast<int>(wParam));
+            break;
+        case kMsgCommunicationFailure:
+            ShowMessageById(this, MessageIcon::Error, 1028, 1027);
+            break;
+        default:
+            break;
+    }
+}
+
+// A burst of changes gives one refresh when the interval has passed since the first, and one more
+// an interval later when changes came in between.
+void MainWindow::OnBalanceChanged() {
+    if (!refreshRunning_) {
+        refreshRunning_ = true;
+        refreshPending_ = false;
+        refreshTimer_.start();
+    } else {
+        refreshPending_ = true;
+    }
+    for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
+        if (pane && pane->Balance())
+            pane->Balance()->StartBlinking();
+    }
+}
+
+void MainWindow::OnRefreshTimer() {
+    PostAppMessage(this, WM_APP_REFRESH_BALANCE);
+    refreshRunning_ = false;
+    if (refreshPending_) {
+        PostAppMessage(this, WM_APP_BALANCE_CHANGED);
+    } else {
+        refreshTimer_.stop();
+    }
+}
+
+void MainWindow::RefreshBalanceDisplays() {
+    ++balanceRefreshes_;
+    RefreshBalance();
+    QString text = Q(BalanceText(1333));
+    for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
+        if (pane && pane->Balance()) {
+            pane->Balance()->StopBlinking();
+            pane->Balance()->setText(text);
+        }
+    }
+    RecountOutboxCaption();
+}
+
+void MainWindow::SetBusyTip(const QString& text) {
+    busy_->setToolTip(text);
+}
+
+void MainWindow::OnPhase(uint32_t message) {
+    struct Phase {
+        uint32_t message;
+        int caption;
+        int format;
+    };
+    static const Phase kPhases[] = {{WM_APP_COMMS_BEGIN, 1184, 0},
+                                    {WM_APP_PHASE_ESCALATION, 1185, 1186},
+                                    {WM_APP_PHASE_SENDING, 1187, 1188},
+                                    {WM_APP_PHASE_QUERYING, 1189, 1190}};
+    for (const Phase& phase : kPhases) {
+        if (phase.message != message)
+            continue;
+        phaseCaption_ = Text(phase.caption);
+        progressFormat_ = phase.format ? Text(phase.format) : QString();
+    }
+    busy_->show();
+    busy_->Start();
+    if (Pane* outbox = PaneForTab(kTabOutbox))
+        outbox->ShowStatusLine(phaseCaption_);
+    SetBusyTip(phaseCaption_);
+    lastPhase_ = message;
+}
+
+void MainWindow::OnProgress(intptr_t a, intptr_t b) {
+    if (!busy_->IsRunning() && busy_->isVisible())
+        busy_->Start();
+    QString line = Q(FormatMessageText(S(progressFormat_),
+                                       {S(phaseCaption_), static_cast<long long>(a), static_cast<long long>(b)}));
+    // Progress belongs to a phase: after the begin message alone nothing is shown.
+    if (!IsPhaseMessage(lastPhase_))
+        return;
+    if (Pane* outbox = PaneForTab(kTabOutbox))
+        outbox->ShowStatusLine(line);
+    SetBusyTip(line);
+}
+
+void MainWindow::OnCommsEnd() {
+    busy_->Stop();
+    busy_->hide();
+    phaseCaption_.clear();
+    progressFormat_.clear();
+    if (Pane* outbox = PaneForTab(kTabOutbox))
+        outbox->ShowStatusLine(QString());
+    SetBusyTip(QString());
+    lastPhase_ = WM_APP_COMMS_END;
+}
+
+void MainWindow::SetOnlineDisplay(bool online) {
+    if (online) {
+        offline_->hide();
+        offline_->Stop();
+    } else {
+        offline_->show();
+        offline_->Start();
+    }
+    if (tray_)
+        tray_->SetOnline(online);
+    // The balance carries a "?" while off line.
+    QString text = Q(BalanceText(1333));
+    for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
+        if (pane && pane->Balance())
+            pane->Balance()->setText(text);
+    }
+}
+
+void MainWindow::ShowWorkerError(intptr_t kind, intptr_t count) {
+    QString text = kind == 1 ? FormatText(1585, {static_cast<long long>(count)}) : Text(1584);
+    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), text);
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), ShellStyle::kWindow);
+    QRect header(kBorder, kBorder, kW, ShellStyle::kHeaderHeight);
+    QLinearGradient band(header.topLeft(), header.bottomLeft());
+    band.setColorAt(0, QColor(0x0c, 0x3d, 0x68));
+    band.setColorAt(1, QColor(0x12, 0x55, 0x8e));
+    p.fillRect(header, band);
+    QRectF banner(kBorder + 4, kBorder + 4, 648, 81);
+    if (!branding_.isNull()) {
+        p.drawImage(banner, branding_);
+    } else {
+        QSvgRenderer renderer(ShellStyle::ImagePath("header"));
+        renderer.render(&p, banner);
+    }
+    // The footer strip that carries the indicators.
+    p.fillRect(QRect(kBorder, kBorder + kH - 26, kW, 26), QColor(0xe3, 0xe9, 0xef));
+    p.setPen(ShellStyle::kBorder);
+    p.drawLine(kBorder, kBorder + kH - 26, kBorder + kW, kBorder + kH - 26);
+    p.setPen(QPen(ShellStyle::kAccentDark, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(0.5, 0.5, width() - 1, height() - 1));
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && event->position().y() < kDragBand) {
+        // The header works as a title bar.
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
+        dragging_ = true;
+        dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A close from the window manager does what the close button does.
+    event->ignore();
+    CloseToTray();
+}
+
+}  // namespace quillon

@@ -1,0 +1,151 @@
+// The program's one top-level window: a header with the branding image, tab buttons under it that
+// switch between the panes, the busy and offline indicators, the paced balance refresh and the
+// tray icon. Every notification of the comms worker arrives here as a posted event.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <map>
+
+#include "gateway/MessageSink.h"
+
+namespace quillon {
+
+class AnimatedIndicator;
+class CommsWorker;
+class ImageButton;
+class LoginPane;
+class OptionsPane;
+class Pane;
+class PostedMessageSink;
+class SingleInstance;
+class TabButton;
+class TrayController;
+
+struct MainWindowOptions {
+    int balanceRefreshMs = 10000;  // the pacing of balance refreshes after changes
+    bool tray = true;              // create the tray icon
+    int trayHostCheckMs = 3000;
+};
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Command ids of the tab buttons and the close button.
+    static constexpr int kTabSms = 1044;
+    static constexpr int kTabAddresses = 1045;
+    static constexpr int kTabOutbox = 1046;
+    static constexpr int kTabOptions = 1047;
+    static constexpr int kCloseButton = 1002;
+
+    MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowOptions options = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Tabs and panes.
+    void SelectTab(int tabId);
+    int CurrentTab() const { return currentTab_; }
+    Pane* CurrentPane() const { return currentPane_; }
+    Pane* PaneForTab(int tabId) const;
+    TabButton* Tab(int tabId) const;
+    // Puts another pane in the place of a tab's pane (the window takes ownership).
+    void ReplacePane(int tabId, Pane* pane);
+    LoginPane* Login() const { return login_; }
+    OptionsPane* Options() const { return options_; }
+
+    // The login sequence: options loaded, worker started, tabs shown, outbox caption counted,
+    // online or offline reported, the "SMS" tab selected.
+    void LoginSucceeded();
+    bool LoggedIn() const { return loggedIn_; }
+
+    // The close button: hides the window into the tray (or minimises it where no tray exists)
+    // and checkpoints the store.
+    void CloseToTray();
+    // Tray left click and the single-instance probe: show in normal state and raise.
+    void ShowFromTray();
+    // Tray "Exit" and the end of the session: saves the options pane when it is current, hides
+    // the window and ends the message loop with 0.
+    void RequestExit();
+    // Where no tray host exists, closing minimises instead of hiding.
+    bool ClosesToTray() const;
+
+    void ReloadBranding();
+    void RecountOutboxCaption();
+    void SetTrayTipAndTitle();
+    void AnswerProbesFrom(SingleInstance* instance);
+
+    // Hooks of the tray menu that later parts provide; defaults show a version box and the
+    // distributor's site.
+    void SetVersionAction(std::function<void()> action) { versionAction_ = std::move(action); }
+    void SetUpdateAction(std::function<void()> action) { updateAction_ = std::move(action); }
+    void OpenProxyDialog();
+    void ShowVersionInformation();
+
+    // State, for the tests and the panes.
+    bool RefreshRunning() const { return refreshRunning_; }
+    bool RefreshPending() const { return refreshPending_; }
+    int BalanceRefreshCount() const { return balanceRefreshes_; }
+    QString PhaseCaption() const { return phaseCaption_; }
+    QString ProgressFormat() const { return progressFormat_; }
+    uint32_t LastPhase() const { return lastPhase_; }
+    AnimatedIndicator* BusyIndicator() const { return busy_; }
+    AnimatedIndicator* OfflineIndicator() const { return offline_; }
+    TrayController* Tray() const { return tray_; }
+    QTimer& RefreshTimer() { return refreshTimer_; }
+    QString OutboxStatusLine() const;
+    bool HasBranding() const { return !branding_.isNull(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void OnBalanceChanged();
+    void OnRefreshTimer();
+    void RefreshBalanceDisplays();
+    void OnPhase(uint32_t message);
+    void OnProgress(intptr_t a, intptr_t b);
+    void OnCommsEnd();
+    void SetOnlineDisplay(bool online);
+    void ShowWorkerError(intptr_t kind, intptr_t count);
+    void SetBusyTip(const QString& text);
+    void PlacePane(Pane* pane);
+    void SendToCurrent(int tabId, int command);
+
+    MainWindowOptions config_;
+    CommsWorker* worker_;
+    PostedMessageSink* sink_;
+    QImage branding_;
+    LoginPane* login_ = nullptr;
+    OptionsPane* options_ = nullptr;
+    std::map<int, Pane*> panes_;
+    std::map<int, TabButton*> tabs_;
+    Pane* currentPane_ = nullptr;
+    int currentTab_ = 0;
+    ImageButton* close_ = nullptr;
+    AnimatedIndicator* busy_ = nullptr;
+    AnimatedIndicator* offline_ = nullptr;
+    TrayController* tray_ = nullptr;
+    QTimer refreshTimer_;
+    bool refreshRunning_ = false;
+    bool refreshPending_ = false;
+    int balanceRefreshes_ = 0;
+    QString phaseCaption_;
+    QString progressFormat_;
+    uint32_t lastPhase_ = 0;
+    bool loggedIn_ = false;
+    QPoint dragOffset_;
+    bool dragging_ = false;
+    std::function<void()> versionAction_;
+    std::function<void()> updateAction_;
+};
+
+}  // namespace quillon

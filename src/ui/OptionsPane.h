@@ -1,0 +1,85 @@
+// The options pane: the saved settings in sections, working on line or off line, voucher
+// redemption, buying credits and the help page. The main window loads it when it becomes
+// current and saves it when it stops being current.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <array>
+
+#include "gateway/ProxyDialog.h"
+#include "ui/Pane.h"
+
+namespace quillon {
+
+class BalanceLabel;
+class CheckControl;
+
+class OptionsPane : public Pane {
+    Q_OBJECT
+public:
+    explicit OptionsPane(QWidget* parent = nullptr);
+
+    void LoadOptions();
+    void SaveOptions();
+    void RedeemVoucher();
+    void ClearVoucher();
+    void BuyCredits();
+    void OpenHelp();
+    // "Test": applies the proxy controls and asks the gateway to verify them.
+    void TestProxy();
+
+    void Activate() override { LoadOptions(); }
+    void Deactivate() override { SaveOptions(); }
+    BalanceLabel* Balance() override { return balance_; }
+
+    // The main window the pane reports online and offline changes to.
+    void SetMainWindow(QObject* window) { mainWindow_ = window; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void UpdateEnabling();
+    void GoOffline();
+    ProxyChoice ProxyControls() const;
+    void ShowBalance();
+
+    QObject* mainWindow_ = nullptr;
+    QLineEdit* prefix_;
+    QLineEdit* signature_;
+    CheckControl* spanSms_;
+    CheckControl* writeLog_;
+    QCheckBox* startMinimised_;
+    QLineEdit* senderId_;
+    CheckControl* deliveryAcks_;
+    CheckControl* trackFailed_;
+    QRadioButton* online_;
+    QRadioButton* offline_;
+    QRadioButton* upload_;
+    QComboBox* uploadDays_;
+    QRadioButton* keepLocal_;
+    QRadioButton* sourceMapi_;
+    QRadioButton* sourceWab_;
+    QLineEdit* profileName_;
+    QLineEdit* profilePassword_;
+    QComboBox* proxyKind_;
+    QLineEdit* proxyHost_;
+    QLineEdit* proxyPort_;
+    QLineEdit* proxyUser_;
+    QLineEdit* proxyPassword_;
+    QPushButton* proxyTest_;
+    std::array<QLineEdit*, 4> voucher_{};
+    QPushButton* redeem_;
+    QPushButton* clearVoucher_;
+    QPushButton* buyCredits_;
+    BalanceLabel* balance_;
+    QPushButton* help_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,211 @@
+#include "ui/UiServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QThread>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "ui/UiText.h"
+
+namespace quillon {
+
+namespace {
+
+DialogMessagePresenter& DefaultPresenter() {
+    static DialogMessagePresenter presenter;
+    return presenter;
+}
+MessagePresenter* currentPresenter = nullptr;
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+        case MessageIcon::Stop:
+            return QMessageBox::Critical;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+bool OnUiThread() {
+    return qApp && QThread::currentThread() == qApp->thread();
+}
+
+}  // namespace
+
+MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& message) {
+    if (!parent)
+        parent = QApplication::activeWindow();
+    if (!message.link.isEmpty()) {
+        // The link box: heading, text, the page as a clickable link, OK and Cancel.
+        QDialog box(parent);
+        box.setObjectName("linkMessageBox");
+        box.setWindowTitle(message.caption);
+        auto* layout = new QVBoxLayout(&box);
+        auto* row = new QHBoxLayout;
+        auto* icon = new QLabel(&box);
+        QMessageBox::Icon kind = BoxIcon(message.icon);
+        QStyle::StandardPixmap sp = kind == QMessageBox::Critical      ? QStyle::SP_MessageBoxCritical
+                                    : kind == QMessageBox::Warning     ? QStyle::SP_MessageBoxWarning
+                                    : kind == QMessageBox::Information ? QStyle::SP_MessageBoxInformation
+                                                                       : QStyle::SP_MessageBoxInformation;
+        icon->setPixmap(box.style()->standardIcon(sp).pixmap(32, 32));
+        icon->setAlignment(Qt::AlignTop);
+        row->addWidget(icon);
+        auto* text = new QLabel(message.text, &box);
+        text->setWordWrap(true);
+        text->setMinimumWidth(320);
+        row->addWidget(text, 1);
+        layout->addLayout(row);
+        auto* link = new QLabel(QString("<a href=\"%1\">%1</a>").arg(message.link.toHtmlEscaped()), &box);
+        link->setObjectName("linkMessageLink");
+        link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        link->setOpenExternalLinks(false);
+        QObject::connect(link, &QLabel::linkActivated, [](const QString& url) { Presenter().OpenUrl(url); });
+        layout->addWidget(link);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+        buttons->button(QDialogButtonBox::Ok)->setText(Text(kTextOk));
+        buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+        layout->addWidget(buttons);
+        return box.exec() == QDialog::Accepted ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    }
+    QMessageBox box(BoxIcon(message.icon), message.caption, message.text, QMessageBox::NoButton, parent);
+    box.setObjectName("messageBox");
+    if (message.buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(Text(kTextOk));
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+void DialogMessagePresenter::OpenUrl(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+RecordingMessagePresenter::RecordingMessagePresenter(QString file) : file_(std::move(file)) {}
+
+MessageAnswer RecordingMessagePresenter::Show(QWidget*, const ShownMessage& message) {
+    std::lock_guard<std::mutex> guard(lock_);
+    messages_.push_back(message);
+    if (!file_.isEmpty()) {
+        QFile out(file_);
+        if (out.open(QIODevice::Append | QIODevice::Text)) {
+            auto flat = [](QString s) { return s.replace("\r", "").replace("\n", "\\n"); };
+            out.write((flat(message.caption) + "|" + flat(message.text) + "|" + message.link + "\n").toUtf8());
+        }
+    }
+    if (message.buttons == MessageButtons::YesNo)
+        return answer_;
+    return MessageAnswer::Ok;
+}
+
+void RecordingMessagePresenter::OpenUrl(const QString& url) {
+    std::lock_guard<std::mutex> guard(lock_);
+    urls_ << url;
+}
+
+std::vector<ShownMessage> RecordingMessagePresenter::Messages() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return messages_;
+}
+
+QStringList RecordingMessagePresenter::Urls() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return urls_;
+}
+
+void RecordingMessagePresenter::Clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    messages_.clear();
+    urls_.clear();
+}
+
+MessagePresenter& Presenter() {
+    return currentPresenter ? *currentPresenter : DefaultPresenter();
+}
+
+void SetPresenter(MessagePresenter* presenter) {
+    currentPresenter = presenter;
+}
+
+MessageAnswer ShowMessage(QWidget* parent, MessageIcon icon, const QString& caption, const QString& text,
+                          MessageButtons buttons) {
+    ShownMessage message;
+    message.icon = icon;
+    message.caption = caption;
+    message.text = text;
+    message.buttons = buttons;
+    return Presenter().Show(parent, message);
+}
+
+MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, int textId) {
+    return ShowMessage(parent, icon, Text(captionId), Text(textId));
+}
+
+void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId) {
+    ShownMessage message;
+    message.icon = MessageIcon::Error;
+    message.caption = caption;
+    message.text = text;
+    message.link = helpId > 0 ? QString("%1?help=%2").arg(url).arg(helpId) : url;
+    if (message.link.isEmpty()) {
+        message.link.clear();
+        Presenter().Show(parent, message);
+        return;
+    }
+    Presenter().Show(parent, message);
+}
+
+void OpenWebPage(const std::string& url) {
+    if (url.empty())
+        return;
+    Presenter().OpenUrl(QString::fromStdString(url));
+}
+
+void DesktopSessionUi::BeginWait() {
+    if (OnUiThread())
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void DesktopSessionUi::EndWait() {
+    if (OnUiThread())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void DesktopSessionUi::ShowMessage(const SessionMessage& message) {
+    ShownMessage shown;
+    shown.icon = message.icon;
+    shown.caption = QString::fromStdString(message.caption);
+    shown.text = QString::fromStdString(message.text);
+    if (message.withLink)
+        shown.link = QString::fromStdString(message.link);
+    if (OnUiThread()) {
+        Presenter().Show(nullptr, shown);
+        return;
+    }
+    if (!qApp)
+        return;
+    QMetaObject::invokeMethod(
+        qApp, [shown]() { Presenter().Show(nullptr, shown); }, Qt::QueuedConnection);
+}
+
+}  // namespace quillon
