@@ -1,4 +1,6 @@
 // quillon-cli schedule [OPTIONS]: the delivery times of a schedule, as the schedule dialog computes them.
+#include "cli/CliSchedule.h"
+
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -94,13 +96,15 @@ std::string LocalTimeText(int64_t time) {
         kTimeFormatId, {fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900, fields.tm_hour, fields.tm_min});
 }
 
-int RunSchedule(CliContext&, std::vector<std::string>& args) {
+}  // namespace
+
+int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int64_t& now) {
     std::string value;
-    int64_t now = static_cast<int64_t>(time(nullptr));
+    now = static_cast<int64_t>(time(nullptr));
     if (TakeOption(args, "--now", value) && !ParseNow(value, now))
         return UsageError("--now takes \"YYYY-MM-DD HH:MM[:SS]\" or seconds");
 
-    ScheduleChoices c;
+    c = ScheduleChoices();
     const bool stored = TakeFlag(args, "--stored");
     if (stored)
         c = LoadSchedulingChoices(now);
@@ -224,6 +228,17 @@ int RunSchedule(CliContext&, std::vector<std::string>& args) {
             return UsageError("--count takes 1 to 12");
         c.endAfterIndex = n - 1;
     }
+    return kOk;
+}
+
+namespace {
+
+int RunSchedule(CliContext&, std::vector<std::string>& args) {
+    ScheduleChoices c;
+    int64_t now = 0;
+    const int rc = TakeScheduleOptions(args, c, now);
+    if (rc != kOk)
+        return rc;
     const bool printInfo = TakeFlag(args, "--print-info");
     if (!args.empty())
         return UsageError("unknown argument '" + args[0] + "' (see quillon-cli schedule --help)");

@@ -463,4 +463,11 @@ ScheduleResult ComputeSchedule(const ScheduleChoices& choices, const UploadChoic
     return result;
 }
 
+ScheduleResult AcceptSchedule(const ScheduleChoices& choices, const UploadChoice& upload, int64_t now) {
+    ScheduleResult result = ComputeSchedule(choices, upload, now);
+    if (result.status != ScheduleStatus::NoWeekdayChecked)
+        StoreSchedulingChoices(choices);
+    return result;
+}
+
 }  // namespace quillon

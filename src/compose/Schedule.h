@@ -97,5 +97,8 @@ std::vector<int64_t> OccurrenceTimes(const ScheduleChoices& choices, int64_t sta
 
 // What OK of the schedule dialog yields at time `now`.
 ScheduleResult ComputeSchedule(const ScheduleChoices& choices, const UploadChoice& upload, int64_t now);
+// OK of the schedule dialog: a weekly schedule without a day is refused and changes nothing; otherwise
+// the choices become the SchedulingInfo setting and the result is computed.
+ScheduleResult AcceptSchedule(const ScheduleChoices& choices, const UploadChoice& upload, int64_t now);
 
 }  // namespace quillon

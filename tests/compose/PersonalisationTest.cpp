@@ -15,13 +15,6 @@ PlaceholderValues Values(std::string name, std::string surname, std::string titl
     return PlaceholderValues{std::move(name), std::move(surname), std::move(title), std::move(custom)};
 }
 
-TEST(Personalisation, TokensComeFromTheStringTable) {
-    EXPECT_EQ(PlaceholderToken(Placeholder::FirstName), "<<FIRSTNAME>>");
-    EXPECT_EQ(PlaceholderToken(Placeholder::Surname), "<<SURNAME>>");
-    EXPECT_EQ(PlaceholderToken(Placeholder::Title), "<<TITLE>>");
-    EXPECT_EQ(PlaceholderToken(Placeholder::Custom), "<<CUSTOM>>");
-}
-
 TEST(Personalisation, EveryOccurrenceInFixedOrder) {
     std::string text = "Dear <<TITLE>> <<FIRSTNAME>> <<SURNAME>>, <<FIRSTNAME>>! <<CUSTOM>> <<firstname>>";
     ExpandPlaceholders(Values("Ann", "Lee", "Dr", ""), text);

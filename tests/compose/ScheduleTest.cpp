@@ -178,13 +178,22 @@ TEST_F(ScheduleTest, WeeklyKeepsWeekdayAndClockAcrossTheAutumnChange) {
               (std::vector<std::string>{"Mon 2027-10-25 00:30", "Mon 2027-11-01 00:30", "Mon 2027-11-08 00:30"}));
 }
 
-TEST_F(ScheduleTest, WeeklyWithoutADayIsRefused) {
+TEST_F(ScheduleTest, AcceptRemembersTheChoicesUnlessRefused) {
+    TheSettingsFile().SetString("SchedulingInfo", "");
     ScheduleChoices c;
     c.mode = RecurrenceMode::Weekly;
-    ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
+    ScheduleResult r = AcceptSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
     EXPECT_EQ(r.status, ScheduleStatus::NoWeekdayChecked);
     EXPECT_TRUE(r.occurrenceTimes.empty());
     EXPECT_TRUE(OccurrenceTimes(c, Local(2026, 12, 6, 10, 0)).empty());
+    EXPECT_EQ(LoadSchedulingChoices(Local(2026, 12, 6, 10, 0)), ScheduleChoices{});
+
+    c.weekdays[4] = true;
+    c.endAfterIndex = 1;
+    r = AcceptSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
+    EXPECT_EQ(r.occurrenceTimes.size(), 2u);
+    EXPECT_EQ(LoadSchedulingChoices(Local(2026, 12, 6, 10, 0)), c);
+    TheSettingsFile().SetString("SchedulingInfo", "");
 }
 
 TEST_F(ScheduleTest, MonthlyOnADaySkipsMonthsWithoutIt) {
@@ -253,16 +262,6 @@ TEST_F(ScheduleTest, TimesBeyond2038AreLeftOut) {
     EXPECT_TRUE(r.occurrenceTimes.empty());
 }
 
-TEST_F(ScheduleTest, OtherZonesGiveTheSameLocalPattern) {
-    ScopedTimeZone sydney("Australia/Sydney");  // clocks go back on 4 April 2027
-    ScheduleChoices c = At(4, 2, 18, 45);
-    c.mode = RecurrenceMode::Daily;
-    c.endAfterIndex = 3;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 3, 1, 10, 0))),
-              (std::vector<std::string>{"Fri 2027-04-02 18:45", "Sat 2027-04-03 18:45", "Sun 2027-04-04 18:45",
-                                        "Mon 2027-04-05 18:45"}));
-}
-
 TEST(SchedulingInfo, DefaultsAndRoundTrip) {
     EXPECT_EQ(FormatSchedulingInfo(ScheduleChoices{}), "0,0,0,0,1,0,0,0,0,1,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0");
     EXPECT_EQ(ParseSchedulingInfo("", 2027), ScheduleChoices{});
@@ -319,15 +318,6 @@ TEST(SchedulingInfo, ShortAndMalformedTextsRestoreWhatTheyCan) {
     EXPECT_EQ(c.endAfterIndex, 4);
     // Not a list at all.
     EXPECT_EQ(ParseSchedulingInfo("garbage", 2027), ScheduleChoices{});
-}
-
-TEST(SchedulingInfo, DayListLength) {
-    EXPECT_EQ(DaysInMonth(0, 2027), 31);
-    EXPECT_EQ(DaysInMonth(2, 2027), 28);
-    EXPECT_EQ(DaysInMonth(2, 2028), 29);
-    EXPECT_EQ(DaysInMonth(2, 2100), 28);
-    EXPECT_EQ(DaysInMonth(4, 2027), 30);
-    EXPECT_EQ(DaysInMonth(12, 2027), 31);
 }
 
 TEST(SchedulingInfo, UploadLeadTimeFollowsTheBox) {
