@@ -1,27 +1,73 @@
-// The sandbox gateway over loopback: protocol replies, timeline, charges, vouchers, control endpoints.
+// The sandbox gateway over loopback: protocol replies, timeline, deferred delivery and withdrawal,
+// charges per part, vouchers, bad requests, faults, configuration and shutdown.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "support/SandboxProcess.h"
+#include "support/TempDir.h"
 
 namespace quillon::test {
 namespace {
 
+using Params = std::map<std::string, std::string>;
+
 class SandboxServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(sandbox_.Start()) << sandbox_.LastError(); }
+    void SetUp() override { Start({"--timeline", "10,20,30"}); }
 
-    std::string Login() {
-        std::string reply = sandbox_.Request("auth", {{"user", "demo"}, {"password", "demo"}, {"client_id", "QLNX"}});
-        EXPECT_EQ(0u, reply.rfind("OK: ", 0)) << reply;
-        return reply.size() >= 36 ? reply.substr(4, 32) : std::string();
+    void Start(const std::vector<std::string>& args) {
+        sandbox_.Stop();
+        ASSERT_TRUE(sandbox_.Start(args)) << sandbox_.LastError();
+        session_ = Login();
     }
 
+    std::string Login(const std::string& user = "demo", const std::string& password = "demo") {
+        std::string reply = sandbox_.Request("auth", {{"user", user}, {"password", password}, {"client_id", "QLNX"}});
+        return reply.rfind("OK: ", 0) == 0 && reply.size() >= 36 ? reply.substr(4, 32) : std::string();
+    }
+
+    std::string Call(const std::string& endpoint, Params params) {
+        params["session"] = session_;
+        std::string reply = sandbox_.Request(endpoint, params);
+        while (!reply.empty() && reply.back() == '\n')
+            reply.pop_back();
+        return reply;
+    }
+
+    // Sends and returns the 32-character id ("" on refusal; the reply in lastReply_).
+    std::string Send(const std::string& to, const std::string& text = "Hello", Params extra = {}) {
+        extra["to"] = to;
+        extra["text"] = text;
+        if (!extra.count("concat"))
+            extra["concat"] = "3";
+        lastReply_ = Call("sendmsg", extra);
+        return lastReply_.rfind("ID: ", 0) == 0 ? lastReply_.substr(4, 32) : std::string();
+    }
+
+    int Status(const std::string& id) {
+        std::string reply = Call("getmsgcharge", {{"id", id}});
+        auto at = reply.find("status: ");
+        return at == std::string::npos ? -1 : atoi(reply.c_str() + at + 8);
+    }
+
+    std::string Charge(const std::string& id) {
+        std::string reply = Call("getmsgcharge", {{"id", id}});
+        auto at = reply.find("charge: ");
+        return at == std::string::npos ? std::string() : reply.substr(at + 8);
+    }
+
+    std::string Balance() { return Call("getbalance", {}); }
+
     SandboxProcess sandbox_;
+    std::string session_;
+    std::string lastReply_;
 };
 
-TEST_F(SandboxServerTest, LogsInWithTheDemoAccountAndRefusesAWrongPassword) {
-    std::string session = Login();
-    EXPECT_EQ(32u, session.size());
+TEST_F(SandboxServerTest, LogsInWithTheDemoAccountAndRecordsWhatItReceives) {
+    EXPECT_EQ(32u, session_.size());
     std::string wrong = sandbox_.Request("auth", {{"user", "demo"}, {"password", "nope"}});
     EXPECT_EQ(0u, wrong.rfind("ERR: 201, ", 0)) << wrong;
     auto received = sandbox_.Received("auth");
@@ -29,6 +75,245 @@ TEST_F(SandboxServerTest, LogsInWithTheDemoAccountAndRefusesAWrongPassword) {
     EXPECT_EQ("demo", received[0].Param("user"));
     EXPECT_EQ("QLNX", received[0].Param("client_id"));
     EXPECT_EQ("nope", received[1].Param("password"));
+    EXPECT_EQ("OK: Session valid", Call("ping", {}));
+    EXPECT_EQ("OK: 100.0", Balance());
+}
+
+TEST_F(SandboxServerTest, MessagesWalkTheTimelineAndNumbersPickTheirFailures) {
+    struct Case {
+        const char* number;
+        int atQueued, atGateway, atEnd;
+    };
+    const Case cases[] = {
+        {"447700900123", 2, 3, 4},   // delivered
+        {"447700909992", 9, 9, 9},   // routing error
+        {"447700909995", 5, 5, 5},   // error with message
+        {"447700909993", 2, 3, 7},   // delivery error
+        {"447700909994", 2, 3, 10},  // expired
+        {"447700909996", 2, 3, 8},   // a code the client leaves alone
+        {"447700909997", 2, 3, 3},   // never confirmed
+    };
+    std::vector<std::string> ids;
+    for (const auto& c : cases) {
+        ids.push_back(Send(c.number));
+        ASSERT_FALSE(ids.back().empty()) << lastReply_;
+        EXPECT_EQ(1, Status(ids.back())) << c.number;
+    }
+    ASSERT_TRUE(sandbox_.AdvanceClock(12));
+    for (size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(cases[i].atQueued, Status(ids[i])) << cases[i].number;
+    ASSERT_TRUE(sandbox_.AdvanceClock(10));
+    for (size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(cases[i].atGateway, Status(ids[i])) << cases[i].number;
+    ASSERT_TRUE(sandbox_.AdvanceClock(10));
+    for (size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(cases[i].atEnd, Status(ids[i])) << cases[i].number;
+
+    EXPECT_EQ("", Send("447700909991"));
+    EXPECT_EQ("ERR: 304, Destination rejected", lastReply_);
+    EXPECT_EQ("", Send("12ab"));
+    EXPECT_EQ(0u, lastReply_.rfind("ERR: 303, ", 0));
+    // Only accepted messages cost: seven of them.
+    EXPECT_EQ("OK: 93.0", Balance());
+}
+
+TEST_F(SandboxServerTest, DeferredMessagesWaitAndCanBeWithdrawnOnlyUntilTenMinutesBefore) {
+    std::string early = Send("447700900123", "Later", {{"delivery_time", "30"}});
+    std::string close = Send("447700900124", "Later", {{"delivery_time", "15"}});
+    ASSERT_FALSE(early.empty());
+    ASSERT_FALSE(close.empty());
+    EXPECT_EQ(11, Status(early));
+    EXPECT_EQ("OK: 98.0", Balance());
+
+    ASSERT_TRUE(sandbox_.AdvanceClock(6 * 60));  // 9 minutes before the second one's delivery
+    EXPECT_EQ(11, Status(close));
+    EXPECT_EQ(0u, Call("delmsg", {{"id", close}}).rfind("ERR: 402, ", 0));
+    EXPECT_EQ("OK: Message cancelled", Call("delmsg", {{"id", early}}));
+    EXPECT_EQ(6, Status(early));
+    EXPECT_EQ("0.0", Charge(early));
+    EXPECT_EQ("OK: 99.0", Balance());  // the withdrawn one is refunded
+    EXPECT_EQ(0u, Call("delmsg", {{"id", early}}).rfind("ERR: 402, ", 0));
+
+    // At its delivery time the timeline starts.
+    ASSERT_TRUE(sandbox_.AdvanceClock(9 * 60 + 1));
+    EXPECT_EQ(1, Status(close));
+    ASSERT_TRUE(sandbox_.AdvanceClock(30));
+    EXPECT_EQ(4, Status(close));
+    EXPECT_EQ(0u, Call("delmsg", {{"id", close}}).rfind("ERR: 402, ", 0));
+    EXPECT_EQ(0u, Call("delmsg", {{"id", "0123456789abcdef0123456789abcdef"}}).rfind("ERR: 401, ", 0));
+}
+
+TEST_F(SandboxServerTest, ChargesPerPart) {
+    std::string euro = "\xE2\x82\xAC";
+    std::string hex70, hex71;
+    for (int i = 0; i < 70; ++i)
+        hex70 += "0041";
+    hex71 = hex70 + "0041";
+    struct Case {
+        std::string text;
+        Params extra;
+        const char* charge;
+    };
+    std::string euros80, euros81;
+    for (int i = 0; i < 80; ++i)
+        euros80 += euro;
+    euros81 = euros80 + euro;
+    const Case cases[] = {
+        {std::string(160, 'a'), {}, "1.0"},
+        {std::string(161, 'a'), {}, "2.0"},
+        {std::string(306, 'a'), {}, "2.0"},
+        {std::string(307, 'a'), {}, "3.0"},
+        {euros80, {}, "1.0"},  // an escape character counts twice
+        {euros81, {}, "2.0"},
+        {"Ω" + std::string(69, 'a'), {}, "1.0"},  // Greek capitals are in the GSM alphabet
+        {"Ж" + std::string(69, 'a'), {}, "1.0"},  // Cyrillic is not: UCS-2, 70 in one part
+        {"Ж" + std::string(70, 'a'), {}, "2.0"},
+        {hex70, {{"unicode", "1"}}, "1.0"},
+        {hex71, {{"unicode", "1"}}, "2.0"},
+        {std::string(280, 'A'), {{"msg_type", "8"}}, "1.0"},  // 140 octets of data
+        {std::string(282, 'A'), {{"msg_type", "8"}}, "2.0"},
+    };
+    for (const auto& c : cases) {
+        std::string id = Send("447700900123", c.text, c.extra);
+        ASSERT_FALSE(id.empty()) << lastReply_;
+        EXPECT_EQ(c.charge, Charge(id)) << c.text.substr(0, 20) << " (" << c.text.size() << " bytes)";
+    }
+    // Without concatenation only one part is allowed.
+    EXPECT_EQ("", Send("447700900123", std::string(161, 'a'), {{"concat", "0"}}));
+    EXPECT_EQ(0u, lastReply_.rfind("ERR: 302, ", 0));
+    EXPECT_EQ("OK: 79.0", Balance());
+
+    // Not enough credit left for two parts.
+    ASSERT_TRUE(sandbox_.SetCredit("demo", 1.5));
+    EXPECT_EQ("", Send("447700900123", std::string(200, 'a')));
+    EXPECT_EQ(0u, lastReply_.rfind("ERR: 301, ", 0));
+    EXPECT_FALSE(Send("447700900123", "one part").empty());
+    EXPECT_EQ("OK: 0.5", Balance());
+}
+
+TEST_F(SandboxServerTest, BatchesAnswerPerNumberAndAreRecordedPerCall) {
+    std::string batch = Call("startbatch", {{"text", "To all"}, {"concat", "3"}});
+    ASSERT_EQ(0u, batch.rfind("ID: ", 0)) << batch;
+    batch = batch.substr(4);
+    std::string reply = Call("quicksend", {{"batch", batch}, {"to", "447700900001,447700909991, 447700900002"}});
+    EXPECT_NE(std::string::npos, reply.find("ERR: 304, Destination rejected To: 447700909991")) << reply;
+    EXPECT_NE(std::string::npos, reply.find(" To: 447700900002")) << reply;
+    EXPECT_EQ(0u, reply.rfind("ID: ", 0)) << reply;
+    Call("quicksend", {{"batch", batch}, {"to", "447700900003"}});
+    EXPECT_EQ("OK: 3 messages", Call("endbatch", {{"batch", batch}}));
+    EXPECT_EQ(0u, Call("quicksend", {{"batch", batch}, {"to", "447700900004"}}).rfind("ERR: 501, ", 0));
+
+    auto calls = sandbox_.Received("quicksend");
+    ASSERT_EQ(3u, calls.size());
+    EXPECT_EQ("447700900001,447700909991, 447700900002", calls[0].Param("to"));
+    EXPECT_EQ("447700900003", calls[1].Param("to"));
+    EXPECT_EQ(batch, calls[1].Param("batch"));
+}
+
+TEST_F(SandboxServerTest, VouchersCreditOnce) {
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "QLNVOUCHER000050"}}).rfind("OK: 50.0 credits added", 0));
+    EXPECT_EQ("OK: 150.0", Balance());
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "QLNVOUCHER000050"}}).rfind("ERR: 607, ", 0));
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "QLNVOUCHER999999"}}).rfind("ERR: 601, ", 0));
+    EXPECT_EQ("OK: 150.0", Balance());
+    // A reset makes them new again.
+    ASSERT_TRUE(sandbox_.Reset());
+    session_ = Login();
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "QLNVOUCHER000050"}}).rfind("OK: ", 0));
+}
+
+TEST_F(SandboxServerTest, BadRequestsGetAnErrReplyAndTheServerKeepsServing) {
+    long status = 0;
+    std::string reply = sandbox_.Request("nosuchcommand", {}, &status);
+    EXPECT_EQ(0u, reply.rfind("ERR: 101, ", 0)) << reply;
+    reply = sandbox_.Request("no/such/path", {}, &status);
+    EXPECT_EQ(0u, reply.rfind("ERR: 101, ", 0)) << reply;
+    EXPECT_EQ(0u, Call("sendmsg", {{"to", "447700900123"}}).rfind("ERR: 100, ", 0));  // no text
+    EXPECT_EQ(0u, Call("sendmsg", {{"to", "447700900123"}, {"text", "x"}, {"concat", "many"}}).rfind("ERR: 100, ", 0));
+    EXPECT_EQ(0u,
+              Call("sendmsg", {{"to", "447700900123"}, {"text", "x"}, {"delivery_time", "-5"}}).rfind("ERR: 100", 0));
+    EXPECT_EQ(0u, Call("sendmsg", {{"to", "447700900123"}, {"text", "x"}, {"from", std::string(40, 'F')}})
+                      .rfind("ERR: 305, ", 0));
+    reply = sandbox_.Request("sendmsg", {{"session", "0123456789abcdef0123456789abcdef"}, {"to", "1"}, {"text", "x"}});
+    EXPECT_EQ(0u, reply.rfind("ERR: 99, ", 0)) << reply;
+    reply = sandbox_.Request("sendmsg", {{"session", session_}, {"text", std::string(100 * 1024, 'x')}}, &status);
+    EXPECT_EQ(0u, reply.rfind("ERR: 102, ", 0)) << reply;
+    EXPECT_EQ(413, status);
+    EXPECT_EQ(0u, Call("forgot_password", {{"user", "demo"}, {"email", "x@y"}}).rfind("ERR: 701, ", 0));
+    EXPECT_EQ("OK: Password sent to demo@example.com",
+              Call("forgot_password", {{"user", "demo"}, {"email", "demo@example.com"}}));
+    EXPECT_FALSE(Send("447700900123").empty());
+}
+
+TEST_F(SandboxServerTest, InjectedFaultsHitOnlyTheGivenNumberOfRequests) {
+    ASSERT_TRUE(sandbox_.InjectFault("status", 2, 503, "ping"));
+    long status = 0;
+    sandbox_.Request("getbalance", {{"session", session_}}, &status);
+    EXPECT_EQ(200, status);
+    sandbox_.Request("ping", {{"session", session_}}, &status);
+    EXPECT_EQ(503, status);
+    sandbox_.Request("ping", {{"session", session_}}, &status);
+    EXPECT_EQ(503, status);
+    sandbox_.Request("ping", {{"session", session_}}, &status);
+    EXPECT_EQ(200, status);
+
+    ASSERT_TRUE(sandbox_.InjectFault("drop", 1));
+    EXPECT_EQ("", sandbox_.Request("ping", {{"session", session_}}, &status));
+    EXPECT_EQ(0, status);
+    ASSERT_TRUE(sandbox_.InjectFault("oversize", 1));
+    EXPECT_GT(sandbox_.Request("ping", {{"session", session_}}).size(), 2u * 1024 * 1024);
+    ASSERT_TRUE(sandbox_.InjectFault("delay", 1, 200));
+    EXPECT_EQ("OK: Session valid\n", sandbox_.Request("ping", {{"session", session_}}));
+
+    bool ok = true;
+    sandbox_.Control("fault", {{"kind", "explode"}, {"count", "1"}}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(sandbox_.InjectFault("status", 0));
+}
+
+TEST_F(SandboxServerTest, SessionsExpireAfterTheirIdleTime) {
+    Start({"--session-idle", "60"});
+    ASSERT_TRUE(sandbox_.AdvanceClock(50));
+    EXPECT_EQ("OK: Session valid", Call("ping", {}));  // use keeps it alive
+    ASSERT_TRUE(sandbox_.AdvanceClock(50));
+    EXPECT_EQ("OK: Session valid", Call("ping", {}));
+    ASSERT_TRUE(sandbox_.AdvanceClock(61));
+    EXPECT_EQ(0u, Call("ping", {}).rfind("ERR: 99, ", 0));
+}
+
+TEST_F(SandboxServerTest, ReadsAccountsAndVouchersFromItsConfigurationFile) {
+    TempDir dir;
+    WriteFile(dir.File("sandbox.conf"),
+              "# test accounts\n"
+              "account alice s3cret 2.5 alice@example.org\n"
+              "voucher ALICEVOUCHER0001 7.25\n"
+              "client-id QLNX\n"
+              "price-per-part 0.5\n");
+    Start({"--config", dir.File("sandbox.conf")});
+    EXPECT_EQ("", Login("demo", "demo"));  // the file's accounts replace the built-in one
+    session_ = Login("alice", "s3cret");
+    ASSERT_EQ(32u, session_.size());
+    EXPECT_EQ(0u, sandbox_.Request("auth", {{"user", "alice"}, {"password", "s3cret"}, {"client_id", "OTHER"}})
+                      .rfind("ERR: 202, ", 0));
+    EXPECT_EQ("OK: 2.5", Balance());
+    EXPECT_FALSE(Send("447700900123").empty());
+    EXPECT_EQ("OK: 2.0", Balance());
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "ALICEVOUCHER0001"}}).rfind("OK: 7.25 credits added", 0));
+    EXPECT_EQ(0u, Call("token_pay", {{"voucher", "QLNVOUCHER000010"}}).rfind("ERR: 601, ", 0));
+
+    WriteFile(dir.File("bad.conf"), "account onlyname\n");
+    sandbox_.Stop();
+    EXPECT_FALSE(sandbox_.Start({"--config", dir.File("bad.conf")}));
+}
+
+TEST_F(SandboxServerTest, StopsCleanlyOnSigterm) {
+    // A request held in a delay must not keep the server from stopping.
+    ASSERT_TRUE(sandbox_.InjectFault("delay", 1, 600000));
+    std::thread held([this] { sandbox_.Request("ping", {{"session", session_}}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sandbox_.Stop();
+    held.join();
+    EXPECT_EQ(0, sandbox_.ExitCode());
 }
 
 }  // namespace

@@ -194,6 +194,7 @@ void SandboxProcess::Stop() {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
     }
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     pid_ = -1;
     port_ = 0;
 }

@@ -41,6 +41,8 @@ public:
     // "http://127.0.0.1:PORT/": the base URL the component is pointed at.
     std::string BaseUrl() const;
     const std::string& LastError() const { return lastError_; }
+    // How the last stopped sandbox ended: its exit code, 128 + the signal that killed it, or -1.
+    int ExitCode() const { return exitCode_; }
 
     // Every gateway request received since start or the last Reset(), in order; with an endpoint
     // name only the requests to that endpoint.
@@ -69,6 +71,7 @@ public:
 private:
     pid_t pid_ = -1;
     int port_ = 0;
+    int exitCode_ = -1;
     std::string lastError_;
 };
 
