@@ -49,6 +49,7 @@ bool LoadedValue(const std::string& key, std::string& value) {
         {"Outlook_Name", s.Outlook_Name},
         {"Outlook_Password", s.Outlook_Password},
         {"MAPI_AddressBook", Flag(s.MAPI_AddressBook)},
+        {"VCardPath", s.VCardPath},
         {"display_credits", Flag(s.display_credits)},
         {"bg_image_path", s.bg_image_path},
         {"fontcol", std::to_string(s.fontcol)},
