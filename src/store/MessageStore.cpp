@@ -108,6 +108,17 @@ int32_t Now() {
     return static_cast<int32_t>(std::time(nullptr));
 }
 
+// A contact record holds at most its field limits; longer texts are cut on a whole character.
+ContactRecord CutToRecordLimits(const ContactRecord& c) {
+    ContactRecord cut = c;
+    cut.Name = CutUtf8(c.Name, ContactRecord::kMaxName);
+    cut.Surname = CutUtf8(c.Surname, ContactRecord::kMaxSurname);
+    cut.Title = CutUtf8(c.Title, ContactRecord::kMaxTitle);
+    cut.Custom = CutUtf8(c.Custom, ContactRecord::kMaxCustom);
+    cut.Mobile = CutUtf8(c.Mobile, ContactRecord::kMaxMobile);
+    return cut;
+}
+
 // Text of the 15 SMS properties in stored order, for SELECT lists.
 const char* const kSmsColumns =
     "\"ID\",\"Time\",\"Stat\",\"Type\",\"RefID\",\"To\",\"ToInfo\",\"Msg\",\"ApiMsgID\",\"SavedStat\",\"SenderID\","
@@ -688,6 +699,7 @@ std::string MessageStore::BuildToInfo(const std::string& to) {
 }
 
 std::optional<std::string> MessageStore::ClipboardTextOfSms(int32_t id) {
+    std::lock_guard<std::recursive_mutex> lock(smsLock_);  // the row and its contacts as one state
     SmsRecord r;
     if (!GetSms(id, r))
         return std::nullopt;
@@ -983,7 +995,8 @@ std::vector<GroupListEntry> MessageStore::GroupListWithCounts() {
 
 // ---------------------------------------------------------------- contacts
 
-int32_t MessageStore::AddContact(const ContactRecord& c) {
+int32_t MessageStore::AddContact(const ContactRecord& given) {
+    const ContactRecord c = CutToRecordLimits(given);
     std::lock_guard<std::recursive_mutex> idLock(contactIdLock_);
     Tx tx(*this);
     if (!tx.Began())
@@ -1003,7 +1016,8 @@ int32_t MessageStore::AddContact(const ContactRecord& c) {
     return tx.Ok() ? cid : 0;
 }
 
-void MessageStore::UpdateContact(int32_t cid, const ContactRecord& c) {
+void MessageStore::UpdateContact(int32_t cid, const ContactRecord& given) {
+    const ContactRecord c = CutToRecordLimits(given);
     Tx tx(*this);
     {
         Query q(*this,

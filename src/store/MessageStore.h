@@ -145,7 +145,8 @@ public:
     std::vector<GroupListEntry> GroupListWithCounts();
 
     // ---- contacts ----
-    // Adds the contact and one membership per GID of contact.groups; returns the new CID.
+    // Adds the contact and one membership per GID of contact.groups; returns the new CID. Like
+    // UpdateContact it keeps at most the record's field limits of each text (cut on a whole character).
     int32_t AddContact(const ContactRecord& contact);
     // Overwrites the five texts and replaces the memberships; nothing for an unknown id.
     void UpdateContact(int32_t cid, const ContactRecord& contact);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "store/MessageStore.h"
+#include "store/StoreTestUtil.h"
 #include "support/TempDir.h"
 
 namespace quillon {
@@ -52,7 +53,7 @@ TEST_F(ContactStoreTest, FindOrAddGroupIgnoresLetterCase) {
     EXPECT_EQ(store.ListGroups().size(), 3u);
 }
 
-TEST_F(ContactStoreTest, ContactsRoundTripAndAreCutWhenLoaded) {
+TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
     int32_t g = Group("G");
     ContactRecord c;
     c.Name = std::string(40, 'n');
@@ -74,12 +75,17 @@ TEST_F(ContactStoreTest, ContactsRoundTripAndAreCutWhenLoaded) {
     EXPECT_TRUE(loaded.groups.empty());
     EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{1, g}));
     EXPECT_EQ(*store.GetContactMobile(cid), "0123456789012345");
-    EXPECT_EQ(*store.GetContactDisplayName(cid), std::string(40, 'n') + " Lee");
+    EXPECT_EQ(*store.GetContactDisplayName(cid), std::string(32, 'n') + " Lee");
     std::string name, surname, mobile;
     EXPECT_TRUE(store.GetContactNameParts(cid, name, surname, mobile));
-    EXPECT_EQ(mobile, c.Mobile);
-    EXPECT_TRUE(store.ContactMobileExists(c.Mobile));
-    EXPECT_FALSE(store.ContactMobileExists("0123456789012345678"));
+    EXPECT_EQ(mobile, "0123456789012345678");
+    EXPECT_TRUE(store.ContactMobileExists("0123456789012345678"));
+    EXPECT_FALSE(store.ContactMobileExists("012345678901234567"));
+
+    // A longer text written by other means is still cut when loaded.
+    test::RawQuery(dir.File("SMS.db"), "UPDATE CONTACTS SET Title = 'Honourable' WHERE CID = 1");
+    ASSERT_TRUE(store.LoadContact(cid, loaded));
+    EXPECT_EQ(loaded.Title, "Honourab");
 
     EXPECT_FALSE(store.LoadContact(99, loaded));
     EXPECT_TRUE(loaded.Name.empty());
