@@ -12,6 +12,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/AppLog.h"
 #include "core/AppSettings.h"
 
 namespace quillon {
@@ -899,6 +900,8 @@ ExternalBookResult ExternalBook::Load(bool force) {
     } else {
         result = ReadVCardBook(o, tree_);
     }
+    if (!result.Ok())
+        LogLine("External address book not read: %s\n", result.detail.c_str());
     loaded_ = result.Ok();
     source_ = source;
     sourceKey_ = source == ExternalBookSource::kMailClient ? settings.Outlook_Name : o.vcardPath;
