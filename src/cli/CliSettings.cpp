@@ -93,12 +93,22 @@ bool LoadedValue(const std::string& key, std::string& value) {
     return false;
 }
 
+// Keys of the settings table that LoadSettings does not hold (or holds only up to NumRecent): empty when absent.
+bool IsTableKey(const std::string& key) {
+    if (SameKey(key, "SchedulingInfo"))
+        return true;
+    for (int slot = 0; slot < kRecentSlots; ++slot)
+        if (SameKey(key, "Recent" + std::to_string(slot)))
+            return true;
+    return false;
+}
+
 int Get(std::vector<std::string>& args) {
     if (args.size() != 1)
         return UsageError("usage: settings get KEY");
     const std::string& key = args[0];
     std::string value;
-    if (!LoadedValue(key, value) && !TheSettingsFile().Lookup(key, value))
+    if (!LoadedValue(key, value) && !TheSettingsFile().Lookup(key, value) && !IsTableKey(key))
         return Failure("no setting named '" + key + "'");
     std::cout << value << "\n";
     return kOk;

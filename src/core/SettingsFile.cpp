@@ -166,8 +166,17 @@ bool SettingsFile::Save() {
     // write a temporary file beside it, flush it to disk and rename it over the old one.
     std::string temp = path_ + ".XXXXXX";
     int fd = ::mkstemp(&temp[0]);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        // A folder the user may not create files in, holding a file the user may write: rewrite it in place.
+        if (errno != EACCES && errno != EROFS && errno != EPERM)
+            return false;
+        int inPlace = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (inPlace < 0)
+            return false;
+        bool written =
+            WriteAll(inPlace, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) && ::fsync(inPlace) == 0;
+        return (::close(inPlace) == 0) && written;
+    }
     struct stat old {};
     if (::stat(path_.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);

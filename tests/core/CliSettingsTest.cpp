@@ -89,6 +89,10 @@ TEST(CliSettings, ExitCodes) {
     ASSERT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1);  // one line
 
+    r = RunCli(dir, {"settings", "get", "SchedulingInfo"});  // a known key not stored yet: empty
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n");
+
     EXPECT_EQ(RunCli(dir, {"settings"}).status, 2);
     EXPECT_EQ(RunCli(dir, {"settings", "get"}).status, 2);
     EXPECT_EQ(RunCli(dir, {"settings", "set", "OnlyKey"}).status, 2);
