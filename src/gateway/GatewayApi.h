@@ -2,10 +2,11 @@
 // SMS_COMAPI.SMS. It creates the component, resolves every member name to a dispatch number once
 // and offers one typed operation per member. Session, error and reply all live in the component.
 //
-// Every operation returns a 32-bit status: negative when the call itself failed (no component,
-// member unknown, argument missing), in which case the out-parameter is left untouched. Whether the
-// gateway accepted a call is judged by reading smsERROR afterwards (0 = success, 99 = gateway
-// unreachable or session invalid).
+// Every operation returns a 32-bit status: negative when the call itself failed, in which case the
+// out-parameter is left untouched. No component, a missing argument, a name outside the tables and a
+// name the component did not know when the names were resolved all give kDispFail; a negative status
+// of the component is passed on unchanged. Whether the gateway accepted a call is judged by reading
+// smsERROR afterwards (0 = success, 99 = gateway unreachable or session invalid).
 //
 // Threads: the ui thread and the comms worker both use the object. Each operation is serialised by
 // the object's recursive lock; a caller that judges a call by the smsERROR read after it holds a

@@ -47,14 +47,17 @@ SessionUi& TheSessionUi();
 void SetSessionUi(SessionUi* ui);
 
 // The online flag: true while the program works on line. Every gateway path tests it first.
+// Clear at process start; the login dialog, the options pane and the worker set and clear it.
 bool IsOnLine();
 void SetOnLine(bool online);
 
 // Runs after every successful login (the desktop program installs the branding download).
 void SetAfterLoginAction(std::function<void()> action);
 
-// Logs in with the client_id setting and the given account. 0: refreshes the balance, runs the
-// after-login action, true. 99 (or a failed call): message 1027 / 1028, false. Other codes: false.
+// Logs in with the client_id setting and the given account, under the wait cursor.
+// smsERROR 0: refreshes the balance (only while the online flag is set, so a caller going on line
+// sets the flag first), runs the after-login action, true. 99, or a call that did not reach the
+// component: message 1027 / 1028 with the error icon, false. Any other code: false, no message.
 bool LogInToGateway(const std::string& login, const std::string& password);
 bool LogInToGateway(const std::string& login, const std::string& password, SessionUi& ui);
 
@@ -71,8 +74,9 @@ void ParseBalanceReply(const std::string& reply, int32_t& tenths, bool& withFrac
 std::string BalanceText(int stringId = 1398);
 std::string BalanceText(int stringId, int32_t tenths, bool online);
 
-// Hands the proxy settings to the component (ConfigureProxyEx). Returns smsERROR; on a non-zero
-// code shows the proxy error box (caption 1137, text by ProxyErrorTextId, link to help_url).
+// Hands the proxy settings to the component (ConfigureProxyEx). Returns smsERROR, or the call's
+// own negative status when the call failed; on a non-zero result shows the proxy error box
+// (caption 1137, text by ProxyErrorTextId, link to help_url).
 int32_t ApplyProxySettings(bool verify);
 int32_t ApplyProxySettings(bool verify, SessionUi& ui);
 // The text of the proxy error box for a code: 95 -> 1140, 96 -> 1141, any other -> 1136.
