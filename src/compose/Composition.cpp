@@ -86,6 +86,12 @@ void Composition::SetOutlookEntries(const ExternalBookTree& tree) {
     outlookLoaded_ = true;
 }
 
+ExternalBookResult Composition::LoadOutlookEntries(bool force) {
+    ExternalBookResult result;
+    SetOutlookEntries(LoadExternalBook(force, &result));
+    return result;
+}
+
 void Composition::SizeContactSelection() {
     if (store_)
         contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->PeekNextContactId(), 0)) + 1);
@@ -268,7 +274,7 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
             found = store_->BeginEditSms(id);
     }
     if (!found) {
-            return false;
+        return false;
     }
     if (forEdit) {
         editing_ = true;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "addressbook/ExternalBook.h"
 #include "compose/ContactSelection.h"
 #include "compose/MessageLength.h"
 #include "compose/RecentRecipients.h"
@@ -18,7 +19,6 @@
 namespace quillon {
 
 class MessageStore;
-struct ExternalBookTree;
 
 // Stores one new outbox row as the worker's StoreAndSend does (SenderID from sender_id, Charge "?",
 // a send request for a Pending row while on line) and returns its ID, or a value below 1 on failure.
@@ -96,6 +96,10 @@ public:
     // Replaces the external entries with the leaves of a freshly read tree (none selected).
     void SetOutlookEntries(const ExternalBookTree& tree);
     bool OutlookEntriesLoaded() const { return outlookLoaded_; }
+    // Reads the external book through LoadExternalBook (force: read again even when unchanged) and
+    // takes its leaves as the external entries; after a failure there are none, and the result
+    // names the box to show.
+    ExternalBookResult LoadOutlookEntries(bool force);
 
     // Sizes the contact selection to the store's next free contact id + 1 (flags kept).
     void SizeContactSelection();

@@ -327,5 +327,24 @@ TEST_F(CompositionTest, QuickSearchShowsTheContactAndReadsTheExternalBookOnDeman
     EXPECT_EQ(loads, 1);
 }
 
+TEST_F(CompositionTest, ExternalEntriesComeFromTheExternalBook) {
+    test::WriteFile(dir.File("book.vcf"),
+                    "BEGIN:VCARD\nFN:Vee\nTEL;TYPE=cell:0820000009\nEND:VCARD\n"
+                    "BEGIN:VCARD\nFN:Home\nTEL;TYPE=home:0210000000\nEND:VCARD\n");
+    Settings().MAPI_AddressBook = false;
+    TheExternalBook().Options().vcardPath = dir.File("book.vcf");
+    ExternalBookResult r = model.LoadOutlookEntries(true);
+    ASSERT_TRUE(r.Ok()) << r.detail;
+    ASSERT_EQ(model.OutlookEntries().size(), 1u);
+    EXPECT_EQ(model.OutlookEntries()[0].number, "0820000009");
+
+    TheExternalBook().Options().vcardPath = dir.File("gone.vcf");
+    r = model.LoadOutlookEntries(true);
+    EXPECT_EQ(r.TextId(), 1506);
+    EXPECT_TRUE(model.OutlookEntries().empty());
+    EXPECT_TRUE(model.OutlookEntriesLoaded());
+    TheExternalBook().Options().vcardPath.clear();
+}
+
 }  // namespace
 }  // namespace quillon
