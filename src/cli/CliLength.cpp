@@ -38,8 +38,8 @@ CliRegistrar registrar({"length", "weighted length and SMS parts of a message te
                         "Prints the counter the compose pane shows for TEXT: the weighted length in SMS\n"
                         "characters and the number of SMS parts, as \"w (p)\". Characters the GSM alphabet\n"
                         "carries only through its escape ([ \\ ] ^ { | } ~, form feed, euro sign) count 2.\n"
-                        "Without long messages (SpanSMS off) a text above 160 is cut as typing would cut it,\n"
-                        "and the counter shows what is kept.\n\n"
+                        "Without long messages (SpanSMS off) a text whose weight passes 160 because of such\n"
+                        "characters is cut as typing would cut it, and the counter shows what is kept.\n\n"
                         "  --span on|off   long messages allowed or not (default: the SpanSMS setting)\n"
                         "  --show-text     print the text as kept on a second line\n",
                         RunLength, false});

@@ -47,7 +47,8 @@ LengthState CountMessageLength(const std::string& text, size_t selectionEnd, boo
 LengthState CountMessageLength(const std::string& text, size_t selectionEnd, bool editing);
 
 // Run when the text box gets the focus: limit 2048 with SpanSMS, else 160 characters (text beyond is
-// cut); the caret goes to `caretPos`. A cut text then goes through CountMessageLength as any change.
+// cut); the caret goes to `caretPos`. A cut text then goes through CountMessageLength as any change,
+// which also gives the button states (this result takes no account of editing).
 LengthState ApplyLengthLimit(const std::string& text, size_t caretPos, bool spanSms);
 
 }  // namespace quillon
