@@ -546,13 +546,14 @@ int32_t MessageStore::AllocateGroupId() {
 }
 
 int32_t MessageStore::AllocateContactId() {
+    std::lock_guard<std::recursive_mutex> lock(smsLock_);
     std::lock_guard<std::recursive_mutex> idLock(contactIdLock_);
     return Allocate("NextContactID");
 }
 
 int32_t MessageStore::PeekNextContactId() {
-    std::lock_guard<std::recursive_mutex> idLock(contactIdLock_);
     std::lock_guard<std::recursive_mutex> lock(smsLock_);
+    std::lock_guard<std::recursive_mutex> idLock(contactIdLock_);
     Query q(*this, "SELECT ID FROM \"NextContactID\" ORDER BY rowid LIMIT 1");
     return q.Step() ? q.Int(0) : 0;
 }
@@ -997,7 +998,6 @@ std::vector<GroupListEntry> MessageStore::GroupListWithCounts() {
 
 int32_t MessageStore::AddContact(const ContactRecord& given) {
     const ContactRecord c = CutToRecordLimits(given);
-    std::lock_guard<std::recursive_mutex> idLock(contactIdLock_);
     Tx tx(*this);
     if (!tx.Began())
         return 0;

@@ -7,7 +7,8 @@
 // Threads: the ui thread and the comms worker share the one store. SmsLock() guards the SMS table
 // and, inside the store, the database connection itself; every operation takes it, so any
 // operation may be called from either thread, also while the caller holds SmsLock() (it is
-// recursive). Lock order: the worker lock, then ContactIdLock(), then SmsLock(); never the reverse.
+// recursive). ContactIdLock() guards the contact id counter and is taken inside the store only.
+// Lock order: the worker lock, then SmsLock(), then ContactIdLock(); never the reverse.
 #pragma once
 
 #include <cstdint>

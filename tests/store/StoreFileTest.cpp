@@ -189,12 +189,5 @@ TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
     EXPECT_TRUE(FilesIn(dir.Path()).empty());
 }
 
-TEST(StoreFile, CommitFoldsTheLogIntoTheFile) {
-    TempDir dir;
-    MessageStore store(dir.Path());
-    store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
-    EXPECT_TRUE(store.Commit());
-}
-
 }  // namespace
 }  // namespace quillon
