@@ -737,7 +737,16 @@ std::vector<VCardEntry> ParseVCards(const std::string& text) {
     VCardEntry current;
     std::string fn, structuredName, org, email;
     int depth = 0;
-    for (const auto& line : UnfoldLines(text)) {
+    const std::vector<std::string> lines = UnfoldLines(text);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        std::string line = lines[n];
+        // A quoted-printable value (vCard 2.1) continues on the next line after a closing "=".
+        if (Lower(line.substr(0, line.find(':'))).find("quoted-printable") != std::string::npos) {
+            while (!line.empty() && line.back() == '=' && n + 1 < lines.size()) {
+                line.pop_back();
+                line += lines[++n];
+            }
+        }
         VCardProperty prop;
         if (!ParseProperty(line, prop))
             continue;

@@ -208,7 +208,7 @@ TEST(VCardParsing, NamesNumbersAndGroups) {
     const std::string text =
         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nTEL;TYPE=\"voice,CELL\":+27 82 123\r\n 4567\r\n"
         "UID:a-1\r\nEND:VCARD\r\n"
-        "BEGIN:VCARD\nVERSION:2.1\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ren=C3=A9 Roux\n"
+        "BEGIN:VCARD\nVERSION:2.1\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ren=C3=\n=A9 Roux\n"
         "TEL;HOME:0210000000\nTEL;CELL;PREF:0829990000\nEND:VCARD\n"
         "BEGIN:VCARD\nVERSION:4.0\nFN:Home only\nTEL;VALUE=uri;TYPE=home:tel:+27-21-000\nEND:VCARD\n"
         "BEGIN:VCARD\nVERSION:4.0\nFN:Uri\\, cell\nTEL;VALUE=uri;TYPE=cell:tel:+27-83-555;ext=9\nEND:VCARD\n"
