@@ -49,14 +49,6 @@ uint32_t NextCodePoint(const std::string& text, size_t& pos) {
     return value;
 }
 
-// Byte offset of character `index` (the text's size when it has fewer characters).
-size_t ByteOffsetOfCharacter(const std::string& text, size_t index) {
-    size_t pos = 0;
-    for (size_t i = 0; i < index && pos < text.size(); ++i)
-        NextCodePoint(text, pos);
-    return pos;
-}
-
 LengthState Finish(LengthState state, bool editing) {
     const bool present = !state.text.empty();
     state.parts = PartCount(state.weight);
@@ -92,6 +84,13 @@ size_t CharacterCount(const std::string& text) {
     for (size_t pos = 0; pos < text.size(); ++count)
         NextCodePoint(text, pos);
     return count;
+}
+
+size_t ByteOffsetOfCharacter(const std::string& text, size_t index) {
+    size_t pos = 0;
+    for (size_t i = 0; i < index && pos < text.size(); ++i)
+        NextCodePoint(text, pos);
+    return pos;
 }
 
 int64_t WeightedLength(const std::string& text) {

@@ -19,6 +19,8 @@ int CharWeight(uint32_t codePoint);
 
 // Number of characters of a UTF-8 text (a malformed byte counts as one character).
 size_t CharacterCount(const std::string& text);
+// Byte offset of character `index` (the text's size when it has fewer characters).
+size_t ByteOffsetOfCharacter(const std::string& text, size_t index);
 // Sum of CharWeight over the characters.
 int64_t WeightedLength(const std::string& text);
 // 1 up to 160; otherwise ((weight - 1) / 153) + 1.

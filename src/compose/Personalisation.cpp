@@ -1,5 +1,6 @@
 #include "compose/Personalisation.h"
 
+#include "compose/MessageLength.h"
 #include "core/StringTable.h"
 #include "store/MessageStore.h"
 
@@ -26,6 +27,15 @@ int PlaceholderTokenId(Placeholder placeholder) {
 
 std::string PlaceholderToken(Placeholder placeholder) {
     return LoadResourceString(PlaceholderTokenId(placeholder));
+}
+
+size_t InsertPlaceholder(std::string& text, size_t caretPos, const std::string& token) {
+    const size_t count = CharacterCount(text);
+    if (caretPos > count)
+        caretPos = count;
+    text.insert(ByteOffsetOfCharacter(text, caretPos), token);
+    // The token's own length, so a translated token keeps the caret behind it.
+    return caretPos + CharacterCount(token);
 }
 
 PlaceholderValues ValuesOfContact(const ContactRecord& contact) {

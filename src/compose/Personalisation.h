@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,10 @@ constexpr int kPlaceholderCount = 4;
 int PlaceholderTokenId(Placeholder placeholder);
 // The token text from the string table, so a translation may change it.
 std::string PlaceholderToken(Placeholder placeholder);
+
+// Inserts `token` (a placeholder token, or the signature text) at character `caretPos` of the text and
+// returns the caret behind it.
+size_t InsertPlaceholder(std::string& text, size_t caretPos, const std::string& token);
 
 // The values that replace the tokens for one recipient.
 struct PlaceholderValues {

@@ -38,6 +38,16 @@ TEST(Personalisation, InsertedValuesAreNotExpandedAgainByTheirOwnToken) {
     EXPECT_EQ(text, "<<FIRSTNAME>> <<TITLE>>");
 }
 
+TEST(Personalisation, InsertAtTheCaret) {
+    std::string text = "Gr\xC3\xBC\xC3\x9F dich";  // "Grüß dich"
+    size_t caret = InsertPlaceholder(text, 5, PlaceholderToken(Placeholder::FirstName));
+    EXPECT_EQ(text, "Gr\xC3\xBC\xC3\x9F <<FIRSTNAME>>dich");
+    EXPECT_EQ(caret, 18u);
+    caret = InsertPlaceholder(text, 99, "-- \xE2\x82\xAC Sig");
+    EXPECT_EQ(text, "Gr\xC3\xBC\xC3\x9F <<FIRSTNAME>>dich-- \xE2\x82\xAC Sig");
+    EXPECT_EQ(caret, 30u);
+}
+
 TEST(Personalisation, HasPlaceholders) {
     EXPECT_EQ(HasPlaceholders(GatewayKindCode(static_cast<int32_t>(MessageType::Flash)), "plain"), 4);
     EXPECT_EQ(HasPlaceholders(0, "<<FIRSTNAME>> hello"), 1);
