@@ -373,8 +373,10 @@ void RaiseInjectedFault(InjectedFault kind) {
             break;
         }
         case InjectedFault::DivideByZero: {
+            // Both operands volatile: the compiler rewrites 1 / x without a division.
+            volatile int numerator = 7;
             volatile int zero = 0;
-            volatile int result = 1 / zero;
+            volatile int result = numerator / zero;
             (void)result;
             break;
         }

@@ -62,6 +62,8 @@ int64_t CommsWorker::Now() const {
 }
 
 void CommsWorker::Notify(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    // Checked and posted under one lock, so nothing of this kind follows a RequestStop.
+    std::lock_guard<std::mutex> guard(notifyLock_);
     if (!stopRequested_)
         sink_->Post(SinkTarget::MainWindow, message, wParam, lParam);
 }
@@ -92,8 +94,11 @@ bool CommsWorker::Start() {
 }
 
 void CommsWorker::RequestStop(StopWindow stopWindow) {
-    stopRequested_ = true;
     stopWindow_ = stopWindow;
+    {
+        std::lock_guard<std::mutex> notifyGuard(notifyLock_);
+        stopRequested_ = true;
+    }
     std::lock_guard<std::mutex> guard(inboxLock_);
     wake_ = true;
     inboxSignal_.notify_all();

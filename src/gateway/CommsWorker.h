@@ -119,6 +119,7 @@ public:
     MessageStore* Store() const;    // the one given, else TheStore()
     GatewayHandle Gateway() const;  // the one given, else GatewayApi::Instance()
     std::recursive_mutex& Lock() { return lock_; }
+    SendEngine& Sender() { return *sendEngine_; }
 
     // Posts to the main window unless stopping.
     void Notify(uint32_t message, intptr_t wParam = 0, intptr_t lParam = 0);
@@ -143,6 +144,7 @@ private:
     std::condition_variable exitSignal_;
 
     std::recursive_mutex lock_;  // one engine at a time
+    std::mutex notifyLock_;      // orders Notify against RequestStop
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> busy_{false};

@@ -1,0 +1,349 @@
+// The road of a message through the worker's engines to the sandbox gateway on loopback and back:
+// sending, expansion, batches, personalisation, polling, cancellation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "gateway/StatusQueryEngine.h"
+#include "gateway/WorkerTestSupport.h"
+
+namespace quillon::test {
+namespace {
+
+using EndToEnd = WorkerFixture;
+
+TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
+    int32_t id = AddPending("0712345678", "Hello there");
+    worker_->SendQueuedSMSs(-1);
+
+    SmsRecord sent = Row(id);
+    EXPECT_EQ(sent.Stat, StatusCode(MessageStatus::Unknown));
+    ASSERT_EQ(sent.ApiMsgID.size(), 37u) << sent.ApiMsgID;
+    EXPECT_EQ(sent.ApiMsgID.substr(0, 5), ",ID: ");
+    EXPECT_EQ(sent.QueryTime, 60);
+    EXPECT_EQ(sent.StatQryTm, now_ + 60);
+    ASSERT_EQ(NumbersSent("sendmsg"), std::vector<std::string>{"0712345678"});
+    auto sendReq = sandbox_.Received("sendmsg")[0];
+    EXPECT_EQ(sendReq.Param("text"), "Hello there");
+    EXPECT_EQ(sendReq.Param("msg_type"), "0");
+    EXPECT_EQ(sendReq.Param("delivery_time"), "0");
+    EXPECT_FALSE(sink_.PostsOf(WM_APP_BALANCE_CHANGED).empty());
+    EXPECT_NE(LogText().find("SMS sent ok: Mobile:0712345678 Msg:Hello there API_ID:ID: "), std::string::npos);
+
+    // Not due yet: nothing is asked.
+    worker_->QueryMessageStatus(-1);
+    EXPECT_TRUE(sandbox_.Received("getmsgcharge").empty());
+
+    Advance(60);
+    worker_->QueryMessageStatus(-1);
+    SmsRecord polled = Row(id);
+    EXPECT_EQ(polled.Stat, StatusCode(MessageStatus::Unknown));  // the gateway still says 001
+    EXPECT_EQ(polled.QueryTime, 300);
+    EXPECT_EQ(polled.StatQryTm, now_ + 300);
+    EXPECT_EQ(std::atof(polled.Charge.c_str()), 1.0) << polled.Charge;
+
+    Advance(300);
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::DeliveredToGateway));
+    EXPECT_EQ(Row(id).QueryTime, 1800);
+
+    Advance(1800);
+    worker_->QueryMessageStatus(-1);
+    SmsRecord delivered = Row(id);
+    EXPECT_EQ(delivered.Stat, StatusCode(MessageStatus::Delivered));
+    EXPECT_EQ(std::atof(delivered.Charge.c_str()), 1.0);
+    auto progress = sink_.PostsOf(WM_APP_PROGRESS);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().lParam, 0);  // querying reports rows only
+
+    // Delivered is no longer polled.
+    Advance(2700);
+    size_t asked = sandbox_.Received("getmsgcharge").size();
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), asked);
+}
+
+TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
+    Settings().prefix = "44";
+    ContactRecord ann;
+    ann.Name = "Ann";
+    ann.Mobile = "0712345601";
+    ann.groups = {1};
+    int32_t cid = store_->AddContact(ann);
+    const std::string to = ",A" + std::to_string(cid) + ",0012345678,A99999";
+    int32_t id = AddPending(to, "Plain text for all");
+    worker_->SendQueuedSMSs(id);
+
+    ASSERT_EQ(sandbox_.Received("startbatch").size(), 1u);
+    EXPECT_EQ(NumbersSent("quicksend"), std::vector<std::string>{"44712345601,4412345678"});
+    EXPECT_EQ(sandbox_.Received("endbatch").size(), 1u);
+    EXPECT_TRUE(sandbox_.Received("sendmsg").empty());
+
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Expanded));
+    auto children = Children(id);
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(children[0].To, "A" + std::to_string(cid));
+    EXPECT_EQ(children[1].To, "0012345678");
+    for (const SmsRecord& child : children) {
+        EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Unknown));
+        EXPECT_EQ(child.Msg, "Plain text for all");
+        EXPECT_EQ(child.QueryTime, 60);
+        EXPECT_EQ(SplitApiMsgID(child.ApiMsgID).size(), 1u) << child.ApiMsgID;
+    }
+    EXPECT_NE(children[0].ApiMsgID, children[1].ApiMsgID);
+    EXPECT_NE(LogText().find("EndBatch SMS ok"), std::string::npos);
+    auto refreshes = sink_.Refreshes();
+    EXPECT_NE(std::find(refreshes.begin(), refreshes.end(), kRefreshWholeOutbox), refreshes.end());
+}
+
+TEST_F(EndToEnd, HundredElevenDigitNumbersGoInChunksOf43And43And14) {
+    std::string to;
+    for (int i = 0; i < 100; ++i)
+        to += "," + std::to_string(44700000000LL + i);
+    int32_t id = AddPending(to, "Batch");
+    worker_->SendQueuedSMSs(id);
+
+    auto chunks = NumbersSent("quicksend");
+    ASSERT_EQ(chunks.size(), 3u);
+    std::vector<size_t> counts;
+    for (const std::string& c : chunks)
+        counts.push_back(std::count(c.begin(), c.end(), ',') + 1);
+    EXPECT_EQ(counts, (std::vector<size_t>{43, 43, 14}));
+    EXPECT_EQ(chunks[0].substr(0, 12), "44700000000,");
+    auto children = Children(id);
+    ASSERT_EQ(children.size(), 100u);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(children[i].To, std::to_string(44700000000LL + i));
+        EXPECT_EQ(children[i].Stat, StatusCode(MessageStatus::Unknown));
+    }
+}
+
+TEST_F(EndToEnd, BatchRecordsAcceptedThenFailedChildrenAndReportsCommunicationFailure) {
+    // ...9991 is refused at send by the sandbox.
+    int32_t id = AddPending(",0712349991,0712345678", "Some fail");
+    worker_->SendQueuedSMSs(id);
+    auto children = Children(id);
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(children[0].To, "0712345678");  // accepted ones first
+    EXPECT_EQ(children[0].Stat, StatusCode(MessageStatus::Unknown));
+    EXPECT_EQ(children[1].To, "0712349991");
+    EXPECT_EQ(children[1].Stat, StatusCode(MessageStatus::Failed));
+    EXPECT_EQ(children[1].ApiMsgID, "");
+
+    // The gateway answers 500 to the batch start: code 99, the box, and the message ends Failed
+    // rather than as an empty Expanded row.
+    ASSERT_TRUE(sandbox_.InjectFault("status", 1, 500, "startbatch"));
+    int32_t second = AddPending(",0712345670,0712345671", "Unlucky");
+    worker_->SendQueuedSMSs(second);
+    EXPECT_EQ(sink_.failureBoxes.load(), 1);
+    EXPECT_EQ(Row(second).Stat, StatusCode(MessageStatus::Failed));
+    EXPECT_TRUE(Children(second).empty());
+    EXPECT_NE(LogText().find("SMS Batch start failed: Error:"), std::string::npos);
+
+    // A chunk answered with garbage names nobody: nothing is recorded for its numbers.
+    ASSERT_TRUE(sandbox_.InjectFault("garbage", 1, 0, "quicksend"));
+    int32_t third = AddPending(",0712345672,0712345673", "Garbled");
+    worker_->SendQueuedSMSs(third);
+    EXPECT_EQ(Row(third).Stat, StatusCode(MessageStatus::Failed));
+    EXPECT_TRUE(Children(third).empty());
+}
+
+TEST_F(EndToEnd, PersonalisedMessageGoesRecipientByRecipient) {
+    ContactRecord ann, bob;
+    ann.Name = "Ann";
+    ann.Mobile = "0711111111";
+    ann.groups = {1};
+    bob.Name = "Bob";
+    bob.Surname = "Lee";
+    bob.Mobile = "0722222222";
+    bob.groups = {1};
+    int32_t a = store_->AddContact(ann);
+    int32_t b = store_->AddContact(bob);
+    int32_t id = AddPending(",A" + std::to_string(a) + ",A" + std::to_string(b) + ",0733333333",
+                            "Hi <<FIRSTNAME>> <<SURNAME>>!");
+    worker_->SendQueuedSMSs(id);
+
+    EXPECT_TRUE(sandbox_.Received("startbatch").empty());
+    std::map<std::string, std::string> texts;
+    for (const ReceivedRequest& r : sandbox_.Received("sendmsg"))
+        texts[r.Param("to")] = r.Param("text");
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts["0711111111"], "Hi Ann !");
+    EXPECT_EQ(texts["0722222222"], "Hi Bob Lee!");
+    EXPECT_EQ(texts["0733333333"], "Hi <<FIRSTNAME>> <<SURNAME>>!");  // no contact: unchanged
+    EXPECT_EQ(Children(id).size(), 3u);
+    EXPECT_NE(LogText().find("ComplexSMS sent ok: Mobile:0711111111 Msg:Hi Ann ! API_ID:ID: "), std::string::npos);
+}
+
+TEST_F(EndToEnd, UnicodeMessageIsPersonalisedBeforeItIsEncoded) {
+    ContactRecord ann;
+    ann.Name = "Ann";
+    ann.Mobile = "0711111111";
+    ann.groups = {1};
+    int32_t a = store_->AddContact(ann);
+    int32_t id = AddPending(",A" + std::to_string(a), "Hi <<FIRSTNAME>>", 2);
+    worker_->SendQueuedSMSs(id);
+    auto sent = sandbox_.Received("sendmsg");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].Param("unicode"), "1");
+    // "Hi Ann" as UCS-2 big-endian hexadecimal.
+    EXPECT_EQ(sent[0].Param("text"), "0048006900200041006E006E");
+}
+
+TEST_F(EndToEnd, FlashMessageIsNeverBatched) {
+    int32_t id = AddPending(",0712345678,0712345679", "Flash!", 1);
+    worker_->SendQueuedSMSs(id);
+    EXPECT_TRUE(sandbox_.Received("startbatch").empty());
+    auto sent = sandbox_.Received("sendmsg");
+    ASSERT_EQ(sent.size(), 2u);
+    for (const ReceivedRequest& r : sent)
+        EXPECT_EQ(r.Param("msg_type"), "1");
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Expanded));
+    EXPECT_EQ(Children(id).size(), 2u);
+}
+
+TEST_F(EndToEnd, ServerScheduledMessageWaitsInState7AndIsCancelled) {
+    // Due in one day and an hour, handed to the gateway one day ahead.
+    const int32_t due = static_cast<int32_t>(now_ + 86400 + 3600);
+    int32_t id = store_->AddSms(6, due, 0, 0, "0712345678", "Later", "", 86400, "?");
+    worker_->PromoteDueMessages();
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::DelayScheduled));
+
+    Advance(3600);
+    worker_->PromoteDueMessages();
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Pending));
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::ScheduledOnServer));
+    ASSERT_EQ(sandbox_.Received("sendmsg").size(), 1u);
+    EXPECT_EQ(sandbox_.Received("sendmsg")[0].Param("delivery_time"), "1440");
+
+    Advance(60);
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::ScheduledOnServer));
+    EXPECT_EQ(Row(id).QueryTime, 300);
+
+    sink_.Clear();
+    worker_->RunRequest(WorkerRequest{RequestKind::DeleteList, -1, IdList{false, {id}}});
+    SmsRecord gone;
+    EXPECT_FALSE(store_->GetSms(id, gone));
+    EXPECT_TRUE(sink_.PostsOf(WM_APP_WORKER_ERROR).empty());
+    ASSERT_EQ(sandbox_.Received("delmsg").size(), 1u);
+    EXPECT_NE(LogText().find("SMS delete from server ok: API_ID:"), std::string::npos);
+}
+
+TEST_F(EndToEnd, RefusedCancellationsAreCountedAndQueried) {
+    const int32_t due = static_cast<int32_t>(now_ + 2 * 86400);
+    int32_t later = store_->AddSms(0, due, 0, 0, "0712345601", "Later", "", 86400, "?");
+    int32_t now1 = AddPending("0712345602", "Now one");
+    int32_t now2 = AddPending("0712345603", "Now two");
+    int32_t never = AddPending("0712345604", "Never sent");
+    worker_->SendQueuedSMSs(later);
+    worker_->SendQueuedSMSs(now1);
+    worker_->SendQueuedSMSs(now2);
+    ASSERT_EQ(Row(later).Stat, StatusCode(MessageStatus::ScheduledOnServer));
+    // A message the gateway never saw has nothing to withdraw: success, nothing deleted here.
+    store_->SetSmsStatus(never, StatusCode(MessageStatus::Failed));
+
+    sink_.Clear();
+    worker_->RunRequest(WorkerRequest{RequestKind::DeleteList, -1, IdList{true, {later, now1, never, now2}}});
+    SmsRecord r;
+    EXPECT_FALSE(store_->GetSms(later, r));
+    EXPECT_TRUE(store_->GetSms(now1, r));
+    EXPECT_TRUE(store_->GetSms(now2, r));
+    EXPECT_TRUE(store_->GetSms(never, r));
+    auto errors = sink_.PostsOf(WM_APP_WORKER_ERROR);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].target, SinkTarget::MainWindow);
+    EXPECT_EQ(errors[0].wParam, 1);
+    EXPECT_EQ(errors[0].lParam, 2);
+    EXPECT_EQ(errors[1].target, SinkTarget::SettingsPage);
+    EXPECT_EQ(errors[1].wParam, 0);
+    // Both refused messages were asked for their state afterwards.
+    auto queried = sandbox_.Received("getmsgcharge");
+    ASSERT_EQ(queried.size(), 2u);
+    EXPECT_NE(Row(now1).Charge, "?");
+    EXPECT_NE(Row(now2).Charge, "?");
+}
+
+TEST_F(EndToEnd, PollingFollowsTheFallingIntervalsThenStops) {
+    // ...9997 stays at 003 (delivered to gateway) for ever, so every poll is answered.
+    int32_t id = AddPending("0712349997", "Stuck");
+    worker_->SendQueuedSMSs(-1);
+    const int64_t t = now_;
+    const int expected[] = {60, 360, 2160, 4860, 8460};
+    size_t polls = 0;
+    for (int at : expected) {
+        Advance(static_cast<int>(t + at - 1 - now_));
+        worker_->QueryMessageStatus(-1);
+        EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls) << "polled early, before t+" << at;
+        Advance(1);
+        worker_->QueryMessageStatus(-1);
+        EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), ++polls) << "not polled at t+" << at;
+    }
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::DeliveredToGateway));
+    EXPECT_EQ(Row(id).QueryTime, 0);
+    Advance(100000);
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);
+
+    // A query by ID still runs and leaves the schedule alone.
+    SmsRecord before = Row(id);
+    worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
+    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);  // QueryTime 0: not in the polled set
+    store_->SetSmsQuerySchedule(id, 300, before.StatQryTm + 999999);
+    worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
+    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls + 1);
+    EXPECT_EQ(Row(id).QueryTime, 300);
+    EXPECT_EQ(Row(id).StatQryTm, before.StatQryTm + 999999);
+}
+
+TEST_F(EndToEnd, RowWithSeveralIdentifiersIsSplitOnItsFirstAnsweredPoll) {
+    int32_t a = AddPending("0712345601", "One");
+    int32_t b = AddPending("0712345602", "Two");
+    int32_t c = AddPending("0712345603", "Three");
+    worker_->SendQueuedSMSs(-1);
+    // Gather the three identifiers on one row, the second with its number appended.
+    const std::string ids = Row(a).ApiMsgID + Row(b).ApiMsgID + "|0712345602" + Row(c).ApiMsgID;
+    store_->SetSmsApiMsgID(a, ids);
+    store_->DeleteSms(b);
+    store_->DeleteSms(c);
+    Advance(60);
+    worker_->QueryMessageStatus(-1);
+
+    std::vector<SmsRecord> rows = store_->LoadAllSms();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].ID, a);
+    EXPECT_EQ(rows[0].ApiMsgID.size(), 37u) << rows[0].ApiMsgID;
+    std::string joined;
+    for (const SmsRecord& r : rows) {
+        EXPECT_EQ(SplitApiMsgID(r.ApiMsgID).size(), 1u);
+        EXPECT_EQ(r.QueryTime, 300) << "a split-off row keeps being polled";
+        joined += r.ApiMsgID;
+    }
+    EXPECT_NE(joined.find("|0712345602"), std::string::npos);
+}
+
+TEST_F(EndToEnd, DeadGatewayFailsTheMessageAndShowsTheBoxWithoutStoppingTheWorker) {
+    ASSERT_TRUE(sandbox_.InjectFault("drop", 1, 0, "sendmsg"));
+    int32_t id = AddPending("0712345678", "Dropped");
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Failed));
+    EXPECT_EQ(sink_.failureBoxes.load(), 1);
+    EXPECT_NE(LogText().find("SMS failed: Error:"), std::string::npos);
+
+    // Garbage to a status query leaves the row as it was; the next pass goes on.
+    int32_t next = AddPending("0712345679", "Next");
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(Row(next).Stat, StatusCode(MessageStatus::Unknown));
+    ASSERT_TRUE(sandbox_.InjectFault("garbage", 1, 0, "getmsgcharge"));
+    Advance(60);
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(Row(next).Stat, StatusCode(MessageStatus::Unknown));
+    EXPECT_EQ(Row(next).Charge, "?");
+    EXPECT_EQ(Row(next).QueryTime, 300);
+}
+
+}  // namespace
+}  // namespace quillon::test

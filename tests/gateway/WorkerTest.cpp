@@ -1,0 +1,310 @@
+// The comms worker: its thread and inbox, the cycle, promotion of due messages, the keep-alive,
+// requests while off line, the stop handshake, a fault inside a send pass and a hard kill mid-pass.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <future>
+#include <set>
+
+#include "core/CrashReport.h"
+#include "gateway/SendEngine.h"
+#include "gateway/WorkerTestSupport.h"
+
+namespace quillon::test {
+namespace {
+
+using Worker = WorkerFixture;
+
+bool LockIsFreeForAnotherThread(std::recursive_mutex& mutex) {
+    return std::async(std::launch::async,
+                      [&mutex] {
+                          if (!mutex.try_lock())
+                              return false;
+                          mutex.unlock();
+                          return true;
+                      })
+        .get();
+}
+
+TEST_F(Worker, RequestsAreDroppedWhileOffLine) {
+    SetOnLine(false);
+    worker_->PostSendOne(-1);
+    worker_->PostSendList(IdList{true, {1, 2}});
+    worker_->PostQueryOne(1);
+    worker_->PostQueryList(IdList{false, {1}});
+    worker_->PostDeleteList(IdList{false, {1}});
+    EXPECT_EQ(worker_->QueuedRequests(), 0u);
+
+    Settings().sender_id = "Quillon";
+    int32_t id = worker_->StoreAndSend(0, 0, 0, 0, "0712345678", "Stored only", 0);
+    SmsRecord row = Row(id);
+    EXPECT_EQ(row.Stat, 0);
+    EXPECT_EQ(row.SenderID, "Quillon");
+    EXPECT_EQ(row.Charge, "?");
+    EXPECT_EQ(worker_->QueuedRequests(), 0u);
+
+    // The same while on line: every request waits in the inbox (no thread runs yet).
+    SetOnLine(true);
+    worker_->PostSendOne(-1);
+    worker_->PostQueryOne(1);
+    worker_->StoreAndSend(0, 0, 0, 0, "0712345678", "Queued", 0);
+    worker_->StoreAndSend(4, 0, 0, 0, "0712345678", "Scheduled: not queued", 0);
+    EXPECT_EQ(worker_->QueuedRequests(), 3u);
+    EXPECT_TRUE(sandbox_.Received("sendmsg").empty());
+}
+
+TEST_F(Worker, StartSendsWhatIsPendingAndRequestsRunInArrivalOrder) {
+    int32_t first = AddPending("0712345601", "Sent before");
+    worker_->SendQueuedSMSs(first);
+    int32_t second = AddPending("0712345602", "Second");
+    int32_t third = AddPending("0712345603", "Third");
+    int32_t fourth = AddPending("0712345604", "By the start");
+    // Queued before the thread exists, so they run in one turn, in this order.
+    worker_->PostQueryOne(first);
+    worker_->PostSendList(IdList{true, {third, second}});
+    ASSERT_TRUE(worker_->Start());
+    ASSERT_TRUE(WaitUntil([&] { return Row(fourth).Stat == StatusCode(MessageStatus::Unknown); }));
+    worker_->RequestStop();
+    ASSERT_TRUE(worker_->WaitForExit());
+
+    auto received = sandbox_.Received();
+    std::vector<std::string> order;
+    for (const ReceivedRequest& r : received) {
+        if (r.endpoint == "getmsgcharge")
+            order.push_back("query");
+        if (r.endpoint == "sendmsg")
+            order.push_back(r.Param("to"));
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"0712345601", "query", "0712345603", "0712345602", "0712345604"}));
+    auto goOffline = sink_.PostsOf(WM_APP_GO_OFFLINE);
+    ASSERT_EQ(goOffline.size(), 1u);
+    EXPECT_EQ(goOffline[0].target, SinkTarget::SettingsPage);
+    auto begins = sink_.PostsOf(WM_APP_COMMS_BEGIN);
+    EXPECT_FALSE(begins.empty());
+}
+
+TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
+    WorkerOptions options;
+    options.clock = [this] { return now_.load(); };
+    options.cycleLength = std::chrono::milliseconds(20);
+    options.startPause = std::chrono::milliseconds(0);
+    options.postPause = std::chrono::milliseconds(0);
+    worker_ = std::make_unique<CommsWorker>(&sink_, options);
+    worker_->SetStore(store_.get());
+    SetOnLine(false);  // Start queues nothing; the cycles do all the work
+    int32_t scheduled = store_->AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
+    int32_t future = store_->AddSms(4, static_cast<int32_t>(now_ + 3600), 0, 0, "0712345679", "Later", "", 0, "?");
+    ASSERT_TRUE(worker_->Start());
+    SetOnLine(true);
+    ASSERT_TRUE(WaitUntil([&] { return sandbox_.Received("ping").size() >= 2; }));
+    worker_->RequestStop();
+    ASSERT_TRUE(worker_->WaitForExit());
+
+    EXPECT_EQ(Row(scheduled).Stat, StatusCode(MessageStatus::Unknown));
+    EXPECT_EQ(Row(future).Stat, StatusCode(MessageStatus::Scheduled));
+    const size_t cycles = sink_.PostsOf(WM_APP_PHASE_ESCALATION).size();
+    const size_t pings = sandbox_.Received("ping").size();
+    EXPECT_GE(cycles, 8u);
+    EXPECT_LE(pings * 4, cycles);
+    EXPECT_LE(cycles, pings * 4 + 4);
+    // Each cycle is bracketed by its begin and end.
+    auto posts = sink_.Posts();
+    int depth = 0;
+    for (const Posted& p : posts) {
+        if (p.message == WM_APP_COMMS_BEGIN)
+            EXPECT_EQ(depth++, 0);
+        if (p.message == WM_APP_COMMS_END)
+            EXPECT_EQ(--depth, 0);
+    }
+}
+
+TEST_F(Worker, DueMessagesArePromotedOnlyByTheirRules) {
+    const int64_t now = now_;
+    auto add = [&](int32_t stat, int64_t time, int32_t delay) {
+        return store_->AddSms(stat, static_cast<int32_t>(time), 0, 0, "0712345678", "x", "", delay, "?");
+    };
+    int32_t dueScheduled = add(4, now, 0);
+    int32_t laterScheduled = add(4, now + 1, 0);
+    int32_t threeDaysTwoAhead = add(6, now + 2 * 86400, 3 * 86400);
+    int32_t threeDaysFourAhead = add(6, now + 4 * 86400, 3 * 86400);
+    int32_t oddDelay = add(6, now, 86400 + 43200);
+    int32_t eightDays = add(6, now, 8 * 86400);
+    int32_t sevenDays = add(6, now + 7 * 86400, 7 * 86400);
+    worker_->PromoteDueMessages();
+    EXPECT_EQ(Row(dueScheduled).Stat, 0);
+    EXPECT_EQ(Row(laterScheduled).Stat, 4);
+    EXPECT_EQ(Row(threeDaysTwoAhead).Stat, 0);
+    EXPECT_EQ(Row(threeDaysFourAhead).Stat, 6);
+    EXPECT_EQ(Row(oddDelay).Stat, 6);
+    EXPECT_EQ(Row(eightDays).Stat, 6);
+    EXPECT_EQ(Row(sevenDays).Stat, 0);
+    EXPECT_EQ(sink_.PostsOf(WM_APP_PHASE_ESCALATION).size(), 1u);
+}
+
+TEST_F(Worker, LostSessionIsRenewedOrTheProgramGoesOffLine) {
+    worker_->KeepAlive();
+    EXPECT_EQ(sandbox_.Received("ping").size(), 1u);
+    EXPECT_EQ(sandbox_.Received("auth").size(), 1u);  // the fixture's login only
+
+    ASSERT_TRUE(sandbox_.Reset());  // every session is gone
+    worker_->KeepAlive();
+    EXPECT_EQ(sandbox_.Received("auth").size(), 1u);  // logged in again
+    EXPECT_TRUE(IsOnLine());
+
+    ASSERT_TRUE(sandbox_.Reset());
+    Settings().Password = "not-any-more";
+    worker_->KeepAlive();
+    EXPECT_FALSE(IsOnLine());
+    auto goOffline = sink_.PostsOf(WM_APP_GO_OFFLINE);
+    ASSERT_EQ(goOffline.size(), 1u);
+    EXPECT_EQ(goOffline[0].target, SinkTarget::SettingsPage);
+    EXPECT_EQ(sink_.PostsOf(WM_APP_OFFLINE).size(), 1u);
+
+    // Off line the keep-alive asks nothing.
+    size_t before = sandbox_.Received().size();
+    worker_->KeepAlive();
+    EXPECT_EQ(sandbox_.Received().size(), before);
+}
+
+TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
+    for (int i = 0; i < 40; ++i)
+        AddPending("07123456" + std::to_string(10 + i), "Many");
+    ASSERT_TRUE(sandbox_.InjectFault("delay", 1000, 20, "sendmsg"));
+    sink_.worker = worker_.get();
+    ASSERT_TRUE(worker_->Start());
+    ASSERT_TRUE(WaitUntil([&] { return sandbox_.Received("sendmsg").size() >= 3; }));
+    worker_->RequestStop(77);
+    ASSERT_TRUE(worker_->WaitForExit());
+    EXPECT_FALSE(worker_->IsRunning());
+
+    std::vector<Posted> after;
+    for (const Posted& p : sink_.Posts())
+        if (p.afterStop)
+            after.push_back(p);
+    ASSERT_EQ(after.size(), 1u) << "only the quit message follows the stop request";
+    EXPECT_EQ(after[0].target, SinkTarget::StopWindow);
+    EXPECT_EQ(after[0].message, WM_QUIT);
+    EXPECT_EQ(after[0].wParam, 77);
+
+    int sent = 0, pending = 0;
+    for (const SmsRecord& r : store_->LoadAllSms()) {
+        EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));
+        sent += r.Stat == StatusCode(MessageStatus::Unknown);
+        pending += r.Stat == StatusCode(MessageStatus::Pending);
+    }
+    EXPECT_GT(pending, 0);
+    EXPECT_EQ(sent + pending, 40);
+    EXPECT_EQ(static_cast<size_t>(sent), sandbox_.Received("sendmsg").size());
+
+    // A worker that is told to stop while it waits ends at once, also without a stop window.
+    SetOnLine(false);
+    RecordingSink quiet;
+    CommsWorker idle(&quiet, WorkerOptions{});
+    ASSERT_TRUE(idle.Start());
+    EXPECT_TRUE(idle.WaitForExit());
+    EXPECT_TRUE(quiet.PostsOf(WM_QUIT).empty());
+}
+
+TEST_F(Worker, FaultInSendPassIsReportedAndTheWorkerCarriesOn) {
+    struct Case {
+        InjectedFault kind;
+        const char* code;
+    };
+    for (Case c : {Case{InjectedFault::BadAccess, "b"}, Case{InjectedFault::DivideByZero, "8"},
+                   Case{InjectedFault::CxxException, "0"}}) {
+        SCOPED_TRACE(c.code);
+        int32_t older = AddPending("0712345601", "Older");
+        int32_t newer = AddPending("0712345602", "Newer");
+        sink_.Clear();
+        worker_->Sender().InjectFaultForTesting(c.kind);
+        worker_->SendQueuedSMSs(-1);
+
+        // The newest message was in hand when the fault hit; the pass stopped there.
+        EXPECT_EQ(Row(newer).Stat, StatusCode(MessageStatus::Processing));
+        EXPECT_EQ(Row(older).Stat, StatusCode(MessageStatus::Pending));
+        EXPECT_TRUE(LockIsFreeForAnotherThread(worker_->Lock()));
+        EXPECT_TRUE(LockIsFreeForAnotherThread(store_->SmsLock()));
+        const std::string log = LogText();
+        EXPECT_NE(log.find(std::string("CRITICAL ERROR: Catch in SendQueuedSMSs. Exception ") + c.code + " occurred"),
+                  std::string::npos);
+        auto refreshes = sink_.Refreshes();
+        EXPECT_NE(std::find(refreshes.begin(), refreshes.end(), kRefreshWholeOutbox), refreshes.end());
+
+        worker_->SendQueuedSMSs(-1);
+        EXPECT_EQ(Row(older).Stat, StatusCode(MessageStatus::Unknown));
+        store_->DeleteSms(older);
+        store_->DeleteSms(newer);
+    }
+    const std::string log = LogText();
+    EXPECT_NE(log.find("ExceptionRecord: ExCode=b ExFlags="), std::string::npos);
+    EXPECT_NE(log.find("ExParams=2  ExParam(0)=1 ExParam(1)=10"), std::string::npos);
+    EXPECT_NE(log.find("ExceptionRecord: ExCode=8 ExFlags="), std::string::npos);
+    EXPECT_NE(log.find("Stacktrace, caller : 0x"), std::string::npos);
+    EXPECT_NE(log.find("Stacktrace, hInstance : 0x"), std::string::npos);
+    EXPECT_NE(log.find("             Rbp = "), std::string::npos);
+}
+
+TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
+    constexpr int kMessages = 120;
+    for (int i = 0; i < kMessages; ++i)
+        AddPending("0712" + std::to_string(100000 + i), "Once only");
+    ASSERT_TRUE(sandbox_.InjectFault("delay", 10000, 10, "sendmsg"));
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A separate program in all but name: its own store connection, component and session.
+        MessageStore store(dir_.Path());
+        SetTheStore(&store);
+        GatewayApi::ResetInstanceForTesting();
+        if (!LogInToGateway("demo", "demo"))
+            _exit(3);
+        CommsWorker worker(nullptr, WorkerOptions{});
+        worker.SetStore(&store);
+        worker.SendQueuedSMSs(-1);
+        _exit(0);
+    }
+    const bool midPass = WaitUntil([&] { return sandbox_.Received("sendmsg").size() >= 15; });
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(midPass);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the pass ended before the kill";
+
+    // The restart: rows left in Processing are Failed, then the rest goes out.
+    worker_->SetStore(nullptr);
+    SetTheStore(nullptr);
+    store_.reset();
+    store_ = std::make_unique<MessageStore>(dir_.Path());
+    SetTheStore(store_.get());
+    worker_->SetStore(store_.get());
+    int failed = 0;
+    for (const SmsRecord& r : store_->LoadAllSms()) {
+        EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));
+        failed += r.Stat == StatusCode(MessageStatus::Failed);
+    }
+    EXPECT_LE(failed, 1);
+    worker_->SendQueuedSMSs(-1);
+
+    std::multiset<std::string> sent;
+    for (const std::string& n : NumbersSent("sendmsg"))
+        sent.insert(n);
+    std::set<std::string> distinct(sent.begin(), sent.end());
+    EXPECT_EQ(distinct.size(), sent.size()) << "a message went out twice";
+    int unknown = 0;
+    for (const SmsRecord& r : store_->LoadAllSms()) {
+        if (r.Stat == StatusCode(MessageStatus::Unknown)) {
+            ++unknown;
+            EXPECT_EQ(sent.count(r.To), 1u);
+        } else {
+            EXPECT_EQ(r.Stat, StatusCode(MessageStatus::Failed));
+        }
+    }
+    EXPECT_EQ(unknown + failed, kMessages);
+}
+
+}  // namespace
+}  // namespace quillon::test

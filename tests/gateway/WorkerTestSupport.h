@@ -1,0 +1,195 @@
+// Shared by the worker and engine tests: a sink that records what the worker tells the interface,
+// and a fixture with a fresh store, the sandbox gateway on loopback, a logged-in session and a
+// worker whose clock the test moves.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/AppLog.h"
+#include "core/AppSettings.h"
+#include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
+#include "gateway/MessageSink.h"
+#include "gateway/Session.h"
+#include "store/MessageStore.h"
+#include "support/SandboxProcess.h"
+#include "support/TempDir.h"
+
+namespace quillon::test {
+
+struct Posted {
+    SinkTarget target;
+    uint32_t message;
+    intptr_t wParam;
+    intptr_t lParam;
+    bool afterStop;  // the worker had been asked to stop when this was posted
+};
+
+class RecordingSink : public MessageSink {
+public:
+    void Post(SinkTarget target, uint32_t message, intptr_t wParam, intptr_t lParam) override {
+        CommsWorker* w = worker.load();
+        const bool afterStop = w && w->StopRequested();
+        std::lock_guard<std::mutex> guard(lock_);
+        posts_.push_back({target, message, wParam, lParam, afterStop});
+    }
+    void RefreshOutbox(int32_t mode) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        refreshes_.push_back(mode);
+    }
+    void ShowCommunicationFailure() override { ++failureBoxes; }
+
+    std::vector<Posted> Posts() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return posts_;
+    }
+    std::vector<Posted> PostsOf(uint32_t message) const {
+        std::vector<Posted> out;
+        for (const Posted& p : Posts())
+            if (p.message == message)
+                out.push_back(p);
+        return out;
+    }
+    std::vector<int32_t> Refreshes() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return refreshes_;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> guard(lock_);
+        posts_.clear();
+        refreshes_.clear();
+        failureBoxes = 0;
+    }
+
+    std::atomic<int> failureBoxes{0};
+    std::atomic<CommsWorker*> worker{nullptr};  // when set, posts note whether it was stopping
+
+private:
+    mutable std::mutex lock_;
+    std::vector<Posted> posts_;
+    std::vector<int32_t> refreshes_;
+};
+
+// Waits (bounded) until `done` holds; false when it never did.
+template <class Predicate>
+bool WaitUntil(Predicate done, int limitMs = 20000) {
+    for (int waited = 0; waited < limitMs; waited += 5) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+class WorkerFixture : public ::testing::Test {
+protected:
+    // Extra options for the sandbox (for instance a timeline); empty for its defaults.
+    // Sessions outlive the clock jumps of the polling tests; a message is queued 100 s after it was
+    // accepted, reaches the network at 200 s and is delivered at 400 s.
+    virtual std::vector<std::string> SandboxArgs() const {
+        return {"--session-idle", "100000000", "--timeline", "100,200,400"};
+    }
+
+    void SetUp() override {
+        saved_ = Settings();
+        ::setenv("QUILLON_GATEWAY_TIMEOUT_MS", "3000", 1);
+        store_ = std::make_unique<MessageStore>(dir_.Path());
+        ASSERT_TRUE(store_->IsOpen());
+        SetTheStore(store_.get());
+        log_ = std::make_unique<AppLog>(dir_.File("SMS.log"));
+        SetTheLog(log_.get());
+        Settings().WriteLog = true;
+        ASSERT_TRUE(sandbox_.Start(SandboxArgs())) << sandbox_.LastError();
+        ASSERT_TRUE(sandbox_.SetCredit("demo", 100000));
+        Settings().COMBaseURL = sandbox_.BaseUrl();
+        Settings().client_id = "QLNX";
+        Settings().Login = "demo";
+        Settings().Password = "demo";
+        Settings().prefix.clear();
+        GatewayApi::ResetInstanceForTesting();
+        ASSERT_TRUE(GatewayApi::IsAvailable()) << "the gateway component could not be created";
+        SetOnLine(true);
+        ASSERT_TRUE(LogInToGateway("demo", "demo"));
+        now_ = static_cast<int64_t>(std::time(nullptr));
+        WorkerOptions options;
+        options.clock = [this] { return now_.load(); };
+        options.cycleLength = std::chrono::milliseconds(3600000);  // cycles only when a test asks
+        options.startPause = std::chrono::milliseconds(0);
+        options.postPause = std::chrono::milliseconds(0);
+        worker_ = std::make_unique<CommsWorker>(&sink_, options);
+        worker_->SetStore(store_.get());
+    }
+
+    void TearDown() override {
+        if (worker_) {
+            worker_->RequestStop();
+            worker_->WaitForExit();
+            worker_.reset();
+        }
+        // The component's open connections go first, so the sandbox stops at once.
+        GatewayApi::ResetInstanceForTesting();
+        sandbox_.Stop();
+        SetOnLine(false);
+        SetTheStore(nullptr);
+        SetTheLog(nullptr);
+        store_.reset();
+        log_.reset();
+        Settings() = saved_;
+        ::unsetenv("QUILLON_GATEWAY_TIMEOUT_MS");
+    }
+
+    // Moves the worker's clock and the sandbox's clock forward together.
+    void Advance(int seconds) {
+        now_ += seconds;
+        ASSERT_TRUE(sandbox_.AdvanceClock(seconds));
+    }
+
+    SmsRecord Row(int32_t id) {
+        SmsRecord r;
+        EXPECT_TRUE(store_->GetSms(id, r)) << "no row " << id;
+        return r;
+    }
+
+    int32_t AddPending(const std::string& to, const std::string& text, int32_t type = 0) {
+        return store_->AddSms(0, static_cast<int32_t>(now_.load()), type, 0, to, text, "", 0, "?");
+    }
+
+    // Children of a row (same RefID, other ID), in ID order.
+    std::vector<SmsRecord> Children(int32_t parent) {
+        std::vector<SmsRecord> out;
+        for (const SmsRecord& r : store_->LoadAllSms())
+            if (r.RefID == parent && r.ID != parent)
+                out.push_back(r);
+        return out;
+    }
+
+    std::vector<std::string> NumbersSent(const std::string& endpoint, const std::string& param = "to") {
+        std::vector<std::string> out;
+        for (const ReceivedRequest& r : sandbox_.Received(endpoint))
+            out.push_back(r.Param(param));
+        return out;
+    }
+
+    std::string LogText() { return ReadFile(dir_.File("SMS.log")); }
+
+    TempDir dir_;
+    AppSettings saved_;
+    std::unique_ptr<MessageStore> store_;
+    std::unique_ptr<AppLog> log_;
+    SandboxProcess sandbox_;
+    RecordingSink sink_;
+    std::atomic<int64_t> now_{0};
+    std::unique_ptr<CommsWorker> worker_;
+};
+
+}  // namespace quillon::test
