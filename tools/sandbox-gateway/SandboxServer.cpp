@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace quillon::sandbox {
 
@@ -75,6 +78,8 @@ void Reply(httplib::Response& res, const std::string& body) {
 }  // namespace
 
 SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(std::make_unique<httplib::Server>()) {
+    const char* verbose = getenv("QUILLON_SANDBOX_VERBOSE");
+    verbose_ = verbose && *verbose && strcmp(verbose, "0") != 0;
     auto& svr = *server_;
     int threads = std::max(4, config.threads);
     svr.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
@@ -192,7 +197,10 @@ SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(s
             }
             Pause(fault.value);  // delay, then answer as usual
         }
-        Reply(res, gateway_.Handle(endpoint, ReadParams(req)));
+        std::string reply = gateway_.Handle(endpoint, ReadParams(req));
+        if (verbose_)
+            fprintf(stderr, "sandbox: %s %s -> %s\n", endpoint.c_str(), req.body.c_str(), reply.c_str());
+        Reply(res, reply);
     };
     svr.Get(R"(/([A-Za-z_]+))", protocol);
     svr.Post(R"(/([A-Za-z_]+))", protocol);

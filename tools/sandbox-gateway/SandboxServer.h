@@ -45,6 +45,7 @@ private:
     std::mutex lock_;
     std::condition_variable stopped_;
     bool stopping_ = false;
+    bool verbose_ = false;  // QUILLON_SANDBOX_VERBOSE: every request and reply on stderr
     std::vector<Fault> faults_;
 };
 

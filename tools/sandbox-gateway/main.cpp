@@ -94,6 +94,9 @@ Test control endpoints (GET or POST, form parameters):
                                      real time
 Requests are limited to 64 KiB and quicksend to 1000 numbers; what the server
 refuses is answered with an "ERR: " reply.
+
+Environment: QUILLON_SANDBOX_VERBOSE=1 writes every gateway request and its
+reply to standard error.
 )";
 
 bool ParseNumber(const char* text, int minValue, int maxValue, int& out) {
