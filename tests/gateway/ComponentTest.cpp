@@ -384,7 +384,7 @@ TEST_F(ComponentTest, EncodeToUnicodeGivesBigEndianUcs2Hex) {
     EXPECT_EQ("", component_.Call("EncodeToUnicode", {T("")}));
     // Each byte of broken UTF-8 (a lone continuation byte, a cut-off sequence) becomes U+FFFD.
     EXPECT_EQ("FFFD0041FFFDFFFD", component_.Call("EncodeToUnicode", {T("\x80"
-                                                                    "A\xE2\x82")}));
+                                                                        "A\xE2\x82")}));
 }
 
 TEST_F(ComponentTest, VersionHasAFourCharacterPrefix) {
@@ -474,6 +474,89 @@ TEST_F(ComponentFaultTest, TwoThreadsEachReadTheirOwnResult) {
     rejected.join();
     EXPECT_EQ(0, mismatches.load());
     EXPECT_EQ(50u, sandbox_.Received("sendmsg").size());
+}
+
+// A loopback server that answers every connection with fixed bytes (or nothing at all), for replies
+// no HTTP server library would send.
+class RawServer {
+public:
+    explicit RawServer(std::string answer, bool hang = false) : answer_(std::move(answer)), hang_(hang) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd_, 8) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+            return;
+        }
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~RawServer() {
+        stop_ = true;
+        shutdown(fd_, SHUT_RDWR);
+        close(fd_);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+private:
+    void Serve() {
+        // Bounded: a test makes a handful of requests.
+        for (int served = 0; served < 20 && !stop_; ++served) {
+            int client = accept(fd_, nullptr, nullptr);
+            if (client < 0)
+                return;
+            char buffer[4096];
+            timeval wait{0, 200000};
+            setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            (void)!recv(client, buffer, sizeof buffer, 0);
+            if (hang_) {
+                // Hold the connection open without a word until the client gives up.
+                while (!stop_ && recv(client, buffer, sizeof buffer, 0) != 0) {
+                }
+            } else {
+                (void)!send(client, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            }
+            close(client);
+        }
+    }
+
+    std::string answer_;
+    bool hang_;
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST_F(ComponentFaultTest, MalformedStatusLinesCutRepliesAndAHangingServerFailWithoutBlocking) {
+    struct Case {
+        const char* answer;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"not http at all\r\n\r\n", 99},
+        {"HTTP/1.1 abc\r\n\r\n", 99},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nOK: cut", 99},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nOK: 12", 98},  // a session id that is none
+        {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nERR", 98},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\nERR: x, what", 98},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 26\r\n\r\nERR: 201, Wrong password\r\n", 201},
+        {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n", 98},
+    };
+    for (const auto& c : cases) {
+        RawServer server(c.answer);
+        component_.Call("SetBaseURL", {T(server.Url())});
+        EXPECT_FALSE(component_.Login());
+        EXPECT_EQ(c.expected, component_.Error()) << c.answer;
+    }
+    RawServer hanging("", true);
+    component_.Call("SetBaseURL", {T(hanging.Url())});
+    EXPECT_FALSE(component_.Login());
+    EXPECT_EQ(99, component_.Error());
 }
 
 // Proxy kind 4 through tinyproxy on loopback, with basic authentication.
