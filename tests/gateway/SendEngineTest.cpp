@@ -1,0 +1,75 @@
+// The send engine's reading of recipient lists and batch replies, and its chunking.
+#include <gtest/gtest.h>
+
+#include "gateway/SendEngine.h"
+#include "store/MessageStore.h"
+#include "support/TempDir.h"
+
+namespace quillon {
+namespace {
+
+TEST(SendEngine, RecipientsExpandWithContactsPrefixAndSixteenCharacters) {
+    test::TempDir dir;
+    MessageStore store(dir.Path());
+    ContactRecord ann;
+    ann.Name = "Ann";
+    ann.Mobile = "0044712345678901234";
+    ann.groups = {1};
+    int32_t cid = store.AddContact(ann);
+    const std::string to = ",A" + std::to_string(cid) + ",00712345678,,A999,+4471234567890123456,A12x";
+    auto entries = ExpandRecipients(store, to, "27");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].contactId, cid);
+    EXPECT_EQ(entries[0].token, "A" + std::to_string(cid));
+    EXPECT_EQ(entries[0].number, "2744712345678901");  // 16 characters of the mobile, then the prefix
+    EXPECT_EQ(entries[1].contactId, -1);
+    EXPECT_EQ(entries[1].number, "27712345678");
+    EXPECT_EQ(entries[2].number, "+447123456789012");
+    EXPECT_EQ(entries[2].token, "+4471234567890123456");
+
+    // Without a prefix numbers stay as written; no leading comma is needed.
+    entries = ExpandRecipients(store, "0711,0722", "");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].number, "0711");
+    EXPECT_TRUE(ExpandRecipients(store, "", "27").empty());
+    EXPECT_TRUE(ExpandRecipients(store, ",", "27").empty());
+}
+
+TEST(SendEngine, BatchReplyIsReadWordByWord) {
+    auto results = ParseBatchReply(
+        "ID: 0123456789abcdef0123456789abcdef To: 44700000001\n"
+        "err: 303, Invalid destination number To: 12\r\n"
+        "Id:   fedcba  To: 44700000003");
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0].accepted);
+    EXPECT_EQ(results[0].number, "44700000001");
+    EXPECT_EQ(results[0].text, "0123456789abcdef0123456789abcdef");
+    EXPECT_FALSE(results[1].accepted);
+    EXPECT_EQ(results[1].number, "12");
+    EXPECT_EQ(results[1].text, "303, Invalid destination number");
+    EXPECT_EQ(results[2].number, "44700000003");
+
+    // A result closes with the number named last, whichever that is; words before the first
+    // marker and a dangling "To:" are ignored.
+    results = ParseBatchReply("junk To: 1 ID: a ID: b To:");
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].number, "1");
+    EXPECT_EQ(results[1].number, "1");
+    EXPECT_TRUE(ParseBatchReply("").empty());
+    EXPECT_TRUE(ParseBatchReply("<html>Bad gateway</html>").empty());
+}
+
+TEST(SendEngine, BatchChunksCloseAt512Characters) {
+    std::vector<std::string> numbers(100, "44700000000");
+    EXPECT_EQ(BatchChunkSizes(numbers), (std::vector<size_t>{43, 43, 14}));
+    EXPECT_EQ(BatchChunkSizes({"1"}), (std::vector<size_t>{1}));
+    EXPECT_TRUE(BatchChunkSizes({}).empty());
+    // A chunk reaching exactly 512 characters closes there.
+    std::vector<std::string> exact(64, "1234567");  // 8 characters each with its comma
+    EXPECT_EQ(BatchChunkSizes(exact), (std::vector<size_t>{64}));
+    exact.push_back("1");
+    EXPECT_EQ(BatchChunkSizes(exact), (std::vector<size_t>{64, 1}));
+}
+
+}  // namespace
+}  // namespace quillon
