@@ -250,7 +250,9 @@ std::string FormatMessageText(const std::string& format, std::initializer_list<F
         // An unnumbered printf conversion ("Outbox (%d)") takes the arguments in order.
         size_t q = i + 1;
         Conversion conv;
-        if (ParseConversion(format, q, conv) && sequential < list.size()) {
+        // Only plain flags here, so prose such as "100% sure" is never taken for a conversion.
+        if (ParseConversion(format, q, conv) && conv.flags.find_first_of(" +#") == std::string::npos &&
+            sequential < list.size()) {
             out += ApplyConversion(conv, *list[sequential++]);
             i = q;
             continue;

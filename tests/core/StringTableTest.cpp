@@ -62,6 +62,7 @@ TEST(Formatter, NumberedInserts) {
 TEST(Formatter, PercentSignsAndOddInserts) {
     EXPECT_EQ(FormatMessageText("100%% sure", {}), "100% sure");
     EXPECT_EQ(FormatMessageText("50% off", {}), "50% off");
+    EXPECT_EQ(FormatMessageText("%1!d!% sure", {100}), "100% sure");
     EXPECT_EQ(FormatMessageText("ends with %", {}), "ends with %");
     EXPECT_EQ(FormatMessageText("%2!d! missing", {1}), "%2!d! missing");
     EXPECT_EQ(FormatMessageText("%1!q! unknown", {7}), "7!q! unknown");
