@@ -1,14 +1,12 @@
 #include "core/StringTable.h"
 
-#include <cerrno>
-#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
-#include <sstream>
 #include <unordered_map>
 #include <vector>
 
