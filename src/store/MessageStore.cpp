@@ -282,7 +282,38 @@ void MessageStore::CloseDatabase() {
     }
 }
 
+// Reads the header and the schema of an existing file without writing anything: an immutable,
+// read-only connection neither replays nor truncates the write-ahead log, so a file found
+// unreadable is moved aside exactly as it was. Returns the SQLite result.
+int MessageStore::ProbeFile() const {
+    if (!FileExists(path_))
+        return SQLITE_OK;
+    std::string uri = "file:";
+    for (char c : path_) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    uri += "?immutable=1";
+    sqlite3* probe = nullptr;
+    int rc = sqlite3_open_v2(uri.c_str(), &probe, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(probe);
+    return rc;
+}
+
 bool MessageStore::OpenDatabase() {
+    int probe = ProbeFile() & 0xff;
+    if (probe == SQLITE_NOTADB || probe == SQLITE_CORRUPT) {
+        LogLine("Store: %s cannot be read: %s", path_.c_str(), sqlite3_errstr(probe));
+        if (!MoveAside())
+            return false;
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         int rc = sqlite3_open_v2(path_.c_str(), &db_,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);

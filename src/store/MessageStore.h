@@ -185,6 +185,7 @@ private:
     friend class StoreTransaction;
     class Tx;
 
+    int ProbeFile() const;
     bool OpenDatabase();
     bool MoveAside();
     void CloseDatabase();

@@ -177,6 +177,26 @@ TEST(StoreFile, AnUnreadableFileIsMovedAsideAndAFreshStoreCreated) {
     EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 1);
 }
 
+TEST(StoreFile, ADamagedSchemaIsMovedAsideWithItsLogFiles) {
+    TempDir dir;
+    {
+        MessageStore store(dir.Path());
+        store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
+    }
+    std::string bytes = test::ReadFile(dir.File("SMS.db"));
+    ASSERT_GT(bytes.size(), 1000u);
+    bytes.replace(100, 900, std::string(900, 'z'));  // the page that holds the schema
+    test::WriteFile(dir.File("SMS.db"), bytes);
+    test::WriteFile(dir.File("SMS.db-wal"), "stale log");
+    MessageStore store(dir.Path());
+    ASSERT_TRUE(store.IsOpen());
+    ASSERT_FALSE(store.MovedAsidePath().empty());
+    EXPECT_EQ(test::ReadFile(store.MovedAsidePath()), bytes);
+    EXPECT_EQ(test::ReadFile(store.MovedAsidePath() + "-wal"), "stale log");
+    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "b", "", 0, "?"), 1);
+}
+
 TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
     TempDir dir;
     MessageStore store(dir.File("missing/deeper"));
