@@ -248,24 +248,6 @@ TEST(GatewayApiTest, ComponentStatusAndResultsComeBackRaw) {
     EXPECT_EQ(reply, "0123456789abcdef0123456789abcdef");
 }
 
-TEST(GatewayApiTest, TypedSettersWriteTheirProperties) {
-    Bound b = Bind();
-    EXPECT_EQ(b.api->Put_smsCONCAT(3), kDispOk);
-    EXPECT_EQ(b.api->Put_smsMSG_TYPE(5), kDispOk);
-    EXPECT_EQ(b.api->Put_smsFROM("Shop"), kDispOk);
-    EXPECT_EQ(b.api->Put_smsUNICODE(true), kDispOk);
-    EXPECT_EQ(b.api->Put_smsDELIVERY_ACK(false), kDispOk);
-    EXPECT_EQ(b.api->Put_smsDELIVERY_TIME(90), kDispOk);
-    auto& p = b.component->properties;
-    EXPECT_EQ(p["smsCONCAT"].number, 3);
-    EXPECT_EQ(p["smsMSG_TYPE"].number, 5);
-    EXPECT_EQ(p["smsFROM"].text, "Shop");
-    EXPECT_EQ(p["smsUNICODE"].kind, Variant::Kind::Bool);
-    EXPECT_EQ(p["smsUNICODE"].number, -1);
-    EXPECT_EQ(p["smsDELIVERY_ACK"].number, 0);
-    EXPECT_EQ(p["smsDELIVERY_TIME"].number, 90);
-}
-
 // Each thread's call and the smsERROR read that judges it stay together under the guard.
 TEST(GatewayApiTest, GuardKeepsACallAndItsErrorReadTogether) {
     Bound b = Bind();
