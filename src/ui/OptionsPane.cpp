@@ -56,7 +56,7 @@ std::string CleanPrefix(const QString& text) {
 
 OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     setObjectName("optionsPane");
-    setFixedSize(640, 440);
+    setFixedSize(640, 436);
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(2, 0, 2, 0);
     columns->setSpacing(8);

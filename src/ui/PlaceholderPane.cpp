@@ -11,7 +11,7 @@ namespace quillon {
 
 PlaceholderPane::PlaceholderPane(const QString& heading, const QString& image, int features, QWidget* parent)
     : Pane(parent), image_(image) {
-    setFixedSize(624, 430);
+    setFixedSize(624, 424);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 14, 18, 12);
     auto* top = new QHBoxLayout;

@@ -6,9 +6,22 @@
 #include <QPalette>
 #include <QSvgRenderer>
 
+// The images are compiled into the ui library; a static library must register them itself.
+static void InitShellResources() {
+    Q_INIT_RESOURCE(quillon);
+}
+
 namespace quillon {
 
+namespace {
+void EnsureResources() {
+    static const bool done = (InitShellResources(), true);
+    (void)done;
+}
+}  // namespace
+
 QString ShellStyle::ImagePath(const QString& name) {
+    EnsureResources();
     return QStringLiteral(":/quillon/images/%1.svg").arg(name);
 }
 

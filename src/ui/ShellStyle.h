@@ -24,7 +24,7 @@ struct ShellStyle {
 
     // Background size (the window is 2 pixels larger each way), header height, tab row.
     static constexpr int kBackgroundWidth = 656;
-    static constexpr int kBackgroundHeight = 560;
+    static constexpr int kBackgroundHeight = 600;
     static constexpr int kHeaderHeight = 109;
 
     // An image of the shell by its file name under images/ (":/quillon/images/NAME.svg").

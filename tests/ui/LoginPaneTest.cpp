@@ -1,0 +1,177 @@
+// The login pane: on-line login through the sandbox gateway, off-line login against the stored
+// account, the remembered entries and the OK button's rule.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "core/AppSettings.h"
+#include "core/LoginPane.h"
+#include "gateway/Session.h"
+#include "support/UiTestEnv.h"
+#include "ui/CheckControl.h"
+#include "ui/UiText.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+class LoginPaneTest : public QObject {
+    Q_OBJECT
+
+    struct Controls {
+        QLineEdit* user;
+        QLineEdit* password;
+        CheckControl* remember;
+        CheckControl* offline;
+        QPushButton* ok;
+    };
+    static Controls Find(LoginPane& pane) {
+        return {pane.findChild<QLineEdit*>("loginUser"), pane.findChild<QLineEdit*>("loginPassword"),
+                pane.findChild<CheckControl*>("rememberPassword"), pane.findChild<CheckControl*>("workOffline"),
+                pane.findChild<QPushButton*>("loginOk")};
+    }
+
+private slots:
+    void OnLineLoginStoresTheAccountAndReadsTheBalance() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        LoginPane pane;
+        pane.Open();
+        Controls c = Find(pane);
+        QTest::keyClicks(c.user, "demo");
+        QTest::keyClicks(c.password, "demo");
+        QTest::mouseClick(c.remember, Qt::LeftButton);
+        QSignalSpy spy(&pane, &LoginPane::loggedIn);
+        QTest::mouseClick(c.ok, Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(IsOnLine());
+        QCOMPARE(Settings().LastBalance, 1000);  // 100.0 credits in tenths
+        QCOMPARE(env.Sandbox().Received("auth").size(), size_t(1));
+        QVERIFY(env.Shown().isEmpty());
+
+        // What the next start sees: both boxes filled, not off line.
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Login, std::string("demo"));
+        QVERIFY(Settings().RememberPassword);
+        QVERIFY(Settings().WorkingOnLine);
+        LoginPane next;
+        next.Open();
+        Controls n = Find(next);
+        QCOMPARE(n.user->text(), QString("demo"));
+        QCOMPARE(n.password->text(), QString("demo"));
+        QVERIFY(n.remember->IsTicked());
+        QVERIFY(!n.offline->IsTicked());
+        QVERIFY(n.ok->isEnabled());
+    }
+
+    void RefusedOnLineLoginStaysWithItsEntries() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        LoginPane pane;
+        pane.Open();
+        Controls c = Find(pane);
+        c.user->setText("demo");
+        c.password->setText("wrong");
+        QSignalSpy spy(&pane, &LoginPane::loggedIn);
+        QVERIFY(!pane.Accept());
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(pane.StatusText(), Text(1058));
+        QCOMPARE(c.user->text(), QString("demo"));
+        QVERIFY(!IsOnLine());
+        env.ReloadSettingsFromDisk();
+        QVERIFY(Settings().Login.empty());
+    }
+
+    void UnreachableGatewayIsReportedBeforeTheStatusLine() {
+        UiTestEnv env(false);
+        QVERIFY(env.Ok());
+        LoginPane pane;
+        pane.Open();
+        Controls c = Find(pane);
+        c.user->setText("demo");
+        c.password->setText("demo");
+        QVERIFY(!pane.Accept());
+        QCOMPARE(env.Shown(), QStringList{Text(1028) + "|" + Text(1027)});
+        QCOMPARE(pane.StatusText(), Text(1058));
+    }
+
+    void OffLineLoginNeedsTheStoredAccountAndMakesNoTraffic() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().Login = "demo";
+        Settings().Password = "Secret";
+        Settings().RememberPassword = true;
+        Settings().WorkingOnLine = false;
+        LoginPane pane;
+        pane.Open();
+        Controls c = Find(pane);
+        QVERIFY(c.offline->IsTicked());  // remembered account, last run off line
+        QCOMPARE(c.password->text(), QString("Secret"));
+
+        c.password->setText("secret");  // the comparison is case-sensitive
+        QVERIFY(!pane.Accept());
+        QCOMPARE(pane.StatusText(), Text(1058));
+
+        c.password->setText("Secret");
+        QSignalSpy spy(&pane, &LoginPane::loggedIn);
+        QVERIFY(pane.Accept());
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!IsOnLine());
+        QVERIFY(env.Sandbox().Received().empty());
+        QVERIFY(env.Shown().isEmpty());
+    }
+
+    void UnrememberedPasswordLeavesTheBoxesEmptyButKeepsTheAccount() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        {
+            LoginPane pane;
+            pane.Open();
+            Controls c = Find(pane);
+            c.user->setText("demo");
+            c.password->setText("demo");
+            QVERIFY(pane.Accept());
+        }
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Password, std::string("demo"));
+        LoginPane next;
+        next.Open();
+        Controls n = Find(next);
+        QVERIFY(n.user->text().isEmpty());
+        QVERIFY(n.password->text().isEmpty());
+        QVERIFY(!n.offline->IsTicked());
+    }
+
+    void OkNeedsAVisibleCharacterInBothBoxes() {
+        UiTestEnv env(false);
+        LoginPane pane;
+        pane.Open();
+        Controls c = Find(pane);
+        QVERIFY(!c.ok->isEnabled());
+        c.user->setText("   ");
+        c.password->setText("pw");
+        QVERIFY(!c.ok->isEnabled());
+        QVERIFY(!pane.Accept());
+        c.user->setText(" a ");
+        QVERIFY(c.ok->isEnabled());
+        // Enter in the user box moves on to the password box.
+        c.password->clear();
+        pane.show();
+        c.user->setFocus();
+        QTest::keyClick(c.user, Qt::Key_Return);
+        QVERIFY(!c.ok->isEnabled());
+    }
+
+    void CheckControlsKeepTheirStateAsText() {
+        CheckControl check;
+        QCOMPARE(check.text(), QString());
+        QTest::mouseClick(&check, Qt::LeftButton);
+        QCOMPARE(check.text(), QString("X"));
+        QVERIFY(check.IsTicked());
+        QTest::mouseClick(&check, Qt::LeftButton);
+        QVERIFY(!check.IsTicked());
+    }
+};
+
+QTEST_MAIN(LoginPaneTest)
+#include "LoginPaneTest.moc"

@@ -1,0 +1,295 @@
+// The main window: tabs and the login sequence, the paced balance refresh, the busy indicator with
+// its phase and progress texts, online and offline display, the worker error box, the outbox tab
+// caption, the close button, and notifications posted from another thread.
+#include <QToolTip>
+#include <QtTest>
+#include <thread>
+
+#include "core/AppSettings.h"
+#include "core/LoginPane.h"
+#include "gateway/Session.h"
+#include "store/MessageStore.h"
+#include "support/UiTestEnv.h"
+#include "ui/AnimatedIndicator.h"
+#include "ui/AppMessageEvent.h"
+#include "ui/BalanceLabel.h"
+#include "ui/MainWindow.h"
+#include "ui/OptionsPane.h"
+#include "ui/Pane.h"
+#include "ui/PostedMessageSink.h"
+#include "ui/TabButton.h"
+#include "ui/UiText.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+// A pane that counts how often it becomes and stops being current, and keeps the status lines
+// it was given.
+class CountingPane : public Pane {
+public:
+    CountingPane() { setFixedSize(200, 100); }
+    void Activate() override { ++activations; }
+    void Deactivate() override { ++deactivations; }
+    void ShowStatusLine(const QString& text) override { lines << text; }
+    QString StatusLine() const override { return lines.isEmpty() ? QString() : lines.last(); }
+    void RefreshOutbox(int mode) override { refreshes.push_back(mode); }
+    int activations = 0;
+    int deactivations = 0;
+    QStringList lines;
+    std::vector<int> refreshes;
+};
+
+MainWindowOptions FastOptions() {
+    MainWindowOptions options;
+    options.balanceRefreshMs = 40;
+    options.tray = false;
+    return options;
+}
+
+void Post(MainWindow& window, uint32_t message, intptr_t w = 0, intptr_t l = 0) {
+    PostAppMessage(&window, message, w, l);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void TabsAppearWithTheLoginSequence() {
+        UiTestEnv env(false);
+        Settings().WorkingOnLine = false;
+        MainWindow window(nullptr, nullptr, FastOptions());
+        for (int id : {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox, MainWindow::kTabOptions})
+            QVERIFY(window.Tab(id)->isHidden());
+        QCOMPARE(window.CurrentPane(), static_cast<Pane*>(window.Login()));
+        window.LoginSucceeded();
+        for (int id : {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox, MainWindow::kTabOptions})
+            QVERIFY(!window.Tab(id)->isHidden());
+        QCOMPARE(window.CurrentTab(), int(MainWindow::kTabSms));
+        QVERIFY(window.Tab(MainWindow::kTabSms)->IsPressed());
+        QVERIFY(window.Login()->isHidden());
+        // Off line: the offline indicator blinks.
+        QTRY_VERIFY(window.OfflineIndicator()->IsRunning());
+        QVERIFY(!window.OfflineIndicator()->isHidden());
+        QCOMPARE(window.OfflineIndicator()->Interval(), 1000);
+        Post(window, WM_APP_ONLINE);
+        QTRY_VERIFY(window.OfflineIndicator()->isHidden());
+        QVERIFY(!window.OfflineIndicator()->IsRunning());
+    }
+
+    void SelectingTheCurrentTabDoesNothing() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        auto* pane = new CountingPane;
+        window.ReplacePane(MainWindow::kTabAddresses, pane);
+        window.LoginSucceeded();
+        window.SelectTab(MainWindow::kTabAddresses);
+        window.SelectTab(MainWindow::kTabAddresses);
+        QCOMPARE(pane->activations, 1);
+        Post(window, WM_APP_SELECT_TAB, 0, MainWindow::kTabOutbox);
+        QTRY_COMPARE(window.CurrentTab(), int(MainWindow::kTabOutbox));
+        QCOMPARE(pane->deactivations, 1);
+        QVERIFY(!window.Tab(MainWindow::kTabAddresses)->IsPressed());
+        QVERIFY(window.Tab(MainWindow::kTabOutbox)->IsPressed());
+    }
+
+    void LeavingTheOptionsPaneSavesIt() {
+        UiTestEnv env(false);
+        Settings().WorkingOnLine = false;
+        MainWindow window(nullptr, nullptr, FastOptions());
+        window.LoginSucceeded();
+        window.SelectTab(MainWindow::kTabOptions);
+        window.Options()->findChild<QLineEdit*>("signatureEdit")->setText("Regards, Ann");
+        window.SelectTab(MainWindow::kTabSms);
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Sig, std::string("Regards, Ann"));
+    }
+
+    void BalanceRefreshesArePaced() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        SetOnLine(true);
+        QVERIFY(LogInToGateway("demo", "demo"));
+        env.Sandbox().Reset();
+        QVERIFY(LogInToGateway("demo", "demo"));
+        const size_t before = env.Sandbox().Received("getbalance").size();
+        MainWindow window(nullptr, nullptr, FastOptions());
+        window.LoginSucceeded();
+        BalanceLabel* compose = window.PaneForTab(MainWindow::kTabSms)->Balance();
+        BalanceLabel* options = window.Options()->Balance();
+
+        // A burst: one refresh after the interval, and one more an interval later.
+        for (int i = 0; i < 10; ++i)
+            Post(window, WM_APP_BALANCE_CHANGED);
+        QTRY_VERIFY(window.RefreshRunning());
+        QVERIFY(window.RefreshPending());
+        QVERIFY(compose->IsBlinking());
+        QVERIFY(options->IsBlinking());
+        QTRY_COMPARE(window.BalanceRefreshCount(), 2);
+        QTRY_VERIFY(!window.RefreshTimer().isActive());
+        QVERIFY(!window.RefreshRunning());
+        QTest::qWait(150);
+        QCOMPARE(window.BalanceRefreshCount(), 2);
+        QVERIFY(!compose->IsBlinking());
+        QVERIFY(!options->IsBlinking());
+        QCOMPARE(compose->text(), Q(BalanceText(1333, 1000, true)));
+        QCOMPARE(env.Sandbox().Received("getbalance").size(), before + 2);
+
+        // A single change: exactly one refresh, then the timer is gone.
+        Post(window, WM_APP_BALANCE_CHANGED);
+        QTRY_COMPARE(window.BalanceRefreshCount(), 3);
+        QTRY_VERIFY(!window.RefreshTimer().isActive());
+        QTest::qWait(150);
+        QCOMPARE(window.BalanceRefreshCount(), 3);
+
+        // Off line the stored balance stands, marked with "?", and the gateway is not asked.
+        SetOnLine(false);
+        Post(window, WM_APP_BALANCE_CHANGED);
+        QTRY_COMPARE(window.BalanceRefreshCount(), 4);
+        QCOMPARE(env.Sandbox().Received("getbalance").size(), before + 3);
+        QVERIFY(compose->text().endsWith("?"));
+    }
+
+    void ProgressIsShownOnlyWithinAPhase() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        auto* outbox = new CountingPane;
+        window.ReplacePane(MainWindow::kTabOutbox, outbox);
+        AnimatedIndicator* busy = window.BusyIndicator();
+        QVERIFY(busy->isHidden());
+
+        Post(window, WM_APP_COMMS_BEGIN);
+        Post(window, WM_APP_PROGRESS, 5, 7);
+        QTRY_COMPARE(window.LastPhase(), WM_APP_COMMS_BEGIN);
+        QTest::qWait(20);
+        QVERIFY(!busy->isHidden());
+        QVERIFY(busy->IsRunning());
+        QCOMPARE(outbox->lines, QStringList{Text(1184)});  // progress after the begin message shows nothing
+        QCOMPARE(busy->toolTip(), Text(1184));
+
+        Post(window, WM_APP_PHASE_SENDING);
+        Post(window, WM_APP_PROGRESS, 5, 2);
+        QTRY_COMPARE(outbox->lines.size(), 3);
+        QString sending = Text(1187) + ":5 SMS to go. Expanding(2)";
+        QCOMPARE(outbox->lines[1], Text(1187));
+        QCOMPARE(outbox->lines[2], sending);
+        QCOMPARE(busy->toolTip(), sending);
+
+        Post(window, WM_APP_PHASE_QUERYING);
+        Post(window, WM_APP_PROGRESS, 4, 0);
+        QTRY_COMPARE(outbox->lines.size(), 5);
+        QCOMPARE(outbox->lines[4], Text(1189) + ": 4 SMS still to check!");
+
+        Post(window, WM_APP_PHASE_ESCALATION);
+        Post(window, WM_APP_PROGRESS, 1, 3);
+        QTRY_COMPARE(outbox->lines.size(), 7);
+        QCOMPARE(outbox->lines[6], Text(1185) + ": 1 of 3");
+
+        Post(window, WM_APP_COMMS_END);
+        QTRY_VERIFY(busy->isHidden());
+        QVERIFY(!busy->IsRunning());
+        QCOMPARE(outbox->lines.last(), QString());
+        QVERIFY(busy->toolTip().isEmpty());
+        QVERIFY(window.PhaseCaption().isEmpty());
+        QVERIFY(window.ProgressFormat().isEmpty());
+        // After the end of a cycle progress shows nothing either.
+        Post(window, WM_APP_PROGRESS, 9, 9);
+        QTest::qWait(20);
+        QCOMPARE(outbox->lines.size(), 8);
+    }
+
+    void WorkerErrorsShowTheirBox() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        Post(window, WM_APP_WORKER_ERROR, 1, 3);
+        Post(window, WM_APP_WORKER_ERROR, 0, 7);
+        QTRY_COMPARE(env.Messages().Messages().size(), size_t(2));
+        std::vector<ShownMessage> shown = env.Messages().Messages();
+        QCOMPARE(shown[0].caption, Text(kTextErrorCaption));
+        QCOMPARE(shown[0].text, FormatText(1585, {3}));
+        QVERIFY(shown[0].text.startsWith("Could not delete 3 messages"));
+        QCOMPARE(shown[0].icon, MessageIcon::Error);
+        QCOMPARE(shown[1].text, Text(1584));
+    }
+
+    void OutboxCaptionCountsWaitingMessages() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        {
+            StoreTransaction tx(*env.Store());
+            for (int i = 0; i < 999; ++i)
+                env.Store()->AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
+            env.Store()->AddSms(3, 0, 0, 0, ",0123", "sent", "", 0, "?");  // not waiting
+        }
+        window.RecountOutboxCaption();
+        QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), QString("Outbox (999)"));
+        env.Store()->AddSms(4, 2000000000, 0, 0, ",0123", "later", "", 0, "?");
+        window.RecountOutboxCaption();
+        QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), Text(1138));
+    }
+
+    void CloseButtonHidesOrMinimisesAndCheckpoints() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.ClosesToTray());  // no tray in this test: the window must stay reachable
+        env.Store()->AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
+        QTest::mouseClick(window.findChild<QAbstractButton*>("closeButton"), Qt::LeftButton);
+        QVERIFY(window.isMinimized() || window.windowState() & Qt::WindowMinimized);
+        window.ShowFromTray();
+        QVERIFY(!window.isMinimized());
+        QVERIFY(window.isVisible());
+    }
+
+    void NotificationsFromAnotherThreadArriveInOrder() {
+        UiTestEnv env(false);
+        PostedMessageSink sink;
+        MainWindow window(nullptr, &sink, FastOptions());
+        auto* outbox = new CountingPane;
+        window.ReplacePane(MainWindow::kTabOutbox, outbox);
+        MessageRecorder settingsPage;
+        sink.SetSettingsPage(&settingsPage);
+        std::thread worker([&sink] {
+            for (int i = 0; i < 50; ++i) {
+                sink.Post(SinkTarget::MainWindow, WM_APP_PHASE_SENDING, 0, 0);
+                sink.Post(SinkTarget::MainWindow, WM_APP_PROGRESS, i, 0);
+                sink.RefreshOutbox(i);
+            }
+            sink.Post(SinkTarget::MainWindow, WM_APP_COMMS_END, 0, 0);
+            sink.Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
+            sink.Post(SinkTarget::StopWindow, WM_QUIT, 12345, 0);  // nobody registered: dropped
+        });
+        worker.join();
+        QTRY_COMPARE(window.LastPhase(), WM_APP_COMMS_END);
+        QCOMPARE(outbox->refreshes.size(), size_t(50));
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(outbox->refreshes[i], i);
+        QCOMPARE(outbox->lines.size(), 101);
+        QCOMPARE(outbox->lines[100 - 1], Text(1187) + ":49 SMS to go. Expanding(0)");
+        QTRY_COMPARE(settingsPage.messages.size(), size_t(1));
+        sink.Post(SinkTarget::MainWindow, kMsgCommunicationFailure, 0, 0);
+        sink.ShowCommunicationFailure();
+        QTRY_COMPARE(env.Shown(), QStringList({Text(1028) + "|" + Text(1027), Text(1028) + "|" + Text(1027)}));
+    }
+
+    void GoOfflineFromTheWorkerReachesTheOptionsPaneAndTheWindow() {
+        UiTestEnv env(false);
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        PostedMessageSink sink;
+        MainWindow window(nullptr, &sink, FastOptions());
+        window.LoginSucceeded();
+        QTRY_VERIFY(window.OfflineIndicator()->isHidden());
+        sink.Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
+        QTRY_VERIFY(!window.OfflineIndicator()->isHidden());
+        QVERIFY(!IsOnLine());
+        QVERIFY(window.Options()->findChild<QRadioButton*>("workOfflineRadio")->isChecked());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

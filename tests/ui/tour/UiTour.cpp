@@ -1,0 +1,92 @@
+// quillon-ui-tour OUTDIR: walks the desktop shell through its login pane, the main window after
+// login and the options pane against the sandbox gateway, and takes a screenshot of each
+// (login.png, main.png, options.png). Under X11 the whole screen is taken with
+// `import -window root`, so the tray and window decorations show; elsewhere the window is grabbed.
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+#include "core/AppSettings.h"
+#include "core/LoginPane.h"
+#include "gateway/CommsWorker.h"
+#include "store/MessageStore.h"
+#include "support/UiTestEnv.h"
+#include "ui/MainWindow.h"
+#include "ui/PostedMessageSink.h"
+#include "ui/ShellStyle.h"
+
+using namespace quillon;
+
+namespace {
+
+void Wait(int ms) {
+    QTest::qWait(ms);
+}
+
+void Shoot(QWidget& window, const QString& file) {
+    Wait(300);
+    bool x11 = QGuiApplication::platformName() == "xcb";
+    if (x11 && QProcess::execute("/usr/bin/import", {"-window", "root", file}) == 0) {
+        std::printf("%s\n", qPrintable(file));
+        return;
+    }
+    window.grab().save(file);
+    std::printf("%s (grabbed)\n", qPrintable(file));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ShellStyle::Apply(app);
+    app.setQuitOnLastWindowClosed(false);
+    QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(out);
+
+    test::UiTestEnv env;
+    if (!env.Ok()) {
+        std::fprintf(stderr, "quillon-ui-tour: the sandbox gateway did not start: %s\n",
+                     env.Sandbox().LastError().c_str());
+        return 1;
+    }
+    Settings().help_url = "https://www.quillon-sms.example/help";
+    Settings().Sig = "-- sent with Quillon";
+    Settings().prefix = "+44";
+    // A few messages waiting in the outbox, so the tab caption counts them.
+    for (const char* to : {",07700900001", ",07700900002", ",07700900003"})
+        env.Store()->AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
+
+    PostedMessageSink sink;
+    CommsWorker worker(&sink);
+    SetTheWorker(&worker);
+    {
+        MainWindow window(&worker, &sink);
+        window.move(20, 16);
+        window.show();
+        Wait(600);
+        auto* user = window.findChild<QLineEdit*>("loginUser");
+        auto* password = window.findChild<QLineEdit*>("loginPassword");
+        QTest::keyClicks(user, "demo");
+        QTest::keyClicks(password, "demo");
+        Shoot(window, out + "/login.png");
+
+        QTest::mouseClick(window.findChild<QPushButton*>("loginOk"), Qt::LeftButton);
+        Wait(1500);
+        Shoot(window, out + "/main.png");
+
+        window.SelectTab(MainWindow::kTabOptions);
+        Wait(400);
+        Shoot(window, out + "/options.png");
+        window.SelectTab(MainWindow::kTabSms);
+    }
+    worker.RequestStop();
+    worker.WaitForExit();
+    SetTheWorker(nullptr);
+    return 0;
+}
