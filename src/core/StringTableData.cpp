@@ -160,6 +160,8 @@ const BuiltInString kStrings[] = {
     {1343, "Failed to open the file."},
     {1344, "Failed to read the contents of the file."},
     {1345, "Unknown error!"},
+    {1346, "The file is not a regular file (a folder, pipe or device)."},
+    {1347, "The file is too large: at most %1!d! bytes can be imported."},
     // Start-up
     {1360, "SMS Client failed to start..."},
     {1361, "Unable to configure internal Database.  Aborting!"},
