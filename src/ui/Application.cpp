@@ -77,9 +77,9 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
     SetTheWorker(services.worker.get());
     services.window = std::make_unique<MainWindow>(services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;
-    instance.Listen();
-    window.AnswerProbesFrom(&instance);
     InstallTerminationHandlers(&window, [&window] { window.RequestExit(); });
+    window.AnswerProbesFrom(&instance);
+    instance.Listen();
     window.Login()->FocusInitial();
     if (!Settings().StartMinimized) {
         window.show();

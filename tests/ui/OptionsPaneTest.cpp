@@ -1,0 +1,283 @@
+// The options pane: settings into the controls and back to SMS.dat, online and offline changes,
+// voucher redemption rules against the sandbox, the web links and the proxy apply rules.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "core/AppSettings.h"
+#include "gateway/ProxyDialog.h"
+#include "gateway/Session.h"
+#include "support/UiTestEnv.h"
+#include "ui/AppMessageEvent.h"
+#include "ui/BalanceLabel.h"
+#include "ui/CheckControl.h"
+#include "ui/OptionsPane.h"
+#include "ui/UiText.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+template <typename T>
+T* Get(QWidget& pane, const char* name) {
+    T* widget = pane.findChild<T*>(name);
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+void TypeVoucher(OptionsPane& pane, const QStringList& groups) {
+    for (int i = 0; i < 4; ++i)
+        Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i + 1)))->setText(groups.value(i));
+}
+}  // namespace
+
+class OptionsPaneTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void LoadShowsTheSettingsAndSaveWritesThemBack() {
+        UiTestEnv env(false);
+        AppSettings& s = Settings();
+        s.prefix = "+44";
+        s.Sig = "Ann";
+        s.WriteLog = true;
+        s.SpanSMS = false;
+        s.DeliveryAcks = true;
+        s.IndividualSMSTracking = false;
+        s.WorkingOnLine = false;
+        s.StartMinimized = true;
+        s.ProxyType = 4;
+        s.ProxyHost = "proxy.example";
+        s.ProxyPort = "3128";
+        s.Outlook_Name = "Work";
+        s.MAPI_AddressBook = false;
+        s.sender_id = "ACME";
+        s.set_sender = false;
+        s.help_url = "";
+        s.ScheduleToServer = true;
+        s.UploadToServerXDaysBefore = 3;
+        OptionsPane pane;
+        pane.LoadOptions();
+        QCOMPARE(Get<QLineEdit>(pane, "prefixEdit")->text(), QString("+44"));
+        QCOMPARE(Get<QLineEdit>(pane, "signatureEdit")->text(), QString("Ann"));
+        QVERIFY(Get<CheckControl>(pane, "writeLogCheck")->IsTicked());
+        QVERIFY(!Get<CheckControl>(pane, "spanSmsCheck")->IsTicked());
+        QVERIFY(Get<CheckControl>(pane, "deliveryAcksCheck")->IsTicked());
+        QVERIFY(!Get<CheckControl>(pane, "trackFailedCheck")->IsTicked());
+        QVERIFY(Get<QRadioButton>(pane, "workOfflineRadio")->isChecked());
+        QVERIFY(Get<QCheckBox>(pane, "startMinimisedCheck")->isChecked());
+        QCOMPARE(Get<QComboBox>(pane, "proxyKindList")->currentIndex(), 3);
+        QVERIFY(Get<QLineEdit>(pane, "proxyHostEdit")->isEnabled());
+        QVERIFY(Get<QRadioButton>(pane, "sourceWabRadio")->isChecked());
+        QVERIFY(!Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        QVERIFY(!Get<QLineEdit>(pane, "senderIdEdit")->isEnabled());
+        QVERIFY(Get<QPushButton>(pane, "helpButton")->isHidden());
+        QVERIFY(Get<QRadioButton>(pane, "uploadRadio")->isChecked());
+        QVERIFY(Get<QComboBox>(pane, "uploadDaysList")->isEnabled());
+        QCOMPARE(Get<QComboBox>(pane, "uploadDaysList")->currentIndex(), 2);
+
+        // Change everything, save, and read SMS.dat again.
+        Get<QLineEdit>(pane, "prefixEdit")->setText(" +27 ");
+        Get<QLineEdit>(pane, "signatureEdit")->setText("Bob");
+        QTest::mouseClick(Get<CheckControl>(pane, "writeLogCheck"), Qt::LeftButton);
+        QTest::mouseClick(Get<CheckControl>(pane, "spanSmsCheck"), Qt::LeftButton);
+        QTest::mouseClick(Get<CheckControl>(pane, "trackFailedCheck"), Qt::LeftButton);
+        Get<QCheckBox>(pane, "startMinimisedCheck")->setChecked(false);
+        Get<QLineEdit>(pane, "senderIdEdit")->setText("ACME2");  // disabled, still saved
+        Get<QRadioButton>(pane, "sourceMapiRadio")->setChecked(true);
+        QVERIFY(Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        Get<QLineEdit>(pane, "profileNameEdit")->setText("Home");
+        Get<QRadioButton>(pane, "keepLocalRadio")->setChecked(true);
+        QVERIFY(!Get<QComboBox>(pane, "uploadDaysList")->isEnabled());
+        Get<QComboBox>(pane, "uploadDaysList")->setCurrentIndex(6);
+        pane.SaveOptions();
+
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(s.prefix, std::string("+27"));
+        QCOMPARE(s.Sig, std::string("Bob"));
+        QVERIFY(!s.WriteLog);
+        QVERIFY(s.SpanSMS);
+        QVERIFY(s.DeliveryAcks);
+        QVERIFY(s.IndividualSMSTracking);
+        QVERIFY(!s.StartMinimized);
+        QCOMPARE(s.sender_id, std::string("ACME2"));
+        QVERIFY(s.MAPI_AddressBook);
+        QCOMPARE(s.Outlook_Name, std::string("Home"));
+        QVERIFY(!s.ScheduleToServer);
+        QCOMPARE(s.UploadToServerXDaysBefore, 7);
+        QVERIFY(!s.WorkingOnLine);
+    }
+
+    void SwitchingOffLineIsReportedToTheMainWindow() {
+        UiTestEnv env(false);
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        MessageRecorder window;
+        OptionsPane pane;
+        pane.SetMainWindow(&window);
+        pane.LoadOptions();
+        Get<QRadioButton>(pane, "workOfflineRadio")->setChecked(true);
+        pane.Deactivate();
+        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        QVERIFY(!IsOnLine());
+        QVERIFY(!Settings().WorkingOnLine);
+    }
+
+    void SwitchingOnLineLogsInFirst() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().WorkingOnLine = false;
+        Settings().Login = "demo";
+        Settings().Password = "wrong";
+        MessageRecorder window;
+        OptionsPane pane;
+        pane.SetMainWindow(&window);
+        pane.LoadOptions();
+        Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
+        pane.SaveOptions();  // refused: stays off line
+        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        QVERIFY(!IsOnLine());
+        QVERIFY(Get<QRadioButton>(pane, "workOfflineRadio")->isChecked());
+
+        Settings().Password = "demo";
+        Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
+        pane.SaveOptions();
+        QTRY_COMPARE(window.messages.size(), size_t(2));
+        QCOMPARE(window.messages[1], WM_APP_ONLINE);
+        QVERIFY(IsOnLine());
+        QVERIFY(Settings().WorkingOnLine);
+    }
+
+    void VoucherRules() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        OptionsPane pane;
+
+        // Off line: "Not online", no gateway call.
+        Settings().WorkingOnLine = false;
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        pane.RedeemVoucher();
+        QCOMPARE(env.Shown(), QStringList{Text(1392) + "|" + Text(1392)});
+        QVERIFY(env.Sandbox().Received("token_pay").empty());
+
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        QVERIFY(LogInToGateway("demo", "demo"));
+        env.Messages().Clear();
+
+        // 15 and 17 characters are refused before any gateway call.
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "001"});
+        pane.RedeemVoucher();
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "00100"});
+        pane.RedeemVoucher();
+        QStringList tooShort{Text(1394) + "|" + Text(1395), Text(1394) + "|" + Text(1395)};
+        QCOMPARE(env.Shown(), tooShort);
+        QVERIFY(env.Sandbox().Received("token_pay").empty());
+        env.Messages().Clear();
+
+        // Four groups are sent as one 16-character number; success clears the boxes and shows
+        // the new balance.
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        pane.RedeemVoucher();
+        QVERIFY(env.Shown().isEmpty());
+        auto pays = env.Sandbox().Received("token_pay");
+        QCOMPARE(pays.size(), size_t(1));
+        QCOMPARE(pays[0].Param("voucher"), std::string("QLNVOUCHER000010"));
+        QCOMPARE(Get<QLineEdit>(pane, "voucherEdit1")->text(), QString());
+        QCOMPARE(Settings().LastBalance, 1100);
+        QCOMPARE(pane.Balance()->text(), Q(BalanceText(1398, 1100, true)));
+
+        // The same voucher again: already redeemed (607); the boxes keep the number.
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        pane.RedeemVoucher();
+        QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1396)});
+        QCOMPARE(Get<QLineEdit>(pane, "voucherEdit4")->text(), QString("0010"));
+        QCOMPARE(Settings().LastBalance, 1100);
+        env.Messages().Clear();
+
+        // An unknown voucher: "Invalid voucher!" alone.
+        TypeVoucher(pane, {"AAAA", "BBBB", "CCCC", "DDDD"});
+        pane.RedeemVoucher();
+        QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1394)});
+
+        pane.ClearVoucher();
+        for (const char* name : {"voucherEdit1", "voucherEdit2", "voucherEdit3", "voucherEdit4"})
+            QVERIFY(Get<QLineEdit>(pane, name)->text().isEmpty());
+    }
+
+    void UnreachableGatewayWhileRedeeming() {
+        UiTestEnv env(false);
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        OptionsPane pane;
+        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        pane.RedeemVoucher();
+        QCOMPARE(env.Shown(), QStringList{Text(1028) + "|" + Text(1027)});
+    }
+
+    void LinksOpenTheConfiguredPages() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().voucher_url = "https://shop.example/buy";
+        Settings().help_url = "https://help.example/";
+        Settings().client_id = "QLNX";
+        OptionsPane pane;
+        pane.LoadOptions();
+        QVERIFY(!Get<QPushButton>(pane, "helpButton")->isHidden());
+
+        Settings().WorkingOnLine = false;
+        pane.BuyCredits();  // off line: the page unchanged
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        QVERIFY(LogInToGateway("demo", "demo"));
+        pane.BuyCredits();  // on line in the own edition: with the session
+        Settings().client_id = "ACME";
+        pane.BuyCredits();  // a distributor edition never adds it
+        pane.OpenHelp();
+        QStringList urls = env.Messages().Urls();
+        QCOMPARE(urls.size(), 4);
+        QCOMPARE(urls[0], QString("https://shop.example/buy"));
+        QVERIFY(urls[1].startsWith("https://shop.example/buy?session_id="));
+        QVERIFY(urls[1].size() > QString("https://shop.example/buy?session_id=").size());
+        QCOMPARE(urls[2], QString("https://shop.example/buy"));
+        QCOMPARE(urls[3], QString("https://help.example/"));
+    }
+
+    void ProxyChangesApplyOnlyWhenSomethingChanged() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().ProxyType = 1;
+        ProxyChoice direct;
+        direct.type = 1;
+        direct.user = "ignored for kind 1";
+        QVERIFY(!ProxyChoiceNeedsApply(direct, false));
+        QVERIFY(ProxyChoiceNeedsApply(direct, true));
+
+        Settings().ProxyType = 4;
+        Settings().ProxyHost = "Proxy.Example";
+        Settings().ProxyPort = "8080";
+        Settings().ProxyPassword = "Secret";
+        ProxyChoice list;
+        list.type = 4;
+        list.host = "proxy.example";
+        list.port = "8080";
+        list.password = "Secret";
+        QVERIFY(!ProxyChoiceNeedsApply(list, false));  // host names ignore letter case
+        list.password = "secret";
+        QVERIFY(ProxyChoiceNeedsApply(list, false));  // passwords do not
+
+        // A test of a direct connection against the sandbox succeeds and says so.
+        SetOnLine(true);
+        QCOMPARE(ApplyProxyChoice(direct, true, nullptr, TheSessionUi()), 0);
+        QCOMPARE(Settings().ProxyType, 1);
+        QCOMPARE(env.Shown(), QStringList{Text(1384) + "|" + Text(1385)});
+        // Nothing changed and no test: nothing happens.
+        QCOMPARE(ApplyProxyChoice(direct, false, nullptr, TheSessionUi()), kProxyUnchanged);
+    }
+};
+
+QTEST_MAIN(OptionsPaneTest)
+#include "OptionsPaneTest.moc"

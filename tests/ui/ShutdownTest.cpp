@@ -1,0 +1,111 @@
+// The shutdown window and sequence: the worker finishes the work in hand and reports, the store is
+// checkpointed while "Saving database" is current, and a worker that does not finish cannot hold
+// the program open.
+#include <QtTest>
+
+#include "core/AppSettings.h"
+#include "gateway/CommsWorker.h"
+#include "gateway/Session.h"
+#include "store/MessageStore.h"
+#include "support/UiTestEnv.h"
+#include "ui/PostedMessageSink.h"
+#include "ui/ShutdownWindow.h"
+#include "ui/UiText.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+ShutdownOptions QuickOptions() {
+    ShutdownOptions options;
+    options.pauseAfterStop = std::chrono::milliseconds(0);
+    options.pauseAfterSave = std::chrono::milliseconds(0);
+    options.pauseAfterDone = std::chrono::milliseconds(0);
+    return options;
+}
+
+WorkerOptions QuickWorker() {
+    WorkerOptions options;
+    options.startPause = std::chrono::milliseconds(0);
+    return options;
+}
+}  // namespace
+
+class ShutdownTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StepsShowOneCurrentStep() {
+        ShutdownWindow window;
+        QCOMPARE(window.CurrentStep(), 0);
+        window.SetCurrentStep(2);
+        for (int i = 0; i < ShutdownWindow::kStepCount; ++i) {
+            auto* text = window.findChild<QLabel*>(QString("stepText%1").arg(i + 1));
+            QCOMPARE(text->isEnabled(), i == 2);
+        }
+        QCOMPARE(window.findChild<QLabel*>("stepText4")->text(), Text(kTextStepCompleted));
+    }
+
+    void BusyWorkerFinishesItsSendBeforeTheStoreIsSaved() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        QVERIFY(LogInToGateway("demo", "demo"));
+        int32_t id = env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Meeting moved to 3pm", "", 0, "?");
+        // The gateway takes its time over the send, so the worker is busy when we quit.
+        QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
+
+        PostedMessageSink sink;
+        MessageRecorder mainWindow;
+        sink.SetMainWindow(&mainWindow);
+        CommsWorker worker(&sink, QuickWorker());
+        QVERIFY(worker.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
+
+        int statusAtCommit = -1;
+        ShutdownOptions options = QuickOptions();
+        options.commit = [&] {
+            SmsRecord record;
+            if (env.Store()->GetSms(id, record))
+                statusAtCommit = record.Stat;
+            env.Store()->Commit();
+        };
+        ShutdownReport report = RunShutdownSequence(worker, sink, options);
+        QVERIFY(report.quitReceived);
+        QVERIFY(report.workerEnded);
+        QCOMPARE(report.steps, (std::vector<int>{0, 1, 2, 3}));
+        QCOMPARE(report.commitStep, 2);
+        QVERIFY(!worker.IsRunning());
+        // The send in hand was completed, not cut off: the message left Pending and Processing.
+        QCOMPARE(env.Sandbox().Received("sendmsg").size(), size_t(1));
+        QVERIFY(statusAtCommit != 0 && statusAtCommit != 10);
+    }
+
+    void AStuckWorkerCannotHoldTheProgramOpen() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().WorkingOnLine = true;
+        SetOnLine(true);
+        QVERIFY(LogInToGateway("demo", "demo"));
+        env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
+        QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
+        PostedMessageSink sink;
+        CommsWorker worker(&sink, QuickWorker());
+        QVERIFY(worker.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
+        ShutdownOptions options = QuickOptions();
+        options.workerWait = std::chrono::milliseconds(100);
+        bool committed = false;
+        options.commit = [&] { committed = true; };
+        ShutdownReport report = RunShutdownSequence(worker, sink, options);
+        QVERIFY(!report.quitReceived);
+        QVERIFY(!report.workerEnded);
+        QVERIFY(committed);
+        QCOMPARE(report.steps.back(), 3);
+        QVERIFY(worker.WaitForExit(std::chrono::milliseconds(10000)));
+    }
+};
+
+QTEST_MAIN(ShutdownTest)
+#include "ShutdownTest.moc"

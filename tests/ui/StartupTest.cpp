@@ -1,0 +1,177 @@
+// The quillon program as a process: each start-up failure with its message and exit code, the
+// report of a moved-aside database, an orderly end on SIGTERM, and a second start finding the
+// first through the single-instance probe.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QtTest>
+#include <csignal>
+
+#include "support/TempDir.h"
+#include "ui/SingleInstance.h"
+#include "ui/UiText.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+// One program run with its own data directory, runtime directory and record of message boxes.
+struct Run {
+    TempDir home;
+    QString dataDir = QString::fromStdString(home.Path()) + "/data";
+    QString runtimeDir = QString::fromStdString(home.Path()) + "/run";
+    QString record = QString::fromStdString(home.Path()) + "/messages.txt";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess process;
+
+    Run() {
+        QDir().mkpath(dataDir);
+        QDir().mkpath(runtimeDir);
+        QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QUILLON_DATAPATH", dataDir);
+        env.insert("XDG_RUNTIME_DIR", runtimeDir);
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.Path()) + "/config");
+        env.insert("HOME", QString::fromStdString(home.Path()));
+        env.insert("QUILLON_RECORD_MESSAGES", record);
+        env.insert("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf");
+    }
+    void Cli(const QStringList& args) {
+        QProcess cli;
+        cli.start(QUILLON_CLI_EXE, QStringList{"--data-dir", dataDir} + args);
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+    }
+    void Start() {
+        process.setProcessEnvironment(env);
+        process.start(QUILLON_DESKTOP_EXE, {});
+    }
+    // Waits (bounded) for the program to end; its exit code, or -1 when it did not end.
+    int Finish(int timeoutMs = 30000) {
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished(5000);
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QStringList Shown() const {
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {};
+        QStringList lines;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                lines << QString::fromUtf8(line);
+        return lines;
+    }
+    ~Run() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+// How the record file writes a box: "caption|text|link", line breaks as "\n".
+QString Line(const QString& caption, const QString& text, const QString& link = {}) {
+    auto flat = [](QString s) { return s.replace("\r", "").replace("\n", "\\n"); };
+    return flat(caption) + "|" + flat(text) + "|" + link;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void MissingDataPathEndsWithTheCriticalBox() {
+        Run run;
+        run.env.remove("QUILLON_DATAPATH");
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
+        QVERIFY(!QFile::exists(run.dataDir + "/SMS.db"));
+    }
+
+    void OneCharacterDataPathIsRejectedLikeAMissingOne() {
+        Run run;
+        run.env.insert("QUILLON_DATAPATH", "/");
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
+    }
+
+    void UnregisteredComponentEndsWithoutAWindow() {
+        Run run;
+        QString empty = QString::fromStdString(run.home.Path()) + "/components.conf";
+        QFile file(empty);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# nothing registered\n");
+        file.close();
+        run.env.insert("QUILLON_COMPONENTS", empty);
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line(Text(1360), Text(1362))});
+    }
+
+    void UnusableDatabaseEndsWithoutAWindow() {
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));  // a folder where the database belongs
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line(Text(1360), Text(1361))});
+        QVERIFY(QFileInfo(run.dataDir + "/SMS.db").isDir());
+    }
+
+    void UnreadableDatabaseIsMovedAsideAndReported() {
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        QFile garbage(run.dataDir + "/SMS.db");
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+        garbage.close();
+        run.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(!run.Shown().isEmpty(), 20000);
+        QStringList shown = run.Shown();
+        QVERIFY2(shown[0].startsWith(Text(kTextDatabaseMovedCaption) + "|"), qPrintable(shown[0]));
+        QStringList moved = QDir(run.dataDir).entryList({"SMS.db.corrupt-*"});
+        QCOMPARE(moved.size(), 1);
+        QVERIFY(shown[0].contains(moved[0]));
+        // The program goes on with a fresh database, and SIGTERM ends it in order.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.runtimeDir + "/" + SingleInstance::kProbeName), 20000);
+        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown().size(), 1);
+    }
+
+    void SecondStartFindsTheFirstAndEnds() {
+        Run first;
+        first.Cli({"settings", "set", "WorkingOnLine", "0"});
+        first.Cli({"settings", "set", "StartMinimized", "1"});
+        first.Start();
+        // The probe, as a second copy sends it, is answered once the main window exists.
+        qputenv("XDG_RUNTIME_DIR", first.runtimeDir.toLocal8Bit());
+        QTRY_VERIFY_WITH_TIMEOUT(SingleInstance::FindRunningInstance(1000), 20000);
+
+        QProcess second;
+        second.setProcessEnvironment(first.env);
+        second.start(QUILLON_DESKTOP_EXE, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.process.state(), QProcess::Running);
+        QVERIFY(first.Shown().isEmpty());
+
+        ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);
+        QCOMPARE(first.Finish(), 0);
+        // With the first copy gone, nobody answers.
+        QVERIFY(!SingleInstance::FindRunningInstance(500));
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"
