@@ -85,7 +85,8 @@ SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(s
     svr.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     svr.set_payload_max_length(config.maxRequestBytes);
     svr.set_keep_alive_max_count(100000);
-    svr.set_keep_alive_timeout(5);
+    // Short, so that a stop does not wait long for idle kept-alive connections.
+    svr.set_keep_alive_timeout(1);
     svr.set_read_timeout(10, 0);
     svr.set_write_timeout(10, 0);
 

@@ -84,7 +84,8 @@ Test control endpoints (GET or POST, form parameters):
   /control/fault?kind=K&count=N[&value=V][&endpoint=E]
                                      the next N gateway requests (to E only,
                                      when given) fail: drop (connection closed
-                                     without a reply), delay (answered after V
+                                     after the headers, before the reply's
+                                     body), delay (answered after V
                                      ms), status (HTTP status V, default 500),
                                      garbage (a reply of no protocol shape),
                                      oversize (a 2 MiB reply)
