@@ -1,7 +1,7 @@
 // quillon-ui-tour OUTDIR: walks the desktop shell through its login pane, the main window after
 // login and the options pane against the sandbox gateway, and takes a screenshot of each
-// (login.png, main.png, options.png). Under X11 the whole screen is taken with
-// `import -window root`, so the tray and window decorations show; elsewhere the window is grabbed.
+// (login.png, main.png, options.png). Under X11 the screen is taken with `import -window root`
+// and cut to the window; elsewhere the window is grabbed.
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -32,7 +32,15 @@ void Wait(int ms) {
 void Shoot(QWidget& window, const QString& file) {
     Wait(300);
     bool x11 = QGuiApplication::platformName() == "xcb";
-    if (x11 && QProcess::execute("/usr/bin/import", {"-window", "root", file}) == 0) {
+    // The window's part of the screen, in device pixels.
+    qreal ratio = window.devicePixelRatioF();
+    QRect r = window.frameGeometry();
+    QString crop = QStringLiteral("%1x%2+%3+%4")
+                       .arg(qRound(r.width() * ratio))
+                       .arg(qRound(r.height() * ratio))
+                       .arg(qRound(r.x() * ratio))
+                       .arg(qRound(r.y() * ratio));
+    if (x11 && QProcess::execute("/usr/bin/import", {"-window", "root", "-crop", crop, file}) == 0) {
         std::printf("%s\n", qPrintable(file));
         return;
     }
