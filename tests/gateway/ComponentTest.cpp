@@ -1,6 +1,7 @@
 // The HTTP gateway component against the sandbox gateway over loopback: every member, the error
 // mapping under injected faults and a closed port, calls from two threads, and proxy kind 4
 // through a real proxy.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -557,6 +558,49 @@ TEST_F(ComponentFaultTest, MalformedStatusLinesCutRepliesAndAHangingServerFailWi
     component_.Call("SetBaseURL", {T(hanging.Url())});
     EXPECT_FALSE(component_.Login());
     EXPECT_EQ(99, component_.Error());
+}
+
+TEST_F(ComponentFaultTest, HttpsRefusesAnUntrustedCertificate) {
+    if (access("/usr/bin/openssl", X_OK) != 0)
+        GTEST_SKIP() << "openssl is not installed";
+    TempDir dir;
+    std::string key = dir.File("key.pem"), cert = dir.File("cert.pem");
+    std::string make = "/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout " + key +
+                       " -out " + cert + " >/dev/null 2>&1";
+    ASSERT_EQ(0, std::system(make.c_str()));
+    int port = ClosedPort();
+    // A TLS server that answers any request with its status page: with verification off the
+    // component would get that page (98); verified, the handshake fails (99).
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::string accept = std::to_string(port);
+        execl("/usr/bin/openssl", "openssl", "s_server", "-accept", accept.c_str(), "-cert", cert.c_str(), "-key",
+              key.c_str(), "-www", "-quiet", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        up = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        close(fd);
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (up) {
+        component_.Call("SetBaseURL", {T("https://127.0.0.1:" + std::to_string(port) + "/")});
+        EXPECT_FALSE(component_.Login());
+        EXPECT_EQ(99, component_.Error());
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(up) << "openssl s_server did not start";
 }
 
 // Proxy kind 4 through tinyproxy on loopback, with basic authentication.

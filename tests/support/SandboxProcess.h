@@ -51,7 +51,7 @@ public:
     bool AdvanceClock(int seconds);
     // Makes the next `count` gateway requests (to `endpoint` only, when given) fail:
     // kind "drop" (connection closed after the headers, before the reply's body), "delay" (answered after `value` ms),
-    // "status" (HTTP status `value` with an empty body; 500 by default), "garbage" (a reply
+    // "status" (HTTP status `value`; 500 by default), "garbage" (a reply
     // of none of the protocol's shapes), "oversize" (a 2 MiB reply).
     bool InjectFault(const std::string& kind, int count, int value = 0, const std::string& endpoint = "");
     // Back to the configured accounts and vouchers, no messages, sessions, faults or history,
