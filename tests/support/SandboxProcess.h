@@ -30,6 +30,8 @@ public:
 
     // Starts the sandbox with the given extra command-line options (for instance
     // {"--config", path} or {"--timeline", "5,10,20"}) and waits, bounded, until it answers.
+    // The sandbox is sent SIGTERM when the thread that started it ends, so a crashed test leaves
+    // none behind: start it from the test's own thread, not from a short-lived helper thread.
     // False when it could not be started; the reason is in LastError().
     bool Start(const std::vector<std::string>& extraArgs = {});
     // Stops the sandbox (SIGTERM, then SIGKILL after a bounded wait) and reaps it.
