@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QSvgRenderer>
 #include <QWindow>
@@ -146,6 +147,8 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
     SetTrayTipAndTitle();
     if (tray_)
         tray_->Add();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 MainWindow::~MainWindow() {

@@ -162,6 +162,16 @@ private slots:
         QVERIFY(!c.ok->isEnabled());
     }
 
+    void ForgotPasswordInADistributorEditionOpensTheHelpPage() {
+        UiTestEnv env(false);
+        Settings().client_id = "ACME";
+        Settings().help_url = "https://help.example/";
+        LoginPane pane;
+        pane.RecoverForgottenPassword();
+        QCOMPARE(env.Messages().Urls(), QStringList{"https://help.example/"});
+        QVERIFY(env.Shown().isEmpty());
+    }
+
     void CheckControlsKeepTheirStateAsText() {
         CheckControl check;
         QCOMPARE(check.text(), QString());

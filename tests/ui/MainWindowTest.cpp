@@ -18,6 +18,13 @@
 #include "ui/Pane.h"
 #include "ui/PostedMessageSink.h"
 #include "ui/TabButton.h"
+#include "ui/TrayController.h"
+#include "core/DataPath.h"
+#include "gateway/ProxyDialog.h"
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QRadioButton>
 #include "ui/UiText.h"
 
 using namespace quillon;
@@ -243,6 +250,83 @@ private slots:
         window.ShowFromTray();
         QVERIFY(!window.isMinimized());
         QVERIFY(window.isVisible());
+    }
+
+    void BrandingImageReplacesThePlainHeader() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        QVERIFY(!window.HasBranding());
+        QImage image(648, 81, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QVERIFY(image.save(Q(DataFile("XInfo.dll")), "PNG"));
+        Post(window, WM_APP_RELOAD_BRANDING);
+        QTRY_VERIFY(window.HasBranding());
+        // A file that is no picture leaves the plain header.
+        QFile junk(Q(DataFile("XInfo.dll")));
+        QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        junk.write("MZ not a picture");
+        junk.close();
+        window.ReloadBranding();
+        QVERIFY(!window.HasBranding());
+    }
+
+    void TrayMenuAndTitleFollowTheEdition() {
+        UiTestEnv env(false);
+        Settings().client_id = "QLNX";
+        MainWindowOptions options = FastOptions();
+        options.tray = true;
+        MainWindow window(nullptr, nullptr, options);
+        QCOMPARE(window.windowTitle(), Text(1024));
+        TrayController* tray = window.Tray();
+        QVERIFY(tray);
+        QCOMPARE(tray->Tip(), Text(1024));
+        QList<QAction*> items = tray->Menu()->actions();
+        QCOMPARE(items.size(), 5);
+        QCOMPARE(items[0]->text(), QString("Display version information"));
+        QCOMPARE(items[1]->text(), QString("Check for latest updates"));
+        QCOMPARE(items[2]->text(), QString("Proxy Settings"));
+        QVERIFY(items[3]->isSeparator());
+        QCOMPARE(items[4]->text(), QString("Exit"));
+        QCOMPARE(tray->Menu()->defaultAction(), items[4]);
+        Post(window, WM_APP_OFFLINE);
+        QTRY_VERIFY(!tray->IsOnline());
+        Post(window, WM_APP_ONLINE);
+        QTRY_VERIFY(tray->IsOnline());
+
+        Settings().client_id = "ACME";
+        window.SetTrayTipAndTitle();
+        QCOMPARE(window.windowTitle(), Text(1025));
+
+        // The version box names the program and its version.
+        tray->VersionAction()->trigger();
+        std::vector<ShownMessage> shown = env.Messages().Messages();
+        QCOMPARE(shown.size(), size_t(1));
+        QVERIFY(shown[0].text.startsWith(Text(1025) + "\nVersion: "));
+        QVERIFY(shown[0].text.contains("Comms: "));
+    }
+
+    void ProxyDialogEnablesTheServerOnlyForAProxyList() {
+        UiTestEnv env(false);
+        Settings().ProxyType = 2;
+        ProxyDialog dialog;
+        auto* kind = dialog.findChild<QComboBox*>("proxyKindList");
+        auto* host = dialog.findChild<QLineEdit*>("proxyHostEdit");
+        auto* user = dialog.findChild<QLineEdit*>("proxyUserEdit");
+        auto* description = dialog.findChild<QLabel*>("proxyDescription");
+        QCOMPARE(kind->count(), 4);
+        QCOMPARE(kind->currentIndex(), 1);
+        QCOMPARE(kind->currentData().toInt(), 2);
+        QCOMPARE(description->text(), Text(1379));
+        QVERIFY(!host->isEnabled());
+        QVERIFY(user->isEnabled());
+        kind->setCurrentIndex(3);
+        QVERIFY(host->isEnabled());
+        QCOMPARE(description->text(), Text(1383));
+        // Nothing changed against the settings but the kind: OK applies it (and the unreachable
+        // gateway's refusal keeps the dialog open with the proxy error shown).
+        kind->setCurrentIndex(1);
+        dialog.Apply();
+        QCOMPARE(dialog.LastCode(), kProxyUnchanged);
     }
 
     void NotificationsFromAnotherThreadArriveInOrder() {
