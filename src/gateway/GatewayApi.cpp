@@ -11,13 +11,13 @@ namespace {
 
 // A member of a name table and how many arguments the program passes to it
 // (-1: the program never calls it, so any count is passed through).
-struct MemberSpec {
+struct MemberInfo {
     const char* name;
     int arity;
 };
 
 // The order of both tables is fixed: it is the order in which names are resolved.
-const MemberSpec kMethods[] = {
+const MemberInfo kMethods[] = {
     {"SendSimpleSMS", -1},
     {"SendMsg", 3},
     {"Authenticate", -1},
