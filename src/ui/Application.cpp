@@ -12,6 +12,7 @@
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
 #include "core/LoginPane.h"
+#include "compose/MessageType.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
@@ -155,6 +156,7 @@ int RunQuillon(int argc, char** argv) {
     if (Settings().i18n)
         services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
     LoadStatusNames();
+    ReloadMessageTypeNames();
 
     int exitCode = 0;
     try {

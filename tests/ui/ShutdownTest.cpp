@@ -71,6 +71,9 @@ private slots:
                 statusAtCommit = record.Stat;
             env.Store()->Commit();
         };
+        // As in the program: the message loop has ended (tray "Exit") before the window runs.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCOMPARE(QCoreApplication::exec(), 0);
         ShutdownReport report = RunShutdownSequence(worker, sink, options);
         QVERIFY(report.quitReceived);
         QVERIFY(report.workerEnded);
