@@ -84,6 +84,8 @@ SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(s
     int threads = std::max(4, config.threads);
     svr.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     svr.set_payload_max_length(config.maxRequestBytes);
+    // Replies go out as headers and body in two writes; without this each request waits for a delayed ACK.
+    svr.set_tcp_nodelay(true);
     svr.set_keep_alive_max_count(100000);
     // Short, so that a stop does not wait long for idle kept-alive connections.
     svr.set_keep_alive_timeout(1);
