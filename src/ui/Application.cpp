@@ -8,11 +8,11 @@
 #include <exception>
 #include <memory>
 
+#include "compose/MessageType.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
 #include "core/LoginPane.h"
-#include "compose/MessageType.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"

@@ -138,7 +138,7 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
                 updateAction_();
                 return;
             }
-            ShowLinkMessage(this, Text(kTextUpdateUnavailable), Text(kTextUpdateTitle),
+            ShowLinkMessage(this, Text(1200), Text(1201),
                             Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
         });
         connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);

@@ -14,6 +14,9 @@ struct ShellText {
 
 // Sorted by id.
 const ShellText kShellTexts[] = {
+    // Update texts the string table may not carry yet.
+    {1200, "For the latest version of the software visit the distributors site."},
+    {1201, "Update ..."},
     {kTextTabSms, "SMS"},
     {kTextTabAddresses, "Addresses"},
     {kTextTabOutbox, "Outbox"},
@@ -90,8 +93,6 @@ const ShellText kShellTexts[] = {
      "will be sent to you via e-mail."},
     {kTextRecoveryUser, "Username:"},
     {kTextRecoveryEmail, "E-Mail:"},
-    {kTextUpdateTitle, "Update ..."},
-    {kTextUpdateUnavailable, "For the latest version of the software visit the distributors site."},
     {kTextOfflineTip, "Working off-line"},
     {kTextUpdateBalance, "Update Balance"},
     {kTextOptionsSave, "Save"},

@@ -11,7 +11,7 @@
 
 namespace quillon {
 
-// Ids of the shell's captions and labels.
+// Ids of the shell's captions and labels (the shell's table also carries 1200 and 1201).
 enum UiTextId : int {
     kTextTabSms = 5000,
     kTextTabAddresses,
@@ -86,8 +86,6 @@ enum UiTextId : int {
     kTextRecoveryIntro,
     kTextRecoveryUser,
     kTextRecoveryEmail,
-    kTextUpdateTitle,
-    kTextUpdateUnavailable,
     kTextOfflineTip,
     kTextUpdateBalance,
     kTextOptionsSave,

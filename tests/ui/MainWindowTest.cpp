@@ -5,8 +5,14 @@
 #include <QtTest>
 #include <thread>
 
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QRadioButton>
 #include "core/AppSettings.h"
+#include "core/DataPath.h"
 #include "core/LoginPane.h"
+#include "gateway/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
@@ -19,12 +25,6 @@
 #include "ui/PostedMessageSink.h"
 #include "ui/TabButton.h"
 #include "ui/TrayController.h"
-#include "core/DataPath.h"
-#include "gateway/ProxyDialog.h"
-#include <QComboBox>
-#include <QImage>
-#include <QLineEdit>
-#include <QRadioButton>
 #include "ui/UiText.h"
 
 using namespace quillon;

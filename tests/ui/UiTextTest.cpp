@@ -1,0 +1,29 @@
+// The shell's own texts: every id has one, and the string table wins where it has the id.
+#include <QtTest>
+
+#include "ui/UiText.h"
+
+using namespace quillon;
+
+class UiTextTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void EveryShellIdHasAText() {
+        for (int id = kTextTabSms; id < kTextLastUiText; ++id) {
+            QVERIFY2(FindUiText(id) != nullptr, qPrintable(QString::number(id)));
+            QVERIFY(!Text(id).startsWith("String ["));
+        }
+        QCOMPARE(Text(kTextMenuExit), QString("Exit"));
+        QCOMPARE(Text(1201), QString("Update ..."));
+        QCOMPARE(Text(4999), QString("String [4999]"));
+    }
+
+    void StringTableTextsComeFirst() {
+        QCOMPARE(Text(1024), QString::fromStdString(LoadResourceString(1024)));
+        QCOMPARE(FormatText(1585, {3}), QString::fromStdString(FormatResourceString(1585, {3})));
+    }
+};
+
+QTEST_MAIN(UiTextTest)
+#include "UiTextTest.moc"
