@@ -98,6 +98,10 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
     panes_[kTabOutbox] =
         new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
     panes_[kTabOutbox]->setObjectName("outboxPane");
+    if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
+        connect(balance, &BalanceLabel::updateRequested, this,
+                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
+    }
     options_ = new OptionsPane(this);
     options_->SetMainWindow(this);
     panes_[kTabOptions] = options_;
