@@ -194,6 +194,10 @@ void MainWindow::ReplacePane(int tabId, Pane* pane) {
     pane->setParent(this);
     PlacePane(pane);
     panes_[tabId] = pane;
+    if (BalanceLabel* balance = pane->Balance()) {
+        connect(balance, &BalanceLabel::updateRequested, this,
+                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
+    }
     if (currentPane_ == old) {
         currentPane_ = pane;
         pane->show();
