@@ -2,6 +2,8 @@
 // 100,000 in one batch), lookups by ID and the outbox count at 100,000 rows, and the group list
 // with counts for 10,000 contacts in three groups each.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -40,6 +42,21 @@ void BM_AddSmsDurable(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AddSmsDurable)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The floor of a durable add on this disk: appending a page to a file and flushing it, which is
+// what a commit in the write-ahead log costs at the least.
+void BM_DiskFlushFloor(benchmark::State& state) {
+    test::TempDir dir;
+    int fd = ::open(dir.File("flush").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const std::string page(4096, 'x');
+    for (auto _ : state) {
+        if (::write(fd, page.data(), page.size()) != static_cast<ssize_t>(page.size()))
+            state.SkipWithError("write failed");
+        ::fdatasync(fd);
+    }
+    ::close(fd);
+}
+BENCHMARK(BM_DiskFlushFloor)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_AddSmsBatch100k(benchmark::State& state) {
     for (auto _ : state) {
