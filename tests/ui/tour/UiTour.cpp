@@ -1,7 +1,7 @@
 // quillon-ui-tour OUTDIR: walks the desktop shell through its login pane, the main window after
 // login and the options pane against the sandbox gateway, and takes a screenshot of each
-// (login.png, main.png, options.png). Under X11 the screen is taken with `import -window root`
-// and cut to the window; elsewhere the window is grabbed.
+// (login.png, main.png, options.png, and shutdown.png while a message is being sent). Under X11 the screen is taken
+// with `import -window root` and cut to the window; elsewhere the window is grabbed.
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -20,6 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PostedMessageSink.h"
 #include "ui/ShellStyle.h"
+#include "ui/ShutdownWindow.h"
 
 using namespace quillon;
 
@@ -92,8 +93,21 @@ int main(int argc, char** argv) {
         Wait(400);
         Shoot(window, out + "/options.png");
         window.SelectTab(MainWindow::kTabSms);
+
+        // Quit while a message is being sent: the shutdown window.
+        env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg");
+        int32_t id = env.Store()->AddSms(0, 0, 0, 0, ",07700900004", "On my way", "", 0, "?");
+        worker.PostSendOne(id);
+        for (int i = 0; i < 100 && !worker.IsBusy(); ++i)
+            Wait(20);
+        window.hide();
+        ShutdownOptions options;
+        options.onStep = [&](ShutdownWindow& shutdown) {
+            if (shutdown.CurrentStep() == 0)
+                Shoot(shutdown, out + "/shutdown.png");
+        };
+        RunShutdownSequence(worker, sink, options);
     }
-    worker.RequestStop();
     worker.WaitForExit();
     SetTheWorker(nullptr);
     return 0;
