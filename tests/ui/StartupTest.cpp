@@ -127,6 +127,29 @@ private slots:
         QVERIFY(QFileInfo(run.dataDir + "/SMS.db").isDir());
     }
 
+    void LanguageModuleTextsReplaceTheBuiltInOnes() {
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));
+        QFile module(run.dataDir + "/Language.dll");
+        QVERIFY(module.open(QIODevice::WriteOnly));
+        module.write("# Deutsch\n1360\tSMS-Client startet nicht ...\n");
+        module.close();
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line("SMS-Client startet nicht ...", Text(1361))});
+
+        // With i18n off the module is not used.
+        Run english;
+        english.Cli({"settings", "set", "WorkingOnLine", "0"});
+        english.Cli({"settings", "set", "i18n", "0"});
+        QVERIFY(QDir().mkpath(english.dataDir + "/SMS.db"));
+        QVERIFY(QFile::copy(run.dataDir + "/Language.dll", english.dataDir + "/Language.dll"));
+        english.Start();
+        QCOMPARE(english.Finish(), 0);
+        QCOMPARE(english.Shown(), QStringList{Line(Text(1360), Text(1361))});
+    }
+
     void UnreadableDatabaseIsMovedAsideAndReported() {
         Run run;
         run.Cli({"settings", "set", "WorkingOnLine", "0"});
