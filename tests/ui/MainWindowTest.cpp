@@ -329,6 +329,25 @@ private slots:
         QCOMPARE(dialog.LastCode(), kProxyUnchanged);
     }
 
+    void TheHeaderDragsTheWindow() {
+        UiTestEnv env(false);
+        MainWindow window(nullptr, nullptr, FastOptions());
+        window.move(100, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPoint start = window.pos();
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
+        QTest::mouseMove(&window, QPoint(340, 70));
+        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 70));
+        QTRY_COMPARE(window.pos(), start + QPoint(40, 30));
+        // Below the header a press is no title bar.
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
+        QTest::mouseMove(&window, QPoint(340, 330));
+        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 330));
+        QTest::qWait(20);
+        QCOMPARE(window.pos(), start + QPoint(40, 30));
+    }
+
     void NotificationsFromAnotherThreadArriveInOrder() {
         UiTestEnv env(false);
         PostedMessageSink sink;
