@@ -85,6 +85,10 @@ int main(int argc, char** argv) {
         QTest::keyClicks(password, "demo");
         Shoot(window, out + "/login.png");
 
+        // A message waits to be sent and the gateway is slow to take it: after the login the worker
+        // is busy, as the indicator in the corner shows.
+        env.Store()->AddSms(0, 0, 0, 0, ",07700900009", "Running ten minutes late", "", 0, "?");
+        env.Sandbox().InjectFault("delay", 1, 4000, "sendmsg");
         QTest::mouseClick(window.findChild<QPushButton*>("loginOk"), Qt::LeftButton);
         Wait(1500);
         Shoot(window, out + "/main.png");
@@ -93,6 +97,8 @@ int main(int argc, char** argv) {
         Wait(400);
         Shoot(window, out + "/options.png");
         window.SelectTab(MainWindow::kTabSms);
+        for (int i = 0; i < 300 && worker.IsBusy(); ++i)
+            Wait(20);
 
         // Quit while a message is being sent: the shutdown window.
         env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg");
