@@ -1,69 +1,38 @@
 // quillon-cli compose, run as a separate program on a temporary data directory.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include "store/MessageStore.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quillon {
 namespace {
 
+using test::RunCli;
 using test::TempDir;
-
-struct CliResult {
-    int rc = -1;
-    std::string out, err;
-};
-
-CliResult RunCli(const TempDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), {QUILLON_CLI_EXE, "--data-dir", dir.Path()});
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string outPath = dir.File("cli.out"), errPath = dir.File("cli.err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, QUILLON_CLI_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = test::ReadFile(outPath);
-    result.err = test::ReadFile(errPath);
-    return result;
-}
 
 TEST(CompositionCli, ComposesSchedulesEditsAndRemembersRecentRecipients) {
     TempDir dir;
-    ASSERT_EQ(RunCli(dir, {"contacts", "add", "--name", "Ann", "--mobile", "0831112222", "--group", "1"}).rc, 0);
+    ASSERT_EQ(RunCli(dir.Path(), {"contacts", "add", "--name", "Ann", "--mobile", "0831112222", "--group", "1"}).rc, 0);
 
-    auto r = RunCli(dir, {"compose", "--to", "0821", "--contact", "1", "--text", "Hello"});
+    auto r = RunCli(dir.Path(), {"compose", "--to", "0821", "--contact", "1", "--text", "Hello"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\n");
-    r = RunCli(dir, {"compose", "--recent", "1", "--to", "0844", "--text", "Twice", "--schedule", "--mode", "daily",
-                     "--count", "2", "--now", "2030-01-01 08:00", "--start", "01-02 09:00", "--upload-days", "0"});
+    r = RunCli(dir.Path(),
+               {"compose", "--recent", "1", "--to", "0844", "--text", "Twice", "--schedule", "--mode", "daily",
+                "--count", "2", "--now", "2030-01-01 08:00", "--start", "01-02 09:00", "--upload-days", "0"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "2\n3\n");
-    r = RunCli(dir, {"compose", "--edit", "1", "--text", "Changed"});
+    r = RunCli(dir.Path(), {"compose", "--edit", "1", "--text", "Changed"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\n");
 
-    r = RunCli(dir, {"compose", "--text", "Nobody"});
+    r = RunCli(dir.Path(), {"compose", "--text", "Nobody"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_NE(r.err.find("No destination mobile numbers selected"), std::string::npos);
-    EXPECT_EQ(RunCli(dir, {"compose", "--to", "08a", "--text", "x"}).rc, 2);
-    EXPECT_EQ(RunCli(dir, {"compose", "--recent", "9", "--text", "x"}).rc, 2);
-    EXPECT_EQ(RunCli(dir, {"compose", "--edit", "1", "--to", "1", "--schedule"}).rc, 2);
+    EXPECT_EQ(RunCli(dir.Path(), {"compose", "--to", "08a", "--text", "x"}).rc, 2);
+    EXPECT_EQ(RunCli(dir.Path(), {"compose", "--recent", "9", "--text", "x"}).rc, 2);
+    EXPECT_EQ(RunCli(dir.Path(), {"compose", "--edit", "1", "--to", "1", "--schedule"}).rc, 2);
 
     MessageStore store(dir.Path());
     SmsRecord row;

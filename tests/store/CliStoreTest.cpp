@@ -1,68 +1,36 @@
 // quillon-cli groups, contacts and outbox, run as a separate program on a temporary data directory.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include "store/MessageStore.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quillon {
 namespace {
 
+using test::RunCli;
 using test::TempDir;
-
-struct CliResult {
-    int rc = -1;
-    std::string out, err;
-};
-
-CliResult RunCli(const TempDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), {QUILLON_CLI_EXE, "--data-dir", dir.Path()});
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string outPath = dir.File("cli.out"), errPath = dir.File("cli.err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, QUILLON_CLI_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = test::ReadFile(outPath);
-    result.err = test::ReadFile(errPath);
-    return result;
-}
 
 TEST(CliStore, GroupsContactsAndOutboxRoundTrip) {
     TempDir dir;
-    auto r = RunCli(dir, {"groups", "add", "Friends"});
+    auto r = RunCli(dir.Path(), {"groups", "add", "Friends"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "2\n");
-    r = RunCli(dir, {"contacts", "add", "--name", "Ann", "--surname", "Lee", "--mobile", "0821", "--group", "2",
-                     "--group", "1"});
+    r = RunCli(dir.Path(), {"contacts", "add", "--name", "Ann", "--surname", "Lee", "--mobile", "0821", "--group", "2",
+                            "--group", "1"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\n");
-    r = RunCli(dir, {"groups", "list"});
+    r = RunCli(dir.Path(), {"groups", "list"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\tAll Contacts (1)\n2\tFriends (1)\n");
-    r = RunCli(dir, {"outbox", "add", "--to", ",A1,0831", "--text", "tab\there", "--time", "1700000000", "--stat", "4",
-                     "--type", "2", "--delay", "86400", "--charge", "1.5"});
+    r = RunCli(dir.Path(), {"outbox", "add", "--to", ",A1,0831", "--text", "tab\there", "--time", "1700000000",
+                            "--stat", "4", "--type", "2", "--delay", "86400", "--charge", "1.5"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\n");
-    r = RunCli(dir, {"outbox", "add", "--to", "0821", "--text", "second", "--ref", "1"});
+    r = RunCli(dir.Path(), {"outbox", "add", "--to", "0821", "--text", "second", "--ref", "1"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "2\n");
-    r = RunCli(dir, {"outbox", "dump"});
+    r = RunCli(dir.Path(), {"outbox", "dump"});
     ASSERT_EQ(r.rc, 0) << r.err;
     auto nl = r.out.find('\n');
     ASSERT_NE(nl, std::string::npos);
@@ -91,13 +59,13 @@ TEST(CliStore, UsageErrorsExitTwoAndHelpExitsZero) {
                                                {"groups"},
                                                {"groups", "add"},
                                                {"contacts", "add", "--group", "zero"}}) {
-        auto r = RunCli(dir, args);
+        auto r = RunCli(dir.Path(), args);
         EXPECT_EQ(r.rc, 2) << args[0] << " " << args[1];
         EXPECT_EQ(r.err.rfind("quillon-cli: ", 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
-    auto r = RunCli(dir, {"outbox", "--help"});
+    auto r = RunCli(dir.Path(), {"outbox", "--help"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.out.find("outbox dump"), std::string::npos);
 }
@@ -105,7 +73,7 @@ TEST(CliStore, UsageErrorsExitTwoAndHelpExitsZero) {
 TEST(CliStore, AnUnreadableDatabaseIsReportedAndReplaced) {
     TempDir dir;
     test::WriteFile(dir.File("SMS.db"), std::string(4096, 'z'));
-    auto r = RunCli(dir, {"groups", "list"});
+    auto r = RunCli(dir.Path(), {"groups", "list"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.err.find("SMS.db.corrupt-"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "1\tAll Contacts\n");
