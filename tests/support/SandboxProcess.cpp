@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include "sandbox-gateway/FormCodec.h"
+
 namespace quillon::test {
 
 namespace {
@@ -21,46 +23,6 @@ size_t AppendBody(char* data, size_t size, size_t count, void* user) {
     auto* body = static_cast<std::string*>(user);
     body->append(data, size * count);
     return size * count;
-}
-
-std::string Escape(const std::string& text) {
-    std::string out;
-    static const char* hex = "0123456789ABCDEF";
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 // POST with a bounded timeout; the body, and the HTTP status (0 when the request failed).
@@ -87,13 +49,7 @@ std::string Post(const std::string& url, const std::string& form, long* status) 
 }  // namespace
 
 std::string FormEncode(const std::map<std::string, std::string>& params) {
-    std::string out;
-    for (const auto& [key, value] : params) {
-        if (!out.empty())
-            out += '&';
-        out += Escape(key) + "=" + Escape(value);
-    }
-    return out;
+    return sandbox::FormEncode(params);
 }
 
 std::string ReceivedRequest::Param(const std::string& name) const {
@@ -241,20 +197,8 @@ std::vector<ReceivedRequest> SandboxProcess::Received(const std::string& endpoin
         auto space = line.find(' ');
         r.endpoint = line.substr(0, space);
         std::string form = space == std::string::npos ? std::string() : line.substr(space + 1);
-        size_t pos = 0;
-        while (pos < form.size()) {
-            size_t amp = form.find('&', pos);
-            if (amp == std::string::npos)
-                amp = form.size();
-            std::string pair = form.substr(pos, amp - pos);
-            auto eq = pair.find('=');
-            if (eq == std::string::npos) {
-                r.params[Unescape(pair)] = "";
-            } else {
-                r.params[Unescape(pair.substr(0, eq))] = Unescape(pair.substr(eq + 1));
-            }
-            pos = amp + 1;
-        }
+        sandbox::ForEachFormPair(form,
+                                 [&r](const std::string& key, const std::string& value) { r.params[key] = value; });
         out.push_back(std::move(r));
     }
     return out;

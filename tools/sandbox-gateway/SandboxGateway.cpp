@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "FormCodec.h"
+
 namespace quillon::sandbox {
 
 namespace {
@@ -35,21 +37,6 @@ bool GetInt(const Params& params, const std::string& name, int minValue, int max
         return false;
     out = static_cast<int>(value);
     return true;
-}
-
-std::string Escape(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 bool IsHex(const std::string& text) {
@@ -283,12 +270,7 @@ SandboxAccount* SandboxGateway::SessionAccount(const Params& params) {
 
 std::string SandboxGateway::Handle(const std::string& endpoint, const Params& params) {
     std::lock_guard<std::mutex> guard(lock_);
-    std::string form;
-    for (const auto& [key, value] : params) {
-        if (!form.empty())
-            form += '&';
-        form += Escape(key) + "=" + Escape(value);
-    }
+    std::string form = FormEncode(params);
     if (received_.size() >= kMaxReceived)
         received_.erase(received_.begin(), received_.begin() + kMaxReceived / 10);
     received_.emplace_back(endpoint, form);

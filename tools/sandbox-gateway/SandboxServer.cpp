@@ -8,34 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FormCodec.h"
+
 namespace quillon::sandbox {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 // Query parameters and, for a form body, the body's parameters.
 Params ReadParams(const httplib::Request& req) {
@@ -43,16 +20,7 @@ Params ReadParams(const httplib::Request& req) {
     for (const auto& [key, value] : req.params)
         params.emplace(key, value);
     if (!req.body.empty() && req.get_header_value("Content-Type").find("multipart") == std::string::npos) {
-        size_t pos = 0;
-        const std::string& form = req.body;
-        while (pos < form.size()) {
-            size_t amp = form.find('&', pos);
-            if (amp == std::string::npos)
-                amp = form.size();
-            std::string pair = form.substr(pos, amp - pos);
-            auto eq = pair.find('=');
-            std::string key = Unescape(pair.substr(0, eq));
-            std::string value = eq == std::string::npos ? std::string() : Unescape(pair.substr(eq + 1));
+        ForEachFormPair(req.body, [&params](const std::string& key, const std::string& value) {
             // httplib may already have parsed the same form into req.params.
             bool seen = false;
             auto range = params.equal_range(key);
@@ -60,8 +28,7 @@ Params ReadParams(const httplib::Request& req) {
                 seen = seen || it->second == value;
             if (!key.empty() && !seen)
                 params.emplace(key, value);
-            pos = amp + 1;
-        }
+        });
     }
     return params;
 }
