@@ -15,6 +15,7 @@
 
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/ShellTextIds.h"
 #include "core/StringTable.h"
 
 namespace quillon {
@@ -542,8 +543,7 @@ bool MessageStore::Commit() {
 std::string MessageStore::MovedAsideReport() const {
     if (movedAsidePath_.empty())
         return "";
-    return "The database " + path_ + " could not be read. It was moved to " + movedAsidePath_ +
-           " and a new, empty database was created.";
+    return FormatResourceString(kTextDatabaseMovedReport, {path_, movedAsidePath_});
 }
 
 // ---------------------------------------------------------------- counters
