@@ -57,4 +57,13 @@ void SetDataDirectory(const std::string& dir) { g_dataDirectory = StripTrailingS
 
 std::string DataFile(const std::string& name) { return g_dataDirectory + "/" + name; }
 
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
 }  // namespace quillon

@@ -16,4 +16,7 @@ void SetDataDirectory(const std::string& dir);
 // DataDirectory() + "/" + name
 std::string DataFile(const std::string& name);
 
+// The folder a path names a file in: "." for a bare name, "/" for a file at the root.
+std::string FolderOf(const std::string& path);
+
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/AppSettings.h"
+#include "core/DataPath.h"
 
 namespace quillon {
 
@@ -69,15 +70,6 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
 }
 
 // "12abc" -> 12, "abc" -> 0, values beyond 32 bits saturate.
@@ -186,7 +178,7 @@ bool SettingsFile::Save() {
         ::unlink(temp.c_str());
         return false;
     }
-    int dir = ::open(DirectoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

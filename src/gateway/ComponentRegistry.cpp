@@ -39,15 +39,6 @@ bool FileExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 std::string ExecutableFolder() {
     char buffer[4096];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
