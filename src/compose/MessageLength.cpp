@@ -125,15 +125,15 @@ LengthState CountMessageLength(const std::string& text, size_t selectionEnd, boo
     // The number of characters that keeps the weight at 160.
     int64_t limit = n - state.weight + kSingleSmsWeight;
     if (limit < kSingleSmsWeight && state.weight > kSingleSmsWeight) {
-        // Keep the longest head whose weight stays within one SMS; the character that would pass 160
-        // and everything after it go.
+        // Walk with a running sum and stop at the first character that brings it to 160 or more: that
+        // character and everything after it go, so a cut text weighs at most 159.
         int64_t sum = 0;
         size_t pos = 0;
         size_t kept = 0;
         while (pos < text.size()) {
             size_t next = pos;
             const int w = CharWeight(NextCodePoint(text, next));
-            if (sum + w > kSingleSmsWeight)
+            if (sum + w >= kSingleSmsWeight)
                 break;
             sum += w;
             pos = next;

@@ -66,26 +66,31 @@ TEST(MessageLength, ButtonsFollowTextAndEditing) {
     EXPECT_FALSE(s.scheduleEnabled);
 }
 
-TEST(MessageLength, OneSmsCutKeepsTheWeightAt160) {
-    // 150 plain and six "{" typed in one go: weight 162; the head up to weight 160 stays.
+TEST(MessageLength, OneSmsCutStopsAtTheCharacterThatReaches160) {
+    // 150 plain and six "{" set in one edit: weight 162; the walk stops at the fifth "{" (sum 160), so
+    // 150 plain and four "{" stay.
     LengthState s = CountMessageLength(std::string(150, 'a') + "{{{{{{", 156, false, false);
     EXPECT_TRUE(s.cut);
-    EXPECT_EQ(s.text, std::string(150, 'a') + "{{{{{");
-    EXPECT_EQ(s.counterText, "160 (1)");
-    EXPECT_EQ(s.caret, 155u);
-    EXPECT_EQ(s.limit, 155u);
+    EXPECT_EQ(s.text, std::string(150, 'a') + "{{{{");
+    EXPECT_EQ(s.counterText, "158 (1)");
+    EXPECT_EQ(s.caret, 154u);
+    EXPECT_EQ(s.limit, 156u);
 
-    // A weight-2 character that would pass 160 goes entirely.
-    s = CountMessageLength(std::string(159, 'a') + "{b", 3, false, false);
+    // A weight-2 character that reaches 160 goes with everything after it.
+    s = CountMessageLength(std::string(158, 'a') + "{b", 3, false, false);
+    EXPECT_EQ(s.text, std::string(158, 'a'));
+    EXPECT_EQ(s.counterText, "158 (1)");
+    EXPECT_EQ(s.caret, 3u);  // a caret before the cut stays where it was
+    s = CountMessageLength(std::string(159, 'a') + "{b", 161, false, false);
     EXPECT_EQ(s.text, std::string(159, 'a'));
     EXPECT_EQ(s.counterText, "159 (1)");
-    EXPECT_EQ(s.caret, 3u);  // a caret before the cut stays where it was
+    EXPECT_EQ(s.caret, 159u);
 
     // Multi-byte characters: the cut falls between characters, never inside one.
     s = CountMessageLength(Repeat(kAUmlaut, 150) + Repeat(kEuro, 6), 156, false, false);
-    EXPECT_EQ(s.text, Repeat(kAUmlaut, 150) + Repeat(kEuro, 5));
-    EXPECT_EQ(s.counterText, "160 (1)");
-    EXPECT_EQ(s.caret, 155u);
+    EXPECT_EQ(s.text, Repeat(kAUmlaut, 150) + Repeat(kEuro, 4));
+    EXPECT_EQ(s.counterText, "158 (1)");
+    EXPECT_EQ(s.caret, 154u);
 
     // Below the limit nothing happens; the limit leaves room for exactly weight 160.
     s = CountMessageLength("{" + std::string(10, 'a'), 11, false, false);
