@@ -182,6 +182,11 @@ public:
         return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes)) : std::string();
     }
     bool Failed() const { return failed_; }
+    // Lets go of the statement before the object ends, so that its transaction can end first.
+    void Reset() {
+        if (stmt_)
+            sqlite3_reset(stmt_);
+    }
 
 private:
     MessageStore& store_;
@@ -200,14 +205,23 @@ public:
         if (!began_)
             ++store_.blockedWrites_;
     }
-    ~Tx() {
-        if (began_)
-            store_.EndWrite(ok_);
-        else
-            --store_.blockedWrites_;
-    }
+    ~Tx() { Commit(); }
     Tx(const Tx&) = delete;
     Tx& operator=(const Tx&) = delete;
+
+    // Ends the transaction: true when its changes are on the disk (inside a batch: joined it). An
+    // operation reports success only from here, since a commit can fail where every statement
+    // worked (a full disk shows only when the log is written).
+    bool Commit() {
+        if (done_)
+            return committed_;
+        done_ = true;
+        if (began_)
+            committed_ = store_.EndWrite(ok_);
+        else
+            --store_.blockedWrites_;
+        return committed_;
+    }
 
     bool Began() const { return began_; }
     // Marks the transaction failed when a step failed; returns the step's success.
@@ -216,13 +230,14 @@ public:
             ok_ = false;
         return stepOk;
     }
-    bool Ok() const { return began_ && ok_; }
 
 private:
     MessageStore& store_;
     std::lock_guard<std::recursive_mutex> lock_;
     bool began_ = false;
     bool ok_ = true;
+    bool done_ = false;
+    bool committed_ = false;
 };
 
 namespace {
@@ -438,7 +453,7 @@ bool MessageStore::ApplyLayouts() {
     for (const char* sql : extras)
         if (!tx.Check(Exec(sql)))
             return false;
-    return tx.Ok();
+    return tx.Commit();
 }
 
 // Each counter holds one row; a counter that is missing starts at 1, and one that lags behind
@@ -466,7 +481,7 @@ bool MessageStore::PrepareCounters() {
         if (!tx.Check(Exec(sql)))
             return false;
     }
-    return tx.Ok();
+    return tx.Commit();
 }
 
 sqlite3_stmt* MessageStore::Prepare(const std::string& sql) {
@@ -563,10 +578,12 @@ int32_t MessageStore::Allocate(const char* table) {
         if (!tx.Check(!q.Failed() && rowid != 0))
             return 0;
     }
-    Query u(*this, "UPDATE " + name + " SET ID = ? WHERE rowid = ?");
-    if (!tx.Check(u.Bind(id + 1).Bind(rowid).Run()))
-        return 0;
-    return id;
+    {
+        Query u(*this, "UPDATE " + name + " SET ID = ? WHERE rowid = ?");
+        if (!tx.Check(u.Bind(id + 1).Bind(rowid).Run()))
+            return 0;
+    }
+    return tx.Commit() ? id : 0;
 }
 
 int32_t MessageStore::AllocateSmsId() {
@@ -623,7 +640,7 @@ int32_t MessageStore::AddSms(int32_t stat, int32_t time, int32_t type, int32_t r
         r.Delay = delay;
         r.Charge = charge;
         r.Msg = msg;
-        if (!tx.Check(InsertSms(r) == id))
+        if (!tx.Check(InsertSms(r) == id) || !tx.Commit())
             return 0;
     }
     LogLine("Added SMS: SMS_ID (%d) Mobile:%s Msg:%s\n", id, to.c_str(), msg.c_str());
@@ -634,8 +651,11 @@ bool MessageStore::SetSmsStatus(int32_t id, int32_t stat) {
     bool found = false;
     {
         Tx tx(*this);
-        Query q(*this, "UPDATE \"SMS\" SET \"Stat\" = ? WHERE \"ID\" = ?");
-        found = tx.Check(q.Bind(stat).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+        {
+            Query q(*this, "UPDATE \"SMS\" SET \"Stat\" = ? WHERE \"ID\" = ?");
+            found = tx.Check(q.Bind(stat).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+        }
+        found = tx.Commit() && found;
     }
     if (!found)
         LogLine("FAILED:Can't change SMS status SMS_ID (%d) Status:%d", id, stat);
@@ -653,10 +673,14 @@ void MessageStore::UpdateSms(int32_t id, int32_t type, const std::string& to, co
             savedStat = q.Int(0);
         }
         int32_t stat = (savedStat == 6 || savedStat == 7) ? 6 : 0;
-        Query u(
-            *this,
-            "UPDATE \"SMS\" SET \"Stat\" = ?, \"Type\" = ?, \"To\" = ?, \"ToInfo\" = ?, \"Msg\" = ? WHERE \"ID\" = ?");
-        if (!tx.Check(u.Bind(stat).Bind(type).Bind(to).Bind(BuildToInfo(to)).Bind(msg).Bind(id).Run()))
+        {
+            Query u(*this,
+                    "UPDATE \"SMS\" SET \"Stat\" = ?, \"Type\" = ?, \"To\" = ?, \"ToInfo\" = ?, \"Msg\" = ? WHERE "
+                    "\"ID\" = ?");
+            if (!tx.Check(u.Bind(stat).Bind(type).Bind(to).Bind(BuildToInfo(to)).Bind(msg).Bind(id).Run()))
+                return;
+        }
+        if (!tx.Commit())
             return;
     }
     LogLine("Updated SMS: SMS_ID (%d) Mobile:%s Msg:%s", id, to.c_str(), msg.c_str());
@@ -681,8 +705,7 @@ int32_t MessageStore::CopySms(int32_t id, bool overrideStat, int32_t stat) {
         return -1;
     int32_t newId =
         AddSms(overrideStat ? stat : r.Stat, 0, r.Type, r.RefID, r.To, r.Msg, r.SenderID, r.Delay, r.Charge);
-    tx.Check(newId > 0);
-    return newId;
+    return tx.Check(newId > 0) && tx.Commit() ? newId : 0;
 }
 
 int32_t MessageStore::CopySmsForRecipient(int32_t id, int32_t stat, const std::string& to) {
@@ -691,8 +714,7 @@ int32_t MessageStore::CopySmsForRecipient(int32_t id, int32_t stat, const std::s
     if (!GetSms(id, r))
         return -1;
     int32_t newId = AddSms(stat, 0, r.Type, r.RefID, to, r.Msg, r.SenderID, r.Delay, r.Charge);
-    tx.Check(newId > 0);
-    return newId;
+    return tx.Check(newId > 0) && tx.Commit() ? newId : 0;
 }
 
 void MessageStore::DeleteSms(int32_t id) {
@@ -836,32 +858,52 @@ int32_t MessageStore::SmsRowCount() {
 
 bool MessageStore::BeginEditSms(int32_t id) {
     Tx tx(*this);
-    Query q(*this, "UPDATE \"SMS\" SET \"SavedStat\" = \"Stat\", \"Stat\" = 5 WHERE \"ID\" = ?");
-    return tx.Check(q.Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    bool changed = false;
+    {
+        Query q(*this, "UPDATE \"SMS\" SET \"SavedStat\" = \"Stat\", \"Stat\" = 5 WHERE \"ID\" = ?");
+        changed = tx.Check(q.Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    }
+    return tx.Commit() && changed;
 }
 
 bool MessageStore::SetSmsApiMsgID(int32_t id, const std::string& apiMsgId) {
     Tx tx(*this);
-    Query q(*this, "UPDATE \"SMS\" SET \"ApiMsgID\" = ? WHERE \"ID\" = ?");
-    return tx.Check(q.Bind(apiMsgId).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    bool changed = false;
+    {
+        Query q(*this, "UPDATE \"SMS\" SET \"ApiMsgID\" = ? WHERE \"ID\" = ?");
+        changed = tx.Check(q.Bind(apiMsgId).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    }
+    return tx.Commit() && changed;
 }
 
 bool MessageStore::SetSmsQuerySchedule(int32_t id, int32_t queryTime, int32_t statQryTm) {
     Tx tx(*this);
-    Query q(*this, "UPDATE \"SMS\" SET \"QueryTime\" = ?, \"StatQryTm\" = ? WHERE \"ID\" = ?");
-    return tx.Check(q.Bind(queryTime).Bind(statQryTm).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    bool changed = false;
+    {
+        Query q(*this, "UPDATE \"SMS\" SET \"QueryTime\" = ?, \"StatQryTm\" = ? WHERE \"ID\" = ?");
+        changed = tx.Check(q.Bind(queryTime).Bind(statQryTm).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    }
+    return tx.Commit() && changed;
 }
 
 bool MessageStore::SetSmsCharge(int32_t id, const std::string& charge) {
     Tx tx(*this);
-    Query q(*this, "UPDATE \"SMS\" SET \"Charge\" = ? WHERE \"ID\" = ?");
-    return tx.Check(q.Bind(charge).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    bool changed = false;
+    {
+        Query q(*this, "UPDATE \"SMS\" SET \"Charge\" = ? WHERE \"ID\" = ?");
+        changed = tx.Check(q.Bind(charge).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    }
+    return tx.Commit() && changed;
 }
 
 bool MessageStore::SetSmsStatusAndCharge(int32_t id, int32_t stat, const std::string& charge) {
     Tx tx(*this);
-    Query q(*this, "UPDATE \"SMS\" SET \"Stat\" = ?, \"Charge\" = ? WHERE \"ID\" = ?");
-    return tx.Check(q.Bind(stat).Bind(charge).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    bool changed = false;
+    {
+        Query q(*this, "UPDATE \"SMS\" SET \"Stat\" = ?, \"Charge\" = ? WHERE \"ID\" = ?");
+        changed = tx.Check(q.Bind(stat).Bind(charge).Bind(id).Run()) && sqlite3_changes(db_) > 0;
+    }
+    return tx.Commit() && changed;
 }
 
 bool MessageStore::PutSms(const SmsRecord& r) {
@@ -872,7 +914,9 @@ bool MessageStore::PutSms(const SmsRecord& r) {
             "\"StatQryTm\" = ?, \"Charge\" = ? WHERE \"ID\" = ?");
     q.Bind(r.Time).Bind(r.Stat).Bind(r.Type).Bind(r.RefID).Bind(r.To).Bind(r.ToInfo).Bind(r.Msg).Bind(r.ApiMsgID);
     q.Bind(r.SavedStat).Bind(r.SenderID).Bind(r.Delay).Bind(r.QueryTime).Bind(r.StatQryTm).Bind(r.Charge).Bind(r.ID);
-    return tx.Check(q.Run()) && sqlite3_changes(db_) > 0;
+    bool changed = tx.Check(q.Run()) && sqlite3_changes(db_) > 0;
+    q.Reset();
+    return tx.Commit() && changed;
 }
 
 std::vector<std::string> MessageStore::RecipientNumbers(const std::string& to) {
@@ -922,7 +966,7 @@ int32_t MessageStore::AddGroup(const std::string& name) {
         if (!tx.Check(q.Bind(gid).Bind(name).Run()))
             return -1;
     }
-    return FindGroupRow(gid);
+    return tx.Commit() ? FindGroupRow(gid) : -1;
 }
 
 void MessageStore::RenameGroup(int32_t gid, const std::string& name) {
@@ -967,8 +1011,12 @@ int32_t MessageStore::FindOrAddGroup(const std::string& name) {
     int32_t row = AddGroup(name);
     if (row < 0)
         return 0;
-    Query q(*this, "SELECT \"GID\" FROM \"GROUP\" ORDER BY \"GID\" LIMIT 1 OFFSET ?");
-    return q.Bind(row).Step() ? q.Int(0) : 0;
+    int32_t gid = 0;
+    {
+        Query q(*this, "SELECT \"GID\" FROM \"GROUP\" ORDER BY \"GID\" LIMIT 1 OFFSET ?");
+        gid = q.Bind(row).Step() ? q.Int(0) : 0;
+    }
+    return tx.Commit() ? gid : 0;
 }
 
 std::optional<std::string> MessageStore::GetGroupName(int32_t gid) {
@@ -1044,7 +1092,7 @@ int32_t MessageStore::AddContact(const ContactRecord& given) {
     }
     for (int32_t gid : c.groups)
         AddMembership(gid, cid);
-    return tx.Ok() ? cid : 0;
+    return tx.Commit() ? cid : 0;
 }
 
 void MessageStore::UpdateContact(int32_t cid, const ContactRecord& given) {
@@ -1198,7 +1246,9 @@ bool MessageStore::RemoveMembership(int32_t cid, int32_t gid) {
         *this,
         "DELETE FROM \"CONTACT_GROUP_MAP\" WHERE rowid = (SELECT rowid FROM \"CONTACT_GROUP_MAP\" WHERE \"CID\" = ? "
         "AND \"GID\" = ? ORDER BY rowid LIMIT 1)");
-    return tx.Check(q.Bind(cid).Bind(gid).Run()) && sqlite3_changes(db_) > 0;
+    bool removed = tx.Check(q.Bind(cid).Bind(gid).Run()) && sqlite3_changes(db_) > 0;
+    q.Reset();
+    return tx.Commit() && removed;
 }
 
 bool MessageStore::MoveContactToGroup(int32_t cid, int32_t toGid, int32_t fromGid) {
@@ -1213,7 +1263,7 @@ bool MessageStore::MoveContactToGroup(int32_t cid, int32_t toGid, int32_t fromGi
         RemoveMembership(cid, fromGid);
     }
     AddMembership(toGid, cid);
-    return tx.Ok();
+    return tx.Commit();
 }
 
 int32_t MessageStore::CountContactGroups(int32_t cid) {

@@ -1,6 +1,7 @@
 // Two threads at once, a process killed hard, and batches.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,27 @@ namespace quillon {
 namespace {
 
 using test::TempDir;
+
+// While alive, no file of this process can grow by a single byte: every write SQLite makes at a
+// commit fails the way a full disk makes it fail.
+class NoFileGrowth {
+public:
+    NoFileGrowth() {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoFileGrowth() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     TempDir dir;
@@ -143,6 +165,45 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
     EXPECT_EQ(*store.GetContactDisplayName(acknowledged.back()), "Kept ");
     EXPECT_EQ(store.MembersOfGroup(1), std::vector<int32_t>{acknowledged.back()});
     EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "next", "", 0, "?"), 41);
+}
+
+// A change counts as made only once it is on the disk: when the commit cannot be written, the
+// operation reports failure and the store is as it was before.
+TEST(StoreDurability, AChangeThatCannotReachTheDiskIsReportedAsFailed) {
+    TempDir dir;
+    MessageStore store(dir.Path());
+    int32_t kept = store.AddSms(0, 0, 0, 0, ",0821", "kept", "", 0, "?");
+    ContactRecord c;
+    c.Name = "Ann";
+    c.groups = {1};
+    int32_t ann = store.AddContact(c);
+    ASSERT_GT(ann, 0);
+    {
+        NoFileGrowth full;
+        EXPECT_EQ(store.AddSms(0, 0, 0, 0, ",0822", "lost", "", 0, "?"), 0);
+        EXPECT_FALSE(store.SetSmsStatus(kept, 3));
+        EXPECT_FALSE(store.BeginEditSms(kept));
+        EXPECT_FALSE(store.SetSmsApiMsgID(kept, ",ID: 0123456789abcdef0123456789abcdef"));
+        EXPECT_EQ(store.CopySms(kept, true, 4), 0);
+        EXPECT_EQ(store.CopySmsForRecipient(kept, 11, "0821"), 0);
+        EXPECT_EQ(store.AddContact(c), 0);
+        EXPECT_EQ(store.AddGroup("Lost"), -1);
+        EXPECT_EQ(store.FindOrAddGroup("Lost"), 0);
+        EXPECT_FALSE(store.RemoveMembership(ann, 1));
+        EXPECT_TRUE(store.MoveContactToGroup(ann, 1, 1));  // already there: nothing to write
+        EXPECT_FALSE(store.MoveContactToGroup(ann, 2, 1));
+    }
+    auto rows = store.LoadAllSms();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Stat, 0);
+    EXPECT_EQ(rows[0].ApiMsgID, "");
+    EXPECT_EQ(store.CountOutbox(), 1);
+    EXPECT_EQ(store.ContactCount(), 1);
+    EXPECT_EQ(store.GroupsOfContact(ann), std::vector<int32_t>{1});
+    EXPECT_EQ(store.ListGroups().size(), 1u);
+    // The store works on once the disk takes writes again.
+    EXPECT_EQ(store.AddSms(0, 0, 0, 0, ",0822", "next", "", 0, "?"), kept + 1);
+    EXPECT_TRUE(store.SetSmsStatus(kept, 3));
 }
 
 }  // namespace
