@@ -933,10 +933,15 @@ std::vector<std::string> MessageStore::RecipientNumbers(const std::string& to) {
         std::string number;
         bool contact = entry.size() > 1 && entry[0] == 'A' &&
                        std::all_of(entry.begin() + 1, entry.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (contact)
-            number = GetContactMobile(static_cast<int32_t>(std::atoi(entry.c_str() + 1)), kMaxNumberBytes).value_or("");
-        else
+        if (contact) {
+            // A contact deleted since the message was written is not sent to, so it is not listed.
+            auto mobile = GetContactMobile(static_cast<int32_t>(std::atoi(entry.c_str() + 1)), kMaxNumberBytes);
+            if (!mobile)
+                continue;
+            number = *mobile;
+        } else {
             number = CutUtf8(entry, kMaxNumberBytes);
+        }
         numbers.push_back(ApplyNumberPrefix(number, prefix));
     }
     return numbers;

@@ -126,7 +126,8 @@ public:
 
     // Recipient numbers in sending form: entries of `to` (leading "," skipped), a contact entry
     // "A<CID>" as the contact's Mobile (at most 16 bytes), any other entry its first 16 bytes, each
-    // with the prefix setting applied (ApplyNumberPrefix). A missing contact gives "".
+    // with the prefix setting applied (ApplyNumberPrefix). A contact that no longer exists adds no
+    // number, as in sending.
     std::vector<std::string> RecipientNumbers(const std::string& to);
     // The same numbers joined by ",".
     std::string SendingFormOfRecipients(const std::string& to);

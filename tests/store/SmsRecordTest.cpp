@@ -208,6 +208,9 @@ TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
     EXPECT_EQ(store.SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"), "27821112222,27442,5550");
     EXPECT_EQ(store.SendingFormOfRecipients("A" + std::to_string(longMobile)), "27123456789012345");
     EXPECT_EQ(store.SendingFormOfRecipients(",A404"), "");
+    // A contact that no longer exists adds no number, wherever it stands, as in sending.
+    EXPECT_EQ(store.SendingFormOfRecipients(",5550,A404,5551"), "5550,5551");
+    EXPECT_EQ(store.RecipientNumbers(",A404,5551"), std::vector<std::string>{"5551"});
     EXPECT_EQ(ApplyNumberPrefix("000", "27"), "27");
     EXPECT_EQ(ApplyNumberPrefix("0821", ""), "0821");
 }
