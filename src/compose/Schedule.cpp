@@ -375,12 +375,14 @@ std::vector<int64_t> OccurrenceTimes(const ScheduleChoices& c, int64_t start) {
                 ++day;
             for (int i = 0; i < count; ++i) {
                 record(day);
-                // The weeks to skip follow an occurrence on a Sunday, the day that closes its week.
-                if (WeekdayOfDays(day) == 0)
-                    day += (weeks - 1) * 7;
-                do
+                // Weeks run Monday to Sunday; whenever the walk leaves a week, the weeks to skip follow,
+                // whether or not that Sunday was itself an occurrence: skipping only after a Sunday
+                // occurrence would turn "every 2 weeks on Monday and Wednesday" into every week.
+                do {
+                    if (WeekdayOfDays(day) == 0)
+                        day += (weeks - 1) * 7;
                     ++day;
-                while (!checked(day));
+                } while (!checked(day));
             }
             break;
         }

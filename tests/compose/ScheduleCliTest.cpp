@@ -27,7 +27,7 @@ TEST(LengthScheduleCli, LengthPrintsTheCounter) {
     EXPECT_EQ(r.out, "307 (3)\n");
 
     r = Cli(dir, {"length", "--span", "off", "--show-text", std::string(150, 'a') + "{{{{{{"});
-    EXPECT_EQ(r.out, "160 (1)\n" + std::string(150, 'a') + "{{{{{\n");
+    EXPECT_EQ(r.out, "158 (1)\n" + std::string(150, 'a') + "{{{{\n");
 
     EXPECT_EQ(Cli(dir, {"length"}).rc, 2);
     EXPECT_EQ(Cli(dir, {"length", "--span", "maybe", "x"}).rc, 2);

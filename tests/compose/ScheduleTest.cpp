@@ -150,23 +150,23 @@ TEST_F(ScheduleTest, EveryWeekdaySkipsTheWeekend) {
               (std::vector<std::string>{"Mon 2027-01-11 08:00"}));
 }
 
-TEST_F(ScheduleTest, WeeklySkipsWeeksOnlyAfterASundayOccurrence) {
+TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEnd) {
     ScheduleChoices c = At(1, 5, 7, 0);  // Tuesday 5 January 2027
     c.mode = RecurrenceMode::Weekly;
     c.weeksIndex = 1;      // every 2 weeks
     c.weekdays[0] = true;  // Monday
     c.weekdays[2] = true;  // Wednesday
     c.endAfterIndex = 4;
-    // No occurrence falls on a Sunday, so no week is skipped.
+    // Every other week, although no occurrence falls on a Sunday.
     EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-11 07:00", "Wed 2027-01-13 07:00",
-                                        "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00"}));
-    // With Sunday as well, the occurrence after each Sunday lies one extra week later.
+              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00",
+                                        "Mon 2027-02-01 07:00", "Wed 2027-02-03 07:00"}));
+    // With Sunday as well, the Sunday closes its week: the same weeks.
     c.weekdays[6] = true;
-    c.endAfterIndex = 5;
+    c.endAfterIndex = 3;
     EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
               (std::vector<std::string>{"Wed 2027-01-06 07:00", "Sun 2027-01-10 07:00", "Mon 2027-01-18 07:00",
-                                        "Wed 2027-01-20 07:00", "Sun 2027-01-24 07:00", "Mon 2027-02-01 07:00"}));
+                                        "Wed 2027-01-20 07:00"}));
     // Every 3 weeks on Sunday only: three weeks apart.
     c.weeksIndex = 2;
     c.weekdays = {false, false, false, false, false, false, true};
