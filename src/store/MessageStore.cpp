@@ -1003,6 +1003,9 @@ void MessageStore::DeleteGroup(int32_t gid) {
             DeleteContact(cid, false, gid);
         else if (!tx.Check(RemoveMembership(cid, gid)))
             return;
+        // A step that failed left its row in place: the next pass would find it again for ever.
+        if (txFailed_)
+            return;
     }
     Query q(*this, "DELETE FROM \"GROUP\" WHERE \"GID\" = ?");
     tx.Check(q.Bind(gid).Run());

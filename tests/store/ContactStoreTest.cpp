@@ -145,6 +145,20 @@ TEST_F(ContactStoreTest, DeleteGroupDropsMembershipsOfContactsThatNoLongerExist)
     EXPECT_EQ(store.FindGroupRow(g), -1);
 }
 
+// A membership row that cannot be removed (a damaged page, a full disk) must end the deletion, not
+// have it find the same row again for ever; nothing of it is kept.
+TEST_F(ContactStoreTest, DeleteGroupThatCannotRemoveAMembershipGivesUpAndChangesNothing) {
+    int32_t g = Group("G");
+    int32_t sole = Contact("Sole", {g});
+    test::RawQuery(
+        dir.File("SMS.db"),
+        "CREATE TRIGGER Refuse BEFORE DELETE ON CONTACT_GROUP_MAP BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    store.DeleteGroup(g);
+    EXPECT_TRUE(Exists(sole));
+    EXPECT_EQ(store.MembersOfGroup(g), std::vector<int32_t>{sole});
+    EXPECT_EQ(store.FindGroupRow(g), 1);
+}
+
 TEST_F(ContactStoreTest, MembershipOperations) {
     int32_t five = Group("Five"), six = Group("Six");
     int32_t cid = Contact("M", {1, six});
