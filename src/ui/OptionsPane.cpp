@@ -146,6 +146,15 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     scheduleBox->addWidget(keepLocal_);
     left->addWidget(schedule);
     left->addStretch(1);
+    // "OK" saves at once what leaving the pane would save.
+    auto* okRow = new QHBoxLayout;
+    okRow->setContentsMargins(4, 6, 4, 0);
+    ok_ = new QPushButton(Text(kTextOk), this);
+    ok_->setObjectName("optionsOkButton");
+    ok_->setMinimumWidth(96);
+    okRow->addStretch(1);
+    okRow->addWidget(ok_);
+    left->addLayout(okRow);
 
     // The radio buttons of each section form their own group.
     auto* onlineGroup = new QButtonGroup(this);
@@ -278,12 +287,13 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     account->addStretch(1);
     account->addWidget(help_);
     account->addWidget(buyCredits_);
-    right->addLayout(account);
     right->addStretch(1);
+    right->addLayout(account);
 
     connect(sourceMapi_, &QRadioButton::toggled, this, &OptionsPane::UpdateEnabling);
     connect(upload_, &QRadioButton::toggled, this, &OptionsPane::UpdateEnabling);
     connect(proxyKind_, qOverload<int>(&QComboBox::currentIndexChanged), this, &OptionsPane::UpdateEnabling);
+    connect(ok_, &QPushButton::clicked, this, &OptionsPane::SaveOptions);
     connect(proxyTest_, &QPushButton::clicked, this, &OptionsPane::TestProxy);
     connect(redeem_, &QPushButton::clicked, this, &OptionsPane::RedeemVoucher);
     connect(clearVoucher_, &QPushButton::clicked, this, &OptionsPane::ClearVoucher);

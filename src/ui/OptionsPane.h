@@ -80,6 +80,7 @@ private:
     QPushButton* buyCredits_;
     BalanceLabel* balance_;
     QPushButton* help_;
+    QPushButton* ok_;
 };
 
 }  // namespace quillon

@@ -111,6 +111,23 @@ private slots:
         QVERIFY(!s.WorkingOnLine);
     }
 
+    void OkButtonSavesLikeLeavingThePane() {
+        UiTestEnv env(false);
+        Settings().Sig = "old";
+        Settings().WorkingOnLine = false;
+        MessageRecorder window;
+        OptionsPane pane;
+        pane.SetMainWindow(&window);
+        pane.LoadOptions();
+        Get<QLineEdit>(pane, "signatureEdit")->setText("new");
+        QPushButton* ok = Get<QPushButton>(pane, "optionsOkButton");
+        QCOMPARE(ok->text(), Text(kTextOk));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Sig, std::string("new"));
+    }
+
     void SwitchingOffLineIsReportedToTheMainWindow() {
         UiTestEnv env(false);
         Settings().WorkingOnLine = true;
