@@ -181,10 +181,9 @@ void LoginPane::UpdateOkButton() {
 }
 
 void LoginPane::FocusInitial() {
-    if (user_->text().isEmpty() || password_->text().isEmpty())
-        user_->setFocus();
-    else
-        ok_->setFocus();
+    // Always the user name: with a remembered account, Enter there and again in the password box
+    // logs in.
+    user_->setFocus();
 }
 
 bool LoginPane::Accept() {

@@ -162,6 +162,18 @@ private slots:
         QVERIFY(!c.ok->isEnabled());
     }
 
+    void FocusStartsInTheUserNameFieldEvenWhenBothAreFilled() {
+        UiTestEnv env(false);
+        Settings().RememberPassword = true;
+        Settings().Login = "demo";
+        Settings().Password = "demo";
+        LoginPane pane;
+        pane.Open();
+        pane.show();
+        pane.FocusInitial();
+        QCOMPARE(pane.focusWidget(), static_cast<QWidget*>(Find(pane).user));
+    }
+
     void ForgotPasswordInADistributorEditionOpensTheHelpPage() {
         UiTestEnv env(false);
         Settings().client_id = "ACME";
