@@ -155,11 +155,13 @@ int RunQuillon(int argc, char** argv) {
         LogLine("%s", movedAside.c_str());
     if (Settings().i18n)
         services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
-    LoadStatusNames();
-    ReloadMessageTypeNames();
 
     int exitCode = 0;
     try {
+        // The name tables follow the language module; copies of messages go to the clipboard.
+        LoadStatusNames();
+        ReloadMessageTypeNames();
+        InstallClipboardHook();
         // 4. The gateway binding and its proxy configuration.
         if (!GatewayApi::IsAvailable()) {
             ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1362);
@@ -180,6 +182,7 @@ int RunQuillon(int argc, char** argv) {
     }
 
     // 6. Take everything down: worker, window, store (checkpoints), settings file (saves), log.
+    RemoveClipboardHook();
     if (services.worker)
         services.worker->WaitForExit();
     services.window.reset();

@@ -1,6 +1,7 @@
 #include "ui/UiServices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -15,6 +16,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "store/MessageStore.h"
 #include "ui/UiText.h"
 
 namespace quillon {
@@ -179,6 +181,34 @@ void OpenWebPage(const std::string& url) {
     if (url.empty())
         return;
     Presenter().OpenUrl(QString::fromStdString(url));
+}
+
+namespace {
+void PutOnClipboard(const QString& text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+}  // namespace
+
+void InstallClipboardHook() {
+    SetClipboardSink([](const std::string& text) {
+        if (!qApp)
+            return false;
+        // The store writes Windows line ends; the desktop's clipboard holds plain ones.
+        QString plain = QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (OnUiThread()) {
+            PutOnClipboard(plain);
+            return true;
+        }
+        // The clipboard belongs to the ui thread: hand the text over and do not wait.
+        QMetaObject::invokeMethod(
+            qApp, [plain] { PutOnClipboard(plain); }, Qt::QueuedConnection);
+        return true;
+    });
+}
+
+void RemoveClipboardHook() {
+    SetClipboardSink(nullptr);
 }
 
 void DesktopSessionUi::BeginWait() {

@@ -75,6 +75,12 @@ void ShowLinkMessage(QWidget* parent, const QString& text, const QString& captio
 // Opens a page in the desktop's web browser; failures are not reported.
 void OpenWebPage(const std::string& url);
 
+// Hands the store's message copies (MessageStore::CopySmsToClipboard) to the system clipboard,
+// with the platform's line ends. Start-up installs it once the application object exists and
+// removes it before that object goes away.
+void InstallClipboardHook();
+void RemoveClipboardHook();
+
 // The session's messages and wait cursor on the ui thread. Calls from another thread (the
 // worker's re-login) are handed to the ui thread and never waited for.
 class DesktopSessionUi : public SessionUi {
