@@ -1,7 +1,10 @@
 #include "store/MessageStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -276,8 +279,27 @@ MessageStore::MessageStore(const std::string& dataDir) : dataDir_(dataDir), path
     Commit();
     if (ListGroups().empty())
         AddGroup(LoadResourceString(kAllContactsString));
-    RestoreEditedSms();
-    FailInterruptedSms();
+    // A row in Editing or Processing belongs to a store still open elsewhere (the desktop beside
+    // the command line): only the first store to open may take it as left over.
+    if (HoldDataDirectory()) {
+        RestoreEditedSms();
+        FailInterruptedSms();
+        ::flock(holderFd_, LOCK_SH);
+    } else {
+        LogLine("Store: %s is open elsewhere; messages in editing or processing are left as they are", path_.c_str());
+    }
+}
+
+// Every open store holds a shared lock on its data directory. Returns true, holding the lock
+// exclusively, when no other store holds one; otherwise false, holding it shared.
+bool MessageStore::HoldDataDirectory() {
+    holderFd_ = ::open(dataDir_.empty() ? "." : dataDir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (holderFd_ < 0)
+        return true;  // no way to tell: act as the only user, as before
+    if (::flock(holderFd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    ::flock(holderFd_, LOCK_SH);  // waits only while another store runs its open sequence
+    return false;
 }
 
 MessageStore::~MessageStore() {
@@ -285,6 +307,8 @@ MessageStore::~MessageStore() {
     while (txDepth_ > 0)
         EndWrite(true);
     CloseDatabase();
+    if (holderFd_ >= 0)
+        ::close(holderFd_);
 }
 
 void MessageStore::CloseDatabase() {

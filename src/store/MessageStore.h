@@ -53,6 +53,8 @@ public:
     // The open sequence on dataDir + "/SMS.db": a missing file is created; a file that is not a
     // readable database is moved aside (MovedAsidePath) and a fresh one created. Never throws;
     // when the database cannot be opened at all, IsOpen() and DatabaseFileExists() are false.
+    // Rows left in Editing or Processing are restored or failed only when no other store (in this
+    // or another process) has the data directory open.
     explicit MessageStore(const std::string& dataDir);
     ~MessageStore();  // checkpoints and closes
 
@@ -187,6 +189,7 @@ private:
     class Tx;
 
     int ProbeFile() const;
+    bool HoldDataDirectory();
     bool OpenDatabase();
     bool MoveAside();
     void CloseDatabase();
@@ -204,6 +207,7 @@ private:
     std::string path_;
     std::string movedAsidePath_;
     sqlite3* db_ = nullptr;
+    int holderFd_ = -1;  // the data directory, locked shared while the store is open
     std::recursive_mutex smsLock_;
     std::recursive_mutex contactIdLock_;
     int txDepth_ = 0;

@@ -4,6 +4,8 @@
 
 #include <dirent.h>
 
+#include <memory>
+
 #include "store/MessageStore.h"
 #include "store/StoreTestUtil.h"
 #include "support/TempDir.h"
@@ -119,6 +121,33 @@ TEST(StoreFile, OpenRestoresEditedRowsAndFailsInterruptedOnes) {
     EXPECT_EQ(r.Stat, 2);
     ASSERT_TRUE(store.GetSms(sent, r));
     EXPECT_EQ(r.Stat, 3);
+}
+
+// A second program on the same data directory (the command line beside the desktop) must not take
+// the desktop's message under edit back to the outbox, nor fail the one its worker is sending.
+TEST(StoreFile, OpeningAStoreThatAnotherIsUsingLeavesEditingAndProcessingRowsAlone) {
+    TempDir dir;
+    auto first = std::make_unique<MessageStore>(dir.Path());
+    int32_t edited = first->AddSms(0, 0, 0, 0, "1", "edited", "", 0, "?");
+    ASSERT_TRUE(first->BeginEditSms(edited));
+    int32_t processing = first->AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
+    SmsRecord r;
+    {
+        MessageStore second(dir.Path());
+        ASSERT_TRUE(second.IsOpen());
+        ASSERT_TRUE(second.GetSms(edited, r));
+        EXPECT_EQ(r.Stat, 5);
+        ASSERT_TRUE(second.GetSms(processing, r));
+        EXPECT_EQ(r.Stat, 10);
+    }
+    ASSERT_TRUE(first->GetSms(edited, r));
+    EXPECT_EQ(r.Stat, 5);
+    first.reset();
+    MessageStore alone(dir.Path());  // the last one out left them behind: now they are restored
+    ASSERT_TRUE(alone.GetSms(edited, r));
+    EXPECT_EQ(r.Stat, 0);
+    ASSERT_TRUE(alone.GetSms(processing, r));
+    EXPECT_EQ(r.Stat, 2);
 }
 
 TEST(StoreFile, AnOlderFileGainsMissingPropertiesAndKeepsItsRows) {
