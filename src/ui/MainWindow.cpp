@@ -303,6 +303,9 @@ QString MainWindow::OutboxStatusLine() const {
 void MainWindow::OpenProxyDialog() {
     ProxyDialog dialog(this);
     dialog.exec();
+    // The options pane applies its proxy controls when saved: they must show what the dialog set.
+    if (options_)
+        options_->LoadProxyControls();
 }
 
 void MainWindow::ShowVersionInformation() {

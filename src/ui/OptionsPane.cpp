@@ -324,11 +324,7 @@ void OptionsPane::LoadOptions() {
     trackFailed_->SetTicked(s.IndividualSMSTracking);
     (s.WorkingOnLine ? online_ : offline_)->setChecked(true);
     startMinimised_->setChecked(s.StartMinimized);
-    proxyKind_->setCurrentIndex(std::clamp(s.ProxyType, 1, 4) - 1);
-    proxyHost_->setText(Q(s.ProxyHost));
-    proxyPort_->setText(Q(s.ProxyPort));
-    proxyUser_->setText(Q(s.ProxyUsername));
-    proxyPassword_->setText(Q(s.ProxyPassword));
+    LoadProxyControls();
     profileName_->setText(Q(s.Outlook_Name));
     profilePassword_->setText(Q(s.Outlook_Password));
     (s.MAPI_AddressBook ? sourceMapi_ : sourceWab_)->setChecked(true);
@@ -339,6 +335,16 @@ void OptionsPane::LoadOptions() {
     uploadDays_->setCurrentIndex(std::clamp(s.UploadToServerXDaysBefore, 1, kMaxUploadDays) - 1);
     UpdateEnabling();
     ShowBalance();
+}
+
+void OptionsPane::LoadProxyControls() {
+    const AppSettings& s = Settings();
+    proxyKind_->setCurrentIndex(std::clamp(s.ProxyType, 1, 4) - 1);
+    proxyHost_->setText(Q(s.ProxyHost));
+    proxyPort_->setText(Q(s.ProxyPort));
+    proxyUser_->setText(Q(s.ProxyUsername));
+    proxyPassword_->setText(Q(s.ProxyPassword));
+    UpdateEnabling();
 }
 
 ProxyChoice OptionsPane::ProxyControls() const {

@@ -26,6 +26,9 @@ public:
     explicit OptionsPane(QWidget* parent = nullptr);
 
     void LoadOptions();
+    // The proxy controls alone, from the settings: after the proxy dialog changed them, so that
+    // saving the pane does not hand the old proxy back to the gateway.
+    void LoadProxyControls();
     void SaveOptions();
     void RedeemVoucher();
     void ClearVoucher();

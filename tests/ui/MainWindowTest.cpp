@@ -329,6 +329,34 @@ private slots:
         QCOMPARE(dialog.LastCode(), kProxyUnchanged);
     }
 
+    void ProxyDialogChangesSurviveLeavingTheOptionsPane() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().WorkingOnLine = false;
+        Settings().ProxyType = 4;
+        Settings().ProxyHost = "proxy.example";
+        Settings().ProxyPort = "3128";
+        MainWindow window(nullptr, nullptr, FastOptions());
+        window.LoginSucceeded();
+        window.SelectTab(MainWindow::kTabOptions);
+        // The tray's proxy dialog switches to a direct connection while the options pane is open.
+        QTimer::singleShot(0, &window, [] {
+            auto* dialog = qobject_cast<ProxyDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->findChild<QComboBox*>("proxyKindList")->setCurrentIndex(0);
+            dialog->Apply();
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        window.OpenProxyDialog();
+        QCOMPARE(Settings().ProxyType, 1);
+        // Leaving the pane must not hand the old proxy back to the gateway.
+        window.SelectTab(MainWindow::kTabSms);
+        QCOMPARE(Settings().ProxyType, 1);
+        QVERIFY(env.Shown().isEmpty());
+    }
+
     void TheHeaderDragsTheWindow() {
         UiTestEnv env(false);
         MainWindow window(nullptr, nullptr, FastOptions());
