@@ -1386,10 +1386,18 @@ std::string ApplyNumberPrefix(const std::string& number, const std::string& pref
 std::string CutUtf8(const std::string& text, size_t maxBytes) {
     if (text.size() <= maxBytes)
         return text;
-    size_t cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return text.substr(0, cut);
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    // Walk back to the lead byte of the character that the cut falls in (at most three steps);
+    // drop that character only when it is a whole one that reaches past the cut. Bytes that are
+    // not UTF-8 are cut at the limit.
+    size_t start = maxBytes;
+    while (start > 0 && maxBytes - start < 3 && (byte(start) & 0xC0) == 0x80)
+        --start;
+    if (start == maxBytes)
+        return text.substr(0, maxBytes);
+    unsigned char lead = byte(start);
+    size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    return text.substr(0, start + length > maxBytes ? start : maxBytes);
 }
 
 }  // namespace quillon

@@ -197,6 +197,9 @@ TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
     EXPECT_EQ(CutUtf8("abc", 2), "ab");
     EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 3), "a");  // € is three bytes
     EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 4), "a\xe2\x82\xac");
+    // Bytes that are not UTF-8 (a legacy 8-bit text) are cut at the limit, not walked back to nothing.
+    EXPECT_EQ(CutUtf8(std::string(40, '\xa3'), 32), std::string(32, '\xa3'));
+    EXPECT_EQ(CutUtf8("ab\xe2\x82\xac\x80\x80", 6), "ab\xe2\x82\xac\x80");
 }
 
 TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
