@@ -140,7 +140,8 @@ public:
     void RenameGroup(int32_t gid, const std::string& name);
     // Deletes every contact that is only in this group, takes the others out of it, removes the group.
     void DeleteGroup(int32_t gid);
-    // The first group (GID order) named `name` ignoring letter case, else a new group's GID.
+    // The first group (GID order) named `name` ignoring letter case (Latin, Greek and Cyrillic
+    // letters alike), else a new group's GID.
     int32_t FindOrAddGroup(const std::string& name);
     std::optional<std::string> GetGroupName(int32_t gid);
     int32_t FindGroupRow(int32_t gid);      // row index in GID order, or -1

@@ -49,8 +49,12 @@ TEST_F(ContactStoreTest, FindOrAddGroupIgnoresLetterCase) {
     int32_t work = Group("Work Mates");
     EXPECT_EQ(store.FindOrAddGroup("work mates"), work);
     EXPECT_EQ(store.FindOrAddGroup("WORK MATES"), work);
-    EXPECT_EQ(store.FindOrAddGroup("Family"), work + 1);
-    EXPECT_EQ(store.ListGroups().size(), 3u);
+    // Letters beyond ASCII have a case too.
+    int32_t doctors = Group("\xc3\x84rzte \xd0\x92\xd1\x80\xd0\xb0\xd1\x87\xc5\x81");  // Ärzte Врач Ł
+    EXPECT_EQ(store.FindOrAddGroup("\xc3\xa4RZTE \xd0\xb2\xd0\xa0\xd0\x90\xd0\xa7\xc5\x82"), doctors);
+    EXPECT_EQ(store.FindOrAddGroup("Family"), doctors + 1);
+    EXPECT_EQ(store.FindOrAddGroup("\xc3\xa5rzte"), doctors + 2);  // å is another letter than ä
+    EXPECT_EQ(store.ListGroups().size(), 5u);
 }
 
 TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
