@@ -165,54 +165,88 @@ void SendEngine::RunGuarded(int32_t id) {
         selection.id = id;
     std::vector<SmsRecord> rows = store->SelectSms(selection);
     bool anyAccepted = false;
-    for (size_t i = rows.size(); i-- > 0;) {
-        if (worker_.StopRequested())
-            break;
-        HandleMessage(*store, *gateway, rows[i], worker_.Now(), static_cast<int32_t>(i + 1), anyAccepted);
+
+    // Newest first. Each message is claimed (Processing) durably before it goes out, and its
+    // results are written durably afterwards; the results of one message and the claim of the
+    // next share one transaction, so a message costs one commit.
+    size_t next = rows.size();
+    SmsRecord row;
+    bool claimed = false;
+    {
+        GuardedTransaction transaction(*this, *store);
+        claimed = ClaimNext(*store, rows, next, row);
+    }
+    while (claimed) {
+        const int32_t messagesLeft = static_cast<int32_t>(next + 1);
+        AfterClaim(store->SmsLock(), row.ID);
+        recipients_.clear();
+        accepted_.clear();
+        failed_.clear();
+        retry_.clear();
+        int32_t deferral = 0;
+        if (row.Delay > 0)
+            deferral = static_cast<int32_t>(std::max<int64_t>(0, row.Time - worker_.Now()));
+        recipients_ = ExpandRecipients(*store, row.To, Settings().prefix);
+        const size_t recipientCount = recipients_.size();
+        if (Submit(*gateway, *store, row, deferral, messagesLeft) > 0)
+            anyAccepted = true;
+
+        const int32_t done = row.ID;
+        {
+            GuardedTransaction transaction(*this, *store);
+            RecordResults(*store, row, recipientCount, deferral, worker_.Now());
+            claimed = ClaimNext(*store, rows, next, row);
+        }
+        if (!worker_.StopRequested()) {
+            worker_.Sink().RefreshOutbox(done);
+            worker_.Notify(WM_APP_BALANCE_CHANGED);
+        }
     }
     if (anyAccepted && !worker_.StopRequested())
         worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
 }
 
-void SendEngine::HandleMessage(MessageStore& store, GatewayApi& gateway, const SmsRecord& selected, int64_t now,
-                               int32_t messagesLeft, bool& anyAccepted) {
-    recipients_.clear();
-    accepted_.clear();
-    failed_.clear();
-    retry_.clear();
+bool SendEngine::ClaimNext(MessageStore& store, const std::vector<SmsRecord>& rows, size_t& next, SmsRecord& row) {
+    while (next > 0) {
+        if (worker_.StopRequested())
+            return false;
+        --next;
+        // Only a row that is still pending: the user may have opened it for editing or deleted it
+        // since the selection was made.
+        if (store.GetSms(rows[next].ID, row) && row.Stat == StatusCode(MessageStatus::Pending) &&
+            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Processing)))
+            return true;
+    }
+    return false;
+}
 
-    SmsRecord row;
-    {
-        // Claim the row only if it is still pending: the user may have opened it for editing or
-        // deleted it since the selection was made.
-        TrackedLock<std::recursive_mutex> smsLock(store.SmsLock());
-        if (!store.GetSms(selected.ID, row) || row.Stat != StatusCode(MessageStatus::Pending))
-            return;
-        if (!store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Processing)))
-            return;
-        if (injectedFault_ != InjectedFault::None) {
-            InjectedFault kind = injectedFault_;
-            injectedFault_ = InjectedFault::None;
-            RaiseInjectedFault(kind);
-        }
+void SendEngine::AfterClaim(std::recursive_mutex& smsLock, int32_t id) {
+    if (injectedFault_ != InjectedFault::None) {
+        TrackedLock<std::recursive_mutex> held(smsLock);
+        InjectedFault kind = injectedFault_;
+        injectedFault_ = InjectedFault::None;
+        RaiseInjectedFault(kind);
     }
     if (!worker_.StopRequested())
-        worker_.Sink().RefreshOutbox(row.ID);
+        worker_.Sink().RefreshOutbox(id);
+}
 
-    int32_t deferral = 0;
-    if (row.Delay > 0)
-        deferral = static_cast<int32_t>(std::max<int64_t>(0, row.Time - now));
+SendEngine::GuardedTransaction::GuardedTransaction(SendEngine& engine, MessageStore& store) : engine_(engine) {
+    engine_.transaction_.emplace(store);
+    // A fault trapped inside the transaction rolls it back and releases the store's lock; the
+    // transaction lives in the engine, not on the stack the jump abandons.
+    HeldLocks::Push(&engine_, [](void* e) {
+        auto* self = static_cast<SendEngine*>(e);
+        if (self->transaction_) {
+            self->transaction_->Rollback();
+            self->transaction_.reset();
+        }
+    });
+}
 
-    recipients_ = ExpandRecipients(store, row.To, Settings().prefix);
-    const size_t recipientCount = recipients_.size();
-    int32_t acceptedCount = Submit(gateway, store, row, deferral, messagesLeft);
-    if (acceptedCount > 0)
-        anyAccepted = true;
-    RecordResults(store, row, recipientCount, deferral, worker_.Now());
-    if (!worker_.StopRequested()) {
-        worker_.Sink().RefreshOutbox(row.ID);
-        worker_.Notify(WM_APP_BALANCE_CHANGED);
-    }
+SendEngine::GuardedTransaction::~GuardedTransaction() {
+    HeldLocks::Pop();
+    engine_.transaction_.reset();  // commits
 }
 
 int32_t SendEngine::Submit(GatewayApi& gateway, MessageStore& store, const SmsRecord& row, int32_t deferralSeconds,
@@ -371,7 +405,6 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
 void SendEngine::RecordResults(MessageStore& store, const SmsRecord& row, size_t recipientCount,
                                int32_t deferralSeconds, int64_t now) {
     const int32_t due = ClampTime(now + kFirstQueryInterval);
-    StoreTransaction transaction(store);
     if (recipientCount >= 2) {
         if (accepted_.empty() && failed_.empty() && retry_.empty()) {
             // Nothing came back for any recipient (the batch did not start, or its replies named

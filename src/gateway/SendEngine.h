@@ -4,17 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/CrashReport.h"
+#include "store/MessageStore.h"
 
 namespace quillon {
 
 class CommsWorker;
 class GatewayApi;
-class MessageStore;
-struct SmsRecord;
 
 // One expanded recipient of a message.
 struct RecipientEntry {
@@ -60,9 +61,23 @@ public:
     const std::vector<RecipientEntry>& Retry() const { return retry_; }
 
 private:
+    // One store transaction whose lock a fault guard can release (it rolls the transaction back).
+    class GuardedTransaction {
+    public:
+        GuardedTransaction(SendEngine& engine, MessageStore& store);
+        ~GuardedTransaction();
+        GuardedTransaction(const GuardedTransaction&) = delete;
+        GuardedTransaction& operator=(const GuardedTransaction&) = delete;
+
+    private:
+        SendEngine& engine_;
+    };
+
     void RunGuarded(int32_t id);
-    void HandleMessage(MessageStore& store, GatewayApi& gateway, const SmsRecord& row, int64_t now,
-                       int32_t messagesLeft, bool& anyAccepted);
+    // Claims the next row still pending, walking `rows` down from `next`; false when none is left
+    // or the worker is stopping.
+    bool ClaimNext(MessageStore& store, const std::vector<SmsRecord>& rows, size_t& next, SmsRecord& row);
+    void AfterClaim(std::recursive_mutex& smsLock, int32_t id);
     // Submits the message in hand; returns the number of accepted recipients.
     int32_t Submit(GatewayApi& gateway, MessageStore& store, const SmsRecord& row, int32_t deferralSeconds,
                    int32_t messagesLeft);
@@ -80,6 +95,7 @@ private:
     std::vector<RecipientEntry> failed_;
     std::vector<RecipientEntry> retry_;
     InjectedFault injectedFault_ = InjectedFault::None;
+    std::optional<StoreTransaction> transaction_;
 };
 
 }  // namespace quillon
