@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -164,76 +165,105 @@ void StatusQueryEngine::RunGuarded(int32_t id) {
         }
         std::vector<SmsRecord> rows = store->SelectSms(selection);
         int32_t answered = 0;
+        // Answers are written in blocks, one commit each, never holding the store's lock across a
+        // gateway call. A block lost to a crash only means those rows are asked again.
+        std::vector<RowAnswers> block;
+        auto blockStart = std::chrono::steady_clock::now();
         for (size_t i = rows.size(); i-- > 0;) {
             if (worker_.StopRequested())
                 break;
             const SmsRecord& row = rows[i];
-            const int32_t next = NextQueryInterval(row.QueryTime);
             worker_.Notify(WM_APP_PROGRESS, static_cast<intptr_t>(i + 1), 0);
-            // Rows split off during this query inherit the schedule the row itself ends up with.
-            const int32_t splitQueryTime = id == -1 ? next : row.QueryTime;
-            const int32_t splitDue = id == -1 ? ClampTime(now + next) : row.StatQryTm;
-            answered += QueryRow(*store, *gateway, row.ID, row.ApiMsgID, splitQueryTime, splitDue);
-            if (id == -1)
-                store->SetSmsQuerySchedule(row.ID, next, ClampTime(now + next));
+            RowAnswers answers;
+            answers.row = row;
+            // Only a poll for all due rows moves the schedule; rows split off during this query
+            // inherit the schedule the row itself ends up with.
+            const int32_t next = NextQueryInterval(row.QueryTime);
+            answers.queryTime = id == -1 ? next : row.QueryTime;
+            answers.statQryTm = id == -1 ? ClampTime(now + next) : row.StatQryTm;
+            answers.moveSchedule = id == -1;
+            answered += Ask(*gateway, answers);
+            if (block.empty())
+                blockStart = std::chrono::steady_clock::now();
+            block.push_back(std::move(answers));
+            if (block.size() >= kBlockRows || std::chrono::steady_clock::now() - blockStart >= kBlockTime) {
+                Write(*store, block);
+                block.clear();
+            }
         }
+        Write(*store, block);
         if (answered > 0 && !worker_.StopRequested())
             worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
     }
 }
 
-int32_t StatusQueryEngine::QueryRow(MessageStore& store, GatewayApi& gateway, int32_t rowId,
-                                    const std::string& apiMsgId, int32_t splitQueryTime, int32_t splitDue) {
+int32_t StatusQueryEngine::Ask(GatewayApi& gateway, RowAnswers& answers) {
     int32_t answered = 0;
-    const std::vector<ApiIdentifier> identifiers = SplitApiMsgID(apiMsgId);
-    for (size_t j = 0; j < identifiers.size(); ++j) {
-        const ApiIdentifier& identifier = identifiers[j];
+    answers.identifiers = SplitApiMsgID(answers.row.ApiMsgID);
+    answers.replies.resize(answers.identifiers.size());
+    for (size_t j = 0; j < answers.identifiers.size(); ++j) {
         std::string reply;
         int32_t error = -1;
         {
             auto guard = gateway.Guard();
-            if (gateway.GetMsgCharge(true, identifier.id, reply) >= 0) {
+            if (gateway.GetMsgCharge(true, answers.identifiers[j].id, reply) >= 0) {
                 int32_t code = 0;
                 if (gateway.Get_smsERROR(code) >= 0)
                     error = code;
             }
         }
+        // A non-zero error leaves this identifier untouched.
         if (error != 0)
             continue;
-        ChargeReply parsed = ParseChargeReply(reply);
-        if (parsed.answered)
+        answers.replies[j] = ParseChargeReply(reply);
+        answers.replies[j].valid = true;
+        if (answers.replies[j].answered)
             ++answered;
-
-        TrackedLock<std::recursive_mutex> smsLock(store.SmsLock());
-        int32_t target = rowId;
-        if (j > 0) {
-            SmsRecord source;
-            if (!store.GetSms(rowId, source))
-                continue;
-            target = store.CopySms(rowId, false, 0);
-            if (target < 0)
-                continue;
-            const std::string text = "," + identifier.piece;
-            store.SetSmsApiMsgID(target, text);
-            size_t at = source.ApiMsgID.find(text);
-            if (at != std::string::npos) {
-                source.ApiMsgID.erase(at, text.size());
-                store.SetSmsApiMsgID(rowId, source.ApiMsgID);
-            }
-            // A copy starts without a schedule; without one the split-off message would never be
-            // polled again.
-            store.SetSmsQuerySchedule(target, splitQueryTime, splitDue);
-        }
-        const int32_t stat = parsed.answered ? StatusOfGatewayCode(parsed.code) : -1;
-        if (stat >= 0 && parsed.hasCharge) {
-            store.SetSmsStatusAndCharge(target, stat, parsed.charge);
-        } else if (stat >= 0) {
-            store.SetSmsStatus(target, stat);
-        } else if (parsed.hasCharge) {
-            store.SetSmsCharge(target, parsed.charge);
-        }
     }
     return answered;
+}
+
+void StatusQueryEngine::Write(MessageStore& store, const std::vector<RowAnswers>& block) {
+    if (block.empty())
+        return;
+    StoreTransaction transaction(store);
+    for (const RowAnswers& answers : block) {
+        const int32_t rowId = answers.row.ID;
+        for (size_t j = 0; j < answers.identifiers.size(); ++j) {
+            const ChargeReply& parsed = answers.replies[j];
+            if (!parsed.valid)
+                continue;
+            int32_t target = rowId;
+            if (j > 0) {
+                // Every further identifier is split off into a copy of the row.
+                SmsRecord source;
+                if (!store.GetSms(rowId, source))
+                    continue;
+                target = store.CopySms(rowId, false, 0);
+                if (target < 0)
+                    continue;
+                const std::string text = "," + answers.identifiers[j].piece;
+                store.SetSmsApiMsgID(target, text);
+                size_t at = source.ApiMsgID.find(text);
+                if (at != std::string::npos) {
+                    source.ApiMsgID.erase(at, text.size());
+                    store.SetSmsApiMsgID(rowId, source.ApiMsgID);
+                }
+                // A copy starts without a schedule; without one it would never be polled again.
+                store.SetSmsQuerySchedule(target, answers.queryTime, answers.statQryTm);
+            }
+            const int32_t stat = parsed.answered ? StatusOfGatewayCode(parsed.code) : -1;
+            if (stat >= 0 && parsed.hasCharge) {
+                store.SetSmsStatusAndCharge(target, stat, parsed.charge);
+            } else if (stat >= 0) {
+                store.SetSmsStatus(target, stat);
+            } else if (parsed.hasCharge) {
+                store.SetSmsCharge(target, parsed.charge);
+            }
+        }
+        if (answers.moveSchedule)
+            store.SetSmsQuerySchedule(rowId, answers.queryTime, answers.statQryTm);
+    }
 }
 
 }  // namespace quillon

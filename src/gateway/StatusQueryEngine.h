@@ -3,9 +3,12 @@
 // worker thread under the worker lock.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "store/SmsRecord.h"
 
 namespace quillon {
 
@@ -34,6 +37,7 @@ int32_t StatusOfGatewayCode(long code);
 // Reads a GetMsgCharge reply (any letter case): the code after "status:" and the charge after
 // "charge:". `answered` is false when the reply holds no "status:".
 struct ChargeReply {
+    bool valid = false;  // the query itself worked (smsERROR 0)
     bool answered = false;
     long code = 0;
     bool hasCharge = false;
@@ -53,11 +57,23 @@ public:
     static const std::vector<int32_t>& PolledStatuses();
 
 private:
+    // What the gateway said about one row's identifiers, kept until the block is written.
+    struct RowAnswers {
+        SmsRecord row;
+        std::vector<ApiIdentifier> identifiers;
+        std::vector<ChargeReply> replies;  // one per identifier
+        int32_t queryTime = 0;             // the schedule the row (and any row split off) gets
+        int32_t statQryTm = 0;
+        bool moveSchedule = false;
+    };
+    static constexpr size_t kBlockRows = 64;
+    static constexpr std::chrono::milliseconds kBlockTime{200};
+
     void RunGuarded(int32_t id);
-    // Queries every identifier of a row, splitting off a row per further identifier (with the given
-    // schedule); returns the number of answered queries.
-    int32_t QueryRow(MessageStore& store, GatewayApi& gateway, int32_t rowId, const std::string& apiMsgId,
-                     int32_t splitQueryTime, int32_t splitDue);
+    // Queries every identifier of a row; returns the number of answered queries.
+    int32_t Ask(GatewayApi& gateway, RowAnswers& answers);
+    // Writes a block of answers in one transaction: states, charges, split-off rows, schedules.
+    void Write(MessageStore& store, const std::vector<RowAnswers>& block);
 
     CommsWorker& worker_;
 };
