@@ -208,6 +208,30 @@ TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
     EXPECT_TRUE(quiet.PostsOf(WM_QUIT).empty());
 }
 
+TEST_F(Worker, StopBetweenBatchChunksLeavesTheRestPendingForALaterPass) {
+    std::string to;
+    for (int i = 0; i < 100; ++i)
+        to += "," + std::to_string(44700000000LL + i);
+    int32_t id = AddPending(to, "Stopped batch");
+    ASSERT_TRUE(sandbox_.InjectFault("delay", 10, 300, "quicksend"));
+    ASSERT_TRUE(worker_->Start());
+    ASSERT_TRUE(WaitUntil([&] { return !sandbox_.Received("quicksend").empty(); }));
+    worker_->RequestStop();
+    ASSERT_TRUE(worker_->WaitForExit());
+
+    const size_t chunksSent = sandbox_.Received("quicksend").size();
+    ASSERT_LT(chunksSent, 3u);
+    EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Expanded));
+    auto children = Children(id);
+    ASSERT_EQ(children.size(), 100u);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const bool sent = i < chunksSent * 43;
+        EXPECT_EQ(children[i].Stat, StatusCode(sent ? MessageStatus::Unknown : MessageStatus::Pending)) << i;
+        EXPECT_EQ(children[i].To, std::to_string(44700000000LL + i));
+    }
+    EXPECT_EQ(sandbox_.Received("endbatch").size(), 1u);
+}
+
 TEST_F(Worker, FaultInSendPassIsReportedAndTheWorkerCarriesOn) {
     struct Case {
         InjectedFault kind;
