@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -362,9 +363,11 @@ bool MessageStore::HoldDataDirectory() {
     holderFd_ = ::open(dataDir_.empty() ? "." : dataDir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (holderFd_ < 0)
         return true;  // no way to tell: act as the only user, as before
-    if (::flock(holderFd_, LOCK_EX | LOCK_NB) == 0)
-        return true;
-    ::flock(holderFd_, LOCK_SH);  // waits only while another store runs its open sequence
+    if (::flock(holderFd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+        return true;  // alone, or a file system without locks: act as the only user
+    // Another store holds it exclusively only while it runs its open sequence; wait for that, boundedly.
+    for (int i = 0; i < 100 && ::flock(holderFd_, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK; ++i)
+        ::usleep(100000);
     return false;
 }
 
