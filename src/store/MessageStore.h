@@ -1,8 +1,9 @@
 // The local store SMS.db: outbox messages, contacts, groups and their id counters, on SQLite.
 //
 // Every operation is durable when it returns: the file runs in WAL mode and each operation is one
-// transaction (an operation that loops is one transaction for the whole loop). StoreTransaction
-// groups many operations into one transaction for bulk work (imports, benchmarks).
+// transaction (an operation that loops is one transaction for the whole loop), and it reports
+// success only once that transaction is committed. StoreTransaction groups many operations into
+// one transaction for bulk work (imports, benchmarks).
 //
 // Threads: the ui thread and the comms worker share the one store. SmsLock() guards the SMS table
 // and, inside the store, the database connection itself; every operation takes it, so any
