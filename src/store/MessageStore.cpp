@@ -791,23 +791,22 @@ void MessageStore::FailInterruptedSms() {
     tx.Check(q.Run());
 }
 
+// The copies read the source and add under one hold of the lock, but leave the transaction to
+// AddSms, so that its log line is written only for a row that reached the disk.
 int32_t MessageStore::CopySms(int32_t id, bool overrideStat, int32_t stat) {
-    Tx tx(*this);
+    std::lock_guard<std::recursive_mutex> lock(smsLock_);
     SmsRecord r;
     if (!GetSms(id, r))
         return -1;
-    int32_t newId =
-        AddSms(overrideStat ? stat : r.Stat, 0, r.Type, r.RefID, r.To, r.Msg, r.SenderID, r.Delay, r.Charge);
-    return tx.Check(newId > 0) && tx.Commit() ? newId : 0;
+    return AddSms(overrideStat ? stat : r.Stat, 0, r.Type, r.RefID, r.To, r.Msg, r.SenderID, r.Delay, r.Charge);
 }
 
 int32_t MessageStore::CopySmsForRecipient(int32_t id, int32_t stat, const std::string& to) {
-    Tx tx(*this);
+    std::lock_guard<std::recursive_mutex> lock(smsLock_);
     SmsRecord r;
     if (!GetSms(id, r))
         return -1;
-    int32_t newId = AddSms(stat, 0, r.Type, r.RefID, to, r.Msg, r.SenderID, r.Delay, r.Charge);
-    return tx.Check(newId > 0) && tx.Commit() ? newId : 0;
+    return AddSms(stat, 0, r.Type, r.RefID, to, r.Msg, r.SenderID, r.Delay, r.Charge);
 }
 
 void MessageStore::DeleteSms(int32_t id) {
