@@ -114,10 +114,12 @@ TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
     auto posts = sink_.Posts();
     int depth = 0;
     for (const Posted& p : posts) {
-        if (p.message == WM_APP_COMMS_BEGIN)
+        if (p.message == WM_APP_COMMS_BEGIN) {
             EXPECT_EQ(depth++, 0);
-        if (p.message == WM_APP_COMMS_END)
+        }
+        if (p.message == WM_APP_COMMS_END) {
             EXPECT_EQ(--depth, 0);
+        }
     }
 }
 
