@@ -288,7 +288,7 @@ TEST_F(SandboxServerTest, ReadsAccountsAndVouchersFromItsConfigurationFile) {
               "account alice s3cret 2.5 alice@example.org\n"
               "voucher ALICEVOUCHER0001 7.25\n"
               "client-id QLNX\n"
-              "price-per-part 0.5\n");
+              "part-price 0.5\n");
     Start({"--config", dir.File("sandbox.conf")});
     EXPECT_EQ("", Login("demo", "demo"));  // the file's accounts replace the built-in one
     session_ = Login("alice", "s3cret");

@@ -138,9 +138,9 @@ bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string&
             if (w.size() != 2 || !ParseInt(w[1], 1, 100000000, config.sessionIdle)) {
                 return bad("expected: session-idle SECONDS");
             }
-        } else if (key == "price-per-part") {
+        } else if (key == "part-price") {
             if (w.size() != 2 || !ParseCredits(w[1], config.pricePerPart))
-                return bad("expected: price-per-part CREDIT");
+                return bad("expected: part-price CREDIT");
         } else if (key == "max-parts") {
             if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
                 return bad("expected: max-parts N");

@@ -48,7 +48,7 @@ Configuration file: one entry per line, '#' starts a comment line.
   client-id ID            only this client id may log in ('*' = any)
   timeline Q G D          as --timeline
   session-idle SECONDS
-  price-per-part CREDIT
+  part-price CREDIT
   max-parts N
 Accounts or vouchers in the file replace the built-in ones of that kind.
 Command-line options override the file.
