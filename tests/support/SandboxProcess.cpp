@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "sandbox-gateway/FormCodec.h"
+#include "gateway/FormCodec.h"
 
 namespace quillon::test {
 
@@ -49,7 +49,7 @@ std::string Post(const std::string& url, const std::string& form, long* status) 
 }  // namespace
 
 std::string FormEncode(const std::map<std::string, std::string>& params) {
-    return sandbox::FormEncode(params);
+    return quillon::FormEncode(params);
 }
 
 std::string ReceivedRequest::Param(const std::string& name) const {
@@ -197,8 +197,7 @@ std::vector<ReceivedRequest> SandboxProcess::Received(const std::string& endpoin
         auto space = line.find(' ');
         r.endpoint = line.substr(0, space);
         std::string form = space == std::string::npos ? std::string() : line.substr(space + 1);
-        sandbox::ForEachFormPair(form,
-                                 [&r](const std::string& key, const std::string& value) { r.params[key] = value; });
+        ForEachFormPair(form, [&r](const std::string& key, const std::string& value) { r.params[key] = value; });
         out.push_back(std::move(r));
     }
     return out;

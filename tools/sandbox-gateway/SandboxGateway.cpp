@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "FormCodec.h"
+#include "gateway/FormCodec.h"
 
 namespace quillon::sandbox {
 

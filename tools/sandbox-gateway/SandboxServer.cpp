@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "FormCodec.h"
+#include "gateway/FormCodec.h"
 
 namespace quillon::sandbox {
 

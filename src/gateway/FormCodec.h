@@ -1,20 +1,20 @@
-// The form encoding ("a=1&b=x%20y") the sandbox speaks on both sides: it decodes the gateway protocol's
-// requests with it, and encodes the request history it hands back to tests, which the test launcher
-// (tests/support/SandboxProcess) decodes again. Header-only, so the launcher shares it without
-// linking the sandbox.
+// The form encoding ("a=1&b=x%20y") of the gateway protocol: the component encodes its requests with
+// it, the sandbox gateway decodes them (and encodes the request history it hands back to tests, which
+// the test launcher decodes again). Header-only, so the three share it without linking each other.
 #pragma once
 
-#include <cctype>
 #include <string>
 
-namespace quillon::sandbox {
+namespace quillon {
 
-// Percent-encodes every byte but letters, digits and "-_.~".
-inline std::string FormEscape(const std::string& text) {
+// Appends `text` percent-encoded: every byte but ASCII letters, digits and "-_.~" becomes "%XX".
+inline void AppendFormEscaped(std::string& out, const std::string& text) {
     static const char* hex = "0123456789ABCDEF";
-    std::string out;
+    out.reserve(out.size() + text.size() + text.size() / 2);
     for (unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '_' || c == '.' || c == '~';
+        if (plain) {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -22,6 +22,11 @@ inline std::string FormEscape(const std::string& text) {
             out += hex[c & 15];
         }
     }
+}
+
+inline std::string FormEscape(const std::string& text) {
+    std::string out;
+    AppendFormEscaped(out, text);
     return out;
 }
 
@@ -81,4 +86,4 @@ std::string FormEncode(const Pairs& params) {
     return form;
 }
 
-}  // namespace quillon::sandbox
+}  // namespace quillon
