@@ -7,6 +7,7 @@
 #include <csignal>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "compose/MessageType.h"
 #include "core/AppLog.h"
@@ -32,6 +33,16 @@ namespace quillon {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+
+StartupProbe& Probe() {
+    static StartupProbe probe;
+    return probe;
+}
+
+void ReachPoint(const char* point, QWidget* window = nullptr) {
+    if (Probe())
+        Probe()(point, window);
+}
 
 void OnTerminationSignal(int) {
     char c = 1;
@@ -88,6 +99,7 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
         // Starting in the tray needs a tray; without one the window starts minimised.
         window.showMinimized();
     }
+    ReachPoint("window", &window);
     int exitCode = app.exec();
     if (services.worker->IsRunning())
         RunShutdownSequence(*services.worker, *services.sink);
@@ -95,6 +107,10 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
 }
 
 }  // namespace
+
+void SetStartupProbe(StartupProbe probe) {
+    Probe() = std::move(probe);
+}
 
 int RunQuillon(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -159,6 +175,7 @@ int RunQuillon(int argc, char** argv) {
     int exitCode = 0;
     try {
         // The name tables follow the language module; copies of messages go to the clipboard.
+        ReachPoint("tables");
         LoadStatusNames();
         ReloadMessageTypeNames();
         InstallClipboardHook();

@@ -2,7 +2,18 @@
 // orderly shutdown that stops the worker and checkpoints the store.
 #pragma once
 
+#include <functional>
+
+class QWidget;
+
 namespace quillon {
+
+// A seam for the desktop tests, unused by the program itself: called at named points of start-up,
+// inside the guard that turns an escaping exception into the "Unexpected error" box, so a probe
+// may throw to take that path. Points: "tables" (before the name tables load, `window` null) and
+// "window" (the main window made and shown or left hidden, just before the loop runs).
+using StartupProbe = std::function<void(const char* point, QWidget* window)>;
+void SetStartupProbe(StartupProbe probe);
 
 // Runs the program; returns its exit code.
 //

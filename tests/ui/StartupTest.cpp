@@ -1,6 +1,7 @@
 // The quillon program as a process: each start-up failure with its message and exit code, the
-// report of a moved-aside database, an orderly end on SIGTERM, and a second start finding the
-// first through the single-instance probe.
+// report of a moved-aside database, an orderly end on SIGTERM, the unexpected-error box, the window
+// left unshown by "Start minimised", and a second start finding the first through the
+// single-instance probe.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -44,9 +45,16 @@ struct Run {
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
     }
-    void Start() {
+    void Start(const QString& program = QUILLON_DESKTOP_EXE) {
         process.setProcessEnvironment(env);
-        process.start(QUILLON_DESKTOP_EXE, {});
+        process.start(program, {});
+    }
+    // The program with the start-up probe (tests/ui/probe), which can throw or report the window.
+    void StartProbed() { Start(QUILLON_PROBED_EXE); }
+    QString WindowStateFile() const { return QString::fromStdString(home.Path()) + "/window-state.txt"; }
+    QString WindowState() const {
+        QFile file(WindowStateFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     }
     // Waits (bounded) for the program to end; its exit code, or -1 when it did not end.
     int Finish(int timeoutMs = 30000) {
@@ -169,6 +177,58 @@ private slots:
         ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
         QCOMPARE(run.Finish(), 0);
         QCOMPARE(run.Shown().size(), 1);
+    }
+
+    void UnexpectedErrorShowsTheSupportBoxAndEnds_data() {
+        QTest::addColumn<QString>("point");
+        QTest::newRow("name tables") << "tables";
+        QTest::newRow("main window made") << "window";
+    }
+
+    void UnexpectedErrorShowsTheSupportBoxAndEnds() {
+        QFETCH(QString, point);
+        const QString help = "https://support.example.test/help?from=quillon";
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        run.Cli({"settings", "set", "help_url", help});
+        run.env.insert("QUILLON_TEST_THROW_AT", point);
+        run.StartProbed();
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown(), QStringList{Line(Text(kTextUnexpectedCaption), Text(kTextUnexpectedError), help)});
+        // The data were closed in order: the next start gets as far as its main window.
+        run.process.close();
+        run.env.remove("QUILLON_TEST_THROW_AT");
+        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
+        run.StartProbed();
+        QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
+        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Shown().size(), 1);
+    }
+
+    void StartMinimizedMakesTheWindowWithoutShowingIt() {
+        // For contrast, an ordinary start shows the window in its normal state.
+        Run plain;
+        plain.Cli({"settings", "set", "WorkingOnLine", "0"});
+        plain.env.insert("QUILLON_TEST_WINDOW_STATE", plain.WindowStateFile());
+        plain.StartProbed();
+        QTRY_VERIFY_WITH_TIMEOUT(!plain.WindowState().isEmpty(), 20000);
+        QCOMPARE(plain.WindowState(), QString("visible=1 minimized=0"));
+        ::kill(static_cast<pid_t>(plain.process.processId()), SIGTERM);
+        QCOMPARE(plain.Finish(), 0);
+
+        // The offscreen platform has no tray host, where a hidden window could never be found
+        // again: the window is made and only minimised, never shown in its normal state.
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        run.Cli({"settings", "set", "StartMinimized", "1"});
+        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
+        run.StartProbed();
+        QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
+        QCOMPARE(run.WindowState(), QString("visible=1 minimized=1"));
+        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+        QCOMPARE(run.Finish(), 0);
+        QVERIFY(run.Shown().isEmpty());
     }
 
     void SecondStartFindsTheFirstAndEnds() {
