@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QtTest>
 #include <csignal>
 
@@ -213,7 +214,7 @@ private slots:
         plain.env.insert("QUILLON_TEST_WINDOW_STATE", plain.WindowStateFile());
         plain.StartProbed();
         QTRY_VERIFY_WITH_TIMEOUT(!plain.WindowState().isEmpty(), 20000);
-        QCOMPARE(plain.WindowState(), QString("visible=1 minimized=0"));
+        QCOMPARE(plain.WindowState(), QString("tray=0 visible=1 minimized=0"));
         ::kill(static_cast<pid_t>(plain.process.processId()), SIGTERM);
         QCOMPARE(plain.Finish(), 0);
 
@@ -225,7 +226,63 @@ private slots:
         run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
         run.StartProbed();
         QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
-        QCOMPARE(run.WindowState(), QString("visible=1 minimized=1"));
+        QCOMPARE(run.WindowState(), QString("tray=0 visible=1 minimized=1"));
+        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+        QCOMPARE(run.Finish(), 0);
+        QVERIFY(run.Shown().isEmpty());
+    }
+
+    void StartMinimizedWithATrayHostLeavesTheWindowHidden() {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        const QString trayer = QStandardPaths::findExecutable("trayer");
+        if (xvfb.isEmpty() || trayer.isEmpty())
+            QSKIP("needs Xvfb and trayer for a tray host");
+        struct Helpers {
+            QProcess server;
+            QProcess tray;
+            ~Helpers() {
+                for (QProcess* p : {&tray, &server}) {
+                    p->terminate();
+                    if (!p->waitForFinished(5000)) {
+                        p->kill();
+                        p->waitForFinished(5000);
+                    }
+                }
+            }
+        } helpers;
+        // The X server picks a free display and prints its number.
+        helpers.server.start(xvfb, {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        QTRY_VERIFY_WITH_TIMEOUT(helpers.server.canReadLine() || helpers.server.state() == QProcess::NotRunning, 20000);
+        const QString display = ":" + QString::fromLatin1(helpers.server.readLine()).trimmed();
+        QVERIFY2(display.size() > 1, "the X server did not start");
+        QProcessEnvironment trayEnv = QProcessEnvironment::systemEnvironment();
+        trayEnv.insert("DISPLAY", display);
+        helpers.tray.setProcessEnvironment(trayEnv);
+        helpers.tray.start(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "90",
+                                    "--height", "22"});
+        QVERIFY(helpers.tray.waitForStarted(10000));
+
+        Run run;
+        run.Cli({"settings", "set", "WorkingOnLine", "0"});
+        run.Cli({"settings", "set", "StartMinimized", "1"});
+        run.env.insert("DISPLAY", display);
+        run.env.insert("QT_QPA_PLATFORM", "xcb");
+        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
+        // The tray host takes a moment to claim the tray; a start before that sees none, so the
+        // program is started again (a bounded number of times) until it finds one.
+        QString state;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            QFile::remove(run.WindowStateFile());
+            run.StartProbed();
+            QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty() || run.process.state() == QProcess::NotRunning,
+                                     20000);
+            state = run.WindowState();
+            if (state.startsWith("tray=1"))
+                break;
+            ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
+            QCOMPARE(run.Finish(), 0);
+        }
+        QCOMPARE(state, QString("tray=1 visible=0 minimized=0"));
         ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
         QCOMPARE(run.Finish(), 0);
         QVERIFY(run.Shown().isEmpty());
