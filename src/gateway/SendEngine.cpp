@@ -107,7 +107,8 @@ std::vector<BatchResult> ParseBatchReply(const std::string& reply) {
     };
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (EqualsNoCase(word, "To:")) {
+        // Only the result markers are read in any letter case; "To:" is the gateway's own spelling.
+        if (word == "To:") {
             if (i + 1 < words.size())
                 number = words[++i];
         } else if (EqualsNoCase(word, "ID:") || EqualsNoCase(word, "ERR:")) {

@@ -31,8 +31,8 @@ struct RecipientEntry {
 // prefix is not empty. Empty entries are skipped.
 std::vector<RecipientEntry> ExpandRecipients(MessageStore& store, const std::string& to, const std::string& prefix);
 
-// The numbers of a batch reply, read word by word: "To:" names the current number; "ID:" and
-// "ERR:" (any letter case) close the previous result and open a new one; other words are the open
+// The numbers of a batch reply, read word by word: "To:" (exactly so) names the current number;
+// "ID:" and "ERR:" (any letter case) close the previous result and open a new one; other words are the open
 // result's text.
 struct BatchResult {
     bool accepted = false;  // "ID:" (else "ERR:")

@@ -55,6 +55,11 @@ TEST(SendEngine, BatchReplyIsReadWordByWord) {
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].number, "1");
     EXPECT_EQ(results[1].number, "1");
+    // Only the result markers are read in any letter case: a "to:" inside a result's text is text.
+    results = ParseBatchReply("ERR: 114, cannot route to: 0 To: 447 TO: 9");
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].number, "447");
+    EXPECT_EQ(results[0].text, "114, cannot route to: 0 TO: 9");
     EXPECT_TRUE(ParseBatchReply("").empty());
     EXPECT_TRUE(ParseBatchReply("<html>Bad gateway</html>").empty());
 }
