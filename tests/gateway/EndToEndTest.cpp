@@ -15,7 +15,10 @@ namespace {
 using EndToEnd = WorkerFixture;
 
 TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
-    int32_t id = AddPending("0712345678", "Hello there");
+    Settings().SpanSMS = true;
+    Settings().DeliveryAcks = true;
+    int32_t id =
+        store_->AddSms(0, static_cast<int32_t>(now_.load()), 0, 0, "0712345678", "Hello there", "Quillon", 0, "?");
     worker_->SendQueuedSMSs(-1);
 
     SmsRecord sent = Row(id);
@@ -29,6 +32,10 @@ TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     EXPECT_EQ(sendReq.Param("text"), "Hello there");
     EXPECT_EQ(sendReq.Param("msg_type"), "0");
     EXPECT_EQ(sendReq.Param("delivery_time"), "0");
+    EXPECT_EQ(sendReq.Param("concat"), "3");
+    EXPECT_EQ(sendReq.Param("from"), "Quillon");
+    EXPECT_EQ(sendReq.Param("unicode"), "0");
+    EXPECT_EQ(sendReq.Param("delivery_ack"), "1");
     EXPECT_FALSE(sink_.PostsOf(WM_APP_BALANCE_CHANGED).empty());
     EXPECT_NE(LogText().find("SMS sent ok: Mobile:0712345678 Msg:Hello there API_ID:ID: "), std::string::npos);
 
@@ -77,6 +84,10 @@ TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
     worker_->SendQueuedSMSs(id);
 
     ASSERT_EQ(sandbox_.Received("startbatch").size(), 1u);
+    auto start = sandbox_.Received("startbatch")[0];
+    EXPECT_EQ(start.Param("concat"), "0");
+    EXPECT_EQ(start.Param("msg_type"), "0");
+    EXPECT_EQ(start.Param("delivery_ack"), "0");
     EXPECT_EQ(NumbersSent("quicksend"), std::vector<std::string>{"44712345601,4412345678"});
     EXPECT_EQ(sandbox_.Received("endbatch").size(), 1u);
     EXPECT_TRUE(sandbox_.Received("sendmsg").empty());
