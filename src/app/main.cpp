@@ -1,5 +1,5 @@
 // quillon: the desktop program.
-#include "ui/Application.h"
+#include "ui/shell/Application.h"
 
 int main(int argc, char** argv) {
     return quillon::RunQuillon(argc, argv);

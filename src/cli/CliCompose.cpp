@@ -9,7 +9,7 @@
 #include "compose/Composition.h"
 #include "compose/HexImport.h"
 #include "compose/MessageLength.h"
-#include "compose/MessageType.h"
+#include "store/MessageType.h"
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
 #include "store/MessageStore.h"

@@ -8,7 +8,6 @@
 
 #include "addressbook/ExternalBook.h"
 #include "core/StringTable.h"
-#include "gateway/CommsWorker.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
 
@@ -44,15 +43,12 @@ bool ParseContactEntry(const std::string& entry, int32_t& cid) {
 
 }  // namespace
 
-MessageQueuer DefaultMessageQueuer(MessageStore* store) {
+MessageQueuer StoreOnlyQueuer(MessageStore* store) {
     return [store](int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
                    const std::string& msg, int32_t delay) -> int32_t {
-        if (CommsWorker* worker = TheWorker())
-            return worker->StoreAndSend(stat, time, type, refId, to, msg, delay);
-        MessageStore* s = store ? store : TheStore();
-        if (!s)
+        if (!store)
             return 0;
-        return s->AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
+        return store->AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
     };
 }
 
@@ -67,7 +63,7 @@ int ComposeResult::TextId() const {
 Composition::Composition(MessageStore* store, AppSettings& settings, MessageQueuer queuer)
     : store_(store), settings_(settings), queuer_(std::move(queuer)), recent_(settings) {
     if (!queuer_)
-        queuer_ = DefaultMessageQueuer(store_);
+        queuer_ = StoreOnlyQueuer(store_);
     length_ = CountMessageLength("", 0, settings_.SpanSMS, false);
 }
 

@@ -11,6 +11,7 @@
 #include "addressbook/ExternalBook.h"
 #include "compose/ContactSelection.h"
 #include "compose/MessageLength.h"
+#include "compose/MessageQueuer.h"
 #include "compose/RecentRecipients.h"
 #include "compose/Schedule.h"
 #include "compose/ToList.h"
@@ -20,14 +21,9 @@ namespace quillon {
 
 class MessageStore;
 
-// Stores one new outbox row as the worker's StoreAndSend does (SenderID from sender_id, Charge "?",
-// a send request for a Pending row while on line) and returns its ID, or a value below 1 on failure.
-using MessageQueuer = std::function<int32_t(int32_t stat, int32_t time, int32_t type, int32_t refId,
-                                            const std::string& to, const std::string& msg, int32_t delay)>;
-
-// The worker's StoreAndSend when a worker exists, else a plain AddSms on `store` with the same
-// SenderID and Charge (the worker sends the row on its next cycle).
-MessageQueuer DefaultMessageQueuer(MessageStore* store);
+// A plain AddSms on `store` with the worker's SenderID and Charge: for a program without a running
+// worker, which sends the row on its next cycle. The worker's own queuer is WorkerQueuer.
+MessageQueuer StoreOnlyQueuer(MessageStore* store);
 
 // Told what the pane has to show after the model changed on its own account.
 class CompositionObserver {
@@ -67,7 +63,7 @@ using ScheduleDialogRunner = std::function<bool(ScheduleResult& result)>;
 class Composition {
 public:
     // `store` may be null only for tests that never queue. `settings` holds the recent table and
-    // SpanSMS.
+    // SpanSMS. Without a queuer, rows go to the store only (StoreOnlyQueuer).
     Composition(MessageStore* store, AppSettings& settings, MessageQueuer queuer = {});
 
     void SetObserver(CompositionObserver* observer) { observer_ = observer; }

@@ -21,6 +21,12 @@ constexpr int32_t kOneDay = 86400;
 constexpr int kDelayScheduledDays = 7;
 }  // namespace
 
+MessageQueuer WorkerQueuer(CommsWorker& worker) {
+    return [&worker](int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
+                     const std::string& msg,
+                     int32_t delay) { return worker.StoreAndSend(stat, time, type, refId, to, msg, delay); };
+}
+
 CommsWorker* TheWorker() {
     return g_worker.load();
 }

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "compose/MessageQueuer.h"
 #include "gateway/MessageSink.h"
 
 namespace quillon {
@@ -158,6 +159,9 @@ private:
 };
 
 // The process-wide worker; null until start-up creates it.
+// The composition's way to queue a row through `worker` (StoreAndSend).
+MessageQueuer WorkerQueuer(CommsWorker& worker);
+
 CommsWorker* TheWorker();
 void SetTheWorker(CommsWorker* worker);
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "compose/MessageType.h"
+#include "store/MessageType.h"
 #include "compose/Personalisation.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"

@@ -1,5 +1,6 @@
 #include "gateway/Session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <climits>
@@ -9,6 +10,7 @@
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
+#include "core/TextUtil.h"
 #include "gateway/GatewayApi.h"
 
 namespace quillon {
@@ -221,6 +223,45 @@ int32_t ApplyProxySettings(bool verify, SessionUi& ui) {
     message.withLink = true;
     message.link = settings.help_url;
     ui.ShowMessage(message);
+    return code;
+}
+
+namespace {
+std::string Cut255(const std::string& s) {
+    return s.substr(0, 255);
+}
+
+}  // namespace
+
+bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test) {
+    if (test)
+        return true;
+    const AppSettings& s = Settings();
+    if (choice.type != s.ProxyType)
+        return true;
+    if (choice.type != 4)
+        return false;
+    // Host names are not case-sensitive; ports, user names and passwords are compared exactly, so
+    // that a password whose case changed still reaches the gateway.
+    if (!EqualsFolded(Cut255(choice.host), Cut255(s.ProxyHost)))
+        return true;
+    return Cut255(choice.port) != Cut255(s.ProxyPort) || Cut255(choice.user) != Cut255(s.ProxyUsername) ||
+           Cut255(choice.password) != Cut255(s.ProxyPassword);
+}
+
+int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui) {
+    if (!ProxyChoiceNeedsApply(choice, test))
+        return kProxyUnchanged;
+    AppSettings& s = Settings();
+    s.ProxyType = choice.type;
+    s.ProxyHost = Cut255(choice.host);
+    s.ProxyPort = Cut255(choice.port);
+    s.ProxyUsername = Cut255(choice.user);
+    s.ProxyPassword = Cut255(choice.password);
+    SaveSettings();
+    ui.BeginWait();
+    int32_t code = ApplyProxySettings(true, ui);
+    ui.EndWait();
     return code;
 }
 

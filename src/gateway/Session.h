@@ -82,6 +82,24 @@ int32_t ApplyProxySettings(bool verify, SessionUi& ui);
 // The text of the proxy error box for a code: 95 -> 1140, 96 -> 1141, any other -> 1136.
 int ProxyErrorTextId(int32_t code);
 
+// A proxy configuration as the user chose it (ProxyType 1 to 4 and, for kind 4, the server).
+struct ProxyChoice {
+    int32_t type = 1;
+    std::string host, port, user, password;
+};
+
+constexpr int32_t kProxyUnchanged = -1;
+
+// Whether applying `choice` has anything to do: the kind changed; for kind 4 the host (letter
+// case ignored), port, user name or password changed (up to 255 characters each); or a test was
+// asked for.
+bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test);
+
+// Stores the choice in the settings and hands it to the gateway with verification, under the wait
+// cursor. Returns kProxyUnchanged when nothing needed doing, else the gateway's code (0 = success;
+// failures were shown through `ui`).
+int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui);
+
 // The proxy kinds (ProxyType 1 to 4) with their name and description strings.
 struct ProxyKind {
     int32_t value;

@@ -21,6 +21,7 @@
 #include "core/AppSettings.h"
 #include "core/ShellTextIds.h"
 #include "core/StringTable.h"
+#include "core/TextUtil.h"
 
 namespace quillon {
 
@@ -93,81 +94,6 @@ std::string Quote(const std::string& name) {
 
 std::string ColumnDefinition(const Property& p) {
     return Quote(p.name) + (p.type == 'I' ? " INTEGER NOT NULL DEFAULT 0" : " TEXT NOT NULL DEFAULT ''");
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// The lower-case letter of a code point, for the Latin, Greek and Cyrillic letters that group
-// names are written in; any other code point is its own.
-uint32_t LowerLetter(uint32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F))
-        return c + 0x20;
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1) ? c + 1 : c;
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 0x50;
-    switch (c) {
-        case 0x178:
-            return 0xFF;
-        case 0x386:
-            return 0x3AC;
-        case 0x388:
-        case 0x389:
-        case 0x38A:
-            return c + 0x25;
-        case 0x38C:
-            return 0x3CC;
-        case 0x38E:
-        case 0x38F:
-            return c + 0x3F;
-        case 0x3C2:
-            return 0x3C3;  // final sigma
-        default:
-            return c;
-    }
-}
-
-// The text with every letter in lower case; bytes that are not UTF-8 stay as they are.
-std::string FoldCase(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        bool whole = length > 0 && i + length <= text.size();
-        for (size_t k = 1; whole && k < length; ++k)
-            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        if (!whole) {
-            out += text[i++];
-            continue;
-        }
-        uint32_t c = length == 1 ? b : b & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        uint32_t lower = LowerLetter(c);
-        if (lower == c || c < 0x80) {
-            out.append(text, i, length);
-            if (c < 0x80)
-                out.back() = static_cast<char>(lower);
-        } else if (lower < 0x800) {  // every letter folded here is two bytes long
-            out += static_cast<char>(0xC0 | (lower >> 6));
-            out += static_cast<char>(0x80 | (lower & 0x3F));
-        } else {
-            out.append(text, i, length);
-        }
-        i += length;
-    }
-    return out;
 }
 
 bool FileExists(const std::string& path) {
@@ -864,7 +790,7 @@ std::optional<std::string> MessageStore::ClipboardTextOfSms(int32_t id) {
         while (true) {
             size_t comma = rest.find(',', pos);
             std::string entry = rest.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-            if (entry.size() >= 4 && EqualsIgnoringCase(entry.substr(0, 4), "ID: "))
+            if (entry.size() >= 4 && EqualsIgnoreCase(entry.substr(0, 4), "ID: "))
                 entry = entry.substr(4);
             if (!first)
                 ids += ",";
@@ -1450,23 +1376,6 @@ std::string ApplyNumberPrefix(const std::string& number, const std::string& pref
         return number;
     size_t first = number.find_first_not_of('0');
     return prefix + (first == std::string::npos ? std::string() : number.substr(first));
-}
-
-std::string CutUtf8(const std::string& text, size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    // Walk back to the lead byte of the character that the cut falls in (at most three steps);
-    // drop that character only when it is a whole one that reaches past the cut. Bytes that are
-    // not UTF-8 are cut at the limit.
-    size_t start = maxBytes;
-    while (start > 0 && maxBytes - start < 3 && (byte(start) & 0xC0) == 0x80)
-        --start;
-    if (start == maxBytes)
-        return text.substr(0, maxBytes);
-    unsigned char lead = byte(start);
-    size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-    return text.substr(0, start + length > maxBytes ? start : maxBytes);
 }
 
 }  // namespace quillon

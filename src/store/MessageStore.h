@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/TextUtil.h"
 #include "store/ContactRecord.h"
 #include "store/MessageStatus.h"
 #include "store/SmsRecord.h"
@@ -250,7 +251,5 @@ void SetClipboardSink(ClipboardSink sink);
 // replaced by prefix.
 std::string ApplyNumberPrefix(const std::string& number, const std::string& prefix);
 
-// Cuts text to at most maxBytes bytes without splitting a UTF-8 character.
-std::string CutUtf8(const std::string& text, size_t maxBytes);
 
 }  // namespace quillon

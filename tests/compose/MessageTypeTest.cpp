@@ -1,4 +1,4 @@
-#include "compose/MessageType.h"
+#include "store/MessageType.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "compose/MessageType.h"
+#include "store/MessageType.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
 

@@ -6,7 +6,7 @@
 
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
-#include "ui/UiServices.h"
+#include "ui/shell/UiServices.h"
 
 using namespace quillon;
 using namespace quillon::test;

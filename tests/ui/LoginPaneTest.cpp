@@ -6,11 +6,11 @@
 #include <QtTest>
 
 #include "core/AppSettings.h"
-#include "core/LoginPane.h"
+#include "ui/login/LoginPane.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
-#include "ui/CheckControl.h"
-#include "ui/UiText.h"
+#include "ui/shell/CheckControl.h"
+#include "ui/shell/UiText.h"
 
 using namespace quillon;
 using namespace quillon::test;

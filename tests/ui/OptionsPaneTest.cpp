@@ -7,14 +7,14 @@
 #include <QtTest>
 
 #include "core/AppSettings.h"
-#include "gateway/ProxyDialog.h"
+#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
-#include "ui/AppMessageEvent.h"
-#include "ui/BalanceLabel.h"
-#include "ui/CheckControl.h"
-#include "ui/OptionsPane.h"
-#include "ui/UiText.h"
+#include "ui/shell/AppMessageEvent.h"
+#include "ui/shell/BalanceLabel.h"
+#include "ui/shell/CheckControl.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/shell/UiText.h"
 
 using namespace quillon;
 using namespace quillon::test;

@@ -8,9 +8,9 @@
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
-#include "ui/PostedMessageSink.h"
-#include "ui/ShutdownWindow.h"
-#include "ui/UiText.h"
+#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/ShutdownWindow.h"
+#include "ui/shell/UiText.h"
 
 using namespace quillon;
 using namespace quillon::test;

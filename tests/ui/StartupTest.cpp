@@ -11,8 +11,8 @@
 #include <csignal>
 
 #include "support/TempDir.h"
-#include "ui/SingleInstance.h"
-#include "ui/UiText.h"
+#include "ui/shell/SingleInstance.h"
+#include "ui/shell/UiText.h"
 
 using namespace quillon;
 using namespace quillon::test;

@@ -2,7 +2,7 @@
 #include <QtTest>
 
 #include "core/StringTableData.h"
-#include "ui/UiText.h"
+#include "ui/shell/UiText.h"
 
 using namespace quillon;
 

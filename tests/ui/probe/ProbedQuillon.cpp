@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ui/Application.h"
+#include "ui/shell/Application.h"
 
 int main(int argc, char** argv) {
     const char* throwAt = std::getenv("QUILLON_TEST_THROW_AT");

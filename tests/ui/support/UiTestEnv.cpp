@@ -9,7 +9,7 @@
 #include "gateway/Session.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
-#include "ui/AppMessageEvent.h"
+#include "ui/shell/AppMessageEvent.h"
 
 namespace quillon::test {
 

@@ -12,7 +12,7 @@
 #include "gateway/MessageSink.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
-#include "ui/UiServices.h"
+#include "ui/shell/UiServices.h"
 
 namespace quillon {
 class AppLog;

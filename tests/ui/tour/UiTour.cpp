@@ -13,14 +13,14 @@
 #include <cstdio>
 
 #include "core/AppSettings.h"
-#include "core/LoginPane.h"
+#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
-#include "ui/MainWindow.h"
-#include "ui/PostedMessageSink.h"
-#include "ui/ShellStyle.h"
-#include "ui/ShutdownWindow.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/ShutdownWindow.h"
 
 using namespace quillon;
 

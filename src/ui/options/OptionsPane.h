@@ -12,8 +12,8 @@
 #include <QRadioButton>
 #include <array>
 
-#include "gateway/ProxyDialog.h"
-#include "ui/Pane.h"
+#include "ui/options/ProxyDialog.h"
+#include "ui/shell/Pane.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,25 +13,25 @@
 
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "core/LoginPane.h"
+#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
-#include "gateway/ProxyDialog.h"
+#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
-#include "ui/AnimatedIndicator.h"
-#include "ui/AppMessageEvent.h"
-#include "ui/BalanceLabel.h"
-#include "ui/ImageButton.h"
-#include "ui/OptionsPane.h"
-#include "ui/PlaceholderPane.h"
-#include "ui/PostedMessageSink.h"
-#include "ui/ShellStyle.h"
-#include "ui/SingleInstance.h"
-#include "ui/TabButton.h"
-#include "ui/TrayController.h"
-#include "ui/UiServices.h"
-#include "ui/UiText.h"
+#include "ui/shell/AnimatedIndicator.h"
+#include "ui/shell/AppMessageEvent.h"
+#include "ui/shell/BalanceLabel.h"
+#include "ui/shell/ImageButton.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/shell/PlaceholderPane.h"
+#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/SingleInstance.h"
+#include "ui/shell/TabButton.h"
+#include "ui/shell/TrayController.h"
+#include "ui/shell/UiServices.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 
 #include <QLabel>
 
-#include "ui/Pane.h"
+#include "ui/shell/Pane.h"
 
 namespace quillon {
 

@@ -1,8 +1,8 @@
-#include "ui/AnimatedIndicator.h"
+#include "ui/shell/AnimatedIndicator.h"
 
 #include <QPainter>
 
-#include "ui/ShellStyle.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/ShutdownWindow.h"
+#include "ui/shell/ShutdownWindow.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -11,10 +11,10 @@
 
 #include "gateway/CommsWorker.h"
 #include "store/MessageStore.h"
-#include "ui/AppMessageEvent.h"
-#include "ui/PostedMessageSink.h"
-#include "ui/ShellStyle.h"
-#include "ui/UiText.h"
+#include "ui/shell/AppMessageEvent.h"
+#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

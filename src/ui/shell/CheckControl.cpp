@@ -1,9 +1,9 @@
-#include "ui/CheckControl.h"
+#include "ui/shell/CheckControl.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-#include "ui/ShellStyle.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
-#include "ui/PostedMessageSink.h"
+#include "ui/shell/PostedMessageSink.h"
 
-#include "ui/AppMessageEvent.h"
+#include "ui/shell/AppMessageEvent.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/UiText.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

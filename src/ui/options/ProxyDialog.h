@@ -10,25 +10,11 @@
 #include <cstdint>
 #include <string>
 
+#include "gateway/Session.h"
+
 namespace quillon {
 
-class SessionUi;
-
-struct ProxyChoice {
-    int32_t type = 1;
-    std::string host, port, user, password;
-};
-
-constexpr int32_t kProxyUnchanged = -1;
-
-// Whether applying `choice` has anything to do: the kind changed; for kind 4 the host (letter
-// case ignored), port, user name or password changed (up to 255 characters each); or a test was
-// asked for.
-bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test);
-
-// Stores the choice in the settings and hands it to the gateway with verification, under the wait
-// cursor; a successful test is confirmed with a box. Returns kProxyUnchanged when nothing needed
-// doing, else the gateway's code (0 = success; failures were shown by the session).
+// ApplyProxyChoice of the session, and a successful test confirmed with a box over `parent`.
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui);
 
 class ProxyDialog : public QDialog {

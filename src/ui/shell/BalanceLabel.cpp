@@ -1,9 +1,9 @@
-#include "ui/BalanceLabel.h"
+#include "ui/shell/BalanceLabel.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 
-#include "ui/UiText.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/OptionsPane.h"
+#include "ui/options/OptionsPane.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,12 +12,12 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
-#include "ui/AppMessageEvent.h"
-#include "ui/BalanceLabel.h"
-#include "ui/CheckControl.h"
-#include "ui/ShellStyle.h"
-#include "ui/UiServices.h"
-#include "ui/UiText.h"
+#include "ui/shell/AppMessageEvent.h"
+#include "ui/shell/BalanceLabel.h"
+#include "ui/shell/CheckControl.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/UiServices.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
-#include "ui/PlaceholderPane.h"
+#include "ui/shell/PlaceholderPane.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "ui/BalanceLabel.h"
-#include "ui/ShellStyle.h"
+#include "ui/shell/BalanceLabel.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon {
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <functional>
 
-#include "ui/Pane.h"
+#include "ui/shell/Pane.h"
 
 namespace quillon {
 

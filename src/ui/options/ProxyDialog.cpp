@@ -1,4 +1,4 @@
-#include "gateway/ProxyDialog.h"
+#include "ui/options/ProxyDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,47 +9,14 @@
 
 #include "core/AppSettings.h"
 #include "gateway/Session.h"
-#include "ui/ShellStyle.h"
-#include "ui/UiServices.h"
-#include "ui/UiText.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/UiServices.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 
-namespace {
-std::string Cut255(const std::string& s) {
-    return s.substr(0, 255);
-}
-}  // namespace
-
-bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test) {
-    if (test)
-        return true;
-    const AppSettings& s = Settings();
-    if (choice.type != s.ProxyType)
-        return true;
-    if (choice.type != 4)
-        return false;
-    // Host names are not case-sensitive; ports, user names and passwords are compared exactly, so
-    // that a password whose case changed still reaches the gateway.
-    if (QString::compare(Q(Cut255(choice.host)), Q(Cut255(s.ProxyHost)), Qt::CaseInsensitive) != 0)
-        return true;
-    return Cut255(choice.port) != Cut255(s.ProxyPort) || Cut255(choice.user) != Cut255(s.ProxyUsername) ||
-           Cut255(choice.password) != Cut255(s.ProxyPassword);
-}
-
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui) {
-    if (!ProxyChoiceNeedsApply(choice, test))
-        return kProxyUnchanged;
-    AppSettings& s = Settings();
-    s.ProxyType = choice.type;
-    s.ProxyHost = Cut255(choice.host);
-    s.ProxyPort = Cut255(choice.port);
-    s.ProxyUsername = Cut255(choice.user);
-    s.ProxyPassword = Cut255(choice.password);
-    SaveSettings();
-    ui.BeginWait();
-    int32_t code = ApplyProxySettings(true, ui);
-    ui.EndWait();
+    int32_t code = ApplyProxyChoice(choice, test, ui);
     if (code == 0 && test)
         ShowMessageById(parent, MessageIcon::Information, 1384, 1385);
     return code;

@@ -1,4 +1,4 @@
-#include "ui/ShellStyle.h"
+#include "ui/shell/ShellStyle.h"
 
 #include <QApplication>
 #include <QFont>

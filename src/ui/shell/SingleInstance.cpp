@@ -1,4 +1,4 @@
-#include "ui/SingleInstance.h"
+#include "ui/shell/SingleInstance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

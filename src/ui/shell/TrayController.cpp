@@ -1,7 +1,7 @@
-#include "ui/TrayController.h"
+#include "ui/shell/TrayController.h"
 
-#include "ui/ShellStyle.h"
-#include "ui/UiText.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/Application.h"
+#include "ui/shell/Application.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,24 +9,24 @@
 #include <memory>
 #include <utility>
 
-#include "compose/MessageType.h"
+#include "store/MessageType.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "core/LoginPane.h"
+#include "ui/login/LoginPane.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
-#include "ui/MainWindow.h"
-#include "ui/PostedMessageSink.h"
-#include "ui/ShellStyle.h"
-#include "ui/ShutdownWindow.h"
-#include "ui/SingleInstance.h"
-#include "ui/UiServices.h"
-#include "ui/UiText.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/ShutdownWindow.h"
+#include "ui/shell/SingleInstance.h"
+#include "ui/shell/UiServices.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

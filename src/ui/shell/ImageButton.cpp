@@ -1,8 +1,8 @@
-#include "ui/ImageButton.h"
+#include "ui/shell/ImageButton.h"
 
 #include <QPainter>
 
-#include "ui/ShellStyle.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "core/LoginPane.h"
+#include "ui/login/LoginPane.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -12,10 +12,10 @@
 #include "core/AppSettings.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
-#include "ui/CheckControl.h"
-#include "ui/ShellStyle.h"
-#include "ui/UiServices.h"
-#include "ui/UiText.h"
+#include "ui/shell/CheckControl.h"
+#include "ui/shell/ShellStyle.h"
+#include "ui/shell/UiServices.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 

@@ -1,9 +1,9 @@
-#include "ui/TabButton.h"
+#include "ui/shell/TabButton.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-#include "ui/ShellStyle.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/UiServices.h"
+#include "ui/shell/UiServices.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "store/MessageStore.h"
-#include "ui/UiText.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 
