@@ -22,6 +22,17 @@ ContactRecord CutToRecordLimits(const ContactRecord& c) {
     return cut;
 }
 
+// The first column of every row a one-key query returns, in order.
+std::vector<int32_t> IdsOf(StoreDatabase& db, const char* sql, int32_t key) {
+    std::lock_guard<std::recursive_mutex> lock(db.SmsLock());
+    std::vector<int32_t> ids;
+    Query q(db, sql);
+    q.Bind(key);
+    while (q.Step())
+        ids.push_back(q.Int(0));
+    return ids;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- counters
@@ -366,23 +377,11 @@ int32_t AddressBook::GetFirstGroupOfContact(int32_t cid) {
 }
 
 std::vector<int32_t> AddressBook::GroupsOfContact(int32_t cid) {
-    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
-    std::vector<int32_t> gids;
-    Query q(db_, "SELECT \"GID\" FROM \"CONTACT_GROUP_MAP\" WHERE \"CID\" = ? ORDER BY rowid");
-    q.Bind(cid);
-    while (q.Step())
-        gids.push_back(q.Int(0));
-    return gids;
+    return IdsOf(db_, "SELECT \"GID\" FROM \"CONTACT_GROUP_MAP\" WHERE \"CID\" = ? ORDER BY rowid", cid);
 }
 
 std::vector<int32_t> AddressBook::MembersOfGroup(int32_t gid) {
-    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
-    std::vector<int32_t> cids;
-    Query q(db_, "SELECT \"CID\" FROM \"CONTACT_GROUP_MAP\" WHERE \"GID\" = ? ORDER BY rowid");
-    q.Bind(gid);
-    while (q.Step())
-        cids.push_back(q.Int(0));
-    return cids;
+    return IdsOf(db_, "SELECT \"CID\" FROM \"CONTACT_GROUP_MAP\" WHERE \"GID\" = ? ORDER BY rowid", gid);
 }
 
 }  // namespace quillon

@@ -45,6 +45,19 @@ void ReadSms(const Query& q, SmsRecord& r) {
     r.Charge = q.Text(14);
 }
 
+// Runs one UPDATE of a row as its own transaction; true when a row changed and that reached the disk.
+template <typename... Values>
+bool UpdateRow(StoreDatabase& db, const char* sql, const Values&... values) {
+    Tx tx(db);
+    bool changed = false;
+    {
+        Query q(db, sql);
+        (q.Bind(values), ...);
+        changed = tx.Check(q.Run()) && db.Changes() > 0;
+    }
+    return tx.Commit() && changed;
+}
+
 }  // namespace
 
 int32_t OutboxStore::AllocateSmsId() {
@@ -249,53 +262,25 @@ int32_t OutboxStore::SmsRowCount() {
 }
 
 bool OutboxStore::BeginEditSms(int32_t id) {
-    Tx tx(db_);
-    bool changed = false;
-    {
-        Query q(db_, "UPDATE \"SMS\" SET \"SavedStat\" = \"Stat\", \"Stat\" = ? WHERE \"ID\" = ?");
-        changed = tx.Check(q.Bind(StatusCode(MessageStatus::Editing)).Bind(id).Run()) && db_.Changes() > 0;
-    }
-    return tx.Commit() && changed;
+    return UpdateRow(db_, "UPDATE \"SMS\" SET \"SavedStat\" = \"Stat\", \"Stat\" = ? WHERE \"ID\" = ?",
+                     StatusCode(MessageStatus::Editing), id);
 }
 
 bool OutboxStore::SetSmsApiMsgID(int32_t id, const std::string& apiMsgId) {
-    Tx tx(db_);
-    bool changed = false;
-    {
-        Query q(db_, "UPDATE \"SMS\" SET \"ApiMsgID\" = ? WHERE \"ID\" = ?");
-        changed = tx.Check(q.Bind(apiMsgId).Bind(id).Run()) && db_.Changes() > 0;
-    }
-    return tx.Commit() && changed;
+    return UpdateRow(db_, "UPDATE \"SMS\" SET \"ApiMsgID\" = ? WHERE \"ID\" = ?", apiMsgId, id);
 }
 
 bool OutboxStore::SetSmsQuerySchedule(int32_t id, int32_t queryTime, int32_t statQryTm) {
-    Tx tx(db_);
-    bool changed = false;
-    {
-        Query q(db_, "UPDATE \"SMS\" SET \"QueryTime\" = ?, \"StatQryTm\" = ? WHERE \"ID\" = ?");
-        changed = tx.Check(q.Bind(queryTime).Bind(statQryTm).Bind(id).Run()) && db_.Changes() > 0;
-    }
-    return tx.Commit() && changed;
+    return UpdateRow(db_, "UPDATE \"SMS\" SET \"QueryTime\" = ?, \"StatQryTm\" = ? WHERE \"ID\" = ?", queryTime,
+                     statQryTm, id);
 }
 
 bool OutboxStore::SetSmsCharge(int32_t id, const std::string& charge) {
-    Tx tx(db_);
-    bool changed = false;
-    {
-        Query q(db_, "UPDATE \"SMS\" SET \"Charge\" = ? WHERE \"ID\" = ?");
-        changed = tx.Check(q.Bind(charge).Bind(id).Run()) && db_.Changes() > 0;
-    }
-    return tx.Commit() && changed;
+    return UpdateRow(db_, "UPDATE \"SMS\" SET \"Charge\" = ? WHERE \"ID\" = ?", charge, id);
 }
 
 bool OutboxStore::SetSmsStatusAndCharge(int32_t id, int32_t stat, const std::string& charge) {
-    Tx tx(db_);
-    bool changed = false;
-    {
-        Query q(db_, "UPDATE \"SMS\" SET \"Stat\" = ?, \"Charge\" = ? WHERE \"ID\" = ?");
-        changed = tx.Check(q.Bind(stat).Bind(charge).Bind(id).Run()) && db_.Changes() > 0;
-    }
-    return tx.Commit() && changed;
+    return UpdateRow(db_, "UPDATE \"SMS\" SET \"Stat\" = ?, \"Charge\" = ? WHERE \"ID\" = ?", stat, charge, id);
 }
 
 bool OutboxStore::PutSms(const SmsRecord& r) {
