@@ -25,8 +25,8 @@ struct FilledOutbox {
         store = std::make_unique<MessageStore>(dir.Path());
         StoreTransaction batch(*store);
         for (int i = 0; i < kOutboxRows; ++i)
-            store->Outbox().AddSms(i % 10 == 0 ? 0 : 9, 1700000000 + i, 0, 0, ",0821234567", "Benchmark message text", "", 0,
-                          "1.0");
+            store->Outbox().AddSms(i % 10 == 0 ? 0 : 9, 1700000000 + i, 0, 0, ",0821234567", "Benchmark message text",
+                                   "", 0, "1.0");
     }
 };
 
@@ -39,7 +39,8 @@ void BM_AddSmsDurable(benchmark::State& state) {
     test::TempDir dir;
     MessageStore store(dir.Path());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(store.Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?"));
+        benchmark::DoNotOptimize(
+            store.Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?"));
     }
 }
 BENCHMARK(BM_AddSmsDurable)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -3,8 +3,8 @@
 #include <iostream>
 #include <limits>
 
-#include "cli/CliCommand.h"
 #include "addressbook/GroupList.h"
+#include "cli/CliCommand.h"
 #include "store/MessageStore.h"
 
 namespace quillon::cli {

@@ -271,7 +271,8 @@ TEST_F(CompositionTest, ClearingOrLoadingAnotherMessageRestoresTheEditedRow) {
 
 TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
     const int32_t ann = Contact("Ann", "Lee", "0831112222");
-    const int32_t sent = store.Outbox().AddSms(3, 0, 6, 0, ",A" + std::to_string(ann) + ",,0821,A999", "BEEF", "", 0, "R0.30");
+    const int32_t sent =
+        store.Outbox().AddSms(3, 0, 6, 0, ",A" + std::to_string(ann) + ",,0821,A999", "BEEF", "", 0, "R0.30");
     ASSERT_TRUE(model.LoadStoredMessage(sent, false));
     EXPECT_FALSE(model.Editing());
     EXPECT_EQ(Get(sent).Stat, 3);

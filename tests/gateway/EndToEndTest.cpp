@@ -17,8 +17,8 @@ using EndToEnd = WorkerFixture;
 TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     Settings().SpanSMS = true;
     Settings().DeliveryAcks = true;
-    int32_t id =
-        store_->Outbox().AddSms(0, static_cast<int32_t>(now_.load()), 0, 0, "0712345678", "Hello there", "Quillon", 0, "?");
+    int32_t id = store_->Outbox().AddSms(0, static_cast<int32_t>(now_.load()), 0, 0, "0712345678", "Hello there",
+                                         "Quillon", 0, "?");
     worker_->SendQueuedSMSs(-1);
 
     SmsRecord sent = Row(id);

@@ -99,8 +99,10 @@ TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
     worker_ = std::make_unique<CommsWorker>(&sink_, options);
     worker_->SetStore(store_.get());
     SetOnLine(false);  // Start queues nothing; the cycles do all the work
-    int32_t scheduled = store_->Outbox().AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
-    int32_t future = store_->Outbox().AddSms(4, static_cast<int32_t>(now_ + 3600), 0, 0, "0712345679", "Later", "", 0, "?");
+    int32_t scheduled =
+        store_->Outbox().AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
+    int32_t future =
+        store_->Outbox().AddSms(4, static_cast<int32_t>(now_ + 3600), 0, 0, "0712345679", "Later", "", 0, "?");
     ASSERT_TRUE(worker_->Start());
     SetOnLine(true);
     ASSERT_TRUE(WaitUntil([&] { return sandbox_.Received("ping").size() >= 2; }));

@@ -3,10 +3,10 @@
 
 #include <ctime>
 
+#include "compose/ClipboardText.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/TextUtil.h"
-#include "compose/ClipboardText.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
 
@@ -210,7 +210,8 @@ TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
     EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,12345678901234567890"),
               "0821112222,00442,1234567890123456");
     Settings().prefix = "27";
-    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"), "27821112222,27442,5550");
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"),
+              "27821112222,27442,5550");
     EXPECT_EQ(store.Outbox().SendingFormOfRecipients("A" + std::to_string(longMobile)), "27123456789012345");
     EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A404"), "");
     // A contact that no longer exists adds no number, wherever it stands, as in sending.
@@ -229,9 +230,10 @@ TEST_F(SmsRecordTest, ClipboardTextHasEveryPartInOrder) {
     char when[64];
     std::snprintf(when, sizeof when, "%02d/%02d/%d %02d:%02d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
                   local.tm_hour, local.tm_min);
-    int32_t id =
-        store.Outbox().AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "", 0, "1.5");
-    store.Outbox().SetSmsApiMsgID(id, ",ID: 0123456789abcdef0123456789abcdef|27821112222,id: fedcba9876543210fedcba9876543210");
+    int32_t id = store.Outbox().AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "",
+                                       0, "1.5");
+    store.Outbox().SetSmsApiMsgID(
+        id, ",ID: 0123456789abcdef0123456789abcdef|27821112222,id: fedcba9876543210fedcba9876543210");
     EXPECT_EQ(*ClipboardTextOfSms(store, id),
               std::string("Time:     ") + when +
                   "\r\nStatus:   Delivered\r\nCharge:   1.5\r\nTo:       "

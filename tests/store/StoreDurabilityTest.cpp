@@ -44,7 +44,8 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     std::vector<int32_t> ids[2];
     auto add = [&](int t) {
         for (int i = 0; i < kPerThread; ++i) {
-            ids[t].push_back(store.Outbox().AddSms(0, 0, 0, 0, "1", std::to_string(t) + ":" + std::to_string(i), "", 0, "?"));
+            ids[t].push_back(
+                store.Outbox().AddSms(0, 0, 0, 0, "1", std::to_string(t) + ":" + std::to_string(i), "", 0, "?"));
             if (i % 50 == 0)
                 store.Outbox().CountOutbox();
         }
