@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "addressbook/GroupList.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
 
@@ -24,8 +25,8 @@ struct FilledOutbox {
         store = std::make_unique<MessageStore>(dir.Path());
         StoreTransaction batch(*store);
         for (int i = 0; i < kOutboxRows; ++i)
-            store->AddSms(i % 10 == 0 ? 0 : 9, 1700000000 + i, 0, 0, ",0821234567", "Benchmark message text", "", 0,
-                          "1.0");
+            store->Outbox().AddSms(i % 10 == 0 ? 0 : 9, 1700000000 + i, 0, 0, ",0821234567", "Benchmark message text",
+                                   "", 0, "1.0");
     }
 };
 
@@ -38,7 +39,8 @@ void BM_AddSmsDurable(benchmark::State& state) {
     test::TempDir dir;
     MessageStore store(dir.Path());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(store.AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?"));
+        benchmark::DoNotOptimize(
+            store.Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?"));
     }
 }
 BENCHMARK(BM_AddSmsDurable)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -67,7 +69,7 @@ void BM_AddSmsBatch100k(benchmark::State& state) {
         {
             StoreTransaction batch(*store);
             for (int i = 0; i < kOutboxRows; ++i)
-                store->AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?");
+                store->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Benchmark message text", "", 0, "?");
         }
         state.PauseTiming();
         store.reset();
@@ -83,7 +85,7 @@ void BM_GetSmsById100k(benchmark::State& state) {
     SmsRecord record;
     int32_t id = 1;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(store.GetSms(id, record));
+        benchmark::DoNotOptimize(store.Outbox().GetSms(id, record));
         id = id * 7919 % kOutboxRows + 1;  // spread over the whole table
     }
 }
@@ -92,7 +94,7 @@ BENCHMARK(BM_GetSmsById100k)->Unit(benchmark::kMicrosecond);
 void BM_CountOutbox100k(benchmark::State& state) {
     MessageStore& store = *Outbox().store;
     for (auto _ : state)
-        benchmark::DoNotOptimize(store.CountOutbox());
+        benchmark::DoNotOptimize(store.Outbox().CountOutbox());
 }
 BENCHMARK(BM_CountOutbox100k)->Unit(benchmark::kMicrosecond);
 
@@ -103,8 +105,8 @@ void BM_GroupListWithCounts10kContacts(benchmark::State& state) {
         StoreTransaction batch(store);
         std::vector<int32_t> gids;
         for (int g = 0; g < 20; ++g) {
-            int32_t row = store.AddGroup("Group " + std::to_string(g));
-            gids.push_back(store.ListGroups()[static_cast<size_t>(row)].GID);
+            int32_t row = store.Book().AddGroup("Group " + std::to_string(g));
+            gids.push_back(store.Book().ListGroups()[static_cast<size_t>(row)].GID);
         }
         for (int i = 0; i < 10000; ++i) {
             ContactRecord c;
@@ -112,11 +114,11 @@ void BM_GroupListWithCounts10kContacts(benchmark::State& state) {
             c.Surname = "Surname";
             c.Mobile = "0821" + std::to_string(100000 + i);
             c.groups = {gids[i % 20], gids[(i + 7) % 20], gids[(i + 13) % 20]};
-            store.AddContact(c);
+            store.Book().AddContact(c);
         }
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(store.GroupListWithCounts());
+        benchmark::DoNotOptimize(GroupListWithCounts(store.Book()));
 }
 BENCHMARK(BM_GroupListWithCounts10kContacts)->Unit(benchmark::kMicrosecond);
 

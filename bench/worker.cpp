@@ -47,7 +47,7 @@ std::string Number(int i) {
 std::string LastFailed(MessageStore& store) {
     SmsSelection failed;
     failed.stats = {StatusCode(MessageStatus::Failed)};
-    auto rows = store.SelectSms(failed);
+    auto rows = store.Outbox().SelectSms(failed);
     return rows.empty() ? std::string() : "; failed: " + rows.front().To;
 }
 
@@ -125,7 +125,7 @@ void BM_SendSingles(benchmark::State& state) {
         {
             StoreTransaction batch(*b.store);
             for (int i = 0; i < n; ++i)
-                b.store->AddSms(0, 0, 0, 0, Number(i), "Benchmark", "", 0, "?");
+                b.store->Outbox().AddSms(0, 0, 0, 0, Number(i), "Benchmark", "", 0, "?");
         }
         auto t0 = Clock::now();
         std::string reply;
@@ -137,7 +137,7 @@ void BM_SendSingles(benchmark::State& state) {
         auto t2 = Clock::now();
         SmsSelection sent;
         sent.stats = {StatusCode(MessageStatus::Unknown)};
-        const int accepted = static_cast<int>(b.store->SelectSms(sent).size());
+        const int accepted = static_cast<int>(b.store->Outbox().SelectSms(sent).size());
         if (ok != n || accepted != n) {
             const std::string why = "not every message was accepted: raw " + std::to_string(ok) + ", engine " +
                                     std::to_string(accepted) + " of " + std::to_string(n) + LastFailed(*b.store);
@@ -160,7 +160,7 @@ void BM_SendBatch(benchmark::State& state) {
             numbers.push_back(Number(i));
             to += "," + numbers.back();
         }
-        const int32_t id = b.store->AddSms(0, 0, 0, 0, to, "Benchmark", "", 0, "?");
+        const int32_t id = b.store->Outbox().AddSms(0, 0, 0, 0, to, "Benchmark", "", 0, "?");
 
         // The raw calls: the batch start, the same chunks, the end.
         auto t0 = Clock::now();
@@ -187,7 +187,7 @@ void BM_SendBatch(benchmark::State& state) {
         auto t2 = Clock::now();
         SmsSelection children;
         children.stats = {StatusCode(MessageStatus::Unknown)};
-        if (static_cast<int>(b.store->SelectSms(children).size()) != n) {
+        if (static_cast<int>(b.store->Outbox().SelectSms(children).size()) != n) {
             state.SkipWithError("not every recipient was accepted");
             return;
         }
@@ -205,12 +205,12 @@ void BM_StatusPass(benchmark::State& state) {
         std::string to;
         for (int i = 0; i < n; ++i)
             to += "," + Number(i);
-        const int32_t id = b.store->AddSms(0, 0, 0, 0, to, "Benchmark", "", 0, "?");
+        const int32_t id = b.store->Outbox().AddSms(0, 0, 0, 0, to, "Benchmark", "", 0, "?");
         b.worker->SendQueuedSMSs(id);
         SmsSelection rows;
         rows.stats = {StatusCode(MessageStatus::Unknown)};
         std::vector<std::string> ids;
-        for (const SmsRecord& r : b.store->SelectSms(rows))
+        for (const SmsRecord& r : b.store->Outbox().SelectSms(rows))
             ids.push_back(SplitApiMsgID(r.ApiMsgID).front().id);
         if (static_cast<int>(ids.size()) != n) {
             state.SkipWithError("the rows to poll could not be made");
@@ -232,7 +232,7 @@ void BM_StatusPass(benchmark::State& state) {
         SmsSelection polled;
         polled.minQueryTime = 300;
         polled.maxQueryTime = 300;
-        if (static_cast<int>(b.store->SelectSms(polled).size()) != n) {
+        if (static_cast<int>(b.store->Outbox().SelectSms(polled).size()) != n) {
             state.SkipWithError("not every row was polled");
             return;
         }

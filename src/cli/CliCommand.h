@@ -5,13 +5,18 @@
 #include <string>
 #include <vector>
 
+namespace quillon {
+class MessageStore;
+}
+
 namespace quillon::cli {
 
 // Exit status: 0 success, 1 failure, 2 usage error.
 enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
 
 struct CliContext {
-    std::string dataDir;  // the data directory in use (already made current)
+    std::string dataDir;            // the data directory in use (already made current)
+    MessageStore* store = nullptr;  // open when the command needs the store
 };
 
 using CliHandler = std::function<int(CliContext&, std::vector<std::string>& args)>;

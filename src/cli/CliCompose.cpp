@@ -78,8 +78,8 @@ void SaveRecentList() {
     f.Save();
 }
 
-int RunCompose(CliContext&, std::vector<std::string>& args) {
-    MessageStore* store = TheStore();
+int RunCompose(CliContext& context, std::vector<std::string>& args) {
+    MessageStore* store = context.store;
     if (!store)
         return Failure("the store is not open");
 
@@ -166,15 +166,15 @@ int RunCompose(CliContext&, std::vector<std::string>& args) {
     for (const auto& c : contactArgs) {
         int32_t cid = 0;
         ContactRecord record;
-        if (!ParseId(c, cid) || !store->LoadContact(cid, record))
+        if (!ParseId(c, cid) || !store->Book().LoadContact(cid, record))
             return UsageError("no contact with CID '" + c + "'");
         model.Contacts().Select(cid, true);
     }
     for (const auto& g : groupArgs) {
         int32_t gid = 0;
-        if (!ParseId(g, gid) || !store->GetGroupName(gid))
+        if (!ParseId(g, gid) || !store->Book().GetGroupName(gid))
             return UsageError("no group with GID '" + g + "'");
-        model.Contacts().SelectGroup(store->MembersOfGroup(gid), true);
+        model.Contacts().SelectGroup(store->Book().MembersOfGroup(gid), true);
     }
     for (const auto& r : recentArgs) {
         int32_t slot = 0;

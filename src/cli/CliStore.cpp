@@ -3,6 +3,7 @@
 #include <iostream>
 #include <limits>
 
+#include "addressbook/GroupList.h"
 #include "cli/CliCommand.h"
 #include "store/MessageStore.h"
 
@@ -34,16 +35,12 @@ int RejectLeftovers(const std::vector<std::string>& args) {
     return UsageError("unexpected argument: " + a);
 }
 
-MessageStore* Store() {
-    return TheStore();
-}
-
 // ---------------------------------------------------------------- groups
 
-int GroupsCommand(CliContext&, std::vector<std::string>& args) {
+int GroupsCommand(CliContext& context, std::vector<std::string>& args) {
     if (args.empty())
         return UsageError("groups needs a subcommand: list or add (see quillon-cli groups --help)");
-    MessageStore* store = Store();
+    MessageStore* store = context.store;
     if (!store)
         return Failure("the store is not open");
     const std::string sub = args.front();
@@ -51,7 +48,7 @@ int GroupsCommand(CliContext&, std::vector<std::string>& args) {
     if (sub == "list") {
         if (int rc = RejectLeftovers(args))
             return rc;
-        for (const auto& g : store->GroupListWithCounts())
+        for (const auto& g : GroupListWithCounts(store->Book()))
             std::cout << g.GID << '\t' << g.displayText << '\n';
         return kOk;
     }
@@ -62,8 +59,8 @@ int GroupsCommand(CliContext&, std::vector<std::string>& args) {
         args.erase(args.begin());
         if (int rc = RejectLeftovers(args))
             return rc;
-        int32_t row = store->AddGroup(name);
-        auto groups = store->ListGroups();
+        int32_t row = store->Book().AddGroup(name);
+        auto groups = store->Book().ListGroups();
         if (row < 0 || static_cast<size_t>(row) >= groups.size())
             return Failure("cannot add the group");
         std::cout << groups[static_cast<size_t>(row)].GID << '\n';
@@ -82,10 +79,10 @@ CliRegistrar groupsCommand({"groups", "list the address-book groups, add one",
 
 // ---------------------------------------------------------------- contacts
 
-int ContactsCommand(CliContext&, std::vector<std::string>& args) {
+int ContactsCommand(CliContext& context, std::vector<std::string>& args) {
     if (args.empty())
         return UsageError("contacts needs a subcommand: add or list (see quillon-cli contacts --help)");
-    MessageStore* store = Store();
+    MessageStore* store = context.store;
     if (!store)
         return Failure("the store is not open");
     const std::string sub = args.front();
@@ -105,7 +102,7 @@ int ContactsCommand(CliContext&, std::vector<std::string>& args) {
         }
         if (int rc = RejectLeftovers(args))
             return rc;
-        int32_t cid = store->AddContact(c);
+        int32_t cid = store->Book().AddContact(c);
         if (cid <= 0)
             return Failure("cannot add the contact");
         std::cout << cid << '\n';
@@ -114,7 +111,7 @@ int ContactsCommand(CliContext&, std::vector<std::string>& args) {
     if (sub == "list") {
         if (int rc = RejectLeftovers(args))
             return rc;
-        for (const auto& row : store->ListContacts()) {
+        for (const auto& row : store->Book().ListContacts()) {
             const auto& c = row.contact;
             std::cout << row.CID << '\t' << c.Name << '\t' << c.Surname << '\t' << c.Title << '\t' << c.Custom << '\t'
                       << c.Mobile << '\t';
@@ -157,7 +154,7 @@ int OutboxAdd(MessageStore& store, std::vector<std::string>& args) {
         return UsageError("outbox add needs --to LIST");
     if (!haveText)
         return UsageError("outbox add needs --text TEXT");
-    int32_t id = store.AddSms(stat, time, type, ref, to, text, sender, delay, charge);
+    int32_t id = store.Outbox().AddSms(stat, time, type, ref, to, text, sender, delay, charge);
     if (id <= 0)
         return Failure("cannot add the message");
     std::cout << id << '\n';
@@ -167,7 +164,7 @@ int OutboxAdd(MessageStore& store, std::vector<std::string>& args) {
 int OutboxDump(MessageStore& store, std::vector<std::string>& args) {
     if (int rc = RejectLeftovers(args))
         return rc;
-    for (const auto& r : store.LoadAllSms()) {
+    for (const auto& r : store.Outbox().LoadAllSms()) {
         std::cout << r.ID << '\t' << r.Time << '\t' << r.Stat << '\t' << r.Type << '\t' << r.RefID << '\t' << r.To
                   << '\t' << r.ToInfo << '\t' << r.Msg << '\t' << r.ApiMsgID << '\t' << r.SavedStat << '\t'
                   << r.SenderID << '\t' << r.Delay << '\t' << r.QueryTime << '\t' << r.StatQryTm << '\t' << r.Charge
@@ -179,7 +176,7 @@ int OutboxDump(MessageStore& store, std::vector<std::string>& args) {
 int OutboxCommand(CliContext& context, std::vector<std::string>& args) {
     if (args.empty())
         return UsageError("outbox needs a subcommand (see quillon-cli outbox --help)");
-    MessageStore* store = Store();
+    MessageStore* store = context.store;
     if (!store)
         return Failure("the store is not open");
     const std::string sub = args.front();

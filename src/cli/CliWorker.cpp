@@ -137,7 +137,7 @@ bool ParseIds(const std::vector<std::string>& args, std::vector<int32_t>& ids, i
 
 // ---- send ----
 
-int Send(CliContext&, std::vector<std::string>& args) {
+int Send(CliContext& context, std::vector<std::string>& args) {
     std::string to, text, typeText, timeoutText, pollText;
     if (!TakeOption(args, "--to", to) || to.empty())
         return UsageError("send needs --to LIST");
@@ -155,7 +155,7 @@ int Send(CliContext&, std::vector<std::string>& args) {
         return rc;
     if (!args.empty())
         return UsageError("unexpected argument: " + args.front());
-    MessageStore* store = TheStore();
+    MessageStore* store = context.store;
 
     CommsWorker worker;
     worker.SetStore(store);
@@ -173,7 +173,7 @@ int Send(CliContext&, std::vector<std::string>& args) {
     while (!settled) {
         std::vector<SmsRecord> family;
         SmsSelection selection;
-        for (const SmsRecord& r : store->SelectSms(selection))
+        for (const SmsRecord& r : store->Outbox().SelectSms(selection))
             if (r.ID == id || r.RefID == id)
                 family.push_back(r);
         settled = !family.empty();
@@ -213,7 +213,7 @@ std::mutex g_stopLock;
 std::condition_variable g_stopSignal;
 std::atomic<bool> g_stop{false};
 
-int RunWorker(CliContext&, std::vector<std::string>& args) {
+int RunWorker(CliContext& context, std::vector<std::string>& args) {
     const bool untilIdle = TakeFlag(args, "--until-idle");
     std::string cyclesText, intervalText;
     long long cycles = -1, interval = 60;
@@ -226,7 +226,7 @@ int RunWorker(CliContext&, std::vector<std::string>& args) {
         return rc;
     if (!args.empty())
         return UsageError("unexpected argument: " + args.front());
-    MessageStore* store = TheStore();
+    MessageStore* store = context.store;
 
     CommsWorker worker;
     worker.SetStore(store);
@@ -254,7 +254,7 @@ int RunWorker(CliContext&, std::vector<std::string>& args) {
         ++done;
         const int64_t now = worker.Now();
         int pending = 0, due = 0, polled = 0;
-        for (const SmsRecord& r : store->LoadAllSms()) {
+        for (const SmsRecord& r : store->Outbox().LoadAllSms()) {
             if (r.Stat == StatusCode(MessageStatus::Pending))
                 ++pending;
             if (IsPolled(r)) {
@@ -281,20 +281,20 @@ int RunWorker(CliContext&, std::vector<std::string>& args) {
 
 // ---- outbox query / cancel ----
 
-int Query(CliContext&, std::vector<std::string>& args) {
+int Query(CliContext& context, std::vector<std::string>& args) {
     std::vector<int32_t> ids;
     int rc = kOk;
     if (!GoOnLine(args, rc))
         return rc;
     if (!ParseIds(args, ids, rc))
         return rc;
-    MessageStore* store = TheStore();
+    MessageStore* store = context.store;
     CommsWorker worker;
     worker.SetStore(store);
     worker.RunRequest(WorkerRequest{RequestKind::QueryList, -1, IdList{false, ids}});
     for (int32_t id : ids) {
         SmsRecord r;
-        if (store->GetSms(id, r)) {
+        if (store->Outbox().GetSms(id, r)) {
             std::cout << Describe(r) << "\n";
         } else {
             std::cout << id << "\tno such message\n";
@@ -304,20 +304,20 @@ int Query(CliContext&, std::vector<std::string>& args) {
     return rc;
 }
 
-int Cancel(CliContext&, std::vector<std::string>& args) {
+int Cancel(CliContext& context, std::vector<std::string>& args) {
     std::vector<int32_t> ids;
     int rc = kOk;
     if (!GoOnLine(args, rc))
         return rc;
     if (!ParseIds(args, ids, rc))
         return rc;
-    MessageStore* store = TheStore();
+    MessageStore* store = context.store;
     CommsWorker worker;
     worker.SetStore(store);
     std::vector<int32_t> refused;
     for (int32_t id : ids) {
         SmsRecord before;
-        const bool existed = store->GetSms(id, before);
+        const bool existed = store->Outbox().GetSms(id, before);
         const bool ok = worker.DeleteSMSFromServer(id);
         SmsRecord after;
         if (!existed) {
@@ -325,7 +325,7 @@ int Cancel(CliContext&, std::vector<std::string>& args) {
         } else if (!ok) {
             std::cout << id << "\trefused by the gateway\n";
             refused.push_back(id);
-        } else if (!store->GetSms(id, after)) {
+        } else if (!store->Outbox().GetSms(id, after)) {
             std::cout << id << "\twithdrawn and deleted\n";
         } else {
             std::cout << id << "\tnot on the gateway: nothing to withdraw\n";
@@ -337,7 +337,7 @@ int Cancel(CliContext&, std::vector<std::string>& args) {
         worker.QueryMessageStatus(id);
     for (int32_t id : refused) {
         SmsRecord r;
-        if (store->GetSms(id, r))
+        if (store->Outbox().GetSms(id, r))
             std::cout << Describe(r) << "\n";
     }
     return Failure("could not withdraw " + std::to_string(refused.size()) + " message(s) from the gateway");

@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include "cli/CliCommand.h"
-#include "core/AppLog.h"
-#include "core/AppSettings.h"
 #include "core/DataPath.h"
 #include "store/MessageStore.h"
+#include "store/StartupContext.h"
 
 namespace quillon::cli {
 
@@ -130,30 +129,20 @@ int main(int argc, char** argv) {
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd)) dataDir = std::string(cwd) + "/" + dataDir;
     }
-    if (chdir(dataDir.c_str()) != 0) return Failure("cannot enter the data directory " + dataDir);
-    SetDataDirectory(dataDir);
+    StartupContext startup;
+    if (!startup.EnterDataDirectory(dataDir)) return Failure("cannot enter the data directory " + dataDir);
 
     CliContext context{dataDir};
-    TheSettingsFile().Open(DataFile("SMS.dat"), false);
-    LoadSettings(true);
     // Start-up order as in the desktop program: settings, store, log.
-    std::unique_ptr<MessageStore> store;
+    startup.OpenSettings(false);
     if (command->needsStore) {
-        store = std::make_unique<MessageStore>(dataDir);
-        if (!store->MovedAsidePath().empty()) std::cerr << "quillon-cli: " << store->MovedAsideReport() << "\n";
-        if (!store->DatabaseFileExists()) {
-            TheSettingsFile().Close();
-            return Failure("cannot open the database " + store->Path());
-        }
-        SetTheStore(store.get());
+        MessageStore& store = startup.OpenStore();
+        if (!store.MovedAsidePath().empty()) std::cerr << "quillon-cli: " << store.MovedAsideReport() << "\n";
+        if (!store.DatabaseFileExists()) return Failure("cannot open the database " + store.Path());
+        context.store = &store;
     }
-    auto log = std::make_unique<AppLog>(DataFile("SMS.log"));
-    SetTheLog(log.get());
+    startup.OpenLog();
     int rc = command->handler(context, args);
-    SetTheStore(nullptr);
-    store.reset();
-    SetTheLog(nullptr);
-    log.reset();
-    TheSettingsFile().Close();
+    startup.Close();
     return rc;
 }

@@ -10,6 +10,7 @@
 #include "core/StringTable.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
+#include "store/RecipientList.h"
 
 namespace quillon {
 
@@ -27,20 +28,6 @@ int32_t Code(MessageStatus s) {
     return static_cast<int32_t>(s);
 }
 
-// "A" followed by decimal digits only: a contact entry of a recipient list.
-bool ParseContactEntry(const std::string& entry, int32_t& cid) {
-    if (entry.size() < 2 || entry[0] != 'A' || entry.size() > 11)
-        return false;
-    for (size_t i = 1; i < entry.size(); ++i)
-        if (entry[i] < '0' || entry[i] > '9')
-            return false;
-    long long v = std::strtoll(entry.c_str() + 1, nullptr, 10);
-    if (v > INT32_MAX)
-        return false;
-    cid = static_cast<int32_t>(v);
-    return true;
-}
-
 }  // namespace
 
 MessageQueuer StoreOnlyQueuer(MessageStore* store) {
@@ -48,7 +35,7 @@ MessageQueuer StoreOnlyQueuer(MessageStore* store) {
                    const std::string& msg, int32_t delay) -> int32_t {
         if (!store)
             return 0;
-        return store->AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
+        return store->Outbox().AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
     };
 }
 
@@ -90,7 +77,7 @@ ExternalBookResult Composition::LoadOutlookEntries(bool force) {
 
 void Composition::SizeContactSelection() {
     if (store_)
-        contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->PeekNextContactId(), 0)) + 1);
+        contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->Book().PeekNextContactId(), 0)) + 1);
 }
 
 int Composition::CountRecipients() const {
@@ -124,7 +111,7 @@ int Composition::CollectRecipients() {
     }
     for (int32_t cid : contacts_.SelectedCids()) {
         std::string name, surname, mobile;
-        if (store_ && store_->GetContactNameParts(cid, name, surname, mobile))
+        if (store_ && store_->Book().GetContactNameParts(cid, name, surname, mobile))
             recent_.AddRecent(name, surname, mobile);
         append("A" + std::to_string(cid));
     }
@@ -154,9 +141,9 @@ ComposeResult Composition::SendComposed() {
         if (store_) {
             std::lock_guard<std::recursive_mutex> lock(store_->SmsLock());
             SmsRecord row;
-            exists = store_->GetSms(editedId_, row);
+            exists = store_->Outbox().GetSms(editedId_, row);
             if (exists)
-                store_->UpdateSms(editedId_, kind_, recipientText_, text_);
+                store_->Outbox().UpdateSms(editedId_, kind_, recipientText_, text_);
         }
         if (!exists) {
             // The row went away while it was open (deleted from the outbox): keep the text and the
@@ -237,7 +224,7 @@ ComposeResult Composition::ScheduleComposed(const ScheduleDialogRunner& runDialo
 void Composition::ResetComposition() {
     if (editing_) {
         if (store_)
-            store_->RestoreEditedSms();
+            store_->Outbox().RestoreEditedSms();
         editing_ = false;
         editedId_ = -1;
     }
@@ -265,9 +252,9 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
     bool found = false;
     if (store_) {
         std::lock_guard<std::recursive_mutex> lock(store_->SmsLock());
-        found = store_->GetSms(id, row);
+        found = store_->Outbox().GetSms(id, row);
         if (found && forEdit)
-            found = store_->BeginEditSms(id);
+            found = store_->Outbox().BeginEditSms(id);
     }
     if (!found) {
         return false;
@@ -279,23 +266,15 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
     kind_ = row.Type;
     SetText(row.Msg, 0);
 
-    std::string to = row.To;
-    if (!to.empty() && to[0] == ',')
-        to.erase(0, 1);
     int32_t firstContact = -1;
-    size_t start = 0;
-    while (start <= to.size()) {
-        size_t comma = to.find(',', start);
-        std::string entry = to.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        start = comma == std::string::npos ? to.size() + 1 : comma + 1;
-        if (entry.empty())
+    for (const RecipientListEntry& entry : ParseRecipientList(row.To)) {
+        if (entry.text.empty())
             continue;
-        int32_t cid = 0;
-        if (ParseContactEntry(entry, cid)) {
-            if (contacts_.Select(cid, true) && firstContact < 0)
-                firstContact = cid;
+        if (entry.IsContact()) {
+            if (contacts_.Select(*entry.contactId, true) && firstContact < 0)
+                firstContact = *entry.contactId;
         } else {
-            toList_.AddNumber(entry);
+            toList_.AddNumber(entry.text);
         }
     }
     if (firstContact >= 0 && observer_)
@@ -309,7 +288,7 @@ QuickSearch::Match Composition::QuickSearchNext(const std::string& fieldText,
                                                 const std::function<bool()>& loadExternal) {
     std::vector<ContactRow> contacts;
     if (store_)
-        contacts = store_->ListContacts();
+        contacts = store_->Book().ListContacts();
     QuickSearch::ExternalSource external = [this, &loadExternal]() -> const std::vector<OutlookEntry>* {
         if (!outlookLoaded_ && loadExternal)
             loadExternal();

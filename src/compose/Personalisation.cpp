@@ -55,7 +55,7 @@ void ExpandPlaceholders(const ContactRecord& contact, std::string& text) {
 
 bool ExpandPlaceholders(MessageStore& store, int32_t contactId, std::string& text) {
     ContactRecord contact;
-    if (!store.LoadContact(contactId, contact))
+    if (!store.Book().LoadContact(contactId, contact))
         return false;
     ExpandPlaceholders(contact, text);
     return true;

@@ -246,10 +246,10 @@ void CommsWorker::PromoteDueMessages() {
     due.stats = {StatusCode(MessageStatus::Scheduled)};
     due.minTime = 0;
     due.maxTime = clampTime(now);
-    std::vector<SmsRecord> rows = store->SelectSms(due);
+    std::vector<SmsRecord> rows = store->Outbox().SelectSms(due);
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         if (it->Delay == 0)
-            store->SetSmsStatus(it->ID, StatusCode(MessageStatus::Pending));
+            store->Outbox().SetSmsStatus(it->ID, StatusCode(MessageStatus::Pending));
     }
     for (int k = 1; k <= kDelayScheduledDays; ++k) {
         const int32_t d = kOneDay * k;
@@ -257,10 +257,10 @@ void CommsWorker::PromoteDueMessages() {
         early.stats = {StatusCode(MessageStatus::DelayScheduled)};
         early.minTime = 0;
         early.maxTime = clampTime(now + d);
-        rows = store->SelectSms(early);
+        rows = store->Outbox().SelectSms(early);
         for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
             if (it->Delay == d)
-                store->SetSmsStatus(it->ID, StatusCode(MessageStatus::Pending));
+                store->Outbox().SetSmsStatus(it->ID, StatusCode(MessageStatus::Pending));
         }
     }
 }
@@ -376,7 +376,7 @@ int32_t CommsWorker::StoreAndSend(int32_t stat, int32_t time, int32_t type, int3
     MessageStore* store = Store();
     if (!store)
         return -1;
-    int32_t id = store->AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
+    int32_t id = store->Outbox().AddSms(stat, time, type, refId, to, msg, Settings().sender_id, delay, "?");
     if (id > 0 && IsOnLine() && stat == StatusCode(MessageStatus::Pending))
         PostSendOne(id);
     return id;

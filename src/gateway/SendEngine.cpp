@@ -12,12 +12,12 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
+#include "store/RecipientList.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr size_t kNumberLength = 16;     // characters of a number that are used
 constexpr size_t kApiIdLength = 37;      // "," + "ID: " + 32-character identifier
 constexpr size_t kChunkThreshold = 512;  // a batch chunk closes once it holds this many characters
 constexpr int32_t kFirstQueryInterval = 60;
@@ -51,29 +51,20 @@ int32_t ReadError(GatewayApi& gateway, int32_t callStatus) {
 
 std::vector<RecipientEntry> ExpandRecipients(MessageStore& store, const std::string& to, const std::string& prefix) {
     std::vector<RecipientEntry> entries;
-    size_t pos = (!to.empty() && to[0] == ',') ? 1 : 0;
-    while (pos <= to.size()) {
-        size_t comma = to.find(',', pos);
-        if (comma == std::string::npos)
-            comma = to.size();
-        std::string token = to.substr(pos, comma - pos);
-        pos = comma + 1;
-        if (token.empty())
+    for (const RecipientListEntry& item : ParseRecipientList(to)) {
+        // An entry that starts like a contact without being one names nobody.
+        if (item.text.empty() || item.LooksLikeContact())
             continue;
         RecipientEntry entry;
-        entry.token = token;
-        if (token[0] == 'A') {
-            char* end = nullptr;
-            long cid = std::strtol(token.c_str() + 1, &end, 10);
-            if (end == token.c_str() + 1 || *end != '\0')
-                continue;
-            std::optional<std::string> mobile = store.GetContactMobile(static_cast<int32_t>(cid), kNumberLength);
+        entry.token = item.text;
+        if (item.IsContact()) {
+            std::optional<std::string> mobile = store.Book().GetContactMobile(*item.contactId, kMaxNumberBytes);
             if (!mobile)
                 continue;
-            entry.contactId = static_cast<int32_t>(cid);
+            entry.contactId = *item.contactId;
             entry.number = *mobile;
         } else {
-            entry.number = token.substr(0, kNumberLength);
+            entry.number = item.text.substr(0, kMaxNumberBytes);
         }
         entry.number = ApplyNumberPrefix(entry.number, prefix);
         entries.push_back(std::move(entry));
@@ -164,7 +155,7 @@ void SendEngine::RunGuarded(int32_t id) {
     selection.stats = {StatusCode(MessageStatus::Pending)};
     if (id != -1)
         selection.id = id;
-    std::vector<SmsRecord> rows = store->SelectSms(selection);
+    std::vector<SmsRecord> rows = store->Outbox().SelectSms(selection);
     bool anyAccepted = false;
 
     // Newest first. Each message is claimed (Processing) durably before it goes out, and its
@@ -214,8 +205,8 @@ bool SendEngine::ClaimNext(MessageStore& store, const std::vector<SmsRecord>& ro
         --next;
         // Only a row that is still pending: the user may have opened it for editing or deleted it
         // since the selection was made.
-        if (store.GetSms(rows[next].ID, row) && row.Stat == StatusCode(MessageStatus::Pending) &&
-            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Processing)))
+        if (store.Outbox().GetSms(rows[next].ID, row) && row.Stat == StatusCode(MessageStatus::Pending) &&
+            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Processing)))
             return true;
     }
     return false;
@@ -410,36 +401,36 @@ void SendEngine::RecordResults(MessageStore& store, const SmsRecord& row, size_t
         if (accepted_.empty() && failed_.empty() && retry_.empty()) {
             // Nothing came back for any recipient (the batch did not start, or its replies named
             // nobody): an Expanded row without children would hide the message for good.
-            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
             return;
         }
-        store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Expanded));
+        store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Expanded));
         for (const RecipientEntry& entry : accepted_) {
-            int32_t child = store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Unknown), entry.token);
+            int32_t child = store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Unknown), entry.token);
             if (child < 0)
                 continue;
-            store.SetSmsApiMsgID(child, entry.apiId);
-            store.SetSmsQuerySchedule(child, kFirstQueryInterval, due);
+            store.Outbox().SetSmsApiMsgID(child, entry.apiId);
+            store.Outbox().SetSmsQuerySchedule(child, kFirstQueryInterval, due);
         }
         for (const RecipientEntry& entry : failed_)
-            store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Failed), entry.token);
+            store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Failed), entry.token);
         for (const RecipientEntry& entry : retry_)
-            store.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Pending), entry.token);
+            store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Pending), entry.token);
     } else if (recipientCount == 1) {
         if (!accepted_.empty()) {
-            store.SetSmsStatus(
+            store.Outbox().SetSmsStatus(
                 row.ID, StatusCode(deferralSeconds > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown));
-            store.SetSmsApiMsgID(row.ID, accepted_.front().apiId);
-            store.SetSmsQuerySchedule(row.ID, kFirstQueryInterval, due);
+            store.Outbox().SetSmsApiMsgID(row.ID, accepted_.front().apiId);
+            store.Outbox().SetSmsQuerySchedule(row.ID, kFirstQueryInterval, due);
         } else if (!failed_.empty()) {
-            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
         } else if (!retry_.empty()) {
-            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
         } else {
-            store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
         }
     } else {
-        store.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+        store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
     }
 }
 

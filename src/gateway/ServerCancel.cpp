@@ -32,7 +32,7 @@ bool ServerCancel::RunGuarded(int32_t id) {
         return false;
     TrackedLock<std::recursive_mutex> workerLock(worker_.Lock());
     SmsRecord row;
-    if (!store->GetSms(id, row))
+    if (!store->Outbox().GetSms(id, row))
         return true;
     bool result = true;
     int deleted = 0;
@@ -48,7 +48,7 @@ bool ServerCancel::RunGuarded(int32_t id) {
             }
         }
         if (error == 0) {
-            store->DeleteSms(id);
+            store->Outbox().DeleteSms(id);
             LogLine("SMS delete from server ok: API_ID:%s", reply.c_str());
             ++deleted;
         } else {

@@ -163,7 +163,7 @@ void StatusQueryEngine::RunGuarded(int32_t id) {
         } else {
             selection.id = id;
         }
-        std::vector<SmsRecord> rows = store->SelectSms(selection);
+        std::vector<SmsRecord> rows = store->Outbox().SelectSms(selection);
         int32_t answered = 0;
         // Answers are written in blocks, one commit each, never holding the store's lock across a
         // gateway call. A block lost to a crash only means those rows are asked again.
@@ -237,32 +237,32 @@ void StatusQueryEngine::Write(MessageStore& store, const std::vector<RowAnswers>
             if (j > 0) {
                 // Every further identifier is split off into a copy of the row.
                 SmsRecord source;
-                if (!store.GetSms(rowId, source))
+                if (!store.Outbox().GetSms(rowId, source))
                     continue;
-                target = store.CopySms(rowId, false, 0);
+                target = store.Outbox().CopySms(rowId, false, 0);
                 if (target < 0)
                     continue;
                 const std::string text = "," + answers.identifiers[j].piece;
-                store.SetSmsApiMsgID(target, text);
+                store.Outbox().SetSmsApiMsgID(target, text);
                 size_t at = source.ApiMsgID.find(text);
                 if (at != std::string::npos) {
                     source.ApiMsgID.erase(at, text.size());
-                    store.SetSmsApiMsgID(rowId, source.ApiMsgID);
+                    store.Outbox().SetSmsApiMsgID(rowId, source.ApiMsgID);
                 }
                 // A copy starts without a schedule; without one it would never be polled again.
-                store.SetSmsQuerySchedule(target, answers.queryTime, answers.statQryTm);
+                store.Outbox().SetSmsQuerySchedule(target, answers.queryTime, answers.statQryTm);
             }
             const int32_t stat = parsed.answered ? StatusOfGatewayCode(parsed.code) : -1;
             if (stat >= 0 && parsed.hasCharge) {
-                store.SetSmsStatusAndCharge(target, stat, parsed.charge);
+                store.Outbox().SetSmsStatusAndCharge(target, stat, parsed.charge);
             } else if (stat >= 0) {
-                store.SetSmsStatus(target, stat);
+                store.Outbox().SetSmsStatus(target, stat);
             } else if (parsed.hasCharge) {
-                store.SetSmsCharge(target, parsed.charge);
+                store.Outbox().SetSmsCharge(target, parsed.charge);
             }
         }
         if (answers.moveSchedule)
-            store.SetSmsQuerySchedule(rowId, answers.queryTime, answers.statQryTm);
+            store.Outbox().SetSmsQuerySchedule(rowId, answers.queryTime, answers.statQryTm);
     }
 }
 

@@ -1,5 +1,5 @@
 // Address-book records: a contact (row of CONTACTS with its group list), a group (row of GROUP),
-// and an entry of the group list shown to the user.
+// and a group with its member count.
 #pragma once
 
 #include <cstdint>
@@ -41,12 +41,11 @@ struct GroupRecord {
     std::string Name;
 };
 
-// One entry of the group list with counts (address book and compose windows).
-struct GroupListEntry {
+// A group with the number of membership rows carrying its GID.
+struct GroupCount {
     int32_t GID = 0;
     std::string Name;
-    int32_t count = 0;        // membership rows carrying this GID
-    std::string displayText;  // "Name (count)"; the first group shows its name alone while it has no members
+    int32_t count = 0;
 };
 
 }  // namespace quillon

@@ -1,6 +1,8 @@
 // The state codes of an outbox message (Stat and SavedStat of the SMS table) and their texts.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -36,6 +38,19 @@ constexpr int32_t StatusCode(MessageStatus status) {
 }
 constexpr bool IsKnownStatus(int32_t stat) {
     return stat >= 0 && stat < kStatusCount;
+}
+
+// A message in one of these states waits to be sent (the outbox count).
+constexpr std::array<MessageStatus, 3> kWaitingStatuses = {MessageStatus::Pending, MessageStatus::Scheduled,
+                                                           MessageStatus::DelayScheduled};
+
+// The codes separated by ", ", as an SQL list: "0, 4, 6".
+template <size_t N>
+std::string StatusCodeList(const std::array<MessageStatus, N>& statuses) {
+    std::string list;
+    for (MessageStatus s : statuses)
+        list += (list.empty() ? "" : ", ") + std::to_string(StatusCode(s));
+    return list;
 }
 
 // Loads the 18 display names from the string table; start-up calls it once, after the language module.

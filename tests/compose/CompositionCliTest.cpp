@@ -36,23 +36,23 @@ TEST(CompositionCli, ComposesSchedulesEditsAndRemembersRecentRecipients) {
 
     MessageStore store(dir.Path());
     SmsRecord row;
-    ASSERT_TRUE(store.GetSms(1, row));
+    ASSERT_TRUE(store.Outbox().GetSms(1, row));
     EXPECT_EQ(row.To, ",0821,A1");
     EXPECT_EQ(row.Msg, "Changed");
     EXPECT_EQ(row.Stat, 0);
     // Recent after the first send: 0 Ann, 1 Direct (0821).
-    ASSERT_TRUE(store.GetSms(2, row));
+    ASSERT_TRUE(store.Outbox().GetSms(2, row));
     EXPECT_EQ(row.To, ",0844,0821");
     EXPECT_EQ(row.Stat, 4);
     EXPECT_EQ(row.RefID, 2);
-    ASSERT_TRUE(store.GetSms(3, row));
+    ASSERT_TRUE(store.Outbox().GetSms(3, row));
     EXPECT_EQ(row.RefID, 2);
     EXPECT_EQ(row.Time - 86400, [&] {
         SmsRecord first;
-        store.GetSms(2, first);
+        store.Outbox().GetSms(2, first);
         return first.Time;
     }());
-    EXPECT_EQ(store.SmsRowCount(), 3);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 3);
 }
 
 }  // namespace

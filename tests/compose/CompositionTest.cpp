@@ -38,11 +38,11 @@ protected:
         c.Surname = surname;
         c.Mobile = mobile;
         c.groups = {1};
-        return store.AddContact(c);
+        return store.Book().AddContact(c);
     }
     SmsRecord Get(int32_t id) {
         SmsRecord r;
-        EXPECT_TRUE(store.GetSms(id, r)) << id;
+        EXPECT_TRUE(store.Outbox().GetSms(id, r)) << id;
         return r;
     }
     void Type(const std::string& number) { model.To().EndEdit(model.To().BeginEdit(), number); }
@@ -126,7 +126,7 @@ TEST_F(CompositionTest, SendStoresOnePendingRowAndResets) {
     EXPECT_EQ(model.FilePath(), "");
     EXPECT_EQ(model.Kind(), 1);
     EXPECT_EQ(model.SendComposed().status, ComposeStatus::kNoText);
-    EXPECT_EQ(store.SmsRowCount(), 1);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 1);
 }
 
 TEST_F(CompositionTest, NoRecipientLeavesTheCompositionAsItWas) {
@@ -136,14 +136,14 @@ TEST_F(CompositionTest, NoRecipientLeavesTheCompositionAsItWas) {
     EXPECT_EQ(r.CaptionId(), 1331);
     EXPECT_EQ(r.TextId(), 1332);
     EXPECT_EQ(model.Text(), "Hello");
-    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
     EXPECT_EQ(model.ScheduleComposed([](ScheduleResult&) { return true; }).status, ComposeStatus::kNoRecipients);
     Type("0821");
     EXPECT_TRUE(model.SendComposed().Ok());
 }
 
 TEST_F(CompositionTest, ScheduleStoresARowPerOccurrenceSharingTheFirstId) {
-    store.AddSms(3, 0, 0, 0, ",1", "earlier", "", 0, "?");  // ids of the schedule are not 1
+    store.Outbox().AddSms(3, 0, 0, 0, ",1", "earlier", "", 0, "?");  // ids of the schedule are not 1
     model.SetText("Weekly", 6);
     Type("0821");
     ComposeResult r = model.ScheduleComposed([](ScheduleResult& result) {
@@ -184,7 +184,7 @@ TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
     model.SetText("Later", 5);
     Type("0821");
     EXPECT_EQ(model.ScheduleComposed([](ScheduleResult&) { return false; }).status, ComposeStatus::kCancelled);
-    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
     EXPECT_EQ(model.Text(), "Later");
     EXPECT_EQ(model.Recent().Number(0), "0821");  // what collecting added stays
 
@@ -195,7 +195,7 @@ TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
                             const std::string& msg, int32_t delay) -> int32_t {
                             if (++calls == 2)
                                 return 0;
-                            return store.AddSms(stat, time, type, refId, to, msg, "", delay, "?");
+                            return store.Outbox().AddSms(stat, time, type, refId, to, msg, "", delay, "?");
                         });
     failing.SetText("Later", 5);
     failing.To().AddNumber("0821");
@@ -205,15 +205,15 @@ TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
     });
     EXPECT_EQ(r.status, ComposeStatus::kStoreFailed);
     EXPECT_TRUE(r.storedIds.empty());
-    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
     EXPECT_EQ(failing.Text(), "Later");
 }
 
 TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     const int32_t ann = Contact("Ann", "Lee", "0831112222");
     const int32_t scheduled =
-        store.AddSms(4, 1800000000, 0, 0, ",0821,A" + std::to_string(ann) + ",0832", "Old", "S", 86400, "?");
-    const int32_t onServer = store.AddSms(7, 1800000000, 0, 0, ",0821", "Old", "S", 86400, "?");
+        store.Outbox().AddSms(4, 1800000000, 0, 0, ",0821,A" + std::to_string(ann) + ",0832", "Old", "S", 86400, "?");
+    const int32_t onServer = store.Outbox().AddSms(7, 1800000000, 0, 0, ",0821", "Old", "S", 86400, "?");
 
     ASSERT_TRUE(model.LoadStoredMessage(scheduled, true));
     EXPECT_TRUE(model.Editing());
@@ -244,7 +244,7 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     EXPECT_EQ(row.To, ",0821,A" + std::to_string(ann));
     EXPECT_EQ(row.Time, 1800000000);
     EXPECT_EQ(row.RefID, scheduled);
-    EXPECT_EQ(store.SmsRowCount(), 2);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 2);
     EXPECT_FALSE(model.Editing());
     EXPECT_EQ(model.EditedId(), -1);
     EXPECT_EQ(model.SendButtonCaptionId(), 1334);
@@ -256,8 +256,8 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
 }
 
 TEST_F(CompositionTest, ClearingOrLoadingAnotherMessageRestoresTheEditedRow) {
-    const int32_t a = store.AddSms(3, 0, 0, 0, ",0821", "A", "", 0, "?");
-    const int32_t b = store.AddSms(4, 1800000000, 0, 0, ",0832", "B", "", 0, "?");
+    const int32_t a = store.Outbox().AddSms(3, 0, 0, 0, ",0821", "A", "", 0, "?");
+    const int32_t b = store.Outbox().AddSms(4, 1800000000, 0, 0, ",0832", "B", "", 0, "?");
     ASSERT_TRUE(model.LoadStoredMessage(a, true));
     EXPECT_EQ(Get(a).Stat, 5);
     ASSERT_TRUE(model.LoadStoredMessage(b, true));
@@ -271,7 +271,8 @@ TEST_F(CompositionTest, ClearingOrLoadingAnotherMessageRestoresTheEditedRow) {
 
 TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
     const int32_t ann = Contact("Ann", "Lee", "0831112222");
-    const int32_t sent = store.AddSms(3, 0, 6, 0, ",A" + std::to_string(ann) + ",,0821,A999", "BEEF", "", 0, "R0.30");
+    const int32_t sent =
+        store.Outbox().AddSms(3, 0, 6, 0, ",A" + std::to_string(ann) + ",,0821,A999", "BEEF", "", 0, "R0.30");
     ASSERT_TRUE(model.LoadStoredMessage(sent, false));
     EXPECT_FALSE(model.Editing());
     EXPECT_EQ(Get(sent).Stat, 3);
@@ -280,7 +281,7 @@ TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
     // An empty entry is skipped; a contact id beyond the table is not selected.
     EXPECT_EQ(model.To().Rows(), (std::vector<std::string>{"0821", ""}));
     EXPECT_EQ(model.Contacts().SelectedCids(), (std::vector<int32_t>{ann}));
-    EXPECT_EQ(store.SmsRowCount(), 1);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 1);
     ComposeResult r = model.SendComposed();
     ASSERT_TRUE(r.Ok());
     EXPECT_NE(r.storedIds[0], sent);
@@ -293,14 +294,14 @@ TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
 }
 
 TEST_F(CompositionTest, EditedRowDeletedMeanwhileIsStoredAfreshOnTheNextSend) {
-    const int32_t id = store.AddSms(0, 0, 0, 0, ",0821", "Text", "", 0, "?");
+    const int32_t id = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "Text", "", 0, "?");
     ASSERT_TRUE(model.LoadStoredMessage(id, true));
-    store.DeleteSms(id);
+    store.Outbox().DeleteSms(id);
     ComposeResult r = model.SendComposed();
     EXPECT_EQ(r.status, ComposeStatus::kStoreFailed);
     EXPECT_FALSE(model.Editing());
     EXPECT_EQ(model.Text(), "Text");
-    EXPECT_EQ(store.SmsRowCount(), 0);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
     r = model.SendComposed();
     ASSERT_TRUE(r.Ok());
     EXPECT_EQ(Get(r.storedIds[0]).To, ",0821");

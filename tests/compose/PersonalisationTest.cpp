@@ -66,7 +66,7 @@ TEST(Personalisation, ContactFromTheStore) {
     contact.Title = "Dr";
     contact.Custom = "VIP";
     contact.Mobile = "0123";
-    const int32_t cid = store.AddContact(contact);
+    const int32_t cid = store.Book().AddContact(contact);
     ASSERT_GT(cid, 0);
 
     std::string text = "<<TITLE>> <<SURNAME>> (<<CUSTOM>>)";

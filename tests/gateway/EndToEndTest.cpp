@@ -17,8 +17,8 @@ using EndToEnd = WorkerFixture;
 TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     Settings().SpanSMS = true;
     Settings().DeliveryAcks = true;
-    int32_t id =
-        store_->AddSms(0, static_cast<int32_t>(now_.load()), 0, 0, "0712345678", "Hello there", "Quillon", 0, "?");
+    int32_t id = store_->Outbox().AddSms(0, static_cast<int32_t>(now_.load()), 0, 0, "0712345678", "Hello there",
+                                         "Quillon", 0, "?");
     worker_->SendQueuedSMSs(-1);
 
     SmsRecord sent = Row(id);
@@ -78,7 +78,7 @@ TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
     ann.Name = "Ann";
     ann.Mobile = "0712345601";
     ann.groups = {1};
-    int32_t cid = store_->AddContact(ann);
+    int32_t cid = store_->Book().AddContact(ann);
     const std::string to = ",A" + std::to_string(cid) + ",0012345678,A99999";
     int32_t id = AddPending(to, "Plain text for all");
     worker_->SendQueuedSMSs(id);
@@ -170,8 +170,8 @@ TEST_F(EndToEnd, PersonalisedMessageGoesRecipientByRecipient) {
     bob.Surname = "Lee";
     bob.Mobile = "0722222222";
     bob.groups = {1};
-    int32_t a = store_->AddContact(ann);
-    int32_t b = store_->AddContact(bob);
+    int32_t a = store_->Book().AddContact(ann);
+    int32_t b = store_->Book().AddContact(bob);
     int32_t id = AddPending(",A" + std::to_string(a) + ",A" + std::to_string(b) + ",0733333333",
                             "Hi <<FIRSTNAME>> <<SURNAME>>!");
     worker_->SendQueuedSMSs(id);
@@ -193,7 +193,7 @@ TEST_F(EndToEnd, UnicodeMessageIsPersonalisedBeforeItIsEncoded) {
     ann.Name = "Ann";
     ann.Mobile = "0711111111";
     ann.groups = {1};
-    int32_t a = store_->AddContact(ann);
+    int32_t a = store_->Book().AddContact(ann);
     int32_t id = AddPending(",A" + std::to_string(a), "Hi <<FIRSTNAME>>", 2);
     worker_->SendQueuedSMSs(id);
     auto sent = sandbox_.Received("sendmsg");
@@ -218,7 +218,7 @@ TEST_F(EndToEnd, FlashMessageIsNeverBatched) {
 TEST_F(EndToEnd, ServerScheduledMessageWaitsInState7AndIsCancelled) {
     // Due in one day and an hour, handed to the gateway one day ahead.
     const int32_t due = static_cast<int32_t>(now_ + 86400 + 3600);
-    int32_t id = store_->AddSms(6, due, 0, 0, "0712345678", "Later", "", 86400, "?");
+    int32_t id = store_->Outbox().AddSms(6, due, 0, 0, "0712345678", "Later", "", 86400, "?");
     worker_->PromoteDueMessages();
     EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::DelayScheduled));
 
@@ -238,7 +238,7 @@ TEST_F(EndToEnd, ServerScheduledMessageWaitsInState7AndIsCancelled) {
     sink_.Clear();
     worker_->RunRequest(WorkerRequest{RequestKind::DeleteList, -1, IdList{false, {id}}});
     SmsRecord gone;
-    EXPECT_FALSE(store_->GetSms(id, gone));
+    EXPECT_FALSE(store_->Outbox().GetSms(id, gone));
     EXPECT_TRUE(sink_.PostsOf(WM_APP_WORKER_ERROR).empty());
     ASSERT_EQ(sandbox_.Received("delmsg").size(), 1u);
     EXPECT_NE(LogText().find("SMS delete from server ok: API_ID:"), std::string::npos);
@@ -246,7 +246,7 @@ TEST_F(EndToEnd, ServerScheduledMessageWaitsInState7AndIsCancelled) {
 
 TEST_F(EndToEnd, RefusedCancellationsAreCountedAndQueried) {
     const int32_t due = static_cast<int32_t>(now_ + 2 * 86400);
-    int32_t later = store_->AddSms(0, due, 0, 0, "0712345601", "Later", "", 86400, "?");
+    int32_t later = store_->Outbox().AddSms(0, due, 0, 0, "0712345601", "Later", "", 86400, "?");
     int32_t now1 = AddPending("0712345602", "Now one");
     int32_t now2 = AddPending("0712345603", "Now two");
     int32_t never = AddPending("0712345604", "Never sent");
@@ -255,15 +255,15 @@ TEST_F(EndToEnd, RefusedCancellationsAreCountedAndQueried) {
     worker_->SendQueuedSMSs(now2);
     ASSERT_EQ(Row(later).Stat, StatusCode(MessageStatus::ScheduledOnServer));
     // A message the gateway never saw has nothing to withdraw: success, nothing deleted here.
-    store_->SetSmsStatus(never, StatusCode(MessageStatus::Failed));
+    store_->Outbox().SetSmsStatus(never, StatusCode(MessageStatus::Failed));
 
     sink_.Clear();
     worker_->RunRequest(WorkerRequest{RequestKind::DeleteList, -1, IdList{true, {later, now1, never, now2}}});
     SmsRecord r;
-    EXPECT_FALSE(store_->GetSms(later, r));
-    EXPECT_TRUE(store_->GetSms(now1, r));
-    EXPECT_TRUE(store_->GetSms(now2, r));
-    EXPECT_TRUE(store_->GetSms(never, r));
+    EXPECT_FALSE(store_->Outbox().GetSms(later, r));
+    EXPECT_TRUE(store_->Outbox().GetSms(now1, r));
+    EXPECT_TRUE(store_->Outbox().GetSms(now2, r));
+    EXPECT_TRUE(store_->Outbox().GetSms(never, r));
     auto errors = sink_.PostsOf(WM_APP_WORKER_ERROR);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].target, SinkTarget::MainWindow);
@@ -303,7 +303,7 @@ TEST_F(EndToEnd, PollingFollowsTheFallingIntervalsThenStops) {
     SmsRecord before = Row(id);
     worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
     EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);  // QueryTime 0: not in the polled set
-    store_->SetSmsQuerySchedule(id, 300, before.StatQryTm + 999999);
+    store_->Outbox().SetSmsQuerySchedule(id, 300, before.StatQryTm + 999999);
     worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
     EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls + 1);
     EXPECT_EQ(Row(id).QueryTime, 300);
@@ -317,13 +317,13 @@ TEST_F(EndToEnd, RowWithSeveralIdentifiersIsSplitOnItsFirstAnsweredPoll) {
     worker_->SendQueuedSMSs(-1);
     // Gather the three identifiers on one row, the second with its number appended.
     const std::string ids = Row(a).ApiMsgID + Row(b).ApiMsgID + "|0712345602" + Row(c).ApiMsgID;
-    store_->SetSmsApiMsgID(a, ids);
-    store_->DeleteSms(b);
-    store_->DeleteSms(c);
+    store_->Outbox().SetSmsApiMsgID(a, ids);
+    store_->Outbox().DeleteSms(b);
+    store_->Outbox().DeleteSms(c);
     Advance(60);
     worker_->QueryMessageStatus(-1);
 
-    std::vector<SmsRecord> rows = store_->LoadAllSms();
+    std::vector<SmsRecord> rows = store_->Outbox().LoadAllSms();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].ID, a);
     EXPECT_EQ(rows[0].ApiMsgID.size(), 37u) << rows[0].ApiMsgID;

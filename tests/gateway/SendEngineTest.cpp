@@ -15,7 +15,7 @@ TEST(SendEngine, RecipientsExpandWithContactsPrefixAndSixteenCharacters) {
     ann.Name = "Ann";
     ann.Mobile = "0044712345678901234";
     ann.groups = {1};
-    int32_t cid = store.AddContact(ann);
+    int32_t cid = store.Book().AddContact(ann);
     const std::string to = ",A" + std::to_string(cid) + ",00712345678,,A999,+4471234567890123456,A12x";
     auto entries = ExpandRecipients(store, to, "27");
     ASSERT_EQ(entries.size(), 3u);

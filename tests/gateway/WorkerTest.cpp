@@ -99,8 +99,10 @@ TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
     worker_ = std::make_unique<CommsWorker>(&sink_, options);
     worker_->SetStore(store_.get());
     SetOnLine(false);  // Start queues nothing; the cycles do all the work
-    int32_t scheduled = store_->AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
-    int32_t future = store_->AddSms(4, static_cast<int32_t>(now_ + 3600), 0, 0, "0712345679", "Later", "", 0, "?");
+    int32_t scheduled =
+        store_->Outbox().AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
+    int32_t future =
+        store_->Outbox().AddSms(4, static_cast<int32_t>(now_ + 3600), 0, 0, "0712345679", "Later", "", 0, "?");
     ASSERT_TRUE(worker_->Start());
     SetOnLine(true);
     ASSERT_TRUE(WaitUntil([&] { return sandbox_.Received("ping").size() >= 2; }));
@@ -130,7 +132,7 @@ TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
 TEST_F(Worker, DueMessagesArePromotedOnlyByTheirRules) {
     const int64_t now = now_;
     auto add = [&](int32_t stat, int64_t time, int32_t delay) {
-        return store_->AddSms(stat, static_cast<int32_t>(time), 0, 0, "0712345678", "x", "", delay, "?");
+        return store_->Outbox().AddSms(stat, static_cast<int32_t>(time), 0, 0, "0712345678", "x", "", delay, "?");
     };
     int32_t dueScheduled = add(4, now, 0);
     int32_t laterScheduled = add(4, now + 1, 0);
@@ -196,7 +198,7 @@ TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
     EXPECT_EQ(after[0].wParam, 77);
 
     int sent = 0, pending = 0;
-    for (const SmsRecord& r : store_->LoadAllSms()) {
+    for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {
         EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));
         sent += r.Stat == StatusCode(MessageStatus::Unknown);
         pending += r.Stat == StatusCode(MessageStatus::Pending);
@@ -273,8 +275,8 @@ TEST_F(Worker, FaultInSendPassIsReportedAndTheWorkerCarriesOn) {
 
         worker_->SendQueuedSMSs(-1);
         EXPECT_EQ(Row(older).Stat, StatusCode(MessageStatus::Unknown));
-        store_->DeleteSms(older);
-        store_->DeleteSms(newer);
+        store_->Outbox().DeleteSms(older);
+        store_->Outbox().DeleteSms(newer);
     }
     const std::string log = LogText();
     EXPECT_NE(log.find("ExceptionRecord: ExCode=b ExFlags="), std::string::npos);
@@ -320,7 +322,7 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
     SetTheStore(store_.get());
     worker_->SetStore(store_.get());
     int failed = 0;
-    for (const SmsRecord& r : store_->LoadAllSms()) {
+    for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {
         EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));
         failed += r.Stat == StatusCode(MessageStatus::Failed);
     }
@@ -333,7 +335,7 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
     std::set<std::string> distinct(sent.begin(), sent.end());
     EXPECT_EQ(distinct.size(), sent.size()) << "a message went out twice";
     int unknown = 0;
-    for (const SmsRecord& r : store_->LoadAllSms()) {
+    for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {
         if (r.Stat == StatusCode(MessageStatus::Unknown)) {
             ++unknown;
             EXPECT_EQ(sent.count(r.To), 1u);

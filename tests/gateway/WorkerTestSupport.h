@@ -156,18 +156,18 @@ protected:
 
     SmsRecord Row(int32_t id) {
         SmsRecord r;
-        EXPECT_TRUE(store_->GetSms(id, r)) << "no row " << id;
+        EXPECT_TRUE(store_->Outbox().GetSms(id, r)) << "no row " << id;
         return r;
     }
 
     int32_t AddPending(const std::string& to, const std::string& text, int32_t type = 0) {
-        return store_->AddSms(0, static_cast<int32_t>(now_.load()), type, 0, to, text, "", 0, "?");
+        return store_->Outbox().AddSms(0, static_cast<int32_t>(now_.load()), type, 0, to, text, "", 0, "?");
     }
 
     // Children of a row (same RefID, other ID), in ID order.
     std::vector<SmsRecord> Children(int32_t parent) {
         std::vector<SmsRecord> out;
-        for (const SmsRecord& r : store_->LoadAllSms())
+        for (const SmsRecord& r : store_->Outbox().LoadAllSms())
             if (r.RefID == parent && r.ID != parent)
                 out.push_back(r);
         return out;

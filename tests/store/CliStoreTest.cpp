@@ -46,7 +46,7 @@ TEST(CliStore, GroupsContactsAndOutboxRoundTrip) {
     EXPECT_EQ(second[14], "?");
     EXPECT_NE(r.out.find("\t1\t0821\t0821\tsecond\t\t0\t\t0\t0\t0\t?\n"), std::string::npos);
     MessageStore store(dir.Path());
-    EXPECT_EQ(store.CountOutbox(), 2);
+    EXPECT_EQ(store.Outbox().CountOutbox(), 2);
 }
 
 TEST(CliStore, UsageErrorsExitTwoAndHelpExitsZero) {

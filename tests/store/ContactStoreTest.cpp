@@ -1,6 +1,7 @@
 // Contacts, groups and memberships.
 #include <gtest/gtest.h>
 
+#include "addressbook/GroupList.h"
 #include "store/MessageStore.h"
 #include "store/StoreTestUtil.h"
 #include "support/TempDir.h"
@@ -18,43 +19,43 @@ protected:
         c.Surname = name + "son";
         c.Mobile = mobile;
         c.groups = std::move(groups);
-        return store.AddContact(c);
+        return store.Book().AddContact(c);
     }
     int32_t Group(const std::string& name) {
-        int32_t row = store.AddGroup(name);
-        return store.ListGroups().at(static_cast<size_t>(row)).GID;
+        int32_t row = store.Book().AddGroup(name);
+        return store.Book().ListGroups().at(static_cast<size_t>(row)).GID;
     }
-    bool Exists(int32_t cid) { return store.GetContactDisplayName(cid).has_value(); }
+    bool Exists(int32_t cid) { return store.Book().GetContactDisplayName(cid).has_value(); }
 
     TempDir dir;
     MessageStore store{dir.Path()};
 };
 
 TEST_F(ContactStoreTest, AddGroupReturnsTheRowIndexAndIdsGrow) {
-    EXPECT_EQ(store.AddGroup("Friends"), 1);
-    EXPECT_EQ(store.AddGroup("Work"), 2);
-    EXPECT_EQ(store.FindGroupRow(3), 2);
-    EXPECT_EQ(store.FindGroupRow(1), 0);
-    EXPECT_EQ(store.FindGroupRow(9), -1);
-    store.DeleteGroup(2);
-    EXPECT_EQ(store.FindGroupRow(3), 1);
+    EXPECT_EQ(store.Book().AddGroup("Friends"), 1);
+    EXPECT_EQ(store.Book().AddGroup("Work"), 2);
+    EXPECT_EQ(store.Book().FindGroupRow(3), 2);
+    EXPECT_EQ(store.Book().FindGroupRow(1), 0);
+    EXPECT_EQ(store.Book().FindGroupRow(9), -1);
+    store.Book().DeleteGroup(2);
+    EXPECT_EQ(store.Book().FindGroupRow(3), 1);
     EXPECT_EQ(Group("Later"), 4);  // deleted ids are not handed out again
-    store.RenameGroup(3, "Office");
-    EXPECT_EQ(*store.GetGroupName(3), "Office");
-    store.RenameGroup(99, "x");
-    EXPECT_FALSE(store.GetGroupName(99).has_value());
+    store.Book().RenameGroup(3, "Office");
+    EXPECT_EQ(*store.Book().GetGroupName(3), "Office");
+    store.Book().RenameGroup(99, "x");
+    EXPECT_FALSE(store.Book().GetGroupName(99).has_value());
 }
 
 TEST_F(ContactStoreTest, FindOrAddGroupIgnoresLetterCase) {
     int32_t work = Group("Work Mates");
-    EXPECT_EQ(store.FindOrAddGroup("work mates"), work);
-    EXPECT_EQ(store.FindOrAddGroup("WORK MATES"), work);
+    EXPECT_EQ(store.Book().FindOrAddGroup("work mates"), work);
+    EXPECT_EQ(store.Book().FindOrAddGroup("WORK MATES"), work);
     // Letters beyond ASCII have a case too.
     int32_t doctors = Group("\xc3\x84rzte \xd0\x92\xd1\x80\xd0\xb0\xd1\x87\xc5\x81");  // Ärzte Врач Ł
-    EXPECT_EQ(store.FindOrAddGroup("\xc3\xa4RZTE \xd0\xb2\xd0\xa0\xd0\x90\xd0\xa7\xc5\x82"), doctors);
-    EXPECT_EQ(store.FindOrAddGroup("Family"), doctors + 1);
-    EXPECT_EQ(store.FindOrAddGroup("\xc3\xa5rzte"), doctors + 2);  // å is another letter than ä
-    EXPECT_EQ(store.ListGroups().size(), 5u);
+    EXPECT_EQ(store.Book().FindOrAddGroup("\xc3\xa4RZTE \xd0\xb2\xd0\xa0\xd0\x90\xd0\xa7\xc5\x82"), doctors);
+    EXPECT_EQ(store.Book().FindOrAddGroup("Family"), doctors + 1);
+    EXPECT_EQ(store.Book().FindOrAddGroup("\xc3\xa5rzte"), doctors + 2);  // å is another letter than ä
+    EXPECT_EQ(store.Book().ListGroups().size(), 5u);
 }
 
 TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
@@ -66,35 +67,35 @@ TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
     c.Custom = "c";
     c.Mobile = "012345678901234567890123";
     c.groups = {1, g};
-    int32_t cid = store.AddContact(c);
+    int32_t cid = store.Book().AddContact(c);
     EXPECT_EQ(cid, 1);
-    EXPECT_EQ(store.PeekNextContactId(), 2);
+    EXPECT_EQ(store.Book().PeekNextContactId(), 2);
     ContactRecord loaded;
     loaded.groups = {7};
-    ASSERT_TRUE(store.LoadContact(cid, loaded));
+    ASSERT_TRUE(store.Book().LoadContact(cid, loaded));
     EXPECT_EQ(loaded.Name, std::string(32, 'n'));
     EXPECT_EQ(loaded.Surname, "Lee");
     EXPECT_EQ(loaded.Title, "Professo");
     EXPECT_EQ(loaded.Mobile, "0123456789012345678");
     EXPECT_TRUE(loaded.groups.empty());
-    EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{1, g}));
-    EXPECT_EQ(*store.GetContactMobile(cid), "0123456789012345");
-    EXPECT_EQ(*store.GetContactDisplayName(cid), std::string(32, 'n') + " Lee");
+    EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{1, g}));
+    EXPECT_EQ(*store.Book().GetContactMobile(cid), "0123456789012345");
+    EXPECT_EQ(*store.Book().GetContactDisplayName(cid), std::string(32, 'n') + " Lee");
     std::string name, surname, mobile;
-    EXPECT_TRUE(store.GetContactNameParts(cid, name, surname, mobile));
+    EXPECT_TRUE(store.Book().GetContactNameParts(cid, name, surname, mobile));
     EXPECT_EQ(mobile, "0123456789012345678");
-    EXPECT_TRUE(store.ContactMobileExists("0123456789012345678"));
-    EXPECT_FALSE(store.ContactMobileExists("012345678901234567"));
+    EXPECT_TRUE(store.Book().ContactMobileExists("0123456789012345678"));
+    EXPECT_FALSE(store.Book().ContactMobileExists("012345678901234567"));
 
     // A longer text written by other means is still cut when loaded.
     test::RawQuery(dir.File("SMS.db"), "UPDATE CONTACTS SET Title = 'Honourable' WHERE CID = 1");
-    ASSERT_TRUE(store.LoadContact(cid, loaded));
+    ASSERT_TRUE(store.Book().LoadContact(cid, loaded));
     EXPECT_EQ(loaded.Title, "Honourab");
 
-    EXPECT_FALSE(store.LoadContact(99, loaded));
+    EXPECT_FALSE(store.Book().LoadContact(99, loaded));
     EXPECT_TRUE(loaded.Name.empty());
-    EXPECT_FALSE(store.GetContactMobile(99).has_value());
-    EXPECT_FALSE(store.GetContactNameParts(99, name, surname, mobile));
+    EXPECT_FALSE(store.Book().GetContactMobile(99).has_value());
+    EXPECT_FALSE(store.Book().GetContactNameParts(99, name, surname, mobile));
 }
 
 TEST_F(ContactStoreTest, UpdateContactReplacesTextsAndMemberships) {
@@ -103,50 +104,50 @@ TEST_F(ContactStoreTest, UpdateContactReplacesTextsAndMemberships) {
     ContactRecord c;
     c.Name = "Anna";
     c.groups = {b};
-    store.UpdateContact(cid, c);
-    EXPECT_EQ(*store.GetContactDisplayName(cid), "Anna ");
-    EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{b}));
-    store.UpdateContact(99, c);  // unknown: nothing, no membership appears
-    EXPECT_EQ(store.MembersOfGroup(b), (std::vector<int32_t>{cid}));
+    store.Book().UpdateContact(cid, c);
+    EXPECT_EQ(*store.Book().GetContactDisplayName(cid), "Anna ");
+    EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{b}));
+    store.Book().UpdateContact(99, c);  // unknown: nothing, no membership appears
+    EXPECT_EQ(store.Book().MembersOfGroup(b), (std::vector<int32_t>{cid}));
 }
 
 TEST_F(ContactStoreTest, DeleteContactFromOneGroupDeletesItOnlyWithItsLastMembership) {
     int32_t a = Group("A"), b = Group("B");
     int32_t both = Contact("Both", {a, b});
     int32_t one = Contact("One", {a});
-    store.DeleteContact(both, false, a);
+    store.Book().DeleteContact(both, false, a);
     EXPECT_TRUE(Exists(both));
-    EXPECT_EQ(store.GroupsOfContact(both), (std::vector<int32_t>{b}));
-    store.DeleteContact(one, false, a);
+    EXPECT_EQ(store.Book().GroupsOfContact(both), (std::vector<int32_t>{b}));
+    store.Book().DeleteContact(one, false, a);
     EXPECT_FALSE(Exists(one));
-    store.DeleteContact(both, true, 0);
+    store.Book().DeleteContact(both, true, 0);
     EXPECT_FALSE(Exists(both));
-    EXPECT_EQ(store.CountContactGroups(both), 0);
-    store.DeleteContact(77, true, 0);  // unknown: nothing
+    EXPECT_EQ(store.Book().CountContactGroups(both), 0);
+    store.Book().DeleteContact(77, true, 0);  // unknown: nothing
 }
 
 TEST_F(ContactStoreTest, DeleteGroupRemovesSoleMembersAndKeepsSharedOnes) {
     int32_t doomed = Group("Doomed"), other = Group("Other");
     int32_t a = Contact("A", {doomed}), b = Contact("B", {doomed}), c = Contact("C", {doomed});
     int32_t shared = Contact("Shared", {doomed, other});
-    store.DeleteGroup(doomed);
+    store.Book().DeleteGroup(doomed);
     EXPECT_FALSE(Exists(a));
     EXPECT_FALSE(Exists(b));
     EXPECT_FALSE(Exists(c));
     EXPECT_TRUE(Exists(shared));
-    EXPECT_EQ(store.GroupsOfContact(shared), (std::vector<int32_t>{other}));
-    EXPECT_TRUE(store.MembersOfGroup(doomed).empty());
-    EXPECT_EQ(store.FindGroupRow(doomed), -1);
-    EXPECT_EQ(store.ContactCount(), 1);
+    EXPECT_EQ(store.Book().GroupsOfContact(shared), (std::vector<int32_t>{other}));
+    EXPECT_TRUE(store.Book().MembersOfGroup(doomed).empty());
+    EXPECT_EQ(store.Book().FindGroupRow(doomed), -1);
+    EXPECT_EQ(store.Book().ContactCount(), 1);
 }
 
 TEST_F(ContactStoreTest, DeleteGroupDropsMembershipsOfContactsThatNoLongerExist) {
     int32_t g = Group("G");
-    store.AddMembership(g, 500);  // no contact 500
-    store.AddMembership(g, 500);
-    store.DeleteGroup(g);
-    EXPECT_TRUE(store.MembersOfGroup(g).empty());
-    EXPECT_EQ(store.FindGroupRow(g), -1);
+    store.Book().AddMembership(g, 500);  // no contact 500
+    store.Book().AddMembership(g, 500);
+    store.Book().DeleteGroup(g);
+    EXPECT_TRUE(store.Book().MembersOfGroup(g).empty());
+    EXPECT_EQ(store.Book().FindGroupRow(g), -1);
 }
 
 // A membership row that cannot be removed (a damaged page, a full disk) must end the deletion, not
@@ -157,33 +158,33 @@ TEST_F(ContactStoreTest, DeleteGroupThatCannotRemoveAMembershipGivesUpAndChanges
     test::RawQuery(
         dir.File("SMS.db"),
         "CREATE TRIGGER Refuse BEFORE DELETE ON CONTACT_GROUP_MAP BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    store.DeleteGroup(g);
+    store.Book().DeleteGroup(g);
     EXPECT_TRUE(Exists(sole));
-    EXPECT_EQ(store.MembersOfGroup(g), std::vector<int32_t>{sole});
-    EXPECT_EQ(store.FindGroupRow(g), 1);
+    EXPECT_EQ(store.Book().MembersOfGroup(g), std::vector<int32_t>{sole});
+    EXPECT_EQ(store.Book().FindGroupRow(g), 1);
 }
 
 TEST_F(ContactStoreTest, MembershipOperations) {
     int32_t five = Group("Five"), six = Group("Six");
     int32_t cid = Contact("M", {1, six});
-    EXPECT_TRUE(store.MoveContactToGroup(cid, five, 1));  // out of every group
-    EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{five}));
-    EXPECT_TRUE(store.MoveContactToGroup(cid, five, six));  // already there: nothing
-    EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{five}));
-    store.AddMembershipIfMissing(cid, six);
-    store.AddMembershipIfMissing(cid, six);
-    EXPECT_EQ(store.CountContactGroups(cid), 2);
-    EXPECT_TRUE(store.MoveContactToGroup(cid, 1, six));  // leaves only six
-    EXPECT_EQ(store.GroupsOfContact(cid), (std::vector<int32_t>{five, 1}));
-    EXPECT_EQ(store.GetFirstGroupOfContact(cid), five);
-    EXPECT_EQ(store.GetFirstGroupOfContact(404), 0);
-    store.AddMembership(five, cid);  // unchecked duplicate
-    EXPECT_EQ(store.CountContactGroups(cid), 3);
-    EXPECT_TRUE(store.RemoveMembership(cid, five));
-    EXPECT_TRUE(store.IsMember(cid, five));  // the duplicate remains
-    EXPECT_TRUE(store.RemoveMembership(cid, five));
-    EXPECT_FALSE(store.RemoveMembership(cid, five));
-    EXPECT_FALSE(store.IsMember(cid, five));
+    EXPECT_TRUE(store.Book().MoveContactToGroup(cid, five, 1));  // out of every group
+    EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{five}));
+    EXPECT_TRUE(store.Book().MoveContactToGroup(cid, five, six));  // already there: nothing
+    EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{five}));
+    store.Book().AddMembershipIfMissing(cid, six);
+    store.Book().AddMembershipIfMissing(cid, six);
+    EXPECT_EQ(store.Book().CountContactGroups(cid), 2);
+    EXPECT_TRUE(store.Book().MoveContactToGroup(cid, 1, six));  // leaves only six
+    EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{five, 1}));
+    EXPECT_EQ(store.Book().GetFirstGroupOfContact(cid), five);
+    EXPECT_EQ(store.Book().GetFirstGroupOfContact(404), 0);
+    store.Book().AddMembership(five, cid);  // unchecked duplicate
+    EXPECT_EQ(store.Book().CountContactGroups(cid), 3);
+    EXPECT_TRUE(store.Book().RemoveMembership(cid, five));
+    EXPECT_TRUE(store.Book().IsMember(cid, five));  // the duplicate remains
+    EXPECT_TRUE(store.Book().RemoveMembership(cid, five));
+    EXPECT_FALSE(store.Book().RemoveMembership(cid, five));
+    EXPECT_FALSE(store.Book().IsMember(cid, five));
 }
 
 TEST_F(ContactStoreTest, GroupListCountsMembersAndShowsTheCatchAllGroupByNameWhileEmpty) {
@@ -191,7 +192,7 @@ TEST_F(ContactStoreTest, GroupListCountsMembersAndShowsTheCatchAllGroupByNameWhi
     Contact("A", {friends});
     Contact("B", {friends});
     Contact("C", {friends});
-    auto list = store.GroupListWithCounts();
+    auto list = GroupListWithCounts(store.Book());
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].displayText, "All Contacts");
     EXPECT_EQ(list[0].count, 0);
@@ -199,7 +200,7 @@ TEST_F(ContactStoreTest, GroupListCountsMembersAndShowsTheCatchAllGroupByNameWhi
     EXPECT_EQ(list[2].GID, empty);
     EXPECT_EQ(list[2].displayText, "Empty (0)");
     Contact("D", {1});
-    list = store.GroupListWithCounts();
+    list = GroupListWithCounts(store.Book());
     EXPECT_EQ(list[0].displayText, "All Contacts (1)");
 }
 
@@ -207,7 +208,7 @@ TEST_F(ContactStoreTest, ListContactsInCidOrderWithTheirGroups) {
     int32_t g = Group("G");
     int32_t a = Contact("A", {g, 1});
     int32_t b = Contact("B", {});
-    auto rows = store.ListContacts();
+    auto rows = store.Book().ListContacts();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].CID, a);
     EXPECT_EQ(rows[0].contact.groups, (std::vector<int32_t>{g, 1}));

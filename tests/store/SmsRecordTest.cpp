@@ -3,8 +3,10 @@
 
 #include <ctime>
 
+#include "compose/ClipboardText.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/TextUtil.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
 
@@ -24,11 +26,11 @@ protected:
         c.Surname = surname;
         c.Mobile = mobile;
         c.groups = {1};
-        return store.AddContact(c);
+        return store.Book().AddContact(c);
     }
     SmsRecord Get(int32_t id) {
         SmsRecord r;
-        EXPECT_TRUE(store.GetSms(id, r)) << id;
+        EXPECT_TRUE(store.Outbox().GetSms(id, r)) << id;
         return r;
     }
 
@@ -38,9 +40,9 @@ protected:
 
 TEST_F(SmsRecordTest, AddSmsFillsRefIdTimeAndToInfo) {
     int32_t before = static_cast<int32_t>(std::time(nullptr));
-    int32_t a = store.AddSms(0, 0, 2, 0, ",0821,0822", "hello", "ACME", 86400, "?");
+    int32_t a = store.Outbox().AddSms(0, 0, 2, 0, ",0821,0822", "hello", "ACME", 86400, "?");
     int32_t after = static_cast<int32_t>(std::time(nullptr));
-    int32_t b = store.AddSms(4, 1700000000, 0, 7, "0821", "later", "", 0, "");
+    int32_t b = store.Outbox().AddSms(4, 1700000000, 0, 7, "0821", "later", "", 0, "");
     EXPECT_EQ(a, 1);
     EXPECT_EQ(b, 2);
     SmsRecord r = Get(a);
@@ -64,23 +66,23 @@ TEST_F(SmsRecordTest, AddSmsFillsRefIdTimeAndToInfo) {
 }
 
 TEST_F(SmsRecordTest, SetSmsStatusReportsUnknownIdsAndLeavesSavedStat) {
-    int32_t id = store.AddSms(3, 0, 0, 0, "1", "m", "", 0, "?");
-    ASSERT_TRUE(store.BeginEditSms(id));
-    EXPECT_TRUE(store.SetSmsStatus(id, 9));
+    int32_t id = store.Outbox().AddSms(3, 0, 0, 0, "1", "m", "", 0, "?");
+    ASSERT_TRUE(store.Outbox().BeginEditSms(id));
+    EXPECT_TRUE(store.Outbox().SetSmsStatus(id, 9));
     EXPECT_EQ(Get(id).Stat, 9);
     EXPECT_EQ(Get(id).SavedStat, 3);
-    EXPECT_FALSE(store.SetSmsStatus(99, 1));
-    EXPECT_FALSE(store.BeginEditSms(99));
+    EXPECT_FALSE(store.Outbox().SetSmsStatus(99, 1));
+    EXPECT_FALSE(store.Outbox().BeginEditSms(99));
 }
 
 TEST_F(SmsRecordTest, UpdateSmsKeepsServerSchedulingOnlyForServerScheduledRows) {
-    int32_t onServer = store.AddSms(7, 1800000000, 0, 0, "1", "a", "S", 172800, "?");
-    int32_t scheduled = store.AddSms(4, 1800000000, 0, 0, "1", "b", "", 0, "?");
-    int32_t delay = store.AddSms(6, 1800000000, 0, 0, "1", "c", "", 86400, "?");
+    int32_t onServer = store.Outbox().AddSms(7, 1800000000, 0, 0, "1", "a", "S", 172800, "?");
+    int32_t scheduled = store.Outbox().AddSms(4, 1800000000, 0, 0, "1", "b", "", 0, "?");
+    int32_t delay = store.Outbox().AddSms(6, 1800000000, 0, 0, "1", "c", "", 86400, "?");
     for (int32_t id : {onServer, scheduled, delay})
-        ASSERT_TRUE(store.BeginEditSms(id));
+        ASSERT_TRUE(store.Outbox().BeginEditSms(id));
     for (int32_t id : {onServer, scheduled, delay})
-        store.UpdateSms(id, 2, ",0830,A99", "new text");
+        store.Outbox().UpdateSms(id, 2, ",0830,A99", "new text");
     SmsRecord r = Get(onServer);
     EXPECT_EQ(r.Stat, 6);
     EXPECT_EQ(r.Type, 2);
@@ -92,32 +94,32 @@ TEST_F(SmsRecordTest, UpdateSmsKeepsServerSchedulingOnlyForServerScheduledRows) 
     EXPECT_EQ(r.SenderID, "S");
     EXPECT_EQ(Get(scheduled).Stat, 0);
     EXPECT_EQ(Get(delay).Stat, 6);
-    store.UpdateSms(99, 0, "1", "x");  // nothing happens
-    EXPECT_EQ(store.SmsRowCount(), 3);
+    store.Outbox().UpdateSms(99, 0, "1", "x");  // nothing happens
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 3);
 }
 
 TEST_F(SmsRecordTest, RestoreAndFailScansTouchOnlyTheirStates) {
-    int32_t editing = store.AddSms(4, 0, 0, 0, "1", "a", "", 0, "?");
-    store.BeginEditSms(editing);
-    int32_t processing = store.AddSms(10, 0, 0, 0, "1", "b", "", 0, "?");
-    int32_t queued = store.AddSms(1, 0, 0, 0, "1", "c", "", 0, "?");
-    store.RestoreEditedSms();
+    int32_t editing = store.Outbox().AddSms(4, 0, 0, 0, "1", "a", "", 0, "?");
+    store.Outbox().BeginEditSms(editing);
+    int32_t processing = store.Outbox().AddSms(10, 0, 0, 0, "1", "b", "", 0, "?");
+    int32_t queued = store.Outbox().AddSms(1, 0, 0, 0, "1", "c", "", 0, "?");
+    store.Outbox().RestoreEditedSms();
     EXPECT_EQ(Get(editing).Stat, 4);
     EXPECT_EQ(Get(processing).Stat, 10);
-    store.FailInterruptedSms();
+    store.Outbox().FailInterruptedSms();
     EXPECT_EQ(Get(processing).Stat, 2);
     EXPECT_EQ(Get(queued).Stat, 1);
 }
 
 TEST_F(SmsRecordTest, CopiesGetAFreshIdAndTimeAndKeepRefIdChargeAndDelay) {
-    int32_t src = store.AddSms(9, 1000, 1, 0, ",0821,0822", "body", "SND", 86400, "1.25");
-    store.SetSmsApiMsgID(src, ",ID: 0123456789abcdef0123456789abcdef");
-    store.SetSmsQuerySchedule(src, 600, 2000);
-    int32_t copy = store.CopySms(src, false, 0);
-    int32_t resend = store.CopySms(src, true, 0);
-    int32_t child = store.CopySmsForRecipient(src, 11, "0822");
-    EXPECT_EQ(store.CopySms(99, true, 0), -1);
-    EXPECT_EQ(store.CopySmsForRecipient(99, 0, "1"), -1);
+    int32_t src = store.Outbox().AddSms(9, 1000, 1, 0, ",0821,0822", "body", "SND", 86400, "1.25");
+    store.Outbox().SetSmsApiMsgID(src, ",ID: 0123456789abcdef0123456789abcdef");
+    store.Outbox().SetSmsQuerySchedule(src, 600, 2000);
+    int32_t copy = store.Outbox().CopySms(src, false, 0);
+    int32_t resend = store.Outbox().CopySms(src, true, 0);
+    int32_t child = store.Outbox().CopySmsForRecipient(src, 11, "0822");
+    EXPECT_EQ(store.Outbox().CopySms(99, true, 0), -1);
+    EXPECT_EQ(store.Outbox().CopySmsForRecipient(99, 0, "1"), -1);
     SmsRecord c = Get(copy);
     EXPECT_EQ(c.ID, src + 1);
     EXPECT_EQ(c.Stat, 9);
@@ -142,41 +144,41 @@ TEST_F(SmsRecordTest, CopiesGetAFreshIdAndTimeAndKeepRefIdChargeAndDelay) {
 
 TEST_F(SmsRecordTest, CountOutboxFollowsEveryChangeOfState) {
     for (int32_t stat = 0; stat < 18; ++stat)
-        store.AddSms(stat, 0, 0, 0, "1", "m", "", 0, "?");
-    EXPECT_EQ(store.CountOutbox(), 3);
-    store.SetSmsStatus(1, 3);  // 0 -> 3 leaves the outbox
-    EXPECT_EQ(store.CountOutbox(), 2);
-    store.SetSmsStatus(2, 4);  // 1 -> 4 joins it
-    EXPECT_EQ(store.CountOutbox(), 3);
-    store.SetSmsStatus(5, 0);  // 4 -> 0 stays
-    EXPECT_EQ(store.CountOutbox(), 3);
-    store.DeleteSms(7);  // a 6 row
-    EXPECT_EQ(store.CountOutbox(), 2);
-    store.DeleteSms(7);  // already gone: nothing
-    store.DeleteSms(500);
-    EXPECT_EQ(store.CountOutbox(), 2);
+        store.Outbox().AddSms(stat, 0, 0, 0, "1", "m", "", 0, "?");
+    EXPECT_EQ(store.Outbox().CountOutbox(), 3);
+    store.Outbox().SetSmsStatus(1, 3);  // 0 -> 3 leaves the outbox
+    EXPECT_EQ(store.Outbox().CountOutbox(), 2);
+    store.Outbox().SetSmsStatus(2, 4);  // 1 -> 4 joins it
+    EXPECT_EQ(store.Outbox().CountOutbox(), 3);
+    store.Outbox().SetSmsStatus(5, 0);  // 4 -> 0 stays
+    EXPECT_EQ(store.Outbox().CountOutbox(), 3);
+    store.Outbox().DeleteSms(7);  // a 6 row
+    EXPECT_EQ(store.Outbox().CountOutbox(), 2);
+    store.Outbox().DeleteSms(7);  // already gone: nothing
+    store.Outbox().DeleteSms(500);
+    EXPECT_EQ(store.Outbox().CountOutbox(), 2);
     SmsRecord r = Get(3);
     r.Stat = 6;
-    ASSERT_TRUE(store.PutSms(r));
-    EXPECT_EQ(store.CountOutbox(), 3);
-    int32_t ed = store.AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
-    store.BeginEditSms(ed);  // Editing does not wait to be sent
-    EXPECT_EQ(store.CountOutbox(), 3);
-    store.UpdateSms(ed, 0, "1", "n");
-    EXPECT_EQ(store.CountOutbox(), 4);
+    ASSERT_TRUE(store.Outbox().PutSms(r));
+    EXPECT_EQ(store.Outbox().CountOutbox(), 3);
+    int32_t ed = store.Outbox().AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
+    store.Outbox().BeginEditSms(ed);  // Editing does not wait to be sent
+    EXPECT_EQ(store.Outbox().CountOutbox(), 3);
+    store.Outbox().UpdateSms(ed, 0, "1", "n");
+    EXPECT_EQ(store.Outbox().CountOutbox(), 4);
 }
 
 TEST_F(SmsRecordTest, BuildToInfoNamesContactsAndShortensLongLists) {
     int32_t ann = Contact("Ann", "Lee", "0821");
     int32_t solo = Contact("Solo", "", "0822");
-    EXPECT_EQ(store.BuildToInfo("0831234567"), "0831234567");
-    EXPECT_EQ(store.BuildToInfo(",A" + std::to_string(ann) + ",0831234567"), "Ann Lee,0831234567");
-    EXPECT_EQ(store.BuildToInfo(",1,2,3,4"), "1,2,3 ...");
-    EXPECT_EQ(store.BuildToInfo(",1,2,3"), "1,2,3");
-    EXPECT_EQ(store.BuildToInfo(",A" + std::to_string(solo)), "Solo ");
-    EXPECT_EQ(store.BuildToInfo(",A77,5"), "5");  // the comma only separates items already there
-    EXPECT_EQ(store.BuildToInfo(""), "");
-    EXPECT_EQ(store.BuildToInfo(","), "");
+    EXPECT_EQ(store.Outbox().BuildToInfo("0831234567"), "0831234567");
+    EXPECT_EQ(store.Outbox().BuildToInfo(",A" + std::to_string(ann) + ",0831234567"), "Ann Lee,0831234567");
+    EXPECT_EQ(store.Outbox().BuildToInfo(",1,2,3,4"), "1,2,3 ...");
+    EXPECT_EQ(store.Outbox().BuildToInfo(",1,2,3"), "1,2,3");
+    EXPECT_EQ(store.Outbox().BuildToInfo(",A" + std::to_string(solo)), "Solo ");
+    EXPECT_EQ(store.Outbox().BuildToInfo(",A77,5"), "5");  // the comma only separates items already there
+    EXPECT_EQ(store.Outbox().BuildToInfo(""), "");
+    EXPECT_EQ(store.Outbox().BuildToInfo(","), "");
 }
 
 TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
@@ -189,10 +191,10 @@ TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
     std::string to = ",A" + std::to_string(Contact("x" + e15, e16, "1"));
     for (int i = 0; i < 2; ++i)
         to += ",A" + std::to_string(Contact(e16, e16, "1"));
-    std::string info = store.BuildToInfo(to);
+    std::string info = store.Outbox().BuildToInfo(to);
     EXPECT_EQ(info.size(), 126u);  // 64 + "," + 61 bytes; the letter at bytes 126-127 is dropped whole
     EXPECT_EQ(info, "x" + e15 + " " + e16 + "," + e16 + " " + e16.substr(0, 28));
-    int32_t id = store.AddSms(0, 0, 0, 0, to, "m", "", 0, "?");
+    int32_t id = store.Outbox().AddSms(0, 0, 0, 0, to, "m", "", 0, "?");
     EXPECT_EQ(Get(id).ToInfo, info);
     EXPECT_EQ(CutUtf8("abc", 2), "ab");
     EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 3), "a");  // € is three bytes
@@ -205,15 +207,16 @@ TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
 TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
     int32_t ann = Contact("Ann", "Lee", "0821112222");
     int32_t longMobile = Contact("L", "M", "01234567890123456789");
-    EXPECT_EQ(store.SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,12345678901234567890"),
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,12345678901234567890"),
               "0821112222,00442,1234567890123456");
     Settings().prefix = "27";
-    EXPECT_EQ(store.SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"), "27821112222,27442,5550");
-    EXPECT_EQ(store.SendingFormOfRecipients("A" + std::to_string(longMobile)), "27123456789012345");
-    EXPECT_EQ(store.SendingFormOfRecipients(",A404"), "");
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A" + std::to_string(ann) + ",00442,5550"),
+              "27821112222,27442,5550");
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients("A" + std::to_string(longMobile)), "27123456789012345");
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",A404"), "");
     // A contact that no longer exists adds no number, wherever it stands, as in sending.
-    EXPECT_EQ(store.SendingFormOfRecipients(",5550,A404,5551"), "5550,5551");
-    EXPECT_EQ(store.RecipientNumbers(",A404,5551"), std::vector<std::string>{"5551"});
+    EXPECT_EQ(store.Outbox().SendingFormOfRecipients(",5550,A404,5551"), "5550,5551");
+    EXPECT_EQ(store.Outbox().RecipientNumbers(",A404,5551"), std::vector<std::string>{"5551"});
     EXPECT_EQ(ApplyNumberPrefix("000", "27"), "27");
     EXPECT_EQ(ApplyNumberPrefix("0821", ""), "0821");
 }
@@ -227,73 +230,74 @@ TEST_F(SmsRecordTest, ClipboardTextHasEveryPartInOrder) {
     char when[64];
     std::snprintf(when, sizeof when, "%02d/%02d/%d %02d:%02d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
                   local.tm_hour, local.tm_min);
-    int32_t id =
-        store.AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "", 0, "1.5");
-    store.SetSmsApiMsgID(id, ",ID: 0123456789abcdef0123456789abcdef|27821112222,id: fedcba9876543210fedcba9876543210");
-    EXPECT_EQ(*store.ClipboardTextOfSms(id),
+    int32_t id = store.Outbox().AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "",
+                                       0, "1.5");
+    store.Outbox().SetSmsApiMsgID(
+        id, ",ID: 0123456789abcdef0123456789abcdef|27821112222,id: fedcba9876543210fedcba9876543210");
+    EXPECT_EQ(*ClipboardTextOfSms(store, id),
               std::string("Time:     ") + when +
                   "\r\nStatus:   Delivered\r\nCharge:   1.5\r\nTo:       "
                   "27821112222,27831234567\r\nMessage:  Hi there\r\nApiMsgID: "
                   "0123456789abcdef0123456789abcdef,fedcba9876543210fedcba9876543210\r\n");
     // A binary kind shows a placeholder; an empty identifier list stays empty.
-    int32_t vcard = store.AddSms(0, 1700000000, 3, 0, "1", "BEGIN:VCARD", "", 0, "?");
-    std::string text = *store.ClipboardTextOfSms(vcard);
+    int32_t vcard = store.Outbox().AddSms(0, 1700000000, 3, 0, "1", "BEGIN:VCARD", "", 0, "?");
+    std::string text = *ClipboardTextOfSms(store, vcard);
     EXPECT_NE(text.find("\r\nMessage:  Binary message\r\nApiMsgID: \r\n"), std::string::npos);
-    int32_t unknownKind = store.AddSms(0, 1700000000, 12, 0, "1", "raw", "", 0, "?");
-    EXPECT_NE(store.ClipboardTextOfSms(unknownKind)->find("Message:  raw"), std::string::npos);
-    EXPECT_FALSE(store.ClipboardTextOfSms(404).has_value());
+    int32_t unknownKind = store.Outbox().AddSms(0, 1700000000, 12, 0, "1", "raw", "", 0, "?");
+    EXPECT_NE(ClipboardTextOfSms(store, unknownKind)->find("Message:  raw"), std::string::npos);
+    EXPECT_FALSE(ClipboardTextOfSms(store, 404).has_value());
 }
 
 TEST_F(SmsRecordTest, CopySmsToClipboardHandsTheTextToTheSink) {
-    int32_t id = store.AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
+    int32_t id = store.Outbox().AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
     SetClipboardSink(nullptr);
-    EXPECT_FALSE(store.CopySmsToClipboard(id));
+    EXPECT_FALSE(CopySmsToClipboard(store, id));
     std::string got;
     SetClipboardSink([&](const std::string& text) {
         got = text;
         return true;
     });
-    EXPECT_TRUE(store.CopySmsToClipboard(id));
-    EXPECT_EQ(got, *store.ClipboardTextOfSms(id));
+    EXPECT_TRUE(CopySmsToClipboard(store, id));
+    EXPECT_EQ(got, *ClipboardTextOfSms(store, id));
     got.clear();
-    EXPECT_FALSE(store.CopySmsToClipboard(404));
+    EXPECT_FALSE(CopySmsToClipboard(store, 404));
     EXPECT_TRUE(got.empty());
     SetClipboardSink([](const std::string&) { return false; });
-    EXPECT_FALSE(store.CopySmsToClipboard(id));
+    EXPECT_FALSE(CopySmsToClipboard(store, id));
     SetClipboardSink(nullptr);
 }
 
 TEST_F(SmsRecordTest, SelectSmsFiltersLikeTheEngines) {
-    int32_t a = store.AddSms(11, 0, 0, 0, "1", "a", "", 0, "?");
-    int32_t b = store.AddSms(11, 0, 0, 0, "1", "b", "", 0, "?");
-    int32_t c = store.AddSms(0, 0, 0, 0, "1", "c", "", 0, "?");
-    store.SetSmsQuerySchedule(a, 60, 100);
-    store.SetSmsQuerySchedule(b, 60, 5000);
+    int32_t a = store.Outbox().AddSms(11, 0, 0, 0, "1", "a", "", 0, "?");
+    int32_t b = store.Outbox().AddSms(11, 0, 0, 0, "1", "b", "", 0, "?");
+    int32_t c = store.Outbox().AddSms(0, 0, 0, 0, "1", "c", "", 0, "?");
+    store.Outbox().SetSmsQuerySchedule(a, 60, 100);
+    store.Outbox().SetSmsQuerySchedule(b, 60, 5000);
     SmsSelection due;
     due.stats = {11};
     due.minQueryTime = 1;
     due.minStatQryTm = 0;
     due.maxStatQryTm = 1000;
-    auto rows = store.SelectSms(due);
+    auto rows = store.Outbox().SelectSms(due);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].ID, a);
     SmsSelection pending;
     pending.stats = {0};
-    rows = store.SelectSms(pending);
+    rows = store.Outbox().SelectSms(pending);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].ID, c);
-    auto all = store.LoadAllSms();
+    auto all = store.Outbox().LoadAllSms();
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].ID, a);
     EXPECT_EQ(all[2].ID, c);
-    EXPECT_TRUE(store.SetSmsStatusAndCharge(b, 9, "0.8"));
+    EXPECT_TRUE(store.Outbox().SetSmsStatusAndCharge(b, 9, "0.8"));
     EXPECT_EQ(Get(b).Charge, "0.8");
-    EXPECT_FALSE(store.SetSmsCharge(404, "1"));
-    EXPECT_FALSE(store.SetSmsApiMsgID(404, ""));
-    EXPECT_FALSE(store.SetSmsQuerySchedule(404, 0, 0));
+    EXPECT_FALSE(store.Outbox().SetSmsCharge(404, "1"));
+    EXPECT_FALSE(store.Outbox().SetSmsApiMsgID(404, ""));
+    EXPECT_FALSE(store.Outbox().SetSmsQuerySchedule(404, 0, 0));
     SmsRecord ghost;
     ghost.ID = 404;
-    EXPECT_FALSE(store.PutSms(ghost));
+    EXPECT_FALSE(store.Outbox().PutSms(ghost));
 }
 
 TEST_F(SmsRecordTest, OperationsWriteTheirLogLinesWhenLoggingIsOn) {
@@ -301,11 +305,11 @@ TEST_F(SmsRecordTest, OperationsWriteTheirLogLinesWhenLoggingIsOn) {
     SetTheLog(&log);
     const bool was = Settings().WriteLog;
     Settings().WriteLog = true;
-    int32_t id = store.AddSms(0, 0, 0, 0, ",0821", "hello", "", 0, "?");
-    store.SetSmsStatus(404, 3);
-    store.UpdateSms(id, 0, ",0822", "changed");
+    int32_t id = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "hello", "", 0, "?");
+    store.Outbox().SetSmsStatus(404, 3);
+    store.Outbox().UpdateSms(id, 0, ",0822", "changed");
     Settings().WriteLog = false;
-    store.SetSmsStatus(405, 3);
+    store.Outbox().SetSmsStatus(405, 3);
     Settings().WriteLog = was;
     SetTheLog(nullptr);
     std::string text = test::ReadFile(dir.File("SMS.log"));

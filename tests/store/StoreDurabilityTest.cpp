@@ -44,9 +44,10 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     std::vector<int32_t> ids[2];
     auto add = [&](int t) {
         for (int i = 0; i < kPerThread; ++i) {
-            ids[t].push_back(store.AddSms(0, 0, 0, 0, "1", std::to_string(t) + ":" + std::to_string(i), "", 0, "?"));
+            ids[t].push_back(
+                store.Outbox().AddSms(0, 0, 0, 0, "1", std::to_string(t) + ":" + std::to_string(i), "", 0, "?"));
             if (i % 50 == 0)
-                store.CountOutbox();
+                store.Outbox().CountOutbox();
         }
     };
     // The second thread also reads and rewrites rows while the first adds.
@@ -54,7 +55,7 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     std::thread second([&] {
         add(1);
         for (int32_t id : ids[1])
-            store.SetSmsStatus(id, 3);
+            store.Outbox().SetSmsStatus(id, 3);
     });
     first.join();
     second.join();
@@ -65,13 +66,13 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
             unique.insert(id);
         }
     EXPECT_EQ(unique.size(), 2u * kPerThread);
-    auto rows = store.LoadAllSms();
+    auto rows = store.Outbox().LoadAllSms();
     ASSERT_EQ(rows.size(), 2u * kPerThread);
     std::set<std::string> texts;
     for (const auto& r : rows)
         texts.insert(r.Msg);
     EXPECT_EQ(texts.size(), 2u * kPerThread);
-    EXPECT_EQ(store.CountOutbox(), kPerThread);
+    EXPECT_EQ(store.Outbox().CountOutbox(), kPerThread);
 }
 
 TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
@@ -81,14 +82,14 @@ TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
     {
         StoreTransaction batch(store);
         for (int i = 0; i < 100; ++i)
-            store.AddSms(0, 0, 0, 0, "1", "batch", "", 0, "?");
-        std::thread t([&] { other = store.AddSms(0, 0, 0, 0, "1", "other", "", 0, "?"); });
+            store.Outbox().AddSms(0, 0, 0, 0, "1", "batch", "", 0, "?");
+        std::thread t([&] { other = store.Outbox().AddSms(0, 0, 0, 0, "1", "other", "", 0, "?"); });
         // The other thread waits on the lock; it cannot slip a row into the batch.
         EXPECT_TRUE(batch.Commit());
         t.join();
     }
     EXPECT_EQ(other, 101);
-    EXPECT_EQ(store.SmsRowCount(), 101);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 101);
 }
 
 TEST(StoreBatch, RollbackDropsEverythingInTheBatchAndNestedBatchesJoinTheOuter) {
@@ -96,22 +97,22 @@ TEST(StoreBatch, RollbackDropsEverythingInTheBatchAndNestedBatchesJoinTheOuter) 
     MessageStore store(dir.Path());
     {
         StoreTransaction batch(store);
-        store.AddSms(0, 0, 0, 0, "1", "gone", "", 0, "?");
-        store.AddGroup("gone too");
+        store.Outbox().AddSms(0, 0, 0, 0, "1", "gone", "", 0, "?");
+        store.Book().AddGroup("gone too");
         batch.Rollback();
     }
-    EXPECT_EQ(store.SmsRowCount(), 0);
-    EXPECT_EQ(store.ListGroups().size(), 1u);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
+    EXPECT_EQ(store.Book().ListGroups().size(), 1u);
     {
         StoreTransaction outer(store);
         {
             StoreTransaction inner(store);
-            store.AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
+            store.Outbox().AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
         }
-        store.AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
+        store.Outbox().AddSms(0, 0, 0, 0, "1", "kept", "", 0, "?");
     }
-    EXPECT_EQ(store.SmsRowCount(), 2);
-    EXPECT_EQ(store.CountOutbox(), 2);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 2);
+    EXPECT_EQ(store.Outbox().CountOutbox(), 2);
 }
 
 // The child adds rows, tells the parent after each one returned, and is then killed without any
@@ -127,14 +128,14 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
         close(fds[0]);
         MessageStore store(dir.Path());
         for (int i = 0; i < 40; ++i) {
-            int32_t id = store.AddSms(0, 0, 0, 0, ",0821", "row " + std::to_string(i), "", 0, "?");
+            int32_t id = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "row " + std::to_string(i), "", 0, "?");
             if (write(fds[1], &id, sizeof id) != sizeof id)
                 _exit(3);
         }
         ContactRecord c;
         c.Name = "Kept";
         c.groups = {1};
-        int32_t cid = store.AddContact(c);
+        int32_t cid = store.Book().AddContact(c);
         if (write(fds[1], &cid, sizeof cid) != sizeof cid)
             _exit(3);
         for (;;)
@@ -155,16 +156,16 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
     MessageStore store(dir.Path());
     ASSERT_TRUE(store.IsOpen());
     EXPECT_TRUE(store.MovedAsidePath().empty());
-    auto rows = store.LoadAllSms();
+    auto rows = store.Outbox().LoadAllSms();
     ASSERT_EQ(rows.size(), 40u);
     for (int i = 0; i < 40; ++i) {
         EXPECT_EQ(rows[i].ID, acknowledged[i]);
         EXPECT_EQ(rows[i].Msg, "row " + std::to_string(i));
     }
-    EXPECT_EQ(store.CountOutbox(), 40);
-    EXPECT_EQ(*store.GetContactDisplayName(acknowledged.back()), "Kept ");
-    EXPECT_EQ(store.MembersOfGroup(1), std::vector<int32_t>{acknowledged.back()});
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "next", "", 0, "?"), 41);
+    EXPECT_EQ(store.Outbox().CountOutbox(), 40);
+    EXPECT_EQ(*store.Book().GetContactDisplayName(acknowledged.back()), "Kept ");
+    EXPECT_EQ(store.Book().MembersOfGroup(1), std::vector<int32_t>{acknowledged.back()});
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "next", "", 0, "?"), 41);
 }
 
 // A change counts as made only once it is on the disk: when the commit cannot be written, the
@@ -172,38 +173,38 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
 TEST(StoreDurability, AChangeThatCannotReachTheDiskIsReportedAsFailed) {
     TempDir dir;
     MessageStore store(dir.Path());
-    int32_t kept = store.AddSms(0, 0, 0, 0, ",0821", "kept", "", 0, "?");
+    int32_t kept = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "kept", "", 0, "?");
     ContactRecord c;
     c.Name = "Ann";
     c.groups = {1};
-    int32_t ann = store.AddContact(c);
+    int32_t ann = store.Book().AddContact(c);
     ASSERT_GT(ann, 0);
     {
         NoFileGrowth full;
-        EXPECT_EQ(store.AddSms(0, 0, 0, 0, ",0822", "lost", "", 0, "?"), 0);
-        EXPECT_FALSE(store.SetSmsStatus(kept, 3));
-        EXPECT_FALSE(store.BeginEditSms(kept));
-        EXPECT_FALSE(store.SetSmsApiMsgID(kept, ",ID: 0123456789abcdef0123456789abcdef"));
-        EXPECT_EQ(store.CopySms(kept, true, 4), 0);
-        EXPECT_EQ(store.CopySmsForRecipient(kept, 11, "0821"), 0);
-        EXPECT_EQ(store.AddContact(c), 0);
-        EXPECT_EQ(store.AddGroup("Lost"), -1);
-        EXPECT_EQ(store.FindOrAddGroup("Lost"), 0);
-        EXPECT_FALSE(store.RemoveMembership(ann, 1));
-        EXPECT_TRUE(store.MoveContactToGroup(ann, 1, 1));  // already there: nothing to write
-        EXPECT_FALSE(store.MoveContactToGroup(ann, 2, 1));
+        EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, ",0822", "lost", "", 0, "?"), 0);
+        EXPECT_FALSE(store.Outbox().SetSmsStatus(kept, 3));
+        EXPECT_FALSE(store.Outbox().BeginEditSms(kept));
+        EXPECT_FALSE(store.Outbox().SetSmsApiMsgID(kept, ",ID: 0123456789abcdef0123456789abcdef"));
+        EXPECT_EQ(store.Outbox().CopySms(kept, true, 4), 0);
+        EXPECT_EQ(store.Outbox().CopySmsForRecipient(kept, 11, "0821"), 0);
+        EXPECT_EQ(store.Book().AddContact(c), 0);
+        EXPECT_EQ(store.Book().AddGroup("Lost"), -1);
+        EXPECT_EQ(store.Book().FindOrAddGroup("Lost"), 0);
+        EXPECT_FALSE(store.Book().RemoveMembership(ann, 1));
+        EXPECT_TRUE(store.Book().MoveContactToGroup(ann, 1, 1));  // already there: nothing to write
+        EXPECT_FALSE(store.Book().MoveContactToGroup(ann, 2, 1));
     }
-    auto rows = store.LoadAllSms();
+    auto rows = store.Outbox().LoadAllSms();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Stat, 0);
     EXPECT_EQ(rows[0].ApiMsgID, "");
-    EXPECT_EQ(store.CountOutbox(), 1);
-    EXPECT_EQ(store.ContactCount(), 1);
-    EXPECT_EQ(store.GroupsOfContact(ann), std::vector<int32_t>{1});
-    EXPECT_EQ(store.ListGroups().size(), 1u);
+    EXPECT_EQ(store.Outbox().CountOutbox(), 1);
+    EXPECT_EQ(store.Book().ContactCount(), 1);
+    EXPECT_EQ(store.Book().GroupsOfContact(ann), std::vector<int32_t>{1});
+    EXPECT_EQ(store.Book().ListGroups().size(), 1u);
     // The store works on once the disk takes writes again.
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, ",0822", "next", "", 0, "?"), kept + 1);
-    EXPECT_TRUE(store.SetSmsStatus(kept, 3));
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, ",0822", "next", "", 0, "?"), kept + 1);
+    EXPECT_TRUE(store.Outbox().SetSmsStatus(kept, 3));
 }
 
 }  // namespace

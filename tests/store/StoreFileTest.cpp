@@ -37,12 +37,12 @@ TEST(StoreFile, FreshStoreHasSevenTablesCountersAndTheCatchAllGroup) {
         ASSERT_TRUE(store.IsOpen());
         EXPECT_TRUE(store.DatabaseFileExists());
         EXPECT_TRUE(store.MovedAsidePath().empty());
-        auto groups = store.ListGroups();
+        auto groups = store.Book().ListGroups();
         ASSERT_EQ(groups.size(), 1u);
         EXPECT_EQ(groups[0].GID, 1);
         EXPECT_EQ(groups[0].Name, "All Contacts");
         EXPECT_EQ(groups[0].Cnt, 0);
-        EXPECT_EQ(store.PeekNextContactId(), 1);
+        EXPECT_EQ(store.Book().PeekNextContactId(), 1);
     }
     const std::string db = dir.File("SMS.db");
     for (const char* table :
@@ -69,13 +69,13 @@ TEST(StoreFile, ReopenAddsNoSecondCounterRowOrGroupAndIdsAreNeverReused) {
     int32_t first = 0;
     {
         MessageStore store(dir.Path());
-        first = store.AddSms(0, 0, 0, 0, "123", "a", "", 0, "?");
-        store.DeleteSms(first);
+        first = store.Outbox().AddSms(0, 0, 0, 0, "123", "a", "", 0, "?");
+        store.Outbox().DeleteSms(first);
     }
     {
         MessageStore store(dir.Path());
-        EXPECT_EQ(store.ListGroups().size(), 1u);
-        EXPECT_EQ(store.AddSms(0, 0, 0, 0, "123", "b", "", 0, "?"), first + 1);
+        EXPECT_EQ(store.Book().ListGroups().size(), 1u);
+        EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "123", "b", "", 0, "?"), first + 1);
     }
     const std::string db = dir.File("SMS.db");
     EXPECT_EQ(RawInt(db, "SELECT count(*) FROM NextSMSID"), 1);
@@ -87,13 +87,13 @@ TEST(StoreFile, DeletingEveryGroupGivesANewCatchAllGroupWithTheNextGidAtTheNextO
     TempDir dir;
     {
         MessageStore store(dir.Path());
-        store.AddGroup("Friends");
-        store.DeleteGroup(1);
-        store.DeleteGroup(2);
-        EXPECT_TRUE(store.ListGroups().empty());
+        store.Book().AddGroup("Friends");
+        store.Book().DeleteGroup(1);
+        store.Book().DeleteGroup(2);
+        EXPECT_TRUE(store.Book().ListGroups().empty());
     }
     MessageStore store(dir.Path());
-    auto groups = store.ListGroups();
+    auto groups = store.Book().ListGroups();
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0].GID, 3);
     EXPECT_EQ(groups[0].Name, "All Contacts");
@@ -104,22 +104,22 @@ TEST(StoreFile, OpenRestoresEditedRowsAndFailsInterruptedOnes) {
     int32_t edited = 0, processing = 0, sent = 0;
     {
         MessageStore store(dir.Path());
-        edited = store.AddSms(3, 0, 0, 0, "1", "edited", "", 0, "?");
-        ASSERT_TRUE(store.BeginEditSms(edited));
+        edited = store.Outbox().AddSms(3, 0, 0, 0, "1", "edited", "", 0, "?");
+        ASSERT_TRUE(store.Outbox().BeginEditSms(edited));
         SmsRecord r;
-        ASSERT_TRUE(store.GetSms(edited, r));
+        ASSERT_TRUE(store.Outbox().GetSms(edited, r));
         EXPECT_EQ(r.Stat, 5);
         EXPECT_EQ(r.SavedStat, 3);
-        processing = store.AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
-        sent = store.AddSms(3, 0, 0, 0, "1", "sent", "", 0, "?");
+        processing = store.Outbox().AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
+        sent = store.Outbox().AddSms(3, 0, 0, 0, "1", "sent", "", 0, "?");
     }
     MessageStore store(dir.Path());
     SmsRecord r;
-    ASSERT_TRUE(store.GetSms(edited, r));
+    ASSERT_TRUE(store.Outbox().GetSms(edited, r));
     EXPECT_EQ(r.Stat, 3);
-    ASSERT_TRUE(store.GetSms(processing, r));
+    ASSERT_TRUE(store.Outbox().GetSms(processing, r));
     EXPECT_EQ(r.Stat, 2);
-    ASSERT_TRUE(store.GetSms(sent, r));
+    ASSERT_TRUE(store.Outbox().GetSms(sent, r));
     EXPECT_EQ(r.Stat, 3);
 }
 
@@ -128,25 +128,25 @@ TEST(StoreFile, OpenRestoresEditedRowsAndFailsInterruptedOnes) {
 TEST(StoreFile, OpeningAStoreThatAnotherIsUsingLeavesEditingAndProcessingRowsAlone) {
     TempDir dir;
     auto first = std::make_unique<MessageStore>(dir.Path());
-    int32_t edited = first->AddSms(0, 0, 0, 0, "1", "edited", "", 0, "?");
-    ASSERT_TRUE(first->BeginEditSms(edited));
-    int32_t processing = first->AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
+    int32_t edited = first->Outbox().AddSms(0, 0, 0, 0, "1", "edited", "", 0, "?");
+    ASSERT_TRUE(first->Outbox().BeginEditSms(edited));
+    int32_t processing = first->Outbox().AddSms(10, 0, 0, 0, "1", "processing", "", 0, "?");
     SmsRecord r;
     {
         MessageStore second(dir.Path());
         ASSERT_TRUE(second.IsOpen());
-        ASSERT_TRUE(second.GetSms(edited, r));
+        ASSERT_TRUE(second.Outbox().GetSms(edited, r));
         EXPECT_EQ(r.Stat, 5);
-        ASSERT_TRUE(second.GetSms(processing, r));
+        ASSERT_TRUE(second.Outbox().GetSms(processing, r));
         EXPECT_EQ(r.Stat, 10);
     }
-    ASSERT_TRUE(first->GetSms(edited, r));
+    ASSERT_TRUE(first->Outbox().GetSms(edited, r));
     EXPECT_EQ(r.Stat, 5);
     first.reset();
     MessageStore alone(dir.Path());  // the last one out left them behind: now they are restored
-    ASSERT_TRUE(alone.GetSms(edited, r));
+    ASSERT_TRUE(alone.Outbox().GetSms(edited, r));
     EXPECT_EQ(r.Stat, 0);
-    ASSERT_TRUE(alone.GetSms(processing, r));
+    ASSERT_TRUE(alone.Outbox().GetSms(processing, r));
     EXPECT_EQ(r.Stat, 2);
 }
 
@@ -164,16 +164,16 @@ TEST(StoreFile, AnOlderFileGainsMissingPropertiesAndKeepsItsRows) {
     MessageStore store(dir.Path());
     ASSERT_TRUE(store.IsOpen());
     SmsRecord r;
-    ASSERT_TRUE(store.GetSms(4, r));
+    ASSERT_TRUE(store.Outbox().GetSms(4, r));
     EXPECT_EQ(r.Msg, "old");
     EXPECT_EQ(r.Charge, "");
     EXPECT_EQ(r.QueryTime, 0);
     EXPECT_EQ(r.SenderID, "");
-    EXPECT_EQ(store.CountOutbox(), 1);
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "new", "", 0, "1.5"), 5);
-    ASSERT_TRUE(store.GetSms(5, r));
+    EXPECT_EQ(store.Outbox().CountOutbox(), 1);
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "new", "", 0, "1.5"), 5);
+    ASSERT_TRUE(store.Outbox().GetSms(5, r));
     EXPECT_EQ(r.Charge, "1.5");
-    EXPECT_EQ(*store.GetContactDisplayName(2), "Ann ");
+    EXPECT_EQ(*store.Book().GetContactDisplayName(2), "Ann ");
     EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('SMS')"), 15);
     EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('CONTACTS')"), 6);
 }
@@ -182,12 +182,12 @@ TEST(StoreFile, ACounterBehindTheIdsInUseIsMovedPastThem) {
     TempDir dir;
     {
         MessageStore store(dir.Path());
-        store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
-        store.AddSms(0, 0, 0, 0, "1", "b", "", 0, "?");
+        store.Outbox().AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
+        store.Outbox().AddSms(0, 0, 0, 0, "1", "b", "", 0, "?");
     }
     RawQuery(dir.File("SMS.db"), "UPDATE NextSMSID SET ID = 1");
     MessageStore store(dir.Path());
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "c", "", 0, "?"), 3);
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "c", "", 0, "?"), 3);
 }
 
 TEST(StoreFile, AnUnreadableFileIsMovedAsideAndAFreshStoreCreated) {
@@ -202,15 +202,15 @@ TEST(StoreFile, AnUnreadableFileIsMovedAsideAndAFreshStoreCreated) {
     EXPECT_NE(store.MovedAsideReport().find(store.MovedAsidePath()), std::string::npos);
     // Nothing is lost: the old bytes sit under the new name.
     EXPECT_EQ(test::ReadFile(store.MovedAsidePath()), "this is not a database\n" + garbage);
-    EXPECT_EQ(store.ListGroups().size(), 1u);
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 1);
+    EXPECT_EQ(store.Book().ListGroups().size(), 1u);
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 1);
 }
 
 TEST(StoreFile, ADamagedSchemaIsMovedAsideWithItsLogFiles) {
     TempDir dir;
     {
         MessageStore store(dir.Path());
-        store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
+        store.Outbox().AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
     }
     std::string bytes = test::ReadFile(dir.File("SMS.db"));
     ASSERT_GT(bytes.size(), 1000u);
@@ -222,8 +222,8 @@ TEST(StoreFile, ADamagedSchemaIsMovedAsideWithItsLogFiles) {
     ASSERT_FALSE(store.MovedAsidePath().empty());
     EXPECT_EQ(test::ReadFile(store.MovedAsidePath()), bytes);
     EXPECT_EQ(test::ReadFile(store.MovedAsidePath() + "-wal"), "stale log");
-    EXPECT_EQ(store.SmsRowCount(), 0);
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "b", "", 0, "?"), 1);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "b", "", 0, "?"), 1);
 }
 
 TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
@@ -231,10 +231,10 @@ TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
     MessageStore store(dir.File("missing/deeper"));
     EXPECT_FALSE(store.IsOpen());
     EXPECT_FALSE(store.DatabaseFileExists());
-    EXPECT_EQ(store.AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 0);
-    EXPECT_EQ(store.CopySms(1, false, 0), -1);
-    EXPECT_FALSE(store.SetSmsStatus(1, 2));
-    EXPECT_EQ(store.CountOutbox(), 0);
+    EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "a", "", 0, "?"), 0);
+    EXPECT_EQ(store.Outbox().CopySms(1, false, 0), -1);
+    EXPECT_FALSE(store.Outbox().SetSmsStatus(1, 2));
+    EXPECT_EQ(store.Outbox().CountOutbox(), 0);
     EXPECT_TRUE(FilesIn(dir.Path()).empty());
 }
 

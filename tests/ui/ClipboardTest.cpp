@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QtTest>
 
+#include "compose/ClipboardText.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
 #include "ui/shell/UiServices.h"
@@ -17,19 +18,19 @@ class ClipboardTest : public QObject {
 private slots:
     void CopiedMessageReachesTheSystemClipboard() {
         UiTestEnv env(false);
-        int32_t id = env.Store()->AddSms(0, 1700000000, 0, 0, ",0821234567", "Hello there", "", 0, "?");
+        int32_t id = env.Store()->Outbox().AddSms(0, 1700000000, 0, 0, ",0821234567", "Hello there", "", 0, "?");
         QVERIFY(id > 0);
         QGuiApplication::clipboard()->clear();
         InstallClipboardHook();
-        QVERIFY(env.Store()->CopySmsToClipboard(id));
-        QString expected = QString::fromStdString(*env.Store()->ClipboardTextOfSms(id)).replace("\r\n", "\n");
+        QVERIFY(CopySmsToClipboard(*env.Store(), id));
+        QString expected = QString::fromStdString(*ClipboardTextOfSms(*env.Store(), id)).replace("\r\n", "\n");
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
         QVERIFY(expected.contains("Hello there"));
 
         // Without the hook nothing reaches the clipboard and the copy reports failure.
         RemoveClipboardHook();
         QGuiApplication::clipboard()->clear();
-        QVERIFY(!env.Store()->CopySmsToClipboard(id));
+        QVERIFY(!CopySmsToClipboard(*env.Store(), id));
         QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
     }
 };

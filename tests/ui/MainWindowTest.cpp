@@ -228,12 +228,12 @@ private slots:
         {
             StoreTransaction tx(*env.Store());
             for (int i = 0; i < 999; ++i)
-                env.Store()->AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
-            env.Store()->AddSms(3, 0, 0, 0, ",0123", "sent", "", 0, "?");  // not waiting
+                env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
+            env.Store()->Outbox().AddSms(3, 0, 0, 0, ",0123", "sent", "", 0, "?");  // not waiting
         }
         window.RecountOutboxCaption();
         QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), QString("Outbox (999)"));
-        env.Store()->AddSms(4, 2000000000, 0, 0, ",0123", "later", "", 0, "?");
+        env.Store()->Outbox().AddSms(4, 2000000000, 0, 0, ",0123", "later", "", 0, "?");
         window.RecountOutboxCaption();
         QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), Text(1138));
     }
@@ -244,7 +244,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(!window.ClosesToTray());  // no tray in this test: the window must stay reachable
-        env.Store()->AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
+        env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
         QTest::mouseClick(window.findChild<QAbstractButton*>("closeButton"), Qt::LeftButton);
         QVERIFY(window.isMinimized() || window.windowState() & Qt::WindowMinimized);
         window.ShowFromTray();

@@ -52,7 +52,7 @@ private slots:
         Settings().WorkingOnLine = true;
         SetOnLine(true);
         QVERIFY(LogInToGateway("demo", "demo"));
-        int32_t id = env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Meeting moved to 3pm", "", 0, "?");
+        int32_t id = env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Meeting moved to 3pm", "", 0, "?");
         // The gateway takes its time over the send, so the worker is busy when we quit.
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
 
@@ -67,7 +67,7 @@ private slots:
         ShutdownOptions options = QuickOptions();
         options.commit = [&] {
             SmsRecord record;
-            if (env.Store()->GetSms(id, record))
+            if (env.Store()->Outbox().GetSms(id, record))
                 statusAtCommit = record.Stat;
             env.Store()->Commit();
         };
@@ -91,7 +91,7 @@ private slots:
         Settings().WorkingOnLine = true;
         SetOnLine(true);
         QVERIFY(LogInToGateway("demo", "demo"));
-        env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
+        env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
         PostedMessageSink sink;
         CommsWorker worker(&sink, QuickWorker());

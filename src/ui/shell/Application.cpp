@@ -20,6 +20,7 @@
 #include "gateway/Session.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
+#include "store/StartupContext.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PostedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -71,16 +72,34 @@ void InstallTerminationHandlers(QObject* context, std::function<void()> onSignal
 }
 
 struct Services {
-    std::unique_ptr<MessageStore> store;
-    std::unique_ptr<AppLog> log;
+    StartupContext startup;  // data directory, settings, store, log
     std::unique_ptr<PostedMessageSink> sink;
     std::unique_ptr<CommsWorker> worker;
     std::unique_ptr<MainWindow> window;
     bool languageLoaded = false;
 };
 
+// Steps 2 and 3 of start-up; false (after telling the user) when there is no usable data directory.
+bool OpenDataDirectory(Services& services) {
+    std::string dataPath = FindDataPath();
+    if (dataPath.size() < 2 || !services.startup.EnterDataDirectory(dataPath)) {
+        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
+        return false;
+    }
+    services.startup.OpenSettings(true);
+    std::string movedAside = services.startup.OpenStore().MovedAsideReport();
+    if (!movedAside.empty())
+        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextDatabaseMovedCaption), Q(movedAside));
+    services.startup.OpenLog();
+    if (!movedAside.empty())
+        LogLine("%s", movedAside.c_str());
+    if (Settings().i18n)
+        services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
+    return true;
+}
+
 int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instance) {
-    if (!services.store->DatabaseFileExists()) {
+    if (!services.startup.Store()->DatabaseFileExists()) {
         ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1361);
         return 0;
     }
@@ -148,29 +167,10 @@ int RunQuillon(int argc, char** argv) {
             break;
     }
 
-    // 2. The data directory, made current.
-    std::string dataPath = FindDataPath();
-    if (dataPath.size() < 2 || ::chdir(dataPath.c_str()) != 0) {
-        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
-        return 0;
-    }
-    SetDataDirectory(dataPath);
-
-    // 3. Settings, store, log, language module, name tables.
-    TheSettingsFile().Open(DataFile("SMS.dat"), true);
-    LoadSettings(true);
+    // 2. The data directory, made current; 3. settings, store, log, language module.
     Services services;
-    services.store = std::make_unique<MessageStore>(DataDirectory());
-    SetTheStore(services.store.get());
-    std::string movedAside = services.store->MovedAsideReport();
-    if (!movedAside.empty())
-        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextDatabaseMovedCaption), Q(movedAside));
-    services.log = std::make_unique<AppLog>(DataFile("SMS.log"));
-    SetTheLog(services.log.get());
-    if (!movedAside.empty())
-        LogLine("%s", movedAside.c_str());
-    if (Settings().i18n)
-        services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
+    if (!OpenDataDirectory(services))
+        return 0;
 
     int exitCode = 0;
     try {
@@ -206,11 +206,7 @@ int RunQuillon(int argc, char** argv) {
     SetTheWorker(nullptr);
     services.worker.reset();
     services.sink.reset();
-    SetTheStore(nullptr);
-    services.store.reset();
-    TheSettingsFile().Close();
-    SetTheLog(nullptr);
-    services.log.reset();
+    services.startup.Close();  // store (checkpoints), settings file (saves), log
     if (services.languageLoaded)
         UnloadLanguageModule();
     return exitCode;

@@ -250,7 +250,7 @@ void MainWindow::LoginSucceeded() {
 }
 
 void MainWindow::RecountOutboxCaption() {
-    int count = TheStore() ? TheStore()->CountOutbox() : 0;
+    int count = TheStore() ? TheStore()->Outbox().CountOutbox() : 0;
     QString caption = count <= 999 ? Text(1139).replace(QStringLiteral("%d"), QString::number(count)) : Text(1138);
     if (TabButton* tab = Tab(kTabOutbox))
         tab->setText(caption);

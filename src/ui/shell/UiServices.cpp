@@ -16,7 +16,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "store/MessageStore.h"
+#include "compose/ClipboardText.h"
 #include "ui/shell/UiText.h"
 
 namespace quillon {

@@ -75,7 +75,7 @@ void ShowLinkMessage(QWidget* parent, const QString& text, const QString& captio
 // Opens a page in the desktop's web browser; failures are not reported.
 void OpenWebPage(const std::string& url);
 
-// Hands the store's message copies (MessageStore::CopySmsToClipboard) to the system clipboard,
+// Hands the store's message copies (CopySmsToClipboard) to the system clipboard,
 // with the platform's line ends. Start-up installs it once the application object exists and
 // removes it before that object goes away.
 void InstallClipboardHook();

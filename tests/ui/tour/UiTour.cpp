@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     Settings().prefix = "+44";
     // A few messages waiting in the outbox, so the tab caption counts them.
     for (const char* to : {",07700900001", ",07700900002", ",07700900003"})
-        env.Store()->AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
+        env.Store()->Outbox().AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
 
     PostedMessageSink sink;
     CommsWorker worker(&sink);
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
 
         // A message waits to be sent and the gateway is slow to take it: after the login the worker
         // is busy, as the indicator in the corner shows.
-        env.Store()->AddSms(0, 0, 0, 0, ",07700900009", "Running ten minutes late", "", 0, "?");
+        env.Store()->Outbox().AddSms(0, 0, 0, 0, ",07700900009", "Running ten minutes late", "", 0, "?");
         env.Sandbox().InjectFault("delay", 1, 4000, "sendmsg");
         QTest::mouseClick(window.findChild<QPushButton*>("loginOk"), Qt::LeftButton);
         Wait(1500);
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
 
         // Quit while a message is being sent: the shutdown window.
         env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg");
-        int32_t id = env.Store()->AddSms(0, 0, 0, 0, ",07700900004", "On my way", "", 0, "?");
+        int32_t id = env.Store()->Outbox().AddSms(0, 0, 0, 0, ",07700900004", "On my way", "", 0, "?");
         worker.PostSendOne(id);
         for (int i = 0; i < 100 && !worker.IsBusy(); ++i)
             Wait(20);
