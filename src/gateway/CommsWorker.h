@@ -32,7 +32,7 @@ class ServerCancel;
 
 enum class RequestKind : int32_t {
     SendOne = 1,     // id or -1 (every pending message)
-    SendList = 2,    // list: a send pass per id; then WM_APP_GO_OFFLINE when returnOffline
+    SendList = 2,    // list: a send pass per id; then GoOffLine when returnOffline
     QueryOne = 3,    // id: status query
     QueryList = 4,   // list: a status query per id
     DeleteList = 5,  // list: server cancellation per id; refused ones reported and queried
@@ -77,7 +77,7 @@ public:
     // Creates the thread; while on line, queues a send of every pending message. False when no
     // thread could be created (or one already runs).
     bool Start();
-    // Asks the thread to finish the work in hand and end; it then posts WM_QUIT to `stopWindow`.
+    // Asks the thread to finish the work in hand and end; it then reports WorkerStopped(stopWindow).
     void RequestStop(StopWindow stopWindow = 0);
     // Wakes the thread to end and waits for it, at most `limit`. True when it ended (or never ran).
     bool WaitForExit(std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
@@ -122,12 +122,20 @@ public:
     std::recursive_mutex& Lock() { return lock_; }
     SendEngine& Sender() { return *sendEngine_; }
 
-    // Posts to the main window unless stopping.
-    void Notify(uint32_t message, intptr_t wParam = 0, intptr_t lParam = 0);
+    // Calls `notification` on the sink unless stopping. Checked and called under one lock, so no
+    // notification of this kind follows a RequestStop.
+    template <class... Params, class... Args>
+    void Notify(void (MessageSink::*notification)(Params...), Args... args) {
+        std::lock_guard<std::mutex> guard(notifyLock_);
+        if (!stopRequested_)
+            (sink_->*notification)(args...);
+    }
 
 private:
     void ThreadBody();
     void Enqueue(WorkerRequest request);
+    // Hands `request` over unless off line, then pauses (WorkerOptions::postPause).
+    void PostRequest(WorkerRequest request);
     void SendPass(int32_t id);
 
     WorkerOptions options_;

@@ -8,7 +8,7 @@
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShutdownWindow.h"
 #include "ui/shell/UiText.h"
 
@@ -56,9 +56,7 @@ private slots:
         // The gateway takes its time over the send, so the worker is busy when we quit.
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
 
-        PostedMessageSink sink;
-        MessageRecorder mainWindow;
-        sink.SetMainWindow(&mainWindow);
+        QueuedMessageSink sink;
         CommsWorker worker(&sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
@@ -93,7 +91,7 @@ private slots:
         QVERIFY(LogInToGateway("demo", "demo"));
         env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
-        PostedMessageSink sink;
+        QueuedMessageSink sink;
         CommsWorker worker(&sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);

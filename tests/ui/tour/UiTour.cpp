@@ -13,12 +13,12 @@
 #include <cstdio>
 
 #include "core/AppSettings.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "ui/login/LoginPane.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/ShutdownWindow.h"
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     for (const char* to : {",07700900001", ",07700900002", ",07700900003"})
         env.Store()->AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
 
-    PostedMessageSink sink;
+    QueuedMessageSink sink;
     CommsWorker worker(&sink);
     SetTheWorker(&worker);
     {
