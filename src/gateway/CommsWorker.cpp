@@ -34,8 +34,8 @@ void SetTheWorker(CommsWorker* worker) {
     g_worker.store(worker);
 }
 
-CommsWorker::CommsWorker(MessageSink* sink, WorkerOptions options)
-    : options_(std::move(options)), sink_(sink ? sink : &nullSink_) {
+CommsWorker::CommsWorker(MessageStore* store, GatewayHandle gateway, MessageSink* sink, WorkerOptions options)
+    : options_(std::move(options)), store_(store), gateway_(std::move(gateway)), sink_(sink ? sink : &nullSink_) {
     sendEngine_ = std::make_unique<SendEngine>(*this);
     queryEngine_ = std::make_unique<StatusQueryEngine>(*this);
     cancelEngine_ = std::make_unique<ServerCancel>(*this);
@@ -49,18 +49,6 @@ CommsWorker::~CommsWorker() {
             thread_.join();
         }
     }
-}
-
-void CommsWorker::SetSink(MessageSink* sink) {
-    sink_ = sink ? sink : &nullSink_;
-}
-
-MessageStore* CommsWorker::Store() const {
-    return store_ ? store_ : TheStore();
-}
-
-GatewayHandle CommsWorker::Gateway() const {
-    return gateway_ ? gateway_ : GatewayApi::Instance();
 }
 
 int64_t CommsWorker::Now() const {

@@ -63,16 +63,13 @@ struct WorkerOptions {
 
 class CommsWorker {
 public:
-    // `sink` may be null (notifications dropped). Store and gateway default to the process-wide ones.
-    explicit CommsWorker(MessageSink* sink = nullptr, WorkerOptions options = {});
+    // The worker reads and writes `store` and talks to the gateway through `gateway`; either may be
+    // null (the engines then do nothing). `sink` may be null (notifications dropped).
+    CommsWorker(MessageStore* store, GatewayHandle gateway, MessageSink* sink, WorkerOptions options = {});
     ~CommsWorker();
 
     CommsWorker(const CommsWorker&) = delete;
     CommsWorker& operator=(const CommsWorker&) = delete;
-
-    void SetStore(MessageStore* store) { store_ = store; }
-    void SetGateway(GatewayHandle gateway) { gateway_ = std::move(gateway); }
-    void SetSink(MessageSink* sink);
 
     // Creates the thread; while on line, queues a send of every pending message. False when no
     // thread could be created (or one already runs).
@@ -117,8 +114,8 @@ public:
     int64_t Now() const;
 
     MessageSink& Sink() { return *sink_; }
-    MessageStore* Store() const;    // the one given, else TheStore()
-    GatewayHandle Gateway() const;  // the one given, else GatewayApi::Instance()
+    MessageStore* Store() const { return store_; }
+    GatewayHandle Gateway() const { return gateway_; }
     std::recursive_mutex& Lock() { return lock_; }
     SendEngine& Sender() { return *sendEngine_; }
 
@@ -139,10 +136,10 @@ private:
     void SendPass(int32_t id);
 
     WorkerOptions options_;
-    MessageSink* sink_;
-    NullMessageSink nullSink_;
-    MessageStore* store_ = nullptr;
+    MessageStore* store_;
     GatewayHandle gateway_;
+    NullMessageSink nullSink_;
+    MessageSink* sink_;
 
     // The inbox: requests handed over by other threads, taken by the worker thread.
     mutable std::mutex inboxLock_;

@@ -197,7 +197,7 @@ TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
     // A worker that is told to stop while it waits ends at once, also without a stop window.
     SetOnLine(false);
     RecordingSink quiet;
-    CommsWorker idle(&quiet, WorkerOptions{});
+    CommsWorker idle(store_.get(), GatewayApi::Instance(), &quiet, WorkerOptions{});
     ASSERT_TRUE(idle.Start());
     EXPECT_TRUE(idle.WaitForExit());
     EXPECT_TRUE(quiet.NotesOf(Note::WorkerStopped).empty());
@@ -289,8 +289,7 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
         GatewayApi::ResetInstanceForTesting();
         if (!LogInToGateway("demo", "demo"))
             _exit(3);
-        CommsWorker worker(nullptr, WorkerOptions{});
-        worker.SetStore(&store);
+        CommsWorker worker(&store, GatewayApi::Instance(), nullptr, WorkerOptions{});
         worker.SendQueuedSMSs(-1);
         _exit(0);
     }
@@ -302,12 +301,12 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the pass ended before the kill";
 
     // The restart: rows left in Processing are Failed, then the rest goes out.
-    worker_->SetStore(nullptr);
+    worker_.reset();
     SetTheStore(nullptr);
     store_.reset();
     store_ = std::make_unique<MessageStore>(dir_.Path());
     SetTheStore(store_.get());
-    worker_->SetStore(store_.get());
+    worker_ = MakeWorker(QuickOptions());
     int failed = 0;
     for (const SmsRecord& r : store_->LoadAllSms()) {
         EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));

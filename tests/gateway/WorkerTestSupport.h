@@ -167,9 +167,7 @@ protected:
 
     // A worker over the fixture's store and the process-wide gateway binding.
     std::unique_ptr<CommsWorker> MakeWorker(WorkerOptions options) {
-        auto worker = std::make_unique<CommsWorker>(&sink_, std::move(options));
-        worker->SetStore(store_.get());
-        return worker;
+        return std::make_unique<CommsWorker>(store_.get(), GatewayApi::Instance(), &sink_, std::move(options));
     }
 
     void TearDown() override {

@@ -5,6 +5,7 @@
 
 #include "core/AppSettings.h"
 #include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
@@ -57,7 +58,7 @@ private slots:
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
 
         QueuedMessageSink sink;
-        CommsWorker worker(&sink, QuickWorker());
+        CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
 
@@ -92,7 +93,7 @@ private slots:
         env.Store()->AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
         QueuedMessageSink sink;
-        CommsWorker worker(&sink, QuickWorker());
+        CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
         ShutdownOptions options = QuickOptions();

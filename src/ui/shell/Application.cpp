@@ -85,7 +85,7 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
         return 0;
     }
     services.sink = std::make_unique<QueuedMessageSink>();
-    services.worker = std::make_unique<CommsWorker>(services.sink.get());
+    services.worker = std::make_unique<CommsWorker>(services.store.get(), GatewayApi::Instance(), services.sink.get());
     SetTheWorker(services.worker.get());
     services.window = std::make_unique<MainWindow>(services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;

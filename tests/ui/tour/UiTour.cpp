@@ -14,6 +14,7 @@
 
 #include "core/AppSettings.h"
 #include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
 #include "ui/login/LoginPane.h"
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         env.Store()->AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
 
     QueuedMessageSink sink;
-    CommsWorker worker(&sink);
+    CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink);
     SetTheWorker(&worker);
     {
         MainWindow window(&worker, &sink);
