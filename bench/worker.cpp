@@ -80,8 +80,7 @@ public:
         }
         WorkerOptions options;
         options.clock = [this] { return now; };
-        worker = std::make_unique<CommsWorker>(nullptr, options);
-        worker->SetStore(store.get());
+        worker = std::make_unique<CommsWorker>(store.get(), gateway, nullptr, options);
         return true;
     }
     ~Bench() {

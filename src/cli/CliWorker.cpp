@@ -157,8 +157,7 @@ int Send(CliContext& context, std::vector<std::string>& args) {
         return UsageError("unexpected argument: " + args.front());
     MessageStore* store = context.store;
 
-    CommsWorker worker;
-    worker.SetStore(store);
+    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     if (!worker.Start())
         return Failure("the worker thread could not be started");
     const int32_t id = worker.StoreAndSend(0, 0, static_cast<int32_t>(type), 0, to, text, 0);
@@ -228,8 +227,7 @@ int RunWorker(CliContext& context, std::vector<std::string>& args) {
         return UsageError("unexpected argument: " + args.front());
     MessageStore* store = context.store;
 
-    CommsWorker worker;
-    worker.SetStore(store);
+    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     // SIGINT and SIGTERM end the run after the message in hand: a thread waits for them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -289,8 +287,7 @@ int Query(CliContext& context, std::vector<std::string>& args) {
     if (!ParseIds(args, ids, rc))
         return rc;
     MessageStore* store = context.store;
-    CommsWorker worker;
-    worker.SetStore(store);
+    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     worker.RunRequest(WorkerRequest{RequestKind::QueryList, -1, IdList{false, ids}});
     for (int32_t id : ids) {
         SmsRecord r;
@@ -312,8 +309,7 @@ int Cancel(CliContext& context, std::vector<std::string>& args) {
     if (!ParseIds(args, ids, rc))
         return rc;
     MessageStore* store = context.store;
-    CommsWorker worker;
-    worker.SetStore(store);
+    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     std::vector<int32_t> refused;
     for (int32_t id : ids) {
         SmsRecord before;

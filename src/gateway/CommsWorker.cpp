@@ -34,8 +34,8 @@ void SetTheWorker(CommsWorker* worker) {
     g_worker.store(worker);
 }
 
-CommsWorker::CommsWorker(MessageSink* sink, WorkerOptions options)
-    : options_(std::move(options)), sink_(sink ? sink : &nullSink_) {
+CommsWorker::CommsWorker(MessageStore* store, GatewayHandle gateway, MessageSink* sink, WorkerOptions options)
+    : options_(std::move(options)), store_(store), gateway_(std::move(gateway)), sink_(sink ? sink : &nullSink_) {
     sendEngine_ = std::make_unique<SendEngine>(*this);
     queryEngine_ = std::make_unique<StatusQueryEngine>(*this);
     cancelEngine_ = std::make_unique<ServerCancel>(*this);
@@ -51,27 +51,8 @@ CommsWorker::~CommsWorker() {
     }
 }
 
-void CommsWorker::SetSink(MessageSink* sink) {
-    sink_ = sink ? sink : &nullSink_;
-}
-
-MessageStore* CommsWorker::Store() const {
-    return store_ ? store_ : TheStore();
-}
-
-GatewayHandle CommsWorker::Gateway() const {
-    return gateway_ ? gateway_ : GatewayApi::Instance();
-}
-
 int64_t CommsWorker::Now() const {
     return options_.clock ? options_.clock() : static_cast<int64_t>(std::time(nullptr));
-}
-
-void CommsWorker::Notify(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    // Checked and posted under one lock, so nothing of this kind follows a RequestStop.
-    std::lock_guard<std::mutex> guard(notifyLock_);
-    if (!stopRequested_)
-        sink_->Post(SinkTarget::MainWindow, message, wParam, lParam);
 }
 
 // ---- life cycle ----
@@ -146,7 +127,7 @@ void CommsWorker::ThreadBody() {
             deadline = std::chrono::steady_clock::now() + options_.cycleLength;
             wait = options_.cycleLength;
         } else {
-            Notify(WM_APP_COMMS_BEGIN);
+            Notify(&MessageSink::CycleBegan);
             busy_ = true;
             // Requests that arrive while these run are taken in the same turn, after them.
             while (!requests.empty()) {
@@ -157,7 +138,7 @@ void CommsWorker::ThreadBody() {
                     requests.swap(inbox_);
                 }
             }
-            Notify(WM_APP_COMMS_END);
+            Notify(&MessageSink::CycleEnded);
             busy_ = false;
             auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -168,7 +149,7 @@ void CommsWorker::ThreadBody() {
     }
     StopWindow window = stopWindow_.load();
     if (stopRequested_ && window != 0)
-        sink_->Post(SinkTarget::StopWindow, WM_QUIT, static_cast<intptr_t>(window), 0);
+        sink_->WorkerStopped(window);
     running_ = false;
     std::lock_guard<std::mutex> guard(inboxLock_);
     threadEnded_ = true;
@@ -178,7 +159,7 @@ void CommsWorker::ThreadBody() {
 // ---- cycles and requests ----
 
 void CommsWorker::RunCycle() {
-    Notify(WM_APP_COMMS_BEGIN);
+    Notify(&MessageSink::CycleBegan);
     busy_ = true;
     PromoteDueMessages();
     SendPass(-1);
@@ -187,7 +168,7 @@ void CommsWorker::RunCycle() {
         KeepAlive();
         timeoutCycles_ = 0;
     }
-    Notify(WM_APP_COMMS_END);
+    Notify(&MessageSink::CycleEnded);
     busy_ = false;
 }
 
@@ -200,7 +181,7 @@ void CommsWorker::RunRequest(const WorkerRequest& request) {
             for (int32_t id : request.list.ids)
                 SendPass(id);
             if (request.list.returnOffline)
-                sink_->Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
+                sink_->GoOffLine();
             break;
         case RequestKind::QueryOne:
             QueryMessageStatus(request.id);
@@ -215,25 +196,25 @@ void CommsWorker::RunRequest(const WorkerRequest& request) {
                 if (!DeleteSMSFromServer(id))
                     refused.push_back(id);
             if (!refused.empty()) {
-                sink_->Post(SinkTarget::MainWindow, WM_APP_WORKER_ERROR, 1, static_cast<intptr_t>(refused.size()));
+                sink_->CancellationsRefused(static_cast<int>(refused.size()));
                 for (int32_t id : refused)
                     QueryMessageStatus(id);
             }
             if (request.list.returnOffline)
-                sink_->Post(SinkTarget::SettingsPage, WM_APP_WORKER_ERROR, 0, 0);
+                sink_->CancelListFinished();
             break;
         }
     }
 }
 
 void CommsWorker::SendPass(int32_t id) {
-    Notify(WM_APP_PHASE_SENDING);
+    Notify(&MessageSink::PhaseBegan, WorkerPhase::Sending);
     if (IsOnLine())
         SendQueuedSMSs(id);
 }
 
 void CommsWorker::PromoteDueMessages() {
-    Notify(WM_APP_PHASE_ESCALATION);
+    Notify(&MessageSink::PhaseBegan, WorkerPhase::Promoting);
     MessageStore* store = Store();
     if (!store)
         return;
@@ -282,9 +263,9 @@ void CommsWorker::KeepAlive() {
     if (LogInToGateway(Settings().Login, Settings().Password))
         return;
     if (!stopRequested_)
-        sink_->Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
+        sink_->GoOffLine();
     SetOnLine(false);
-    sink_->Post(SinkTarget::MainWindow, WM_APP_OFFLINE, 0, 0);
+    sink_->WentOffLine();
 }
 
 // ---- the engines ----
@@ -312,7 +293,7 @@ void CommsWorker::SendQueuedSMSs(int32_t id) {
     WriteCrashReport(&info);
     LogLine("CRITICAL ERROR: Catch in SendQueuedSMSs. Exception %x occurred", fault.record.code);
     if (!stopRequested_)
-        sink_->RefreshOutbox(kRefreshWholeOutbox);
+        sink_->OutboxChanged(kRefreshWholeOutbox);
 }
 
 void CommsWorker::QueryMessageStatus(int32_t id) {
@@ -336,39 +317,31 @@ void CommsWorker::Enqueue(WorkerRequest request) {
     inboxSignal_.notify_all();
 }
 
-void CommsWorker::PostSendOne(int32_t id) {
+void CommsWorker::PostRequest(WorkerRequest request) {
     if (!IsOnLine())
         return;
-    Enqueue(WorkerRequest{RequestKind::SendOne, id, {}});
+    Enqueue(std::move(request));
     std::this_thread::sleep_for(options_.postPause);
+}
+
+void CommsWorker::PostSendOne(int32_t id) {
+    PostRequest(WorkerRequest{RequestKind::SendOne, id, {}});
 }
 
 void CommsWorker::PostSendList(IdList list) {
-    if (!IsOnLine())
-        return;
-    Enqueue(WorkerRequest{RequestKind::SendList, -1, std::move(list)});
-    std::this_thread::sleep_for(options_.postPause);
+    PostRequest(WorkerRequest{RequestKind::SendList, -1, std::move(list)});
 }
 
 void CommsWorker::PostQueryOne(int32_t id) {
-    if (!IsOnLine())
-        return;
-    Enqueue(WorkerRequest{RequestKind::QueryOne, id, {}});
-    std::this_thread::sleep_for(options_.postPause);
+    PostRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
 }
 
 void CommsWorker::PostQueryList(IdList list) {
-    if (!IsOnLine())
-        return;
-    Enqueue(WorkerRequest{RequestKind::QueryList, -1, std::move(list)});
-    std::this_thread::sleep_for(options_.postPause);
+    PostRequest(WorkerRequest{RequestKind::QueryList, -1, std::move(list)});
 }
 
 void CommsWorker::PostDeleteList(IdList list) {
-    if (!IsOnLine())
-        return;
-    Enqueue(WorkerRequest{RequestKind::DeleteList, -1, std::move(list)});
-    std::this_thread::sleep_for(options_.postPause);
+    PostRequest(WorkerRequest{RequestKind::DeleteList, -1, std::move(list)});
 }
 
 int32_t CommsWorker::StoreAndSend(int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,

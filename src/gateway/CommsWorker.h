@@ -32,7 +32,7 @@ class ServerCancel;
 
 enum class RequestKind : int32_t {
     SendOne = 1,     // id or -1 (every pending message)
-    SendList = 2,    // list: a send pass per id; then WM_APP_GO_OFFLINE when returnOffline
+    SendList = 2,    // list: a send pass per id; then GoOffLine when returnOffline
     QueryOne = 3,    // id: status query
     QueryList = 4,   // list: a status query per id
     DeleteList = 5,  // list: server cancellation per id; refused ones reported and queried
@@ -63,21 +63,18 @@ struct WorkerOptions {
 
 class CommsWorker {
 public:
-    // `sink` may be null (notifications dropped). Store and gateway default to the process-wide ones.
-    explicit CommsWorker(MessageSink* sink = nullptr, WorkerOptions options = {});
+    // The worker reads and writes `store` and talks to the gateway through `gateway`; either may be
+    // null (the engines then do nothing). `sink` may be null (notifications dropped).
+    CommsWorker(MessageStore* store, GatewayHandle gateway, MessageSink* sink, WorkerOptions options = {});
     ~CommsWorker();
 
     CommsWorker(const CommsWorker&) = delete;
     CommsWorker& operator=(const CommsWorker&) = delete;
 
-    void SetStore(MessageStore* store) { store_ = store; }
-    void SetGateway(GatewayHandle gateway) { gateway_ = std::move(gateway); }
-    void SetSink(MessageSink* sink);
-
     // Creates the thread; while on line, queues a send of every pending message. False when no
     // thread could be created (or one already runs).
     bool Start();
-    // Asks the thread to finish the work in hand and end; it then posts WM_QUIT to `stopWindow`.
+    // Asks the thread to finish the work in hand and end; it then reports WorkerStopped(stopWindow).
     void RequestStop(StopWindow stopWindow = 0);
     // Wakes the thread to end and waits for it, at most `limit`. True when it ended (or never ran).
     bool WaitForExit(std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
@@ -117,24 +114,32 @@ public:
     int64_t Now() const;
 
     MessageSink& Sink() { return *sink_; }
-    MessageStore* Store() const;    // the one given, else TheStore()
-    GatewayHandle Gateway() const;  // the one given, else GatewayApi::Instance()
+    MessageStore* Store() const { return store_; }
+    GatewayHandle Gateway() const { return gateway_; }
     std::recursive_mutex& Lock() { return lock_; }
     SendEngine& Sender() { return *sendEngine_; }
 
-    // Posts to the main window unless stopping.
-    void Notify(uint32_t message, intptr_t wParam = 0, intptr_t lParam = 0);
+    // Calls `notification` on the sink unless stopping. Checked and called under one lock, so no
+    // notification of this kind follows a RequestStop.
+    template <class... Params, class... Args>
+    void Notify(void (MessageSink::*notification)(Params...), Args... args) {
+        std::lock_guard<std::mutex> guard(notifyLock_);
+        if (!stopRequested_)
+            (sink_->*notification)(args...);
+    }
 
 private:
     void ThreadBody();
     void Enqueue(WorkerRequest request);
+    // Hands `request` over unless off line, then pauses (WorkerOptions::postPause).
+    void PostRequest(WorkerRequest request);
     void SendPass(int32_t id);
 
     WorkerOptions options_;
-    MessageSink* sink_;
-    NullMessageSink nullSink_;
-    MessageStore* store_ = nullptr;
+    MessageStore* store_;
     GatewayHandle gateway_;
+    NullMessageSink nullSink_;
+    MessageSink* sink_;
 
     // The inbox: requests handed over by other threads, taken by the worker thread.
     mutable std::mutex inboxLock_;

@@ -1,68 +1,80 @@
-// The core's only way to reach the user interface: notifications posted to the ui thread.
+// The core's only way to reach the user interface: notifications handed to the ui thread.
 //
 // The comms worker and its engines call these from the worker thread. An implementation queues the
-// notification (the desktop program posts an event; the command line prints or records it) and
-// returns at once: the worker never waits for the interface.
+// notification (the desktop program emits a queued signal; the command line drops it) and returns
+// at once: the worker never waits for the interface. docs/worker.md lists who acts on each one.
 #pragma once
 
 #include <cstdint>
 
 namespace quillon {
 
-// Notification values. The desktop program's main window handles them in posting order.
-constexpr uint32_t WM_APP = 0x8000;
-constexpr uint32_t WM_APP_SELECT_TAB = WM_APP + 1;         // lParam = tab button id
-constexpr uint32_t WM_APP_BALANCE_CHANGED = WM_APP + 6;    // one message handled: refresh the balance (paced)
-constexpr uint32_t WM_APP_REFRESH_BALANCE = WM_APP + 7;    // main window to the compose pane
-constexpr uint32_t WM_APP_RELOAD_BRANDING = WM_APP + 8;    // reload the branding image
-constexpr uint32_t WM_APP_GO_OFFLINE = WM_APP + 9;         // to the settings page: go off line
-constexpr uint32_t WM_APP_COMMS_BEGIN = WM_APP + 10;       // a work cycle begins
-constexpr uint32_t WM_APP_COMMS_END = WM_APP + 11;         // a work cycle ends
-constexpr uint32_t WM_APP_PHASE_ESCALATION = WM_APP + 12;  // due-message promotion begins
-constexpr uint32_t WM_APP_PHASE_SENDING = WM_APP + 13;     // a send pass or a cancellation begins
-constexpr uint32_t WM_APP_PHASE_QUERYING = WM_APP + 14;    // a status query pass begins
-constexpr uint32_t WM_APP_PROGRESS = WM_APP + 15;      // wParam items left, lParam recipients left (0 when querying)
-constexpr uint32_t WM_APP_ONLINE = WM_APP + 30;        // went on line
-constexpr uint32_t WM_APP_OFFLINE = WM_APP + 31;       // went off line
-constexpr uint32_t WM_APP_WORKER_ERROR = WM_APP + 32;  // wParam kind (1: cancellations refused), lParam count
-constexpr uint32_t WM_APP_TRAY_NOTIFY = 0x81A7;        // tray icon callback
-constexpr uint32_t WM_QUIT = 0x0012;                   // to the stop window: the worker thread ended
-
-// Who a notification is for.
-enum class SinkTarget : uint8_t {
-    MainWindow,    // the main window (cycle, phase, progress, balance, offline, worker errors)
-    SettingsPage,  // the options pane (WM_APP_GO_OFFLINE; WM_APP_WORKER_ERROR 0/0 after a cancel list)
-    StopWindow,    // the window named in CommsWorker::RequestStop (WM_QUIT only)
+// The steps of a work cycle that the busy indicator names.
+enum class WorkerPhase : uint8_t {
+    Promoting,  // due scheduled messages become pending
+    Sending,    // a send pass or a server cancellation
+    Querying,   // a status query pass
 };
 
 // Opaque token of the window that waits for the worker to end; 0 = none.
 using StopWindow = uintptr_t;
 
-// RefreshOutbox mode: rebuild the whole list (rows were added or removed).
+// OutboxChanged mode: rebuild the whole list (rows were added or removed).
 constexpr int32_t kRefreshWholeOutbox = 0;
 
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
 
-    // Queues `message` with its two integers for `target`. For SinkTarget::StopWindow, wParam
-    // carries the StopWindow token given to RequestStop.
-    virtual void Post(SinkTarget target, uint32_t message, intptr_t wParam, intptr_t lParam) = 0;
+    // For the main window: a work cycle (or a turn of requests) begins and ends.
+    virtual void CycleBegan() = 0;
+    virtual void CycleEnded() = 0;
+    // For the main window: a step of the cycle begins.
+    virtual void PhaseBegan(WorkerPhase phase) = 0;
+    // For the main window: messages left and recipients left of the current message while
+    // sending; rows left and 0 while querying.
+    virtual void Progress(int itemsLeft, int recipientsLeft) = 0;
+    // For the main window: one message was handled, so the balance may have moved (the refresh is
+    // paced by the receiver).
+    virtual void BalanceChanged() = 0;
+    // For the main window: the program went off line (a lost session could not be renewed).
+    virtual void WentOffLine() = 0;
+    // For the main window: `count` messages of a cancellation list were refused by the gateway;
+    // they are being queried.
+    virtual void CancellationsRefused(int count) = 0;
+
+    // For the settings page: go off line (the list that went on line only for itself is done, or
+    // the session was lost).
+    virtual void GoOffLine() = 0;
+    // For the settings page: a cancellation list that went on line only for itself is done.
+    virtual void CancelListFinished() = 0;
+
+    // For the window named in CommsWorker::RequestStop: the worker thread has ended.
+    virtual void WorkerStopped(StopWindow window) = 0;
 
     // Brings the outbox view up to date: kRefreshWholeOutbox rebuilds it; any other value is the
     // ID of a message whose status just changed.
-    virtual void RefreshOutbox(int32_t mode) = 0;
+    virtual void OutboxChanged(int32_t mode) = 0;
 
     // The gateway answered code 99 (unreachable or session invalid): show the box with caption
-    // string 1028 "Login failed ..." and text string 1027. Queued, never waited for.
+    // string 1028 "Login failed ..." and text string 1027.
     virtual void ShowCommunicationFailure() = 0;
 };
 
 // Drops everything: for headless runs that need no interface.
 class NullMessageSink : public MessageSink {
 public:
-    void Post(SinkTarget, uint32_t, intptr_t, intptr_t) override {}
-    void RefreshOutbox(int32_t) override {}
+    void CycleBegan() override {}
+    void CycleEnded() override {}
+    void PhaseBegan(WorkerPhase) override {}
+    void Progress(int, int) override {}
+    void BalanceChanged() override {}
+    void WentOffLine() override {}
+    void CancellationsRefused(int) override {}
+    void GoOffLine() override {}
+    void CancelListFinished() override {}
+    void WorkerStopped(StopWindow) override {}
+    void OutboxChanged(int32_t) override {}
     void ShowCommunicationFailure() override {}
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "store/MessageType.h"
 #include "compose/Personalisation.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
@@ -13,6 +12,7 @@
 #include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
 #include "store/RecipientList.h"
+#include "store/MessageType.h"
 
 namespace quillon {
 
@@ -141,7 +141,7 @@ void SendEngine::Run(int32_t id) {
         // The locks of the pass were released by unwinding.
         LogLine("CRITICAL ERROR: Catch in SendQueuedSMSs. Exception %x occurred", 0u);
         if (!worker_.StopRequested())
-            worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+            worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
     }
 }
 
@@ -190,12 +190,12 @@ void SendEngine::RunGuarded(int32_t id) {
             claimed = ClaimNext(*store, rows, next, row);
         }
         if (!worker_.StopRequested()) {
-            worker_.Sink().RefreshOutbox(done);
-            worker_.Notify(WM_APP_BALANCE_CHANGED);
+            worker_.Sink().OutboxChanged(done);
+            worker_.Notify(&MessageSink::BalanceChanged);
         }
     }
     if (anyAccepted && !worker_.StopRequested())
-        worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+        worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
 }
 
 bool SendEngine::ClaimNext(MessageStore& store, const std::vector<SmsRecord>& rows, size_t& next, SmsRecord& row) {
@@ -220,7 +220,7 @@ void SendEngine::AfterClaim(std::recursive_mutex& smsLock, int32_t id) {
         RaiseInjectedFault(kind);
     }
     if (!worker_.StopRequested())
-        worker_.Sink().RefreshOutbox(id);
+        worker_.Sink().OutboxChanged(id);
 }
 
 SendEngine::GuardedTransaction::GuardedTransaction(SendEngine& engine, MessageStore& store) : engine_(engine) {
@@ -269,7 +269,7 @@ int32_t SendEngine::SendOneByOne(GatewayApi& gateway, MessageStore& store, const
     bool haveEncodedPlain = false;
     for (size_t k = 0; k < recipients_.size(); ++k) {
         RecipientEntry& entry = recipients_[k];
-        worker_.Notify(WM_APP_PROGRESS, messagesLeft, static_cast<intptr_t>(recipients_.size() - k));
+        worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - k));
         // Placeholders are filled in before a Unicode text is encoded, or they would go out verbatim.
         std::string text = row.Msg;
         const bool ownText = personalised && entry.contactId != -1 && ExpandPlaceholders(store, entry.contactId, text);
@@ -351,7 +351,7 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
                 recorded[j] = true;
             }
         } else {
-            worker_.Notify(WM_APP_PROGRESS, messagesLeft, static_cast<intptr_t>(recipients_.size() - chunkStart));
+            worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
             std::string chunkReply;
             {
                 auto guard = gateway.Guard();

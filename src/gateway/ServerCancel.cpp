@@ -13,14 +13,14 @@
 namespace quillon {
 
 bool ServerCancel::Run(int32_t id) {
-    worker_.Notify(WM_APP_PHASE_SENDING);
+    worker_.Notify(&MessageSink::PhaseBegan, WorkerPhase::Sending);
     if (!IsOnLine())
         return true;
     try {
         return RunGuarded(id);
     } catch (...) {
         LogLine("CRITICAL ERROR: Catch in DeleteSMSFromServer.");
-        worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+        worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
         return false;
     }
 }
@@ -56,7 +56,7 @@ bool ServerCancel::RunGuarded(int32_t id) {
         }
     }
     if (deleted > 0 && !worker_.StopRequested())
-        worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+        worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
     return result;
 }
 

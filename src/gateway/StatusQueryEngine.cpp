@@ -131,7 +131,7 @@ const std::vector<int32_t>& StatusQueryEngine::PolledStatuses() {
 }
 
 void StatusQueryEngine::Run(int32_t id) {
-    worker_.Notify(WM_APP_PHASE_QUERYING);
+    worker_.Notify(&MessageSink::PhaseBegan, WorkerPhase::Querying);
     if (!IsOnLine())
         return;
     try {
@@ -139,7 +139,7 @@ void StatusQueryEngine::Run(int32_t id) {
     } catch (...) {
         LogLine("CRITICAL ERROR: Catch in QueryMessageStatus.");
         if (!worker_.StopRequested())
-            worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+            worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
     }
 }
 
@@ -173,7 +173,7 @@ void StatusQueryEngine::RunGuarded(int32_t id) {
             if (worker_.StopRequested())
                 break;
             const SmsRecord& row = rows[i];
-            worker_.Notify(WM_APP_PROGRESS, static_cast<intptr_t>(i + 1), 0);
+            worker_.Notify(&MessageSink::Progress, static_cast<int>(i + 1), 0);
             RowAnswers answers;
             answers.row = row;
             // Only a poll for all due rows moves the schedule; rows split off during this query
@@ -193,7 +193,7 @@ void StatusQueryEngine::RunGuarded(int32_t id) {
         }
         Write(*store, block);
         if (answered > 0 && !worker_.StopRequested())
-            worker_.Sink().RefreshOutbox(kRefreshWholeOutbox);
+            worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
     }
 }
 

@@ -36,7 +36,7 @@ TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     EXPECT_EQ(sendReq.Param("from"), "Quillon");
     EXPECT_EQ(sendReq.Param("unicode"), "0");
     EXPECT_EQ(sendReq.Param("delivery_ack"), "1");
-    EXPECT_FALSE(sink_.PostsOf(WM_APP_BALANCE_CHANGED).empty());
+    EXPECT_FALSE(sink_.NotesOf(Note::BalanceChanged).empty());
     EXPECT_NE(LogText().find("SMS sent ok: Mobile:0712345678 Msg:Hello there API_ID:ID: "), std::string::npos);
 
     // Not due yet: nothing is asked.
@@ -61,9 +61,9 @@ TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     SmsRecord delivered = Row(id);
     EXPECT_EQ(delivered.Stat, StatusCode(MessageStatus::Delivered));
     EXPECT_EQ(std::atof(delivered.Charge.c_str()), 1.0);
-    auto progress = sink_.PostsOf(WM_APP_PROGRESS);
+    auto progress = sink_.NotesOf(Note::Progress);
     ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back().lParam, 0);  // querying reports rows only
+    EXPECT_EQ(progress.back().second, 0);  // querying reports rows only
 
     // Delivered is no longer polled.
     Advance(2700);
@@ -239,7 +239,8 @@ TEST_F(EndToEnd, ServerScheduledMessageWaitsInState7AndIsCancelled) {
     worker_->RunRequest(WorkerRequest{RequestKind::DeleteList, -1, IdList{false, {id}}});
     SmsRecord gone;
     EXPECT_FALSE(store_->Outbox().GetSms(id, gone));
-    EXPECT_TRUE(sink_.PostsOf(WM_APP_WORKER_ERROR).empty());
+    EXPECT_TRUE(sink_.NotesOf(Note::CancellationsRefused).empty());
+    EXPECT_TRUE(sink_.NotesOf(Note::CancelListFinished).empty());
     ASSERT_EQ(sandbox_.Received("delmsg").size(), 1u);
     EXPECT_NE(LogText().find("SMS delete from server ok: API_ID:"), std::string::npos);
 }
@@ -264,13 +265,14 @@ TEST_F(EndToEnd, RefusedCancellationsAreCountedAndQueried) {
     EXPECT_TRUE(store_->Outbox().GetSms(now1, r));
     EXPECT_TRUE(store_->Outbox().GetSms(now2, r));
     EXPECT_TRUE(store_->Outbox().GetSms(never, r));
-    auto errors = sink_.PostsOf(WM_APP_WORKER_ERROR);
+    std::vector<Noted> errors;
+    for (const Noted& n : sink_.Notes())
+        if (n.what == Note::CancellationsRefused || n.what == Note::CancelListFinished)
+            errors.push_back(n);
     ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0].target, SinkTarget::MainWindow);
-    EXPECT_EQ(errors[0].wParam, 1);
-    EXPECT_EQ(errors[0].lParam, 2);
-    EXPECT_EQ(errors[1].target, SinkTarget::SettingsPage);
-    EXPECT_EQ(errors[1].wParam, 0);
+    EXPECT_EQ(errors[0].what, Note::CancellationsRefused);
+    EXPECT_EQ(errors[0].first, 2);
+    EXPECT_EQ(errors[1].what, Note::CancelListFinished);
     // Both refused messages were asked for their state afterwards.
     auto queried = sandbox_.Received("getmsgcharge");
     ASSERT_EQ(queried.size(), 2u);

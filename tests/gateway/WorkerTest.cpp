@@ -83,21 +83,14 @@ TEST_F(Worker, StartSendsWhatIsPendingAndRequestsRunInArrivalOrder) {
             order.push_back(r.Param("to"));
     }
     EXPECT_EQ(order, (std::vector<std::string>{"0712345601", "query", "0712345603", "0712345602", "0712345604"}));
-    auto goOffline = sink_.PostsOf(WM_APP_GO_OFFLINE);
-    ASSERT_EQ(goOffline.size(), 1u);
-    EXPECT_EQ(goOffline[0].target, SinkTarget::SettingsPage);
-    auto begins = sink_.PostsOf(WM_APP_COMMS_BEGIN);
-    EXPECT_FALSE(begins.empty());
+    EXPECT_EQ(sink_.NotesOf(Note::GoOffLine).size(), 1u);
+    EXPECT_FALSE(sink_.NotesOf(Note::CycleBegan).empty());
 }
 
 TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
-    WorkerOptions options;
-    options.clock = [this] { return now_.load(); };
+    WorkerOptions options = QuickOptions();
     options.cycleLength = std::chrono::milliseconds(20);
-    options.startPause = std::chrono::milliseconds(0);
-    options.postPause = std::chrono::milliseconds(0);
-    worker_ = std::make_unique<CommsWorker>(&sink_, options);
-    worker_->SetStore(store_.get());
+    worker_ = MakeWorker(options);
     SetOnLine(false);  // Start queues nothing; the cycles do all the work
     int32_t scheduled =
         store_->Outbox().AddSms(4, static_cast<int32_t>(now_ - 1), 0, 0, "0712345678", "Due", "", 0, "?");
@@ -111,19 +104,18 @@ TEST_F(Worker, TimerCyclesPromoteSendPollAndCheckTheSessionEveryFourth) {
 
     EXPECT_EQ(Row(scheduled).Stat, StatusCode(MessageStatus::Unknown));
     EXPECT_EQ(Row(future).Stat, StatusCode(MessageStatus::Scheduled));
-    const size_t cycles = sink_.PostsOf(WM_APP_PHASE_ESCALATION).size();
+    const size_t cycles = sink_.PhasesOf(WorkerPhase::Promoting).size();
     const size_t pings = sandbox_.Received("ping").size();
     EXPECT_GE(cycles, 8u);
     EXPECT_LE(pings * 4, cycles);
     EXPECT_LE(cycles, pings * 4 + 4);
     // Each cycle is bracketed by its begin and end.
-    auto posts = sink_.Posts();
     int depth = 0;
-    for (const Posted& p : posts) {
-        if (p.message == WM_APP_COMMS_BEGIN) {
+    for (const Noted& n : sink_.Notes()) {
+        if (n.what == Note::CycleBegan) {
             EXPECT_EQ(depth++, 0);
         }
-        if (p.message == WM_APP_COMMS_END) {
+        if (n.what == Note::CycleEnded) {
             EXPECT_EQ(--depth, 0);
         }
     }
@@ -149,7 +141,7 @@ TEST_F(Worker, DueMessagesArePromotedOnlyByTheirRules) {
     EXPECT_EQ(Row(oddDelay).Stat, 6);
     EXPECT_EQ(Row(eightDays).Stat, 6);
     EXPECT_EQ(Row(sevenDays).Stat, 0);
-    EXPECT_EQ(sink_.PostsOf(WM_APP_PHASE_ESCALATION).size(), 1u);
+    EXPECT_EQ(sink_.PhasesOf(WorkerPhase::Promoting).size(), 1u);
 }
 
 TEST_F(Worker, LostSessionIsRenewedOrTheProgramGoesOffLine) {
@@ -166,10 +158,8 @@ TEST_F(Worker, LostSessionIsRenewedOrTheProgramGoesOffLine) {
     Settings().Password = "not-any-more";
     worker_->KeepAlive();
     EXPECT_FALSE(IsOnLine());
-    auto goOffline = sink_.PostsOf(WM_APP_GO_OFFLINE);
-    ASSERT_EQ(goOffline.size(), 1u);
-    EXPECT_EQ(goOffline[0].target, SinkTarget::SettingsPage);
-    EXPECT_EQ(sink_.PostsOf(WM_APP_OFFLINE).size(), 1u);
+    EXPECT_EQ(sink_.NotesOf(Note::GoOffLine).size(), 1u);
+    EXPECT_EQ(sink_.NotesOf(Note::WentOffLine).size(), 1u);
 
     // Off line the keep-alive asks nothing.
     size_t before = sandbox_.Received().size();
@@ -188,14 +178,13 @@ TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
     ASSERT_TRUE(worker_->WaitForExit());
     EXPECT_FALSE(worker_->IsRunning());
 
-    std::vector<Posted> after;
-    for (const Posted& p : sink_.Posts())
-        if (p.afterStop)
-            after.push_back(p);
-    ASSERT_EQ(after.size(), 1u) << "only the quit message follows the stop request";
-    EXPECT_EQ(after[0].target, SinkTarget::StopWindow);
-    EXPECT_EQ(after[0].message, WM_QUIT);
-    EXPECT_EQ(after[0].wParam, 77);
+    std::vector<Noted> after;
+    for (const Noted& n : sink_.Notes())
+        if (n.afterStop)
+            after.push_back(n);
+    ASSERT_EQ(after.size(), 1u) << "only the stop report follows the stop request";
+    EXPECT_EQ(after[0].what, Note::WorkerStopped);
+    EXPECT_EQ(after[0].first, 77);
 
     int sent = 0, pending = 0;
     for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {
@@ -210,10 +199,10 @@ TEST_F(Worker, StopEndsThePassAtTheNextMessageAndPostsQuitOnce) {
     // A worker that is told to stop while it waits ends at once, also without a stop window.
     SetOnLine(false);
     RecordingSink quiet;
-    CommsWorker idle(&quiet, WorkerOptions{});
+    CommsWorker idle(store_.get(), GatewayApi::Instance(), &quiet, WorkerOptions{});
     ASSERT_TRUE(idle.Start());
     EXPECT_TRUE(idle.WaitForExit());
-    EXPECT_TRUE(quiet.PostsOf(WM_QUIT).empty());
+    EXPECT_TRUE(quiet.NotesOf(Note::WorkerStopped).empty());
 }
 
 TEST_F(Worker, StopBetweenBatchChunksLeavesTheRestPendingForALaterPass) {
@@ -302,8 +291,7 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
         GatewayApi::ResetInstanceForTesting();
         if (!LogInToGateway("demo", "demo"))
             _exit(3);
-        CommsWorker worker(nullptr, WorkerOptions{});
-        worker.SetStore(&store);
+        CommsWorker worker(&store, GatewayApi::Instance(), nullptr, WorkerOptions{});
         worker.SendQueuedSMSs(-1);
         _exit(0);
     }
@@ -315,12 +303,12 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the pass ended before the kill";
 
     // The restart: rows left in Processing are Failed, then the rest goes out.
-    worker_->SetStore(nullptr);
+    worker_.reset();
     SetTheStore(nullptr);
     store_.reset();
     store_ = std::make_unique<MessageStore>(dir_.Path());
     SetTheStore(store_.get());
-    worker_->SetStore(store_.get());
+    worker_ = MakeWorker(QuickOptions());
     int failed = 0;
     for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {
         EXPECT_NE(r.Stat, StatusCode(MessageStatus::Processing));

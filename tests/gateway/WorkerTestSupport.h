@@ -27,37 +27,61 @@
 
 namespace quillon::test {
 
-struct Posted {
-    SinkTarget target;
-    uint32_t message;
-    intptr_t wParam;
-    intptr_t lParam;
-    bool afterStop;  // the worker had been asked to stop when this was posted
+// One notification the worker gave, with its arguments in order (a phase as its enum value).
+enum class Note {
+    CycleBegan,
+    CycleEnded,
+    PhaseBegan,
+    Progress,
+    BalanceChanged,
+    WentOffLine,
+    CancellationsRefused,
+    GoOffLine,
+    CancelListFinished,
+    WorkerStopped
+};
+
+struct Noted {
+    Note what;
+    int64_t first;
+    int64_t second;
+    bool afterStop;  // the worker had been asked to stop when this was given
 };
 
 class RecordingSink : public MessageSink {
 public:
-    void Post(SinkTarget target, uint32_t message, intptr_t wParam, intptr_t lParam) override {
-        CommsWorker* w = worker.load();
-        const bool afterStop = w && w->StopRequested();
-        std::lock_guard<std::mutex> guard(lock_);
-        posts_.push_back({target, message, wParam, lParam, afterStop});
-    }
-    void RefreshOutbox(int32_t mode) override {
+    void CycleBegan() override { Record(Note::CycleBegan); }
+    void CycleEnded() override { Record(Note::CycleEnded); }
+    void PhaseBegan(WorkerPhase phase) override { Record(Note::PhaseBegan, static_cast<int64_t>(phase)); }
+    void Progress(int itemsLeft, int recipientsLeft) override { Record(Note::Progress, itemsLeft, recipientsLeft); }
+    void BalanceChanged() override { Record(Note::BalanceChanged); }
+    void WentOffLine() override { Record(Note::WentOffLine); }
+    void CancellationsRefused(int count) override { Record(Note::CancellationsRefused, count); }
+    void GoOffLine() override { Record(Note::GoOffLine); }
+    void CancelListFinished() override { Record(Note::CancelListFinished); }
+    void WorkerStopped(StopWindow window) override { Record(Note::WorkerStopped, static_cast<int64_t>(window)); }
+    void OutboxChanged(int32_t mode) override {
         std::lock_guard<std::mutex> guard(lock_);
         refreshes_.push_back(mode);
     }
     void ShowCommunicationFailure() override { ++failureBoxes; }
 
-    std::vector<Posted> Posts() const {
+    std::vector<Noted> Notes() const {
         std::lock_guard<std::mutex> guard(lock_);
-        return posts_;
+        return notes_;
     }
-    std::vector<Posted> PostsOf(uint32_t message) const {
-        std::vector<Posted> out;
-        for (const Posted& p : Posts())
-            if (p.message == message)
-                out.push_back(p);
+    std::vector<Noted> NotesOf(Note what) const {
+        std::vector<Noted> out;
+        for (const Noted& n : Notes())
+            if (n.what == what)
+                out.push_back(n);
+        return out;
+    }
+    std::vector<Noted> PhasesOf(WorkerPhase phase) const {
+        std::vector<Noted> out;
+        for (const Noted& n : NotesOf(Note::PhaseBegan))
+            if (n.first == static_cast<int64_t>(phase))
+                out.push_back(n);
         return out;
     }
     std::vector<int32_t> Refreshes() const {
@@ -66,17 +90,24 @@ public:
     }
     void Clear() {
         std::lock_guard<std::mutex> guard(lock_);
-        posts_.clear();
+        notes_.clear();
         refreshes_.clear();
         failureBoxes = 0;
     }
 
     std::atomic<int> failureBoxes{0};
-    std::atomic<CommsWorker*> worker{nullptr};  // when set, posts note whether it was stopping
+    std::atomic<CommsWorker*> worker{nullptr};  // when set, notes record whether it was stopping
 
 private:
+    void Record(Note what, int64_t first = 0, int64_t second = 0) {
+        CommsWorker* w = worker.load();
+        const bool afterStop = w && w->StopRequested();
+        std::lock_guard<std::mutex> guard(lock_);
+        notes_.push_back({what, first, second, afterStop});
+    }
+
     mutable std::mutex lock_;
-    std::vector<Posted> posts_;
+    std::vector<Noted> notes_;
     std::vector<int32_t> refreshes_;
 };
 
@@ -121,13 +152,22 @@ protected:
         SetOnLine(true);
         ASSERT_TRUE(LogInToGateway("demo", "demo"));
         now_ = static_cast<int64_t>(std::time(nullptr));
+        worker_ = MakeWorker(QuickOptions());
+    }
+
+    // The test's clock; cycles only when a test asks; no pauses.
+    WorkerOptions QuickOptions() {
         WorkerOptions options;
         options.clock = [this] { return now_.load(); };
-        options.cycleLength = std::chrono::milliseconds(3600000);  // cycles only when a test asks
+        options.cycleLength = std::chrono::milliseconds(3600000);
         options.startPause = std::chrono::milliseconds(0);
         options.postPause = std::chrono::milliseconds(0);
-        worker_ = std::make_unique<CommsWorker>(&sink_, options);
-        worker_->SetStore(store_.get());
+        return options;
+    }
+
+    // A worker over the fixture's store and the process-wide gateway binding.
+    std::unique_ptr<CommsWorker> MakeWorker(WorkerOptions options) {
+        return std::make_unique<CommsWorker>(store_.get(), GatewayApi::Instance(), &sink_, std::move(options));
     }
 
     void TearDown() override {

@@ -11,18 +11,17 @@
 #include <QRadioButton>
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "ui/login/LoginPane.h"
-#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "ui/login/LoginPane.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/options/ProxyDialog.h"
 #include "ui/shell/AnimatedIndicator.h"
-#include "ui/shell/AppMessageEvent.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/options/OptionsPane.h"
 #include "ui/shell/Pane.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/TabButton.h"
 #include "ui/shell/TrayController.h"
 #include "ui/shell/UiText.h"
@@ -55,10 +54,6 @@ MainWindowOptions FastOptions() {
     return options;
 }
 
-void Post(MainWindow& window, uint32_t message, intptr_t w = 0, intptr_t l = 0) {
-    PostAppMessage(&window, message, w, l);
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -82,8 +77,8 @@ private slots:
         QTRY_VERIFY(window.OfflineIndicator()->IsRunning());
         QVERIFY(!window.OfflineIndicator()->isHidden());
         QCOMPARE(window.OfflineIndicator()->Interval(), 1000);
-        Post(window, WM_APP_ONLINE);
-        QTRY_VERIFY(window.OfflineIndicator()->isHidden());
+        window.SetOnlineDisplay(true);
+        QVERIFY(window.OfflineIndicator()->isHidden());
         QVERIFY(!window.OfflineIndicator()->IsRunning());
     }
 
@@ -96,8 +91,8 @@ private slots:
         window.SelectTab(MainWindow::kTabAddresses);
         window.SelectTab(MainWindow::kTabAddresses);
         QCOMPARE(pane->activations, 1);
-        Post(window, WM_APP_SELECT_TAB, 0, MainWindow::kTabOutbox);
-        QTRY_COMPARE(window.CurrentTab(), int(MainWindow::kTabOutbox));
+        window.SelectTab(MainWindow::kTabOutbox);
+        QCOMPARE(window.CurrentTab(), int(MainWindow::kTabOutbox));
         QCOMPARE(pane->deactivations, 1);
         QVERIFY(!window.Tab(MainWindow::kTabAddresses)->IsPressed());
         QVERIFY(window.Tab(MainWindow::kTabOutbox)->IsPressed());
@@ -123,14 +118,15 @@ private slots:
         env.Sandbox().Reset();
         QVERIFY(LogInToGateway("demo", "demo"));
         const size_t before = env.Sandbox().Received("getbalance").size();
-        MainWindow window(nullptr, nullptr, FastOptions());
+        QueuedMessageSink sink;
+        MainWindow window(nullptr, &sink, FastOptions());
         window.LoginSucceeded();
         BalanceLabel* compose = window.PaneForTab(MainWindow::kTabSms)->Balance();
         BalanceLabel* options = window.Options()->Balance();
 
         // A burst: one refresh after the interval, and one more an interval later.
         for (int i = 0; i < 10; ++i)
-            Post(window, WM_APP_BALANCE_CHANGED);
+            sink.BalanceChanged();
         QTRY_VERIFY(window.RefreshRunning());
         QVERIFY(window.RefreshPending());
         QVERIFY(compose->IsBlinking());
@@ -146,7 +142,7 @@ private slots:
         QCOMPARE(env.Sandbox().Received("getbalance").size(), before + 2);
 
         // A single change: exactly one refresh, then the timer is gone.
-        Post(window, WM_APP_BALANCE_CHANGED);
+        sink.BalanceChanged();
         QTRY_COMPARE(window.BalanceRefreshCount(), 3);
         QTRY_VERIFY(!window.RefreshTimer().isActive());
         QTest::qWait(400);
@@ -154,7 +150,7 @@ private slots:
 
         // Off line the stored balance stands, marked with "?", and the gateway is not asked.
         SetOnLine(false);
-        Post(window, WM_APP_BALANCE_CHANGED);
+        sink.BalanceChanged();
         QTRY_COMPARE(window.BalanceRefreshCount(), 4);
         QCOMPARE(env.Sandbox().Received("getbalance").size(), before + 3);
         QVERIFY(compose->text().endsWith("?"));
@@ -162,40 +158,41 @@ private slots:
 
     void ProgressIsShownOnlyWithinAPhase() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        QueuedMessageSink sink;
+        MainWindow window(nullptr, &sink, FastOptions());
         auto* outbox = new CountingPane;
         window.ReplacePane(MainWindow::kTabOutbox, outbox);
         AnimatedIndicator* busy = window.BusyIndicator();
         QVERIFY(busy->isHidden());
 
-        Post(window, WM_APP_COMMS_BEGIN);
-        Post(window, WM_APP_PROGRESS, 5, 7);
-        QTRY_COMPARE(window.LastPhase(), WM_APP_COMMS_BEGIN);
+        sink.CycleBegan();
+        sink.Progress(5, 7);
+        QTRY_COMPARE(window.LastPhase(), BusyStep::CycleBegan);
         QTest::qWait(20);
         QVERIFY(!busy->isHidden());
         QVERIFY(busy->IsRunning());
         QCOMPARE(outbox->lines, QStringList{Text(1184)});  // progress after the begin message shows nothing
         QCOMPARE(busy->toolTip(), Text(1184));
 
-        Post(window, WM_APP_PHASE_SENDING);
-        Post(window, WM_APP_PROGRESS, 5, 2);
+        sink.PhaseBegan(WorkerPhase::Sending);
+        sink.Progress(5, 2);
         QTRY_COMPARE(outbox->lines.size(), 3);
         QString sending = Text(1187) + ":5 SMS to go. Expanding(2)";
         QCOMPARE(outbox->lines[1], Text(1187));
         QCOMPARE(outbox->lines[2], sending);
         QCOMPARE(busy->toolTip(), sending);
 
-        Post(window, WM_APP_PHASE_QUERYING);
-        Post(window, WM_APP_PROGRESS, 4, 0);
+        sink.PhaseBegan(WorkerPhase::Querying);
+        sink.Progress(4, 0);
         QTRY_COMPARE(outbox->lines.size(), 5);
         QCOMPARE(outbox->lines[4], Text(1189) + ": 4 SMS still to check!");
 
-        Post(window, WM_APP_PHASE_ESCALATION);
-        Post(window, WM_APP_PROGRESS, 1, 3);
+        sink.PhaseBegan(WorkerPhase::Promoting);
+        sink.Progress(1, 3);
         QTRY_COMPARE(outbox->lines.size(), 7);
         QCOMPARE(outbox->lines[6], Text(1185) + ": 1 of 3");
 
-        Post(window, WM_APP_COMMS_END);
+        sink.CycleEnded();
         QTRY_VERIFY(busy->isHidden());
         QVERIFY(!busy->IsRunning());
         QCOMPARE(outbox->lines.last(), QString());
@@ -203,17 +200,19 @@ private slots:
         QVERIFY(window.PhaseCaption().isEmpty());
         QVERIFY(window.ProgressFormat().isEmpty());
         // After the end of a cycle progress shows nothing either.
-        Post(window, WM_APP_PROGRESS, 9, 9);
+        sink.Progress(9, 9);
         QTest::qWait(20);
         QCOMPARE(outbox->lines.size(), 8);
     }
 
     void WorkerErrorsShowTheirBox() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
-        Post(window, WM_APP_WORKER_ERROR, 1, 3);
-        Post(window, WM_APP_WORKER_ERROR, 0, 7);
-        QTRY_COMPARE(env.Messages().Messages().size(), size_t(2));
+        QueuedMessageSink sink;
+        MainWindow window(nullptr, &sink, FastOptions());
+        sink.CancellationsRefused(3);
+        QTRY_COMPARE(env.Messages().Messages().size(), size_t(1));
+        window.ShowUnforeseenError();
+        QCOMPARE(env.Messages().Messages().size(), size_t(2));
         std::vector<ShownMessage> shown = env.Messages().Messages();
         QCOMPARE(shown[0].caption, Text(kTextErrorCaption));
         QCOMPARE(shown[0].text, FormatText(1585, {3}));
@@ -259,8 +258,8 @@ private slots:
         QImage image(648, 81, QImage::Format_RGB32);
         image.fill(Qt::darkGreen);
         QVERIFY(image.save(Q(DataFile("XInfo.dll")), "PNG"));
-        Post(window, WM_APP_RELOAD_BRANDING);
-        QTRY_VERIFY(window.HasBranding());
+        window.ReloadBranding();
+        QVERIFY(window.HasBranding());
         // A file that is no picture leaves the plain header.
         QFile junk(Q(DataFile("XInfo.dll")));
         QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -275,7 +274,8 @@ private slots:
         Settings().client_id = "QLNX";
         MainWindowOptions options = FastOptions();
         options.tray = true;
-        MainWindow window(nullptr, nullptr, options);
+        QueuedMessageSink sink;
+        MainWindow window(nullptr, &sink, options);
         QCOMPARE(window.windowTitle(), Text(1024));
         TrayController* tray = window.Tray();
         QVERIFY(tray);
@@ -288,10 +288,10 @@ private slots:
         QVERIFY(items[3]->isSeparator());
         QCOMPARE(items[4]->text(), QString("Exit"));
         QCOMPARE(tray->Menu()->defaultAction(), items[4]);
-        Post(window, WM_APP_OFFLINE);
+        sink.WentOffLine();
         QTRY_VERIFY(!tray->IsOnline());
-        Post(window, WM_APP_ONLINE);
-        QTRY_VERIFY(tray->IsOnline());
+        window.SetOnlineDisplay(true);
+        QVERIFY(tray->IsOnline());
 
         Settings().client_id = "ACME";
         window.SetTrayTipAndTitle();
@@ -378,31 +378,32 @@ private slots:
 
     void NotificationsFromAnotherThreadArriveInOrder() {
         UiTestEnv env(false);
-        PostedMessageSink sink;
+        QueuedMessageSink sink;
         MainWindow window(nullptr, &sink, FastOptions());
         auto* outbox = new CountingPane;
         window.ReplacePane(MainWindow::kTabOutbox, outbox);
-        MessageRecorder settingsPage;
-        sink.SetSettingsPage(&settingsPage);
+        QObject settingsPage;
+        int goOffLines = 0;
+        sink.ConnectQueued(&QueuedMessageSink::goOffLine, &settingsPage, [&goOffLines] { ++goOffLines; });
         std::thread worker([&sink] {
             for (int i = 0; i < 50; ++i) {
-                sink.Post(SinkTarget::MainWindow, WM_APP_PHASE_SENDING, 0, 0);
-                sink.Post(SinkTarget::MainWindow, WM_APP_PROGRESS, i, 0);
-                sink.RefreshOutbox(i);
+                sink.PhaseBegan(WorkerPhase::Sending);
+                sink.Progress(i, 0);
+                sink.OutboxChanged(i);
             }
-            sink.Post(SinkTarget::MainWindow, WM_APP_COMMS_END, 0, 0);
-            sink.Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
-            sink.Post(SinkTarget::StopWindow, WM_QUIT, 12345, 0);  // nobody registered: dropped
+            sink.CycleEnded();
+            sink.GoOffLine();
+            sink.WorkerStopped(12345);  // nobody waits for it: dropped
         });
         worker.join();
-        QTRY_COMPARE(window.LastPhase(), WM_APP_COMMS_END);
+        QTRY_COMPARE(window.LastPhase(), BusyStep::CycleEnded);
         QCOMPARE(outbox->refreshes.size(), size_t(50));
         for (int i = 0; i < 50; ++i)
             QCOMPARE(outbox->refreshes[i], i);
         QCOMPARE(outbox->lines.size(), 101);
         QCOMPARE(outbox->lines[100 - 1], Text(1187) + ":49 SMS to go. Expanding(0)");
-        QTRY_COMPARE(settingsPage.messages.size(), size_t(1));
-        sink.Post(SinkTarget::MainWindow, kMsgCommunicationFailure, 0, 0);
+        QTRY_COMPARE(goOffLines, 1);
+        sink.ShowCommunicationFailure();
         sink.ShowCommunicationFailure();
         QTRY_COMPARE(env.Shown(), QStringList({Text(1028) + "|" + Text(1027), Text(1028) + "|" + Text(1027)}));
     }
@@ -411,11 +412,11 @@ private slots:
         UiTestEnv env(false);
         Settings().WorkingOnLine = true;
         SetOnLine(true);
-        PostedMessageSink sink;
+        QueuedMessageSink sink;
         MainWindow window(nullptr, &sink, FastOptions());
         window.LoginSucceeded();
         QTRY_VERIFY(window.OfflineIndicator()->isHidden());
-        sink.Post(SinkTarget::SettingsPage, WM_APP_GO_OFFLINE, 0, 0);
+        sink.GoOffLine();
         QTRY_VERIFY(!window.OfflineIndicator()->isHidden());
         QVERIFY(!IsOnLine());
         QVERIFY(window.Options()->findChild<QRadioButton*>("workOfflineRadio")->isChecked());

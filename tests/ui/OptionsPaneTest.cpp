@@ -7,13 +7,12 @@
 #include <QtTest>
 
 #include "core/AppSettings.h"
-#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
-#include "ui/shell/AppMessageEvent.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/options/ProxyDialog.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/CheckControl.h"
-#include "ui/options/OptionsPane.h"
 #include "ui/shell/UiText.h"
 
 using namespace quillon;
@@ -115,15 +114,14 @@ private slots:
         UiTestEnv env(false);
         Settings().Sig = "old";
         Settings().WorkingOnLine = false;
-        MessageRecorder window;
         OptionsPane pane;
-        pane.SetMainWindow(&window);
+        PaneReports window(pane);
         pane.LoadOptions();
         Get<QLineEdit>(pane, "signatureEdit")->setText("new");
         QPushButton* ok = Get<QPushButton>(pane, "optionsOkButton");
         QCOMPARE(ok->text(), Text(kTextOk));
         QTest::mouseClick(ok, Qt::LeftButton);
-        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
         env.ReloadSettingsFromDisk();
         QCOMPARE(Settings().Sig, std::string("new"));
     }
@@ -132,13 +130,12 @@ private slots:
         UiTestEnv env(false);
         Settings().WorkingOnLine = true;
         SetOnLine(true);
-        MessageRecorder window;
         OptionsPane pane;
-        pane.SetMainWindow(&window);
+        PaneReports window(pane);
         pane.LoadOptions();
         Get<QRadioButton>(pane, "workOfflineRadio")->setChecked(true);
         pane.Deactivate();
-        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
         QVERIFY(!IsOnLine());
         QVERIFY(!Settings().WorkingOnLine);
     }
@@ -149,21 +146,20 @@ private slots:
         Settings().WorkingOnLine = false;
         Settings().Login = "demo";
         Settings().Password = "wrong";
-        MessageRecorder window;
         OptionsPane pane;
-        pane.SetMainWindow(&window);
+        PaneReports window(pane);
         pane.LoadOptions();
         Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
         pane.SaveOptions();  // refused: stays off line
-        QTRY_COMPARE(window.messages, std::vector<uint32_t>{WM_APP_OFFLINE});
+        QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
         QVERIFY(!IsOnLine());
         QVERIFY(Get<QRadioButton>(pane, "workOfflineRadio")->isChecked());
 
         Settings().Password = "demo";
         Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
         pane.SaveOptions();
-        QTRY_COMPARE(window.messages.size(), size_t(2));
-        QCOMPARE(window.messages[1], WM_APP_ONLINE);
+        QTRY_COMPARE(window.reports.size(), size_t(2));
+        QCOMPARE(window.reports[1], PaneReports::OnLine);
         QVERIFY(IsOnLine());
         QVERIFY(Settings().WorkingOnLine);
     }

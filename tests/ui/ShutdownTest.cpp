@@ -5,10 +5,11 @@
 
 #include "core/AppSettings.h"
 #include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShutdownWindow.h"
 #include "ui/shell/UiText.h"
 
@@ -56,10 +57,8 @@ private slots:
         // The gateway takes its time over the send, so the worker is busy when we quit.
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
 
-        PostedMessageSink sink;
-        MessageRecorder mainWindow;
-        sink.SetMainWindow(&mainWindow);
-        CommsWorker worker(&sink, QuickWorker());
+        QueuedMessageSink sink;
+        CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
 
@@ -93,8 +92,8 @@ private slots:
         QVERIFY(LogInToGateway("demo", "demo"));
         env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
         QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
-        PostedMessageSink sink;
-        CommsWorker worker(&sink, QuickWorker());
+        QueuedMessageSink sink;
+        CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());
         QTRY_VERIFY_WITH_TIMEOUT(worker.IsBusy(), 5000);
         ShutdownOptions options = QuickOptions();

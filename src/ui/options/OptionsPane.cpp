@@ -12,7 +12,6 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
-#include "ui/shell/AppMessageEvent.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/ShellStyle.h"
@@ -299,8 +298,7 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     connect(clearVoucher_, &QPushButton::clicked, this, &OptionsPane::ClearVoucher);
     connect(buyCredits_, &QPushButton::clicked, this, &OptionsPane::BuyCredits);
     connect(help_, &QPushButton::clicked, this, &OptionsPane::OpenHelp);
-    connect(balance_, &BalanceLabel::updateRequested, this,
-            [this] { PostAppMessage(mainWindow_, WM_APP_BALANCE_CHANGED); });
+    connect(balance_, &BalanceLabel::updateRequested, this, &OptionsPane::balanceChangeRequested);
     LoadOptions();
 }
 
@@ -381,7 +379,7 @@ void OptionsPane::SaveOptions() {
         SetOnLine(false);
     }
     s.WorkingOnLine = wantOnline;
-    PostAppMessage(mainWindow_, wantOnline ? WM_APP_ONLINE : WM_APP_OFFLINE);
+    emit onLineChanged(wantOnline);
 
     s.StartMinimized = startMinimised_->isChecked();
     s.Outlook_Name = S(profileName_->text().left(254));
@@ -468,18 +466,7 @@ void OptionsPane::GoOffline() {
     SetOnLine(false);
     Settings().WorkingOnLine = false;
     offline_->setChecked(true);
-    PostAppMessage(mainWindow_, WM_APP_OFFLINE);
-}
-
-bool OptionsPane::event(QEvent* event) {
-    if (event->type() == AppMessageEvent::EventType()) {
-        auto* message = static_cast<AppMessageEvent*>(event);
-        if (message->Message() == WM_APP_GO_OFFLINE)
-            GoOffline();
-        // WM_APP_WORKER_ERROR 0/0 only says a cancel list finished: nothing to do.
-        return true;
-    }
-    return Pane::event(event);
+    emit onLineChanged(false);
 }
 
 }  // namespace quillon

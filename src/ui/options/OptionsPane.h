@@ -41,19 +41,21 @@ public:
     void Deactivate() override { SaveOptions(); }
     BalanceLabel* Balance() override { return balance_; }
 
-    // The main window the pane reports online and offline changes to.
-    void SetMainWindow(QObject* window) { mainWindow_ = window; }
+    // The worker lost the session or finished a list that went on line only for itself: work off
+    // line from now on.
+    void GoOffline();
 
-protected:
-    bool event(QEvent* event) override;
+signals:
+    // Saving chose on line or off line, or GoOffline ran: the main window shows it.
+    void onLineChanged(bool online);
+    // "Update Balance" of the pane's balance label.
+    void balanceChangeRequested();
 
 private:
     void UpdateEnabling();
-    void GoOffline();
     ProxyChoice ProxyControls() const;
     void ShowBalance();
 
-    QObject* mainWindow_ = nullptr;
     QLineEdit* prefix_;
     QLineEdit* signature_;
     CheckControl* spanSms_;

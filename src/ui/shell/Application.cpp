@@ -22,7 +22,7 @@
 #include "store/MessageStore.h"
 #include "store/StartupContext.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/ShutdownWindow.h"
 #include "ui/shell/SingleInstance.h"
@@ -73,7 +73,7 @@ void InstallTerminationHandlers(QObject* context, std::function<void()> onSignal
 
 struct Services {
     StartupContext startup;  // data directory, settings, store, log
-    std::unique_ptr<PostedMessageSink> sink;
+    std::unique_ptr<QueuedMessageSink> sink;
     std::unique_ptr<CommsWorker> worker;
     std::unique_ptr<MainWindow> window;
     bool languageLoaded = false;
@@ -103,8 +103,9 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
         ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1361);
         return 0;
     }
-    services.sink = std::make_unique<PostedMessageSink>();
-    services.worker = std::make_unique<CommsWorker>(services.sink.get());
+    services.sink = std::make_unique<QueuedMessageSink>();
+    services.worker = std::make_unique<CommsWorker>(services.startup.Store(), GatewayApi::Instance(),
+                                                    services.sink.get());
     SetTheWorker(services.worker.get());
     services.window = std::make_unique<MainWindow>(services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;

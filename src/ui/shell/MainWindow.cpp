@@ -13,19 +13,18 @@
 
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
-#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
+#include "ui/login/LoginPane.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/options/ProxyDialog.h"
 #include "ui/shell/AnimatedIndicator.h"
-#include "ui/shell/AppMessageEvent.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/ImageButton.h"
-#include "ui/options/OptionsPane.h"
 #include "ui/shell/PlaceholderPane.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/SingleInstance.h"
 #include "ui/shell/TabButton.h"
@@ -41,12 +40,24 @@ constexpr int kH = ShellStyle::kBackgroundHeight;
 constexpr int kBorder = 1;  // the window is the background plus one pixel on each side
 constexpr int kDragBand = 80;
 
-bool IsPhaseMessage(uint32_t message) {
-    return message == WM_APP_PHASE_ESCALATION || message == WM_APP_PHASE_SENDING || message == WM_APP_PHASE_QUERYING;
+bool IsPhase(BusyStep step) {
+    return step == BusyStep::Promoting || step == BusyStep::Sending || step == BusyStep::Querying;
+}
+
+BusyStep StepOf(WorkerPhase phase) {
+    switch (phase) {
+        case WorkerPhase::Promoting:
+            return BusyStep::Promoting;
+        case WorkerPhase::Sending:
+            return BusyStep::Sending;
+        case WorkerPhase::Querying:
+            return BusyStep::Querying;
+    }
+    return BusyStep::None;
 }
 }  // namespace
 
-MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowOptions options, QWidget* parent)
+MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), config_(options), worker_(worker), sink_(sink) {
     setObjectName("mainWindow");
     setFixedSize(kW + 2 * kBorder, kH + 2 * kBorder);
@@ -99,11 +110,11 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
         new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
     panes_[kTabOutbox]->setObjectName("outboxPane");
     if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
-        connect(balance, &BalanceLabel::updateRequested, this,
-                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
+        connect(balance, &BalanceLabel::updateRequested, this, &MainWindow::OnBalanceChanged);
     }
     options_ = new OptionsPane(this);
-    options_->SetMainWindow(this);
+    connect(options_, &OptionsPane::balanceChangeRequested, this, &MainWindow::OnBalanceChanged);
+    connect(options_, &OptionsPane::onLineChanged, this, &MainWindow::SetOnlineDisplay);
     panes_[kTabOptions] = options_;
     for (auto& [id, pane] : panes_) {
         PlacePane(pane);
@@ -127,10 +138,7 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
             options_->SaveOptions();
     });
 
-    if (sink_) {
-        sink_->SetMainWindow(this);
-        sink_->SetSettingsPage(options_);
-    }
+    ConnectSink();
 
     ReloadBranding();
     if (config_.tray) {
@@ -155,11 +163,29 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
         move(screen->availableGeometry().center() - rect().center());
 }
 
-MainWindow::~MainWindow() {
-    if (sink_) {
-        sink_->SetMainWindow(nullptr);
-        sink_->SetSettingsPage(nullptr);
-    }
+MainWindow::~MainWindow() = default;
+
+// Queued connections die with their receiver, so nothing reaches a destroyed window or pane.
+void MainWindow::ConnectSink() {
+    if (!sink_)
+        return;
+    using Sink = QueuedMessageSink;
+    sink_->ConnectQueued(&Sink::cycleBegan, this, [this] { OnPhase(BusyStep::CycleBegan); });
+    sink_->ConnectQueued(&Sink::phaseBegan, this, [this](WorkerPhase phase) { OnPhase(StepOf(phase)); });
+    sink_->ConnectQueued(&Sink::progress, this, &MainWindow::OnProgress);
+    sink_->ConnectQueued(&Sink::cycleEnded, this, &MainWindow::OnCommsEnd);
+    sink_->ConnectQueued(&Sink::balanceChanged, this, &MainWindow::OnBalanceChanged);
+    sink_->ConnectQueued(&Sink::wentOffLine, this, [this] { SetOnlineDisplay(false); });
+    sink_->ConnectQueued(&Sink::cancellationsRefused, this, &MainWindow::ShowCancellationsRefused);
+    sink_->ConnectQueued(&Sink::outboxChanged, this, [this](int mode) {
+        if (Pane* outbox = PaneForTab(kTabOutbox))
+            outbox->RefreshOutbox(mode);
+    });
+    sink_->ConnectQueued(&Sink::communicationFailure, this,
+                         [this] { ShowMessageById(this, MessageIcon::Error, 1028, 1027); });
+    // The settings page's own: it goes off line (and reports that back here); a finished
+    // cancellation list needs nothing from it.
+    sink_->ConnectQueued(&Sink::goOffLine, options_, &OptionsPane::GoOffline);
 }
 
 void MainWindow::SetTrayTipAndTitle() {
@@ -195,8 +221,7 @@ void MainWindow::ReplacePane(int tabId, Pane* pane) {
     PlacePane(pane);
     panes_[tabId] = pane;
     if (BalanceLabel* balance = pane->Balance()) {
-        connect(balance, &BalanceLabel::updateRequested, this,
-                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
+        connect(balance, &BalanceLabel::updateRequested, this, &MainWindow::OnBalanceChanged);
     }
     if (currentPane_ == old) {
         currentPane_ = pane;
@@ -245,8 +270,9 @@ void MainWindow::LoginSucceeded() {
         tab->show();
     loggedIn_ = true;
     RecountOutboxCaption();
-    PostAppMessage(this, Settings().WorkingOnLine ? WM_APP_ONLINE : WM_APP_OFFLINE);
     SelectTab(kTabSms);
+    // Last, so the balance displays of the pane now current carry the online mark.
+    SetOnlineDisplay(Settings().WorkingOnLine);
 }
 
 void MainWindow::RecountOutboxCaption() {
@@ -326,62 +352,6 @@ void MainWindow::ShowVersionInformation() {
     ShowMessage(this, MessageIcon::Information, Text(kTextVersionTitle), text);
 }
 
-bool MainWindow::event(QEvent* event) {
-    if (event->type() == AppMessageEvent::EventType()) {
-        auto* message = static_cast<AppMessageEvent*>(event);
-        HandleAppMessage(message->Message(), message->WParam(), message->LParam());
-        return true;
-    }
-    return QWidget::event(event);
-}
-
-void MainWindow::HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
-    switch (message) {
-        case WM_APP_SELECT_TAB:
-            SelectTab(static_cast<int>(lParam));
-            break;
-        case WM_APP_BALANCE_CHANGED:
-            OnBalanceChanged();
-            break;
-        case WM_APP_REFRESH_BALANCE:
-            RefreshBalanceDisplays();
-            break;
-        case WM_APP_RELOAD_BRANDING:
-            ReloadBranding();
-            break;
-        case WM_APP_COMMS_BEGIN:
-        case WM_APP_PHASE_ESCALATION:
-        case WM_APP_PHASE_SENDING:
-        case WM_APP_PHASE_QUERYING:
-            OnPhase(message);
-            break;
-        case WM_APP_PROGRESS:
-            OnProgress(wParam, lParam);
-            break;
-        case WM_APP_COMMS_END:
-            OnCommsEnd();
-            break;
-        case WM_APP_ONLINE:
-            SetOnlineDisplay(true);
-            break;
-        case WM_APP_OFFLINE:
-            SetOnlineDisplay(false);
-            break;
-        case WM_APP_WORKER_ERROR:
-            ShowWorkerError(wParam, lParam);
-            break;
-        case kMsgRefreshOutbox:
-            if (Pane* outbox = PaneForTab(kTabOutbox))
-                outbox->RefreshOutbox(static_cast<int>(wParam));
-            break;
-        case kMsgCommunicationFailure:
-            ShowMessageById(this, MessageIcon::Error, 1028, 1027);
-            break;
-        default:
-            break;
-    }
-}
-
 // A burst of changes gives one refresh when the interval has passed since the first, and one more
 // an interval later when changes came in between.
 void MainWindow::OnBalanceChanged() {
@@ -399,10 +369,10 @@ void MainWindow::OnBalanceChanged() {
 }
 
 void MainWindow::OnRefreshTimer() {
-    PostAppMessage(this, WM_APP_REFRESH_BALANCE);
+    RefreshBalanceDisplays();
     refreshRunning_ = false;
     if (refreshPending_) {
-        PostAppMessage(this, WM_APP_BALANCE_CHANGED);
+        OnBalanceChanged();
     } else {
         refreshTimer_.stop();
     }
@@ -425,18 +395,18 @@ void MainWindow::SetBusyTip(const QString& text) {
     busy_->setToolTip(text);
 }
 
-void MainWindow::OnPhase(uint32_t message) {
+void MainWindow::OnPhase(BusyStep step) {
     struct Phase {
-        uint32_t message;
+        BusyStep step;
         int caption;
         int format;
     };
-    static const Phase kPhases[] = {{WM_APP_COMMS_BEGIN, 1184, 0},
-                                    {WM_APP_PHASE_ESCALATION, 1185, 1186},
-                                    {WM_APP_PHASE_SENDING, 1187, 1188},
-                                    {WM_APP_PHASE_QUERYING, 1189, 1190}};
+    static const Phase kPhases[] = {{BusyStep::CycleBegan, 1184, 0},
+                                    {BusyStep::Promoting, 1185, 1186},
+                                    {BusyStep::Sending, 1187, 1188},
+                                    {BusyStep::Querying, 1189, 1190}};
     for (const Phase& phase : kPhases) {
-        if (phase.message != message)
+        if (phase.step != step)
             continue;
         phaseCaption_ = Text(phase.caption);
         progressFormat_ = phase.format ? Text(phase.format) : QString();
@@ -446,16 +416,16 @@ void MainWindow::OnPhase(uint32_t message) {
     if (Pane* outbox = PaneForTab(kTabOutbox))
         outbox->ShowStatusLine(phaseCaption_);
     SetBusyTip(phaseCaption_);
-    lastPhase_ = message;
+    lastPhase_ = step;
 }
 
-void MainWindow::OnProgress(intptr_t a, intptr_t b) {
+void MainWindow::OnProgress(int a, int b) {
     if (!busy_->IsRunning() && busy_->isVisible())
         busy_->Start();
     QString line = Q(FormatMessageText(S(progressFormat_),
                                        {S(phaseCaption_), static_cast<long long>(a), static_cast<long long>(b)}));
     // Progress belongs to a phase: after the begin message alone nothing is shown.
-    if (!IsPhaseMessage(lastPhase_))
+    if (!IsPhase(lastPhase_))
         return;
     if (Pane* outbox = PaneForTab(kTabOutbox))
         outbox->ShowStatusLine(line);
@@ -470,7 +440,7 @@ void MainWindow::OnCommsEnd() {
     if (Pane* outbox = PaneForTab(kTabOutbox))
         outbox->ShowStatusLine(QString());
     SetBusyTip(QString());
-    lastPhase_ = WM_APP_COMMS_END;
+    lastPhase_ = BusyStep::CycleEnded;
 }
 
 void MainWindow::SetOnlineDisplay(bool online) {
@@ -491,9 +461,12 @@ void MainWindow::SetOnlineDisplay(bool online) {
     }
 }
 
-void MainWindow::ShowWorkerError(intptr_t kind, intptr_t count) {
-    QString text = kind == 1 ? FormatText(1585, {static_cast<long long>(count)}) : Text(1584);
-    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), text);
+void MainWindow::ShowCancellationsRefused(int count) {
+    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), FormatText(1585, {static_cast<long long>(count)}));
+}
+
+void MainWindow::ShowUnforeseenError() {
+    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), Text(1584));
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

@@ -1,6 +1,6 @@
 // The program's one top-level window: a header with the branding image, tab buttons under it that
 // switch between the panes, the busy and offline indicators, the paced balance refresh and the
-// tray icon. Every notification of the comms worker arrives here as a posted event.
+// tray icon. The comms worker's notifications for it arrive as queued signals of the sink.
 #pragma once
 
 #include <QImage>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <map>
 
-#include "gateway/MessageSink.h"
+#include <cstdint>
 
 namespace quillon {
 
@@ -21,7 +21,7 @@ class ImageButton;
 class LoginPane;
 class OptionsPane;
 class Pane;
-class PostedMessageSink;
+class QueuedMessageSink;
 class SingleInstance;
 class TabButton;
 class TrayController;
@@ -31,6 +31,9 @@ struct MainWindowOptions {
     bool tray = true;              // create the tray icon
     int trayHostCheckMs = 3000;
 };
+
+// What the busy indicator last showed: a cycle's begin or end, or a phase of it.
+enum class BusyStep : uint8_t { None, CycleBegan, Promoting, Sending, Querying, CycleEnded };
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -42,7 +45,8 @@ public:
     static constexpr int kTabOptions = 1047;
     static constexpr int kCloseButton = 1002;
 
-    MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowOptions options = {}, QWidget* parent = nullptr);
+    // `sink` (may be null) is the worker's: the window and its options pane connect to it.
+    MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Tabs and panes.
@@ -73,6 +77,13 @@ public:
     bool ClosesToTray() const;
 
     void ReloadBranding();
+    // A change that may have moved the balance: the displays refresh, paced.
+    void OnBalanceChanged();
+    // On line or off line: the offline indicator, the tray icon and the balance mark follow.
+    void SetOnlineDisplay(bool online);
+    // The worker error boxes: some cancellations were refused; anything else went wrong.
+    void ShowCancellationsRefused(int count);
+    void ShowUnforeseenError();
     void RecountOutboxCaption();
     void SetTrayTipAndTitle();
     void AnswerProbesFrom(SingleInstance* instance);
@@ -90,7 +101,7 @@ public:
     int BalanceRefreshCount() const { return balanceRefreshes_; }
     QString PhaseCaption() const { return phaseCaption_; }
     QString ProgressFormat() const { return progressFormat_; }
-    uint32_t LastPhase() const { return lastPhase_; }
+    BusyStep LastPhase() const { return lastPhase_; }
     AnimatedIndicator* BusyIndicator() const { return busy_; }
     AnimatedIndicator* OfflineIndicator() const { return offline_; }
     TrayController* Tray() const { return tray_; }
@@ -99,7 +110,6 @@ public:
     bool HasBranding() const { return !branding_.isNull(); }
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -107,22 +117,19 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
-    void OnBalanceChanged();
+    void ConnectSink();
     void OnRefreshTimer();
     void RefreshBalanceDisplays();
-    void OnPhase(uint32_t message);
-    void OnProgress(intptr_t a, intptr_t b);
+    void OnPhase(BusyStep step);
+    void OnProgress(int a, int b);
     void OnCommsEnd();
-    void SetOnlineDisplay(bool online);
-    void ShowWorkerError(intptr_t kind, intptr_t count);
     void SetBusyTip(const QString& text);
     void PlacePane(Pane* pane);
     void SendToCurrent(int tabId, int command);
 
     MainWindowOptions config_;
     CommsWorker* worker_;
-    PostedMessageSink* sink_;
+    QueuedMessageSink* sink_;
     QImage branding_;
     LoginPane* login_ = nullptr;
     OptionsPane* options_ = nullptr;
@@ -140,7 +147,7 @@ private:
     int balanceRefreshes_ = 0;
     QString phaseCaption_;
     QString progressFormat_;
-    uint32_t lastPhase_ = 0;
+    BusyStep lastPhase_ = BusyStep::None;
     bool loggedIn_ = false;
     QPoint dragOffset_;
     bool dragging_ = false;

@@ -11,8 +11,7 @@
 
 #include "gateway/CommsWorker.h"
 #include "store/MessageStore.h"
-#include "ui/shell/AppMessageEvent.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiText.h"
 
@@ -76,15 +75,9 @@ void ShutdownWindow::SetCurrentStep(int step) {
     repaint();
 }
 
-bool ShutdownWindow::event(QEvent* event) {
-    if (event->type() == AppMessageEvent::EventType()) {
-        if (static_cast<AppMessageEvent*>(event)->Message() == WM_QUIT) {
-            quitReceived_ = true;
-            emit workerFinished();
-        }
-        return true;
-    }
-    return QWidget::event(event);
+void ShutdownWindow::OnWorkerStopped() {
+    quitReceived_ = true;
+    emit workerFinished();
 }
 
 void ShutdownWindow::paintEvent(QPaintEvent*) {
@@ -93,7 +86,7 @@ void ShutdownWindow::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(0, 0, width(), 4), ShellStyle::kAccent);
 }
 
-ShutdownReport RunShutdownSequence(CommsWorker& worker, PostedMessageSink& sink, const ShutdownOptions& options) {
+ShutdownReport RunShutdownSequence(CommsWorker& worker, QueuedMessageSink& sink, const ShutdownOptions& options) {
     ShutdownReport report;
     ShutdownWindow window;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -110,8 +103,13 @@ ShutdownReport RunShutdownSequence(CommsWorker& worker, PostedMessageSink& sink,
     step(0);
 
     // 1: the worker finishes the work in hand and reports; bounded, so a stuck worker cannot hold
-    // the program open.
-    StopWindow token = sink.RegisterStopWindow(&window);
+    // the program open. The window's address is the token the worker reports back.
+    const StopWindow token = reinterpret_cast<StopWindow>(&window);
+    QMetaObject::Connection stopped =
+        sink.ConnectQueued(&QueuedMessageSink::workerStopped, &window, [&window, token](quintptr stoppedFor) {
+            if (stoppedFor == token)
+                window.OnWorkerStopped();
+        });
     {
         QEventLoop loop;
         QObject::connect(&window, &ShutdownWindow::workerFinished, &loop, &QEventLoop::quit);
@@ -125,7 +123,7 @@ ShutdownReport RunShutdownSequence(CommsWorker& worker, PostedMessageSink& sink,
     // 2: wait for the thread itself.
     step(1);
     report.workerEnded = worker.WaitForExit(options.workerWait);
-    sink.UnregisterStopWindow(token);
+    QObject::disconnect(stopped);
     Pump(std::chrono::milliseconds(20));
     Pump(options.pauseAfterStop);
 

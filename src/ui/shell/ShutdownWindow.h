@@ -13,7 +13,7 @@
 namespace quillon {
 
 class CommsWorker;
-class PostedMessageSink;
+class QueuedMessageSink;
 
 class ShutdownWindow : public QWidget {
     Q_OBJECT
@@ -26,12 +26,13 @@ public:
     int CurrentStep() const { return current_; }
     const std::vector<int>& StepHistory() const { return history_; }
     bool QuitReceived() const { return quitReceived_; }
+    // The worker reported that it has ended.
+    void OnWorkerStopped();
 
 signals:
     void workerFinished();
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -60,6 +61,6 @@ struct ShutdownReport {
 
 // Shows the window, asks the worker to stop and report to it, waits (bounded) for that report and
 // for the thread, checkpoints the store under "Saving database" and ends on "Completed!".
-ShutdownReport RunShutdownSequence(CommsWorker& worker, PostedMessageSink& sink, const ShutdownOptions& options = {});
+ShutdownReport RunShutdownSequence(CommsWorker& worker, QueuedMessageSink& sink, const ShutdownOptions& options = {});
 
 }  // namespace quillon

@@ -9,7 +9,7 @@
 #include "gateway/Session.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
-#include "ui/shell/AppMessageEvent.h"
+#include "ui/options/OptionsPane.h"
 
 namespace quillon::test {
 
@@ -69,12 +69,10 @@ void UiTestEnv::ReloadSettingsFromDisk() {
     LoadSettings(true);
 }
 
-bool MessageRecorder::event(QEvent* event) {
-    if (event->type() == AppMessageEvent::EventType()) {
-        messages.push_back(static_cast<AppMessageEvent*>(event)->Message());
-        return true;
-    }
-    return QObject::event(event);
+PaneReports::PaneReports(OptionsPane& pane) {
+    connect(&pane, &OptionsPane::onLineChanged, this,
+            [this](bool online) { reports.push_back(online ? OnLine : OffLine); });
+    connect(&pane, &OptionsPane::balanceChangeRequested, this, [this] { reports.push_back(BalanceChangeRequested); });
 }
 
 }  // namespace quillon::test

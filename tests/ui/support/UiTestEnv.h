@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "gateway/MessageSink.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
 #include "ui/shell/UiServices.h"
@@ -17,6 +16,7 @@
 namespace quillon {
 class AppLog;
 class MessageStore;
+class OptionsPane;
 }  // namespace quillon
 
 namespace quillon::test {
@@ -47,11 +47,12 @@ private:
     bool ok_ = false;
 };
 
-// Records the notifications posted to it, in arrival order.
-class MessageRecorder : public QObject {
+// Records what an options pane reports to the main window, in order.
+class PaneReports : public QObject {
 public:
-    bool event(QEvent* event) override;
-    std::vector<uint32_t> messages;
+    enum Report { OnLine, OffLine, BalanceChangeRequested };
+    explicit PaneReports(OptionsPane& pane);
+    std::vector<Report> reports;
 };
 
 }  // namespace quillon::test

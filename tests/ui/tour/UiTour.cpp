@@ -13,12 +13,13 @@
 #include <cstdio>
 
 #include "core/AppSettings.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
+#include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "ui/login/LoginPane.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/PostedMessageSink.h"
+#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/ShutdownWindow.h"
 
@@ -71,8 +72,8 @@ int main(int argc, char** argv) {
     for (const char* to : {",07700900001", ",07700900002", ",07700900003"})
         env.Store()->Outbox().AddSms(4, 2000000000, 0, 0, to, "See you at the meeting", "", 0, "?");
 
-    PostedMessageSink sink;
-    CommsWorker worker(&sink);
+    QueuedMessageSink sink;
+    CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink);
     SetTheWorker(&worker);
     {
         MainWindow window(&worker, &sink);
