@@ -1,10 +1,87 @@
-// Ids of the texts that have no number of their own in the program's original resources: the
-// desktop shell's captions, labels and start-up boxes. They live in the one string table like every
-// other text, so a language module translates them too.
+// Ids of the program's texts, by name. Every caller uses these names; the string table
+// (StringTableData.cpp) holds the English text of each id, and a language module may replace it.
 #pragma once
 
 namespace quillon {
 
+// Texts with a number of their own in the program's original resources. Where a run of texts is
+// indexed by a code (message kinds, statuses, placeholders, import reasons) the first id is named.
+enum StringId : int {
+    kIdAppTitle = 1024,  // the edition's own title
+    kIdAppTitleGeneric = 1025,
+    kIdServerUnreachable = 1027,
+    kIdLoginFailedCaption = 1028,
+    kIdFirstPlaceholder = 1029,  // <<FIRSTNAME>>, <<SURNAME>>, <<TITLE>>, <<CUSTOM>>: 1029 .. 1032
+    kIdLocalTimeFormat = 1033,
+    kIdPasswordSent = 1056,
+    kIdPasswordNotSent = 1057,
+    kIdUnknownLogin = 1058,
+    kIdProxySetupFailed = 1136,
+    kIdProxySetupCaption = 1137,
+    kIdOutboxTabFull = 1138,
+    kIdOutboxTabCount = 1139,
+    kIdProxyUnreachable = 1140,
+    kIdProxyNeedsLogin = 1141,
+    kIdPhaseCommunicating = 1184,
+    kIdPhaseEscalation = 1185,
+    kIdProgressEscalation = 1186,
+    kIdPhaseSending = 1187,
+    kIdProgressSending = 1188,
+    kIdPhaseQuerying = 1189,
+    kIdProgressQuerying = 1190,
+    kIdUpdateVisitSite = 1200,
+    kIdUpdateDialogCaption = 1201,
+    kIdFirstStatusName = 1216,  // display name of status code n: 1216 + n
+    kIdAllContacts = 1248,
+    kIdClipboardHead = 1249,
+    kIdClipboardMessage = 1250,
+    kIdBinaryMessage = 1251,
+    kIdClipboardApiId = 1252,
+    kIdFirstMessageTypeName = 1312,  // name of message kind n: 1312 + n
+    kIdNotEnoughInfoCaption = 1331,
+    kIdNoDestination = 1332,
+    kIdBalanceShort = 1333,
+    kIdSendCaption = 1334,
+    kIdUpdateCaption = 1335,
+    kIdSearchFailedCaption = 1336,
+    kIdQueryFailed = 1337,
+    kIdDirect = 1338,
+    kIdImportFailedCaption = 1339,
+    kIdImportFailed = 1340,
+    kIdFirstImportReason = 1341,  // hex import failure reasons 0 .. 3: 1341 .. 1344
+    kIdUnknownImportReason = 1345,
+    kIdImportNotRegularFile = 1346,
+    kIdImportTooLarge = 1347,
+    kIdStartFailedCaption = 1360,
+    kIdDatabaseFailed = 1361,
+    kIdCommsFailed = 1362,
+    kIdProxyKindDirect = 1376,
+    kIdProxyKindDirectText = 1377,
+    kIdProxyKindRegistry = 1378,
+    kIdProxyKindRegistryText = 1379,
+    kIdProxyKindNoScripts = 1380,
+    kIdProxyKindNoScriptsText = 1381,
+    kIdProxyKindList = 1382,
+    kIdProxyKindListText = 1383,
+    kIdProxyConfigCaption = 1384,
+    kIdProxyConfigText = 1385,
+    kIdNotOnline = 1392,
+    kIdInvalidVoucher = 1394,
+    kIdVoucherTooShort = 1395,
+    kIdVoucherRedeemed = 1396,
+    kIdBalance = 1398,
+    kIdVersionLine = 1488,
+    kIdCommsLine = 1489,
+    kIdCannotAccessBookCaption = 1504,
+    kIdMailClientFailed = 1505,
+    kIdVCardFailed = 1506,
+    kIdFirstStatusExplanation = 1520,  // tool-tip text of status code n: 1520 + n
+    kIdUnforeseenError = 1584,
+    kIdCancellationsRefused = 1585,
+};
+
+// Texts of this program's own: the desktop shell's captions, labels and start-up boxes. They live
+// in the one string table like every other text, so a language module translates them too.
 enum UiTextId : int {
     kTextTabSms = 5000,
     kTextTabAddresses,
