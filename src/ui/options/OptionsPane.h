@@ -15,6 +15,9 @@
 #include "ui/options/ProxyDialog.h"
 #include "ui/shell/Pane.h"
 
+class QGroupBox;
+class QHBoxLayout;
+
 namespace quillon {
 
 class BalanceLabel;
@@ -48,6 +51,17 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // The sections of the pane, built in tab order.
+    QGroupBox* BuildPreferences();
+    QGroupBox* BuildSendOptions();
+    QGroupBox* BuildScheduleDefaults();
+    QHBoxLayout* BuildOkRow();
+    QGroupBox* BuildExtraSettings();
+    QGroupBox* BuildProxySettings();
+    QGroupBox* BuildVoucher();
+    QHBoxLayout* BuildAccountRow();
+    void ConnectControls();
+
     void UpdateEnabling();
     void GoOffline();
     ProxyChoice ProxyControls() const;

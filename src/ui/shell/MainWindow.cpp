@@ -13,17 +13,17 @@
 
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
-#include "ui/options/ProxyDialog.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
+#include "ui/login/LoginPane.h"
+#include "ui/options/OptionsPane.h"
+#include "ui/options/ProxyDialog.h"
 #include "ui/shell/AnimatedIndicator.h"
 #include "ui/shell/AppMessageEvent.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/ImageButton.h"
-#include "ui/options/OptionsPane.h"
 #include "ui/shell/PlaceholderPane.h"
 #include "ui/shell/PostedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -54,6 +54,30 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
     setStyleSheet(ShellStyle::PaneStyleSheet());
     setAttribute(Qt::WA_QuitOnClose, false);
 
+    CreateTitleControls();
+    CreatePanes();
+    if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
+        connect(balance, &BalanceLabel::updateRequested, this,
+                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
+    }
+    CreateTimerAndShortcuts();
+
+    if (sink_) {
+        sink_->SetMainWindow(this);
+        sink_->SetSettingsPage(options_);
+    }
+
+    ReloadBranding();
+    CreateTray();
+    SetTrayTipAndTitle();
+    if (tray_)
+        tray_->Add();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+// The close button, the tab buttons and the busy and off-line indicators.
+void MainWindow::CreateTitleControls() {
     close_ = new ImageButton("close", QSize(15, 15), this);
     close_->setObjectName("closeButton");
     close_->setToolTip(Text(kTextClose));
@@ -88,7 +112,10 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
         indicator->move(kBorder + kW - 22, kBorder + kH - 22);
         indicator->hide();
     }
+}
 
+// The login pane (shown first), the tab panes and the options pane.
+void MainWindow::CreatePanes() {
     login_ = new LoginPane(this);
     connect(login_, &LoginPane::loggedIn, this, &MainWindow::LoginSucceeded);
     panes_[kTabSms] = new PlaceholderPane(Text(kTextComposePlaceholder), "quillon", PlaceholderPane::WithBalance, this);
@@ -98,10 +125,6 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
     panes_[kTabOutbox] =
         new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
     panes_[kTabOutbox]->setObjectName("outboxPane");
-    if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
-        connect(balance, &BalanceLabel::updateRequested, this,
-                [this] { PostAppMessage(this, WM_APP_BALANCE_CHANGED); });
-    }
     options_ = new OptionsPane(this);
     options_->SetMainWindow(this);
     panes_[kTabOptions] = options_;
@@ -113,7 +136,9 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
     login_->Open();
     currentPane_ = login_;
     login_->show();
+}
 
+void MainWindow::CreateTimerAndShortcuts() {
     refreshTimer_.setInterval(config_.balanceRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &MainWindow::OnRefreshTimer);
 
@@ -126,33 +151,25 @@ MainWindow::MainWindow(CommsWorker* worker, PostedMessageSink* sink, MainWindowO
         if (currentPane_ == options_)
             options_->SaveOptions();
     });
+}
 
-    if (sink_) {
-        sink_->SetMainWindow(this);
-        sink_->SetSettingsPage(options_);
-    }
-
-    ReloadBranding();
-    if (config_.tray) {
-        tray_ = new TrayController(this, config_.trayHostCheckMs);
-        connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
-        connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
-        connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
-            if (updateAction_) {
-                updateAction_();
-                return;
-            }
-            ShowLinkMessage(this, Text(1200), Text(1201),
-                            Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
-        });
-        connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
-        connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
-    }
-    SetTrayTipAndTitle();
-    if (tray_)
-        tray_->Add();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+// The tray icon and its menu, when the desktop has a tray.
+void MainWindow::CreateTray() {
+    if (!config_.tray)
+        return;
+    tray_ = new TrayController(this, config_.trayHostCheckMs);
+    connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
+    connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
+        if (updateAction_) {
+            updateAction_();
+            return;
+        }
+        ShowLinkMessage(this, Text(kIdUpdateVisitSite), Text(kIdUpdateDialogCaption),
+                        Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
+    });
+    connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
+    connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
 }
 
 MainWindow::~MainWindow() {
@@ -165,7 +182,7 @@ MainWindow::~MainWindow() {
 void MainWindow::SetTrayTipAndTitle() {
     // The program's own edition is named "Quillon"; a distributor edition is plainly "SMS".
     bool ownEdition = Settings().client_id == "QLNX";
-    QString title = Text(ownEdition ? 1024 : 1025);
+    QString title = Text(ownEdition ? kIdAppTitle : kIdAppTitleGeneric);
     setWindowTitle(title);
     if (tray_)
         tray_->SetTip(title);
@@ -251,7 +268,8 @@ void MainWindow::LoginSucceeded() {
 
 void MainWindow::RecountOutboxCaption() {
     int count = TheStore() ? TheStore()->CountOutbox() : 0;
-    QString caption = count <= 999 ? Text(1139).replace(QStringLiteral("%d"), QString::number(count)) : Text(1138);
+    QString caption = count <= 999 ? Text(kIdOutboxTabCount).replace(QStringLiteral("%d"), QString::number(count))
+                                   : Text(kIdOutboxTabFull);
     if (TabButton* tab = Tab(kTabOutbox))
         tab->setText(caption);
 }
@@ -321,8 +339,8 @@ void MainWindow::ShowVersionInformation() {
         if (gateway->Version(false, version) >= 0 && version.size() > 4)
             comms = version.substr(4);
     }
-    QString text = Text(Settings().client_id == "QLNX" ? 1024 : 1025) + "\n" +
-                   FormatText(1488, {major, minor, patch, 0}) + "\n" + FormatText(1489, {comms});
+    QString text = Text(Settings().client_id == "QLNX" ? kIdAppTitle : kIdAppTitleGeneric) + "\n" +
+                   FormatText(kIdVersionLine, {major, minor, patch, 0}) + "\n" + FormatText(kIdCommsLine, {comms});
     ShowMessage(this, MessageIcon::Information, Text(kTextVersionTitle), text);
 }
 
@@ -375,7 +393,7 @@ void MainWindow::HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lP
                 outbox->RefreshOutbox(static_cast<int>(wParam));
             break;
         case kMsgCommunicationFailure:
-            ShowMessageById(this, MessageIcon::Error, 1028, 1027);
+            ShowMessageById(this, MessageIcon::Error, kIdLoginFailedCaption, kIdServerUnreachable);
             break;
         default:
             break;
@@ -411,7 +429,7 @@ void MainWindow::OnRefreshTimer() {
 void MainWindow::RefreshBalanceDisplays() {
     ++balanceRefreshes_;
     RefreshBalance();
-    QString text = Q(BalanceText(1333));
+    QString text = Q(BalanceText(kIdBalanceShort));
     for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
         if (pane && pane->Balance()) {
             pane->Balance()->StopBlinking();
@@ -484,7 +502,7 @@ void MainWindow::SetOnlineDisplay(bool online) {
     if (tray_)
         tray_->SetOnline(online);
     // The balance carries a "?" while off line.
-    QString text = Q(BalanceText(1333));
+    QString text = Q(BalanceText(kIdBalanceShort));
     for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
         if (pane && pane->Balance())
             pane->Balance()->setText(text);
@@ -492,7 +510,8 @@ void MainWindow::SetOnlineDisplay(bool online) {
 }
 
 void MainWindow::ShowWorkerError(intptr_t kind, intptr_t count) {
-    QString text = kind == 1 ? FormatText(1585, {static_cast<long long>(count)}) : Text(1584);
+    QString text =
+        kind == 1 ? FormatText(kIdCancellationsRefused, {static_cast<long long>(count)}) : Text(kIdUnforeseenError);
     ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), text);
 }
 

@@ -107,6 +107,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Parts of the window, built by the constructor in this order.
+    void CreateTitleControls();
+    void CreatePanes();
+    void CreateTimerAndShortcuts();
+    void CreateTray();
+
     void HandleAppMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
     void OnBalanceChanged();
     void OnRefreshTimer();
