@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
 #include "gateway/GatewayApi.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
@@ -41,7 +42,7 @@ void BM_SendMsgThroughComponent(benchmark::State& state) {
         return;
     }
     Settings().COMBaseURL = theSandbox->process.BaseUrl();
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     GatewayHandle api = GatewayApi::Instance();
     if (!api) {
         state.SkipWithError("the gateway component could not be created");
@@ -71,7 +72,7 @@ void BM_SendMsgThroughComponent(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
     api.reset();
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
 }
 
 size_t Collect(char* data, size_t size, size_t count, void* out) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/SendEngine.h"
@@ -71,7 +72,7 @@ public:
         SetTheStore(store.get());
         Settings().COMBaseURL = sandbox.BaseUrl();
         Settings().WriteLog = false;
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         gateway = GatewayApi::Instance();
         SetOnLine(true);
         if (!gateway || !LogInToGateway("demo", "demo")) {
@@ -86,7 +87,7 @@ public:
     ~Bench() {
         worker.reset();
         gateway.reset();
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         sandbox.Stop();
         SetOnLine(false);
         SetTheStore(nullptr);

@@ -21,12 +21,15 @@ struct ExternalBookTree {
 // Which source a load reads.
 enum class ExternalBookSource { kMailClient, kVCard };
 
-// Outcome of a load. On failure the tree is an empty root and the texts say why.
+// Outcome of a load. On failure the tree is an empty root and the texts say why (caption, text).
 enum class ExternalBookStatus {
     kOk,
-    kMailClientUnavailable,  // no profile or no address book of the mail client (strings 1504/1505)
-    kVCardUnavailable,       // the vCard file or folder cannot be opened (strings 1504/1506)
-    kReadFailed,             // a source exists but reading it failed: locked, corrupt (strings 1336/1337)
+    // No profile or no address book of the mail client: kIdCannotAccessBookCaption, kIdMailClientFailed.
+    kMailClientUnavailable,
+    // The vCard file or folder cannot be opened: kIdCannotAccessBookCaption, kIdVCardFailed.
+    kVCardUnavailable,
+    // A source exists but reading it failed (locked, corrupt): kIdSearchFailedCaption, kIdQueryFailed.
+    kReadFailed,
 };
 
 struct ExternalBookResult {

@@ -9,10 +9,10 @@
 #include "compose/Composition.h"
 #include "compose/HexImport.h"
 #include "compose/MessageLength.h"
-#include "store/MessageType.h"
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
 #include "store/MessageStore.h"
+#include "store/MessageType.h"
 
 namespace quillon::cli {
 
@@ -78,136 +78,106 @@ void SaveRecentList() {
     f.Save();
 }
 
-int RunCompose(CliContext& context, std::vector<std::string>& args) {
-    MessageStore* store = context.store;
-    if (!store)
-        return Failure("the store is not open");
-
-    std::string value, editText, resendText;
-    const bool edit = TakeOption(args, "--edit", editText);
-    const bool resend = TakeOption(args, "--resend", resendText);
-    if (edit && resend)
-        return UsageError("give --edit or --resend, not both");
-    const auto numbers = TakeRepeatedOption(args, "--to");
-    const auto contactArgs = TakeRepeatedOption(args, "--contact");
-    const auto groupArgs = TakeRepeatedOption(args, "--group");
-    const auto recentArgs = TakeRepeatedOption(args, "--recent");
-    std::string text, file, kindText, uploadText;
-    const bool haveText = TakeOption(args, "--text", text);
-    const bool haveFile = TakeOption(args, "--file", file);
-    const bool haveKind = TakeOption(args, "--kind", kindText);
-    const bool haveUpload = TakeOption(args, "--upload-days", uploadText);
-    const bool schedule = TakeFlag(args, "--schedule");
+// The options of compose, checked against each other.
+struct ComposeOptions {
+    bool edit = false;
+    bool resend = false;
+    std::string editText, resendText;
+    std::vector<std::string> numbers, contactArgs, groupArgs, recentArgs;
+    std::string text, file;
+    bool haveText = false;
+    bool haveFile = false;
+    bool haveKind = false;
+    int32_t kind = 0;
+    bool schedule = false;
     ScheduleChoices choices;
     int64_t now = 0;
-    if (schedule) {
-        int rc = TakeScheduleOptions(args, choices, now);
+    UploadChoice upload;
+};
+
+// kOk, or the code of the usage error that was reported.
+int TakeComposeOptions(std::vector<std::string>& args, ComposeOptions& o) {
+    o.edit = TakeOption(args, "--edit", o.editText);
+    o.resend = TakeOption(args, "--resend", o.resendText);
+    if (o.edit && o.resend)
+        return UsageError("give --edit or --resend, not both");
+    o.numbers = TakeRepeatedOption(args, "--to");
+    o.contactArgs = TakeRepeatedOption(args, "--contact");
+    o.groupArgs = TakeRepeatedOption(args, "--group");
+    o.recentArgs = TakeRepeatedOption(args, "--recent");
+    std::string kindText, uploadText;
+    o.haveText = TakeOption(args, "--text", o.text);
+    o.haveFile = TakeOption(args, "--file", o.file);
+    o.haveKind = TakeOption(args, "--kind", kindText);
+    const bool haveUpload = TakeOption(args, "--upload-days", uploadText);
+    o.schedule = TakeFlag(args, "--schedule");
+    if (o.schedule) {
+        int rc = TakeScheduleOptions(args, o.choices, o.now);
         if (rc != kOk)
             return rc;
     }
     if (!args.empty())
         return UsageError("unexpected argument '" + args[0] + "' (see quillon-cli compose --help)");
-    if (haveText && haveFile)
+    if (o.haveText && o.haveFile)
         return UsageError("give --text or --file, not both");
-    if (!edit && !resend && !haveText && !haveFile)
+    if (!o.edit && !o.resend && !o.haveText && !o.haveFile)
         return UsageError("compose needs --text or --file");
-    if (haveUpload && !schedule)
+    if (haveUpload && !o.schedule)
         return UsageError("--upload-days goes with --schedule");
-    if (edit && schedule)
+    if (o.edit && o.schedule)
         return UsageError("a message being edited cannot be scheduled");
 
-    int32_t kind = 0;
-    if (haveKind) {
+    if (o.haveKind) {
         long long k = 0;
         if (!ParseInt(kindText, k) || !IsSelectable(static_cast<int32_t>(k)))
             return UsageError("--kind takes 0, 1, 2, 6 or 7");
-        kind = static_cast<int32_t>(k);
-    } else if (haveFile) {
-        kind = static_cast<int32_t>(MessageType::NokiaVCard);
+        o.kind = static_cast<int32_t>(k);
+    } else if (o.haveFile) {
+        o.kind = static_cast<int32_t>(MessageType::NokiaVCard);
     }
-    if (haveFile && !IsFileBasedType(kind))
+    if (o.haveFile && !IsFileBasedType(o.kind))
         return UsageError("--file goes with --kind 6 or 7");
-    UploadChoice upload = LoadUploadChoice();
+    o.upload = LoadUploadChoice();
     if (haveUpload) {
         long long d = 0;
         if (!ParseInt(uploadText, d) || d < 0 || d > kMaxUploadDays)
             return UsageError("--upload-days takes 0 to 7");
-        upload = UploadChoice{d > 0, d > 0, static_cast<int32_t>(d > 0 ? d - 1 : 0)};
+        o.upload = UploadChoice{d > 0, d > 0, static_cast<int32_t>(d > 0 ? d - 1 : 0)};
     }
+    return kOk;
+}
 
-    Composition model(store, Settings());
-    // Loading a message for editing puts it in Editing; every way out below must end that.
-    struct EndEditing {
-        Composition& model;
-        ~EndEditing() {
-            if (model.Editing())
-                model.ResetComposition();
-        }
-    } endEditing{model};
-
-    if (edit || resend) {
-        int32_t id = 0;
-        if (!ParseId(edit ? editText : resendText, id))
-            return UsageError("--edit and --resend take a message ID");
-        if (!model.LoadStoredMessage(id, edit))
-            return Failure("no message with ID " + std::to_string(id));
-        if (!haveKind)
-            kind = model.Kind();
-    } else {
-        model.SizeContactSelection();
-    }
-    model.SetKind(kind);
-
-    for (const auto& n : numbers) {
+int AddRecipients(MessageStore* store, Composition& model, const ComposeOptions& o) {
+    for (const auto& n : o.numbers) {
         if (n.empty() || !ToList::IsAcceptableText(n))
             return UsageError("--to takes digits only, at most 32: '" + n + "'");
         model.To().AddNumber(n);
     }
-    for (const auto& c : contactArgs) {
+    for (const auto& c : o.contactArgs) {
         int32_t cid = 0;
         ContactRecord record;
         if (!ParseId(c, cid) || !store->Book().LoadContact(cid, record))
             return UsageError("no contact with CID '" + c + "'");
         model.Contacts().Select(cid, true);
     }
-    for (const auto& g : groupArgs) {
+    for (const auto& g : o.groupArgs) {
         int32_t gid = 0;
         if (!ParseId(g, gid) || !store->Book().GetGroupName(gid))
             return UsageError("no group with GID '" + g + "'");
         model.Contacts().SelectGroup(store->Book().MembersOfGroup(gid), true);
     }
-    for (const auto& r : recentArgs) {
+    for (const auto& r : o.recentArgs) {
         int32_t slot = 0;
         if (!ParseId(r, slot) || !model.Recent().InUse(slot))
             return UsageError("no recent recipient " + r + " (the list holds " +
                               std::to_string(model.Recent().Count()) + ")");
         model.Recent().SetSelected(slot, true);
     }
+    return kOk;
+}
 
-    if (haveFile) {
-        HexImportFailure failure{};
-        if (!ImportFileAsHex(file, text, failure))
-            return Failure(HexImportFailureText(file, failure));
-    }
-    if (haveText || haveFile) {
-        const LengthState& length = model.SetText(text, CharacterCount(text));
-        if (length.cut)
-            std::cerr << "quillon-cli: SpanSMS is off: the text was cut to " << length.counterText << "\n";
-    }
-
-    ComposeResult result;
-    ScheduleResult computed;
-    if (schedule) {
-        result = model.ScheduleComposed([&](ScheduleResult& r) {
-            computed = ComputeSchedule(choices, upload, now);
-            r = computed;
-            return computed.status == ScheduleStatus::Ok;
-        });
-    } else {
-        result = model.SendComposed();
-    }
-    SaveRecentList();
-
+// What the command prints and returns for the composition's result.
+int ReportCompose(const ComposeResult& result, const ScheduleResult& computed, bool edit) {
     switch (result.status) {
         case ComposeStatus::kDone:
             for (int32_t id : result.storedIds)
@@ -230,6 +200,69 @@ int RunCompose(CliContext& context, std::vector<std::string>& args) {
                                 : "the outbox could not store the message");
     }
     return kFailure;
+}
+
+int RunCompose(CliContext& context, std::vector<std::string>& args) {
+    MessageStore* store = context.store;
+    if (!store)
+        return Failure("the store is not open");
+    ComposeOptions o;
+    int rc = TakeComposeOptions(args, o);
+    if (rc != kOk)
+        return rc;
+
+    Composition model(store, Settings());
+    // Loading a message for editing puts it in Editing; every way out below must end that.
+    struct EndEditing {
+        Composition& model;
+        ~EndEditing() {
+            if (model.Editing())
+                model.ResetComposition();
+        }
+    } endEditing{model};
+
+    int32_t kind = o.kind;
+    if (o.edit || o.resend) {
+        int32_t id = 0;
+        if (!ParseId(o.edit ? o.editText : o.resendText, id))
+            return UsageError("--edit and --resend take a message ID");
+        if (!model.LoadStoredMessage(id, o.edit))
+            return Failure("no message with ID " + std::to_string(id));
+        if (!o.haveKind)
+            kind = model.Kind();
+    } else {
+        model.SizeContactSelection();
+    }
+    model.SetKind(kind);
+    rc = AddRecipients(store, model, o);
+    if (rc != kOk)
+        return rc;
+
+    std::string text = o.text;
+    if (o.haveFile) {
+        HexImportFailure failure{};
+        if (!ImportFileAsHex(o.file, text, failure))
+            return Failure(HexImportFailureText(o.file, failure));
+    }
+    if (o.haveText || o.haveFile) {
+        const LengthState& length = model.SetText(text, CharacterCount(text));
+        if (length.cut)
+            std::cerr << "quillon-cli: SpanSMS is off: the text was cut to " << length.counterText << "\n";
+    }
+
+    ComposeResult result;
+    ScheduleResult computed;
+    if (o.schedule) {
+        result = model.ScheduleComposed([&](ScheduleResult& r) {
+            computed = ComputeSchedule(o.choices, o.upload, o.now);
+            r = computed;
+            return computed.status == ScheduleStatus::Ok;
+        });
+    } else {
+        result = model.SendComposed();
+    }
+    SaveRecentList();
+    return ReportCompose(result, computed, o.edit);
 }
 
 CliRegistrar registrar({"compose", "store a composed message (or a schedule of them) in the outbox", kHelp, RunCompose,

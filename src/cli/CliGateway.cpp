@@ -8,6 +8,7 @@
 
 #include "cli/CliCommand.h"
 #include "core/AppSettings.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
@@ -127,7 +128,7 @@ GatewayHandle Prepare(std::vector<std::string>& args, Account& account, int& rc)
         Settings().COMBaseURL = url;
     GatewayHandle api = GatewayApi::Instance();
     if (!api) {
-        rc = Failure(LoadResourceString(1360) + " " + LoadResourceString(1362));
+        rc = Failure(LoadResourceString(kIdStartFailedCaption) + " " + LoadResourceString(kIdCommsFailed));
         return nullptr;
     }
     SetOnLine(true);
@@ -266,7 +267,7 @@ int LogIn(std::vector<std::string>& args, bool storeBalance) {
     }
     if (storeBalance)
         SaveSettings();
-    std::cout << BalanceText(1398) << "\n";
+    std::cout << BalanceText(kIdBalance) << "\n";
     return kOk;
 }
 

@@ -1,7 +1,6 @@
 // quillon-cli schedule [OPTIONS]: the delivery times of a schedule, as the schedule dialog computes them.
 #include "cli/CliSchedule.h"
 
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -10,13 +9,13 @@
 
 #include "cli/CliCommand.h"
 #include "compose/Schedule.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
+#include "core/TextUtil.h"
 
 namespace quillon::cli {
 
 namespace {
-
-constexpr int kTimeFormatId = 1033;  // "%1!02d!/%2!02d!/%3!d! %4!02d!:%5!02d!"
 
 const char* const kHelp =
     "usage: quillon-cli schedule [OPTIONS]\n\n"
@@ -50,9 +49,8 @@ bool ParseRange(const std::string& text, long long low, long long high, int32_t&
 }
 
 // Monday 0 .. Sunday 6; -1 for an unknown name.
-int WeekdayFromName(std::string name) {
-    for (auto& ch : name)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+int WeekdayFromName(const std::string& text) {
+    const std::string name = AsciiLower(text);
     static const char* const kNames[] = {"monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
     for (int i = 0; i < 7; ++i) {
         const std::string full = kNames[i];
@@ -93,27 +91,12 @@ std::string LocalTimeText(int64_t time) {
     if (!localtime_r(&t, &fields))
         return "?";
     return FormatResourceString(
-        kTimeFormatId, {fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900, fields.tm_hour, fields.tm_min});
+        kIdLocalTimeFormat, {fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900, fields.tm_hour, fields.tm_min});
 }
 
-}  // namespace
-
-int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int64_t& now) {
+// --start, --month, --day, --hour, --minute.
+int TakeStartOptions(std::vector<std::string>& args, ScheduleChoices& c) {
     std::string value;
-    now = static_cast<int64_t>(time(nullptr));
-    if (TakeOption(args, "--now", value) && !ParseNow(value, now))
-        return UsageError("--now takes \"YYYY-MM-DD HH:MM[:SS]\" or seconds");
-
-    c = ScheduleChoices();
-    const bool stored = TakeFlag(args, "--stored");
-    if (stored)
-        c = LoadSchedulingChoices(now);
-    if (TakeOption(args, "--info", value)) {
-        if (stored)
-            return UsageError("give --info or --stored, not both");
-        c = ParseSchedulingInfo(value, LocalYear(now));
-    }
-
     if (TakeOption(args, "--start", value)) {
         int month = 0, day = 0, hour = 0, minute = 0;
         char tail = 0;
@@ -146,8 +129,14 @@ int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int6
             return UsageError("--minute takes 0 to 59");
         c.minuteIndex = n + 1;
     }
-    RefillDayList(c, LocalYear(now));
+    return kOk;
+}
 
+// --mode, --weekdays, --days, --day-of-month, --nth, --weekday; `weekdaysFlag` tells whether
+// --weekdays was given.
+int TakeRecurrenceOptions(std::vector<std::string>& args, ScheduleChoices& c, bool& weekdaysFlag) {
+    std::string value;
+    int32_t n = 0;
     if (TakeOption(args, "--mode", value)) {
         if (value == "once")
             c.mode = RecurrenceMode::OnceOnly;
@@ -160,7 +149,7 @@ int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int6
         else
             return UsageError("--mode takes once, daily, weekly or monthly");
     }
-    const bool weekdaysFlag = TakeFlag(args, "--weekdays");
+    weekdaysFlag = TakeFlag(args, "--weekdays");
     if (weekdaysFlag) {
         c.mode = RecurrenceMode::Daily;
         c.everyWeekday = true;
@@ -198,6 +187,13 @@ int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int6
         c.monthlyByWeekday = true;
         c.weekdayIndex = wd;
     }
+    return kOk;
+}
+
+// --every, read in the chosen mode's unit.
+int TakeEveryOption(std::vector<std::string>& args, ScheduleChoices& c, bool weekdaysFlag) {
+    std::string value;
+    int32_t n = 0;
     if (TakeOption(args, "--every", value)) {
         switch (c.mode) {
             case RecurrenceMode::Daily:
@@ -223,6 +219,39 @@ int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int6
                 return UsageError("--every needs --mode daily, weekly or monthly");
         }
     }
+    return kOk;
+}
+
+}  // namespace
+
+int TakeScheduleOptions(std::vector<std::string>& args, ScheduleChoices& c, int64_t& now) {
+    std::string value;
+    now = static_cast<int64_t>(time(nullptr));
+    if (TakeOption(args, "--now", value) && !ParseNow(value, now))
+        return UsageError("--now takes \"YYYY-MM-DD HH:MM[:SS]\" or seconds");
+
+    c = ScheduleChoices();
+    const bool stored = TakeFlag(args, "--stored");
+    if (stored)
+        c = LoadSchedulingChoices(now);
+    if (TakeOption(args, "--info", value)) {
+        if (stored)
+            return UsageError("give --info or --stored, not both");
+        c = ParseSchedulingInfo(value, LocalYear(now));
+    }
+
+    int rc = TakeStartOptions(args, c);
+    if (rc != kOk)
+        return rc;
+    RefillDayList(c, LocalYear(now));
+    bool weekdaysFlag = false;
+    rc = TakeRecurrenceOptions(args, c, weekdaysFlag);
+    if (rc != kOk)
+        return rc;
+    rc = TakeEveryOption(args, c, weekdaysFlag);
+    if (rc != kOk)
+        return rc;
+    int32_t n = 0;
     if (TakeOption(args, "--count", value)) {
         if (!ParseRange(value, 1, kMaxOccurrences, n))
             return UsageError("--count takes 1 to 12");

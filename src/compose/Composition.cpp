@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "addressbook/ExternalBook.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
@@ -15,12 +16,6 @@
 namespace quillon {
 
 namespace {
-
-constexpr int kIdNotEnoughInfoCaption = 1331;
-constexpr int kIdNoDestination = 1332;
-constexpr int kIdSendCaption = 1334;
-constexpr int kIdUpdateCaption = 1335;
-constexpr int kIdDirect = 1338;
 
 constexpr int32_t kSecondsPerDay = 86400;
 

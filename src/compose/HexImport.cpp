@@ -5,18 +5,12 @@
 #include <unistd.h>
 #include <cerrno>
 
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 
 namespace quillon {
 
 namespace {
-
-constexpr int kCaptionId = 1339;
-constexpr int kTextId = 1340;
-constexpr int kFirstReasonId = 1341;  // reasons 0 .. 3 are strings 1341 .. 1344
-constexpr int kUnknownReasonId = 1345;
-constexpr int kNotRegularFileId = 1346;
-constexpr int kTooLargeId = 1347;
 
 class FileCloser {
 public:
@@ -109,27 +103,28 @@ bool ImportFileAsHex(const std::string& path, std::string& hexText, HexImportFai
 }
 
 std::string HexImportFailureCaption() {
-    return LoadResourceString(kCaptionId);
+    return LoadResourceString(kIdImportFailedCaption);
 }
 
 std::string HexImportFailureText(const std::string& path, HexImportFailure failure) {
-    std::string text = FormatResourceString(kTextId, {path});
+    std::string text = FormatResourceString(kIdImportFailed, {path});
     const int reason = static_cast<int>(failure);
     switch (failure) {
         case HexImportFailure::FilenameTooShort:
         case HexImportFailure::NoFileLength:
         case HexImportFailure::OpenFailed:
         case HexImportFailure::ReadFailed:
-            text += LoadResourceString(kFirstReasonId + reason);
+            text += LoadResourceString(kIdFirstImportReason + reason);
             break;
         case HexImportFailure::NotRegularFile:
-            text += ReasonText(kNotRegularFileId, kFirstReasonId + 2, {});
+            text += ReasonText(kIdImportNotRegularFile, kIdFirstImportReason + 2, {});
             break;
         case HexImportFailure::TooLarge:
-            text += ReasonText(kTooLargeId, kFirstReasonId + 3, {static_cast<long long>(kMaxHexImportBytes)});
+            text +=
+                ReasonText(kIdImportTooLarge, kIdFirstImportReason + 3, {static_cast<long long>(kMaxHexImportBytes)});
             break;
         default:
-            text += LoadResourceString(kUnknownReasonId);
+            text += LoadResourceString(kIdUnknownImportReason);
             break;
     }
     return text;

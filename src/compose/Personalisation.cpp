@@ -1,13 +1,13 @@
 #include "compose/Personalisation.h"
 
 #include "compose/MessageLength.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "store/MessageStore.h"
 
 namespace quillon {
 
 namespace {
-constexpr int kFirstTokenId = 1029;
 
 void ReplaceAll(std::string& text, const std::string& token, const std::string& value) {
     if (token.empty())
@@ -22,7 +22,7 @@ void ReplaceAll(std::string& text, const std::string& token, const std::string& 
 }  // namespace
 
 int PlaceholderTokenId(Placeholder placeholder) {
-    return kFirstTokenId + static_cast<int>(placeholder);
+    return kIdFirstPlaceholder + static_cast<int>(placeholder);
 }
 
 std::string PlaceholderToken(Placeholder placeholder) {

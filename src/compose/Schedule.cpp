@@ -113,6 +113,102 @@ bool SetIndex(int32_t value, int32_t last, int32_t& target) {
     return true;
 }
 
+// One field of the SchedulingInfo text, as one control of the schedule dialog stores it.
+enum class FieldKind {
+    kIndex,    // a list position, 0 .. last
+    kMode,     // one recurrence-mode radio: 1 while its mode is chosen
+    kRadio,    // one of a pair of radios over a flag: 1 while the flag has the radio's value
+    kWeekday,  // one day's check box of the weekly choice
+};
+
+struct SchedulingField {
+    FieldKind kind;
+    int32_t ScheduleChoices::*index;  // kIndex
+    int32_t last;                     // kIndex: the list's last position
+    bool ScheduleChoices::*flag;      // kRadio
+    int32_t option;                   // kMode: the mode; kRadio: the flag's value; kWeekday: Monday 0 .. Sunday 6
+};
+
+constexpr SchedulingField Index(int32_t ScheduleChoices::*index, int32_t last) {
+    return {FieldKind::kIndex, index, last, nullptr, 0};
+}
+constexpr SchedulingField Mode(RecurrenceMode mode) {
+    return {FieldKind::kMode, nullptr, 0, nullptr, static_cast<int32_t>(mode)};
+}
+constexpr SchedulingField Radio(bool ScheduleChoices::*flag, bool value) {
+    return {FieldKind::kRadio, nullptr, 0, flag, value ? 1 : 0};
+}
+constexpr SchedulingField Weekday(int32_t day) {
+    return {FieldKind::kWeekday, nullptr, 0, nullptr, day};
+}
+
+// The fields in the dialog's order: both the writer and the reader walk this table.
+using C = ScheduleChoices;
+constexpr std::array<SchedulingField, kSchedulingInfoFields> kSchedulingFields = {{
+    Index(&C::monthIndex, 12),
+    Index(&C::dayIndex, 31),
+    Index(&C::hourIndex, 24),
+    Index(&C::minuteIndex, 60),
+    Mode(RecurrenceMode::OnceOnly),
+    Mode(RecurrenceMode::Daily),
+    Mode(RecurrenceMode::Weekly),
+    Mode(RecurrenceMode::Monthly),
+    Index(&C::everyDaysIndex, 13),
+    Radio(&C::everyWeekday, false),
+    Radio(&C::everyWeekday, true),
+    Index(&C::weeksIndex, 3),
+    Weekday(0),
+    Weekday(1),
+    Weekday(2),
+    Weekday(3),
+    Weekday(4),
+    Weekday(5),
+    Weekday(6),
+    Radio(&C::monthlyByWeekday, false),
+    Index(&C::dayOfMonthIndex, 29),
+    Index(&C::dayMonthsIndex, 11),
+    Radio(&C::monthlyByWeekday, true),
+    Index(&C::nthIndex, 3),
+    Index(&C::weekdayIndex, 6),
+    Index(&C::weekdayMonthsIndex, 11),
+    Index(&C::endAfterIndex, 11),
+}};
+
+int32_t FieldValue(const SchedulingField& field, const ScheduleChoices& c) {
+    switch (field.kind) {
+        case FieldKind::kIndex:
+            return c.*field.index;
+        case FieldKind::kMode:
+            return c.mode == static_cast<RecurrenceMode>(field.option);
+        case FieldKind::kRadio:
+            return c.*field.flag == (field.option != 0);
+        case FieldKind::kWeekday:
+            return c.weekdays[static_cast<size_t>(field.option)];
+    }
+    return 0;
+}
+
+// A checked radio sets its choice; an unchecked one changes nothing, so whichever of a pair comes
+// checked wins.
+void SetField(const SchedulingField& field, int32_t v, ScheduleChoices& c) {
+    switch (field.kind) {
+        case FieldKind::kIndex:
+            SetIndex(v, field.last, c.*field.index);
+            break;
+        case FieldKind::kMode:
+            if (v != 0)
+                c.mode = static_cast<RecurrenceMode>(field.option);
+            break;
+        case FieldKind::kRadio:
+            if (v != 0)
+                c.*field.flag = field.option != 0;
+            break;
+        case FieldKind::kWeekday:
+            c.weekdays[static_cast<size_t>(field.option)] = v != 0;
+            break;
+    }
+}
+
 }  // namespace
 
 bool ScheduleChoices::operator==(const ScheduleChoices& o) const {
@@ -125,38 +221,11 @@ bool ScheduleChoices::operator==(const ScheduleChoices& o) const {
 }
 
 std::string FormatSchedulingInfo(const ScheduleChoices& c) {
-    const int32_t fields[kSchedulingInfoFields] = {c.monthIndex,
-                                                   c.dayIndex,
-                                                   c.hourIndex,
-                                                   c.minuteIndex,
-                                                   c.mode == RecurrenceMode::OnceOnly,
-                                                   c.mode == RecurrenceMode::Daily,
-                                                   c.mode == RecurrenceMode::Weekly,
-                                                   c.mode == RecurrenceMode::Monthly,
-                                                   c.everyDaysIndex,
-                                                   !c.everyWeekday,
-                                                   c.everyWeekday,
-                                                   c.weeksIndex,
-                                                   c.weekdays[0],
-                                                   c.weekdays[1],
-                                                   c.weekdays[2],
-                                                   c.weekdays[3],
-                                                   c.weekdays[4],
-                                                   c.weekdays[5],
-                                                   c.weekdays[6],
-                                                   !c.monthlyByWeekday,
-                                                   c.dayOfMonthIndex,
-                                                   c.dayMonthsIndex,
-                                                   c.monthlyByWeekday,
-                                                   c.nthIndex,
-                                                   c.weekdayIndex,
-                                                   c.weekdayMonthsIndex,
-                                                   c.endAfterIndex};
     std::string text;
-    for (int i = 0; i < kSchedulingInfoFields; ++i) {
-        if (i > 0)
+    for (const SchedulingField& field : kSchedulingFields) {
+        if (!text.empty())
             text += ',';
-        text += std::to_string(fields[i]);
+        text += std::to_string(FieldValue(field, c));
     }
     return text;
 }
@@ -166,88 +235,15 @@ ScheduleChoices ParseSchedulingInfo(const std::string& text, int year) {
     if (text.empty())
         return c;
     size_t start = 0;
-    for (int field = 1; field <= kSchedulingInfoFields && start <= text.size(); ++field) {
+    for (size_t field = 0; field < kSchedulingFields.size() && start <= text.size(); ++field) {
         size_t comma = text.find(',', start);
         if (comma == std::string::npos)
             comma = text.size();
         int32_t v = 0;
         const bool ok = ParseField(text.substr(start, comma - start), v);
         start = comma + 1;
-        if (!ok)
-            continue;
-        switch (field) {
-            case 1:
-                SetIndex(v, 12, c.monthIndex);
-                break;
-            case 2:
-                SetIndex(v, 31, c.dayIndex);
-                break;
-            case 3:
-                SetIndex(v, 24, c.hourIndex);
-                break;
-            case 4:
-                SetIndex(v, 60, c.minuteIndex);
-                break;
-            case 5:
-            case 6:
-            case 7:
-            case 8:
-                // A checked mode radio sets the mode; an unchecked one changes nothing.
-                if (v != 0)
-                    c.mode = static_cast<RecurrenceMode>(field - 4);
-                break;
-            case 9:
-                SetIndex(v, 13, c.everyDaysIndex);
-                break;
-            case 10:
-                if (v != 0)
-                    c.everyWeekday = false;
-                break;
-            case 11:
-                if (v != 0)
-                    c.everyWeekday = true;
-                break;
-            case 12:
-                SetIndex(v, 3, c.weeksIndex);
-                break;
-            case 13:
-            case 14:
-            case 15:
-            case 16:
-            case 17:
-            case 18:
-            case 19:
-                c.weekdays[field - 13] = v != 0;
-                break;
-            case 20:
-                if (v != 0)
-                    c.monthlyByWeekday = false;
-                break;
-            case 21:
-                SetIndex(v, 29, c.dayOfMonthIndex);
-                break;
-            case 22:
-                SetIndex(v, 11, c.dayMonthsIndex);
-                break;
-            case 23:
-                if (v != 0)
-                    c.monthlyByWeekday = true;
-                break;
-            case 24:
-                SetIndex(v, 3, c.nthIndex);
-                break;
-            case 25:
-                SetIndex(v, 6, c.weekdayIndex);
-                break;
-            case 26:
-                SetIndex(v, 11, c.weekdayMonthsIndex);
-                break;
-            case 27:
-                SetIndex(v, 11, c.endAfterIndex);
-                break;
-            default:
-                break;
-        }
+        if (ok)
+            SetField(kSchedulingFields[field], v, c);
     }
     RefillDayList(c, year);
     return c;
@@ -326,6 +322,127 @@ int64_t ScheduleStartTime(const ScheduleChoices& choices, int64_t now) {
     return start;
 }
 
+namespace {
+
+// Day numbers (days since 1970-01-01) of each recurrence, `count` of them from `startDay` on.
+std::vector<int64_t> DailyDays(const ScheduleChoices& c, int64_t startDay, int count) {
+    std::vector<int64_t> days;
+    if (c.everyWeekday) {
+        int64_t day = startDay;
+        for (int i = 0; i < count; ++i) {
+            const int wd = WeekdayOfDays(day);
+            if (wd == 0)
+                day += 1;
+            if (wd == 6)
+                day += 2;
+            days.push_back(day);
+            day += 1;
+        }
+    } else {
+        const int64_t every = std::clamp(c.everyDaysIndex, 0, 13) + 1;
+        for (int i = 0; i < count; ++i)
+            days.push_back(startDay + i * every);
+    }
+    return days;
+}
+
+std::vector<int64_t> WeeklyDays(const ScheduleChoices& c, int64_t startDay, int count) {
+    std::vector<int64_t> days;
+    // weekdays[] runs Monday .. Sunday; WeekdayOfDays gives Sunday 0.
+    auto checked = [&](int64_t day) { return c.weekdays[(WeekdayOfDays(day) + 6) % 7]; };
+    if (std::none_of(c.weekdays.begin(), c.weekdays.end(), [](bool b) { return b; }))
+        return days;
+    const int64_t weeks = std::clamp(c.weeksIndex, 0, 3) + 1;
+    int64_t day = startDay;
+    while (!checked(day))
+        ++day;
+    for (int i = 0; i < count; ++i) {
+        days.push_back(day);
+        // Weeks run Monday to Sunday; whenever the walk leaves a week, the weeks to skip follow,
+        // whether or not that Sunday was itself an occurrence: skipping only after a Sunday
+        // occurrence would turn "every 2 weeks on Monday and Wednesday" into every week.
+        do {
+            if (WeekdayOfDays(day) == 0)
+                day += (weeks - 1) * 7;
+            ++day;
+        } while (!checked(day));
+    }
+    return days;
+}
+
+// Months are numbered year * 12 + (month - 1).
+int64_t YearOfMonthNumber(int64_t number) {
+    return number >= 0 ? number / 12 : (number - 11) / 12;
+}
+
+int64_t DayOfMonthNumber(int64_t number, int dayOfMonth) {
+    const int64_t year = YearOfMonthNumber(number);
+    return DaysFromCivil(year, static_cast<int>(number - year * 12) + 1, dayOfMonth);
+}
+
+int DaysOfMonthNumber(int64_t number) {
+    const int64_t year = YearOfMonthNumber(number);
+    return DaysInCivilMonth(year, static_cast<int>(number - year * 12) + 1);
+}
+
+std::vector<int64_t> MonthlyByDayDays(const ScheduleChoices& c, int64_t startDay, int count) {
+    const CivilDate first = CivilFromDays(startDay);
+    int64_t monthNumber = first.year * 12 + (first.month - 1);
+    const int dayOfMonth = std::clamp(c.dayOfMonthIndex, 0, 29) + 1;
+    const int64_t every = std::clamp(c.dayMonthsIndex, 0, 11) + 1;
+    // The first month from the start's own that has the day, on or after the start.
+    while (DaysOfMonthNumber(monthNumber) < dayOfMonth || DayOfMonthNumber(monthNumber, dayOfMonth) < startDay)
+        ++monthNumber;
+    // Then every `every` months counted on the calendar; a month without the day has no
+    // occurrence and does not shift the months after it.
+    std::vector<int64_t> days;
+    for (int i = 0; i < count; monthNumber += every) {
+        if (DaysOfMonthNumber(monthNumber) < dayOfMonth)
+            continue;
+        days.push_back(DayOfMonthNumber(monthNumber, dayOfMonth));
+        ++i;
+    }
+    return days;
+}
+
+std::vector<int64_t> MonthlyByWeekdayDays(const ScheduleChoices& c, int64_t startDay, int count) {
+    const CivilDate first = CivilFromDays(startDay);
+    int64_t monthNumber = first.year * 12 + (first.month - 1);
+    const int nth = std::clamp(c.nthIndex, 0, 3) + 1;
+    const int weekday = (std::clamp(c.weekdayIndex, 0, 6) + 1) % 7;  // Monday 1 .. Sunday 0
+    const int64_t every = std::clamp(c.weekdayMonthsIndex, 0, 11) + 1;
+    auto find = [&](int64_t number) {
+        const int64_t firstDay = DayOfMonthNumber(number, 1);
+        return firstDay + (weekday - WeekdayOfDays(firstDay) + 7) % 7 + (nth - 1) * 7;
+    };
+    int64_t day = find(monthNumber);
+    if (day < startDay)
+        day = find(++monthNumber);
+    std::vector<int64_t> days;
+    for (int i = 0; i < count; ++i) {
+        days.push_back(day);
+        monthNumber += every;
+        day = find(monthNumber);
+    }
+    return days;
+}
+
+std::vector<int64_t> OccurrenceDays(const ScheduleChoices& c, int64_t startDay, int count) {
+    switch (c.mode) {
+        case RecurrenceMode::Daily:
+            return DailyDays(c, startDay, count);
+        case RecurrenceMode::Weekly:
+            return WeeklyDays(c, startDay, count);
+        case RecurrenceMode::Monthly:
+            return c.monthlyByWeekday ? MonthlyByWeekdayDays(c, startDay, count) : MonthlyByDayDays(c, startDay, count);
+        case RecurrenceMode::OnceOnly:
+        default:
+            return {startDay};
+    }
+}
+
+}  // namespace
+
 std::vector<int64_t> OccurrenceTimes(const ScheduleChoices& c, int64_t start) {
     tzset();
     std::vector<int64_t> times;
@@ -342,100 +459,8 @@ std::vector<int64_t> OccurrenceTimes(const ScheduleChoices& c, int64_t start) {
     const int64_t startDay =
         DaysFromCivil(static_cast<int64_t>(fields.tm_year) + 1900, fields.tm_mon + 1, fields.tm_mday);
     const int count = std::clamp(c.endAfterIndex, 0, kMaxOccurrences - 1) + 1;
-    auto record = [&](int64_t day) { times.push_back(day == startDay ? start : MakeLocal(day, clock)); };
-
-    switch (c.mode) {
-        case RecurrenceMode::Daily: {
-            if (c.everyWeekday) {
-                int64_t day = startDay;
-                for (int i = 0; i < count; ++i) {
-                    const int wd = WeekdayOfDays(day);
-                    if (wd == 0)
-                        day += 1;
-                    if (wd == 6)
-                        day += 2;
-                    record(day);
-                    day += 1;
-                }
-            } else {
-                const int64_t every = std::clamp(c.everyDaysIndex, 0, 13) + 1;
-                for (int i = 0; i < count; ++i)
-                    record(startDay + i * every);
-            }
-            break;
-        }
-        case RecurrenceMode::Weekly: {
-            // weekdays[] runs Monday .. Sunday; WeekdayOfDays gives Sunday 0.
-            auto checked = [&](int64_t day) { return c.weekdays[(WeekdayOfDays(day) + 6) % 7]; };
-            if (std::none_of(c.weekdays.begin(), c.weekdays.end(), [](bool b) { return b; }))
-                break;
-            const int64_t weeks = std::clamp(c.weeksIndex, 0, 3) + 1;
-            int64_t day = startDay;
-            while (!checked(day))
-                ++day;
-            for (int i = 0; i < count; ++i) {
-                record(day);
-                // Weeks run Monday to Sunday; whenever the walk leaves a week, the weeks to skip follow,
-                // whether or not that Sunday was itself an occurrence: skipping only after a Sunday
-                // occurrence would turn "every 2 weeks on Monday and Wednesday" into every week.
-                do {
-                    if (WeekdayOfDays(day) == 0)
-                        day += (weeks - 1) * 7;
-                    ++day;
-                } while (!checked(day));
-            }
-            break;
-        }
-        case RecurrenceMode::Monthly: {
-            const CivilDate first = CivilFromDays(startDay);
-            int64_t monthNumber = first.year * 12 + (first.month - 1);
-            auto dayOf = [](int64_t number, int dayOfMonth) {
-                const int64_t year = number >= 0 ? number / 12 : (number - 11) / 12;
-                const int month = static_cast<int>(number - year * 12) + 1;
-                return DaysFromCivil(year, month, dayOfMonth);
-            };
-            auto daysOf = [](int64_t number) {
-                const int64_t year = number >= 0 ? number / 12 : (number - 11) / 12;
-                return DaysInCivilMonth(year, static_cast<int>(number - year * 12) + 1);
-            };
-            if (!c.monthlyByWeekday) {
-                const int dayOfMonth = std::clamp(c.dayOfMonthIndex, 0, 29) + 1;
-                const int64_t every = std::clamp(c.dayMonthsIndex, 0, 11) + 1;
-                // The first month from the start's own that has the day, on or after the start.
-                while (daysOf(monthNumber) < dayOfMonth || dayOf(monthNumber, dayOfMonth) < startDay)
-                    ++monthNumber;
-                // Then every `every` months counted on the calendar; a month without the day has no
-                // occurrence and does not shift the months after it.
-                for (int i = 0; i < count; monthNumber += every) {
-                    if (daysOf(monthNumber) < dayOfMonth)
-                        continue;
-                    record(dayOf(monthNumber, dayOfMonth));
-                    ++i;
-                }
-            } else {
-                const int nth = std::clamp(c.nthIndex, 0, 3) + 1;
-                const int weekday = (std::clamp(c.weekdayIndex, 0, 6) + 1) % 7;  // Monday 1 .. Sunday 0
-                const int64_t every = std::clamp(c.weekdayMonthsIndex, 0, 11) + 1;
-                auto find = [&](int64_t number) {
-                    const int64_t firstDay = dayOf(number, 1);
-                    return firstDay + (weekday - WeekdayOfDays(firstDay) + 7) % 7 + (nth - 1) * 7;
-                };
-                int64_t day = find(monthNumber);
-                if (day < startDay)
-                    day = find(++monthNumber);
-                for (int i = 0; i < count; ++i) {
-                    record(day);
-                    monthNumber += every;
-                    day = find(monthNumber);
-                }
-            }
-            break;
-        }
-        case RecurrenceMode::OnceOnly:
-        default:
-            times.push_back(start);
-            break;
-    }
+    for (int64_t day : OccurrenceDays(c, startDay, count))
+        times.push_back(day == startDay ? start : MakeLocal(day, clock));
     return times;
 }
 

@@ -1,7 +1,8 @@
 #include "compose/ToList.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/TextUtil.h"
 
 namespace quillon {
 
@@ -87,11 +88,7 @@ int CountRecipients(const ToList& toList, const ContactSelection& contacts, cons
 }
 
 std::string SearchFold(const std::string& text, size_t maxBytes) {
-    std::string s = CutToWholeCharacters(text, maxBytes);
-    for (auto& c : s)
-        if (static_cast<unsigned char>(c) < 0x80)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+    return AsciiLower(CutToWholeCharacters(text, maxBytes));
 }
 
 QuickSearch::Match QuickSearch::Next(const std::string& fieldText, const std::vector<ContactRow>& contacts,

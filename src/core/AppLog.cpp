@@ -95,8 +95,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AppLog::AppLog(std::string path) : path_(std::move(path)) {
-    maxSize_ = 1048576;
+AppLog::AppLog(std::string path, uint64_t maxSize) : maxSize_(maxSize), path_(std::move(path)) {
     stderrChannel_ = StderrChannel();
     int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd >= 0) {

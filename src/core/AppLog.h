@@ -10,7 +10,10 @@ namespace quillon {
 
 class AppLog {
 public:
-    explicit AppLog(std::string path);
+    static constexpr uint64_t kDefaultMaxSize = 1048576;
+
+    // A log that is archived once it grows past `maxSize` bytes.
+    explicit AppLog(std::string path, uint64_t maxSize = kDefaultMaxSize);
     virtual ~AppLog();
 
     AppLog(const AppLog&) = delete;
@@ -22,11 +25,10 @@ public:
 
     const std::string& Path() const { return path_; }
     uint64_t MaxSize() const { return maxSize_; }
-    void SetMaxSizeForTesting(uint64_t bytes) { maxSize_ = bytes; }
 
 private:
     std::recursive_mutex logLock_;
-    uint64_t maxSize_ = 1048576;
+    uint64_t maxSize_;
     std::string path_;
     bool stderrChannel_ = false;  // QUILLON_LOG_STDERR was set when the log was created
 };

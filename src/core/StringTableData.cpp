@@ -1,6 +1,6 @@
 #include "core/StringTableData.h"
 
-#include "core/ShellTextIds.h"
+#include "core/StringIds.h"
 
 #include <algorithm>
 #include <iterator>
@@ -280,7 +280,7 @@ const BuiltInString kStrings[] = {
     {1585,
      "Could not delete %1!d! messages from the server.\nIt is possible that they are in the process of being "
      "sent.\nA status request of these messages has been scheduled."},
-    // Captions and labels of the desktop shell (ids of core/ShellTextIds.h)
+    // Captions and labels of the desktop shell (ids of core/StringIds.h)
     {kTextTabSms, "SMS"},
     {kTextTabAddresses, "Addresses"},
     {kTextTabOutbox, "Outbox"},

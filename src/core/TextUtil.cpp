@@ -52,25 +52,34 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
+std::string Trim(const std::string& text, const char* whiteSpace) {
+    size_t begin = text.find_first_not_of(whiteSpace);
+    if (begin == std::string::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(whiteSpace) - begin + 1);
+}
+
+// Letter case by ASCII alone, whatever the process locale says of the other bytes.
 std::string AsciiLower(std::string text) {
     for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
 std::string AsciiUpper(std::string text) {
     for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     return text;
 }
 
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return a.size() == b.size() && AsciiLower(a) == AsciiLower(b);
+}
+
+bool StartsWithIgnoreCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::string FoldCase(const std::string& text) {

@@ -3,41 +3,20 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <sys/stat.h>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "core/DataPath.h"
+#include "core/FileUtil.h"
+#include "core/TestSeams.h"
+#include "core/TextUtil.h"
 
 namespace quillon {
 
 namespace {
 
 constexpr const char* kRegistrationFileName = "components.conf";
-
-std::string Trim(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-        ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
-std::string Upper(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string ExecutableFolder() {
     char buffer[4096];
@@ -88,7 +67,7 @@ std::vector<ComponentRegistration> ComponentRegistry::ParseRegistrationText(cons
             entry.path = baseDir + "/" + entry.path;
         bool replaced = false;
         for (auto& existing : entries) {
-            if (Upper(existing.progId) == Upper(entry.progId)) {
+            if (EqualsIgnoreCase(existing.progId, entry.progId)) {
                 existing = entry;
                 replaced = true;
             }
@@ -127,7 +106,7 @@ std::vector<std::string> ComponentRegistry::RegistrationFileCandidates() {
 
 std::string ComponentRegistry::FindRegistrationFile() {
     for (const auto& candidate : RegistrationFileCandidates())
-        if (FileExists(candidate))
+        if (FileExists(candidate, FileKind::kRegular))
             return candidate;
     return {};
 }
@@ -139,9 +118,9 @@ std::string ComponentRegistry::LibraryFor(const std::string& progId) const {
     std::vector<ComponentRegistration> entries;
     if (!ReadRegistrationFile(file, entries))
         return {};
-    const std::string wanted = Upper(progId);
+    const std::string wanted = AsciiUpper(progId);
     for (const auto& entry : entries)
-        if (Upper(entry.progId) == wanted)
+        if (AsciiUpper(entry.progId) == wanted)
             return entry.path;
     return {};
 }
@@ -150,7 +129,7 @@ ComponentHandle ComponentRegistry::CreateObject(const std::string& progId, std::
     Factory factory;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        auto it = factories_.find(Upper(progId));
+        auto it = factories_.find(AsciiUpper(progId));
         if (it != factories_.end())
             factory = it->second;
     }
@@ -204,14 +183,15 @@ ComponentHandle ComponentRegistry::CreateObjectFromLibrary(const std::string& li
     return ComponentHandle(object, [library](IDispatchObject* o) { delete o; });
 }
 
-void ComponentRegistry::RegisterFactoryForTesting(const std::string& progId, Factory factory) {
-    std::lock_guard<std::mutex> guard(lock_);
-    factories_[Upper(progId)] = std::move(factory);
+void TestSeams::RegisterComponentFactory(ComponentRegistry& registry, const std::string& progId,
+                                         std::function<IDispatchObject*()> factory) {
+    std::lock_guard<std::mutex> guard(registry.lock_);
+    registry.factories_[AsciiUpper(progId)] = std::move(factory);
 }
 
-void ComponentRegistry::UnregisterFactoryForTesting(const std::string& progId) {
-    std::lock_guard<std::mutex> guard(lock_);
-    factories_.erase(Upper(progId));
+void TestSeams::UnregisterComponentFactory(ComponentRegistry& registry, const std::string& progId) {
+    std::lock_guard<std::mutex> guard(registry.lock_);
+    registry.factories_.erase(AsciiUpper(progId));
 }
 
 }  // namespace quillon

@@ -53,11 +53,8 @@ public:
     static ComponentHandle CreateObjectFromLibrary(const std::string& libraryPath, const std::string& progId,
                                                    std::string* error = nullptr);
 
-    // In-process components for tests; they take precedence over the registration file.
-    void RegisterFactoryForTesting(const std::string& progId, Factory factory);
-    void UnregisterFactoryForTesting(const std::string& progId);
-
 private:
+    friend struct TestSeams;  // registers in-process components
     ComponentRegistry() = default;
 
     mutable std::mutex lock_;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "core/TextUtil.h"
+
 namespace quillon {
 
 // Appends `text` percent-encoded: every byte but ASCII letters, digits and "-_.~" becomes "%XX".
@@ -30,25 +32,15 @@ inline std::string FormEscape(const std::string& text) {
     return out;
 }
 
-inline int FormHexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "+" is a space and "%XX" a byte; a "%" without two hex digits after it stays as it is.
 inline std::string FormUnescape(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
             out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && FormHexValue(text[i + 1]) >= 0 &&
-                   FormHexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(FormHexValue(text[i + 1]) * 16 + FormHexValue(text[i + 2]));
+        } else if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+                   HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];

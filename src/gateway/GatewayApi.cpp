@@ -1,9 +1,9 @@
 #include "gateway/GatewayApi.h"
 
-#include <cctype>
-
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
+#include "core/TextUtil.h"
 
 namespace quillon {
 
@@ -91,17 +91,6 @@ enum Property : size_t {
 static_assert(mGetMsgCharge + 1 == kMethodCount, "method table and indexes differ");
 static_assert(pDELIVERY_TIME + 1 == kPropertyCount, "property table and indexes differ");
 
-bool SameName(const char* a, const std::string& b) {
-    size_t i = 0;
-    for (; a[i] != '\0'; ++i) {
-        if (i >= b.size())
-            return false;
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == b.size();
-}
-
 // The kinds as the component receives them: BOOL true with all bits set, a byte within 0..255.
 Variant Normalised(const Variant& v) {
     Variant out = v;
@@ -186,7 +175,7 @@ GatewayHandle GatewayApi::Instance() {
     return instance;
 }
 
-void GatewayApi::ResetInstanceForTesting() {
+void TestSeams::ResetGatewayInstance() {
     GatewayHandle old;
     {
         std::lock_guard<std::mutex> guard(instanceLock);
@@ -196,7 +185,7 @@ void GatewayApi::ResetInstanceForTesting() {
     }
 }
 
-void GatewayApi::SetInstanceForTesting(GatewayHandle handle) {
+void TestSeams::SetGatewayInstance(GatewayHandle handle) {
     GatewayHandle old;
     {
         std::lock_guard<std::mutex> guard(instanceLock);
@@ -371,28 +360,28 @@ int32_t GatewayApi::Get_smsSESSION_ID(std::string& value) {
 
 int32_t GatewayApi::Call(const std::string& member, const std::vector<Variant>& args, Variant& result) {
     for (size_t i = 0; i < kMethodCount; ++i)
-        if (SameName(kMethods[i].name, member))
+        if (EqualsIgnoreCase(kMethods[i].name, member))
             return InvokeMethod(i, args, result);
     return kDispFail;
 }
 
 int32_t GatewayApi::GetProperty(const std::string& property, Variant& value) {
     for (size_t i = 0; i < kPropertyCount; ++i)
-        if (SameName(kProperties[i], property))
+        if (EqualsIgnoreCase(kProperties[i], property))
             return Get(i, value);
     return kDispFail;
 }
 
 int32_t GatewayApi::PutProperty(const std::string& property, const Variant& value) {
     for (size_t i = 0; i < kPropertyCount; ++i)
-        if (SameName(kProperties[i], property))
+        if (EqualsIgnoreCase(kProperties[i], property))
             return Put(i, value);
     return kDispFail;
 }
 
 bool GatewayApi::LookupMethod(const std::string& name, DispId& id, bool& known) const {
     for (const auto& entry : methods_) {
-        if (SameName(entry.name, name)) {
+        if (EqualsIgnoreCase(entry.name, name)) {
             id = entry.id;
             known = entry.known;
             return true;
@@ -403,7 +392,7 @@ bool GatewayApi::LookupMethod(const std::string& name, DispId& id, bool& known) 
 
 bool GatewayApi::LookupProperty(const std::string& name, DispId& id, bool& known) const {
     for (const auto& entry : properties_) {
-        if (SameName(entry.name, name)) {
+        if (EqualsIgnoreCase(entry.name, name)) {
             id = entry.id;
             known = entry.known;
             return true;

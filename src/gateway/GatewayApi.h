@@ -57,11 +57,6 @@ public:
     static GatewayHandle Instance();
     static bool IsAvailable(const GatewayHandle& handle) { return handle != nullptr; }
     static bool IsAvailable() { return Instance() != nullptr; }
-    // Forgets the process-wide binding; the next Instance() creates it again. Holders of a handle
-    // keep their object alive.
-    static void ResetInstanceForTesting();
-    // Installs a binding (for instance over an in-process fake component) as the process-wide one.
-    static void SetInstanceForTesting(GatewayHandle handle);
 
     // Holds the object's lock for the guard's life (a call and the smsERROR read that judges it).
     std::unique_lock<std::recursive_mutex> Guard() { return std::unique_lock<std::recursive_mutex>(lock_); }

@@ -1,13 +1,14 @@
 #include "gateway/SendEngine.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <exception>
 
 #include "compose/Personalisation.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
+#include "core/TextUtil.h"
+#include "core/TimeUtil.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
@@ -24,16 +25,17 @@ constexpr int32_t kFirstQueryInterval = 60;
 constexpr int32_t kGatewayUnreachable = 99;
 constexpr int32_t kUnicodeType = 2;
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-    return strcasecmp(a.c_str(), b) == 0;
-}
-
 std::string ApiIdText(const std::string& text) {
     return text.substr(0, kApiIdLength);
 }
 
-int32_t ClampTime(int64_t t) {
-    return static_cast<int32_t>(std::min<int64_t>(t, INT32_MAX));
+// The text as the gateway takes it: a Unicode message encoded by the component, any other (or one
+// the component cannot encode) as written.
+std::string GatewayText(GatewayApi& gateway, int32_t type, const std::string& text) {
+    std::string encoded;
+    if (type == kUnicodeType && gateway.EncodeToUnicode(text, encoded) >= 0 && !encoded.empty())
+        return encoded;
+    return text;
 }
 
 // A failed call (negative status) counts as a gateway error of its own.
@@ -102,11 +104,11 @@ std::vector<BatchResult> ParseBatchReply(const std::string& reply) {
         if (word == "To:") {
             if (i + 1 < words.size())
                 number = words[++i];
-        } else if (EqualsNoCase(word, "ID:") || EqualsNoCase(word, "ERR:")) {
+        } else if (EqualsIgnoreCase(word, "ID:") || EqualsIgnoreCase(word, "ERR:")) {
             close();
             open = true;
             current = BatchResult();
-            current.accepted = EqualsNoCase(word, "ID:");
+            current.accepted = EqualsIgnoreCase(word, "ID:");
         } else if (open) {
             if (!current.text.empty())
                 current.text += ' ';
@@ -278,17 +280,13 @@ int32_t SendEngine::SendOneByOne(GatewayApi& gateway, MessageStore& store, const
         {
             auto guard = gateway.Guard();
             SetProperties(gateway, row, kindCode, deferralSeconds);
-            if (row.Type == kUnicodeType) {
-                if (ownText || !haveEncodedPlain) {
-                    std::string encoded;
-                    if (gateway.EncodeToUnicode(text, encoded) >= 0 && !encoded.empty())
-                        text = encoded;
-                    if (!ownText) {
-                        encodedPlain = text;
-                        haveEncodedPlain = true;
-                    }
-                } else {
-                    text = encodedPlain;
+            if (!ownText && haveEncodedPlain) {
+                text = encodedPlain;
+            } else {
+                text = GatewayText(gateway, row.Type, text);
+                if (!ownText && row.Type == kUnicodeType) {
+                    encodedPlain = text;
+                    haveEncodedPlain = true;
                 }
             }
             error = ReadError(gateway, gateway.SendMsg(true, text, entry.number, reply));
@@ -320,11 +318,7 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
     {
         auto guard = gateway.Guard();
         SetProperties(gateway, row, kindCode, deferralSeconds);
-        if (row.Type == kUnicodeType) {
-            std::string encoded;
-            if (gateway.EncodeToUnicode(text, encoded) >= 0 && !encoded.empty())
-                text = encoded;
-        }
+        text = GatewayText(gateway, row.Type, text);
         error = ReadError(gateway, gateway.StartBatch(text, reply));
     }
     if (error != 0) {
@@ -432,6 +426,10 @@ void SendEngine::RecordResults(MessageStore& store, const SmsRecord& row, size_t
     } else {
         store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
     }
+}
+
+void TestSeams::InjectFault(SendEngine& engine, InjectedFault kind) {
+    engine.injectedFault_ = kind;
 }
 
 }  // namespace quillon

@@ -52,15 +52,13 @@ public:
     // SendQueuedSMSs for one message ID, or -1 for every pending message (newest first).
     void Run(int32_t id);
 
-    // Test-only: a fault of this kind happens inside the next message handled, with the worker lock
-    // and the store's lock held. Cleared once it fired.
-    void InjectFaultForTesting(InjectedFault kind) { injectedFault_ = kind; }
-
     const std::vector<RecipientEntry>& Accepted() const { return accepted_; }
     const std::vector<RecipientEntry>& Failed() const { return failed_; }
     const std::vector<RecipientEntry>& Retry() const { return retry_; }
 
 private:
+    friend struct TestSeams;  // injects faults
+
     // One store transaction whose lock a fault guard can release (it rolls the transaction back).
     class GuardedTransaction {
     public:

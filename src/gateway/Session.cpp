@@ -116,7 +116,7 @@ bool LogInToGateway(const std::string& login, const std::string& password, Sessi
         return true;
     }
     if (code == kGatewayUnreachable)
-        ui.ShowMessage(MakeMessage(1027, 1028, MessageIcon::Error));
+        ui.ShowMessage(MakeMessage(kIdServerUnreachable, kIdLoginFailedCaption, MessageIcon::Error));
     return false;
 }
 
@@ -188,11 +188,11 @@ std::string BalanceText(int stringId, int32_t tenths, bool online) {
 int ProxyErrorTextId(int32_t code) {
     switch (code) {
         case 95:
-            return 1140;
+            return kIdProxyUnreachable;
         case 96:
-            return 1141;
+            return kIdProxyNeedsLogin;
         default:
-            return 1136;
+            return kIdProxySetupFailed;
     }
 }
 
@@ -219,7 +219,7 @@ int32_t ApplyProxySettings(bool verify, SessionUi& ui) {
     if (code == 0)
         return 0;
     LogLine("ApplyProxySettings: proxy type %d failed with %d", settings.ProxyType, code);
-    SessionMessage message = MakeMessage(ProxyErrorTextId(code), 1137, MessageIcon::Error);
+    SessionMessage message = MakeMessage(ProxyErrorTextId(code), kIdProxySetupCaption, MessageIcon::Error);
     message.withLink = true;
     message.link = settings.help_url;
     ui.ShowMessage(message);
@@ -266,7 +266,10 @@ int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui) {
 }
 
 const std::array<ProxyKind, 4>& ProxyKinds() {
-    static const std::array<ProxyKind, 4> kinds{{{1, 1376, 1377}, {2, 1378, 1379}, {3, 1380, 1381}, {4, 1382, 1383}}};
+    static const std::array<ProxyKind, 4> kinds{{{1, kIdProxyKindDirect, kIdProxyKindDirectText},
+                                                 {2, kIdProxyKindRegistry, kIdProxyKindRegistryText},
+                                                 {3, kIdProxyKindNoScripts, kIdProxyKindNoScriptsText},
+                                                 {4, kIdProxyKindList, kIdProxyKindListText}}};
     return kinds;
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "core/StringIds.h"
+
 namespace quillon {
 
 enum class MessageIcon : uint8_t { None, Information, Warning, Error, Stop };
@@ -69,9 +71,9 @@ int32_t RefreshBalance();
 // tenths; withFraction tells whether the reply had a ".".
 void ParseBalanceReply(const std::string& reply, int32_t& tenths, bool& withFraction);
 
-// The balance as string `stringId` (1398 or 1333) shows it: whole credits, tenths, and "?" while
+// The balance as string `stringId` (kIdBalance or kIdBalanceShort) shows it: whole credits, tenths, and "?" while
 // off line.
-std::string BalanceText(int stringId = 1398);
+std::string BalanceText(int stringId = kIdBalance);
 std::string BalanceText(int stringId, int32_t tenths, bool online);
 
 // Hands the proxy settings to the component (ConfigureProxyEx). Returns smsERROR, or the call's

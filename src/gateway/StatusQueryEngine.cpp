@@ -1,13 +1,14 @@
 #include "gateway/StatusQueryEngine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 
 #include "core/AppLog.h"
 #include "core/CrashReport.h"
+#include "core/TextUtil.h"
+#include "core/TimeUtil.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
@@ -16,10 +17,6 @@
 namespace quillon {
 
 namespace {
-
-int32_t ClampTime(int64_t t) {
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(t, 0), INT32_MAX));
-}
 
 // The text that starts `offset` characters after the start of `marker` in `lower`; npos when absent.
 size_t FieldStart(const std::string& lower, const char* marker) {
@@ -99,8 +96,7 @@ int32_t StatusOfGatewayCode(long code) {
 }
 
 ChargeReply ParseChargeReply(const std::string& reply) {
-    std::string lower = reply;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = AsciiLower(reply);
     ChargeReply result;
     size_t status = FieldStart(lower, "status:");
     if (status != std::string::npos) {

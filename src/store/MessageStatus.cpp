@@ -4,13 +4,13 @@
 #include <ctime>
 #include <mutex>
 
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "store/SmsRecord.h"
 
 namespace quillon {
 
 namespace {
-constexpr int kTimeFormatString = 1033;
 
 std::mutex gNamesMutex;
 bool gNamesLoaded = false;
@@ -20,7 +20,7 @@ std::array<std::string, kStatusCount> gNames;
 void LoadStatusNames() {
     std::lock_guard<std::mutex> lock(gNamesMutex);
     for (int32_t i = 0; i < kStatusCount; ++i)
-        gNames[i] = LoadResourceString(kStatusNameStringBase + i);
+        gNames[i] = LoadResourceString(kIdFirstStatusName + i);
     gNamesLoaded = true;
 }
 
@@ -32,20 +32,20 @@ std::string StatusDisplayName(int32_t stat) {
         if (gNamesLoaded)
             return gNames[stat];
     }
-    return LoadResourceString(kStatusNameStringBase + stat);
+    return LoadResourceString(kIdFirstStatusName + stat);
 }
 
 std::string StatusExplanation(int32_t stat) {
     if (!IsKnownStatus(stat))
         return "";
-    return LoadResourceString(kStatusExplanationStringBase + stat);
+    return LoadResourceString(kIdFirstStatusExplanation + stat);
 }
 
 std::string FormatSmsTime(int32_t time) {
     std::time_t t = time;
     std::tm local{};
     localtime_r(&t, &local);
-    return FormatResourceString(kTimeFormatString,
+    return FormatResourceString(kIdLocalTimeFormat,
                                 {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900, local.tm_hour, local.tm_min});
 }
 

@@ -30,8 +30,6 @@ enum class MessageStatus : int32_t {
 };
 
 constexpr int32_t kStatusCount = 18;
-constexpr int kStatusNameStringBase = 1216;         // display name of code n: string 1216 + n
-constexpr int kStatusExplanationStringBase = 1520;  // tool-tip text of code n: string 1520 + n
 
 constexpr int32_t StatusCode(MessageStatus status) {
     return static_cast<int32_t>(status);

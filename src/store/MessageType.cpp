@@ -1,5 +1,6 @@
 #include "store/MessageType.h"
 
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 
 namespace quillon {
@@ -22,7 +23,7 @@ const std::array<std::string, kMessageTypeCount>& MessageTypeNames() {
 void ReloadMessageTypeNames() {
     auto& names = NameTable();
     for (int code = 0; code < kMessageTypeCount; ++code)
-        names[code] = LoadResourceString(kFirstMessageTypeNameId + code);
+        names[code] = LoadResourceString(kIdFirstMessageTypeName + code);
 }
 
 std::string MessageTypeName(int32_t type) {

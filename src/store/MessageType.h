@@ -22,7 +22,6 @@ enum class MessageType : int32_t {
 };
 
 constexpr int kMessageTypeCount = 9;
-constexpr int kFirstMessageTypeNameId = 1312;  // names are strings 1312 .. 1320, indexed by code
 
 // The kinds the compose pane offers, in selector order.
 constexpr std::array<MessageType, 5> kSelectableMessageTypes = {

@@ -79,8 +79,7 @@ TEST(AppLog, MessageIsCutAt1024Characters) {
 TEST(AppLog, RotationMovesTheLogAsideAndTheNextLineStartsAFreshOne) {
     TempDir dir;
     const std::string path = dir.File("SMS.log");
-    AppLog log(path);
-    log.SetMaxSizeForTesting(200);
+    AppLog log(path, 200);
     log.Write("%s", std::string(100, 'a').c_str());
     EXPECT_TRUE(Archives(dir).empty());
     log.Write("%s", std::string(100, 'b').c_str());  // passes 200 bytes: rotated
@@ -96,8 +95,7 @@ TEST(AppLog, RotationMovesTheLogAsideAndTheNextLineStartsAFreshOne) {
 TEST(AppLog, RotationNeverReplacesAnExistingArchive) {
     TempDir dir;
     const std::string path = dir.File("SMS.log");
-    AppLog log(path);
-    log.SetMaxSizeForTesting(10);
+    AppLog log(path, 10);
     log.Write("first");
     ASSERT_EQ(Archives(dir).size(), 1u);
     const std::string first = Archives(dir)[0];

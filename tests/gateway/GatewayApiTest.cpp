@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
 #include "gateway/ComponentRegistry.h"
 #include "gateway/GatewayApi.h"
 
@@ -274,8 +275,8 @@ TEST(GatewayApiTest, GuardKeepsACallAndItsErrorReadTogether) {
 class GatewayInstanceTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        ComponentRegistry::Instance().UnregisterFactoryForTesting(GatewayApi::kProgId);
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::UnregisterComponentFactory(ComponentRegistry::Instance(), GatewayApi::kProgId);
+        TestSeams::ResetGatewayInstance();
         Settings().COMBaseURL.clear();
     }
 };
@@ -283,13 +284,13 @@ protected:
 TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUrl) {
     RecordingComponent* created = nullptr;
     int creations = 0;
-    ComponentRegistry::Instance().RegisterFactoryForTesting("sms_comapi.sms", [&]() -> IDispatchObject* {
+    TestSeams::RegisterComponentFactory(ComponentRegistry::Instance(), "sms_comapi.sms", [&]() -> IDispatchObject* {
         ++creations;
         created = new RecordingComponent(AllNames());
         return created;
     });
     Settings().COMBaseURL = "http://127.0.0.1:9/api/";
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
 
     GatewayHandle first = GatewayApi::Instance();
     ASSERT_TRUE(GatewayApi::IsAvailable(first));
@@ -300,7 +301,7 @@ TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUr
     EXPECT_EQ(created->invocations[0].argsLastFirst.at(0).text, "http://127.0.0.1:9/api/");
 
     // A handle outlives a reset; the next Instance() is a new object.
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     std::string reply;
     EXPECT_EQ(first->Ping(reply), kDispOk);
     EXPECT_NE(GatewayApi::Instance(), first);
@@ -309,11 +310,11 @@ TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUr
 
 TEST_F(GatewayInstanceTest, FailedCreationGivesAnEmptyHandleAndIsNotRetried) {
     int creations = 0;
-    ComponentRegistry::Instance().RegisterFactoryForTesting(GatewayApi::kProgId, [&]() -> IDispatchObject* {
+    TestSeams::RegisterComponentFactory(ComponentRegistry::Instance(), GatewayApi::kProgId, [&]() -> IDispatchObject* {
         ++creations;
         return nullptr;
     });
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     EXPECT_FALSE(GatewayApi::IsAvailable(GatewayApi::Instance()));
     EXPECT_FALSE(GatewayApi::IsAvailable());
     EXPECT_EQ(creations, 1);

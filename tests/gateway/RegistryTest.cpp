@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "core/TestSeams.h"
 #include "gateway/ComponentRegistry.h"
 #include "gateway/GatewayApi.h"
 #include "support/TempDir.h"
@@ -103,13 +104,13 @@ TEST(RegistryTest, MissingRegistrationLeavesTheGatewayUnavailable) {
     test::TempDir dir;
     test::WriteFile(dir.File("components.conf"), "# nothing registered\n");
     ComponentsFileOverride env(dir.File("components.conf"));
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     EXPECT_FALSE(GatewayApi::IsAvailable(GatewayApi::Instance()));
     GatewayApi api;
     EXPECT_FALSE(api.Ready());
     std::string reply;
     EXPECT_EQ(api.Ping(reply), kDispFail);
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
 }
 
 TEST(RegistryTest, TestFactoryTakesPrecedenceOverTheFile) {
@@ -125,9 +126,9 @@ TEST(RegistryTest, TestFactoryTakesPrecedenceOverTheFile) {
         }
     };
     auto& registry = ComponentRegistry::Instance();
-    registry.RegisterFactoryForTesting("Tiny.Thing", [] { return new Tiny; });
+    TestSeams::RegisterComponentFactory(registry, "Tiny.Thing", [] { return new Tiny; });
     ComponentHandle object = registry.CreateObject("TINY.THING");
-    registry.UnregisterFactoryForTesting("tiny.thing");
+    TestSeams::UnregisterComponentFactory(registry, "tiny.thing");
     ASSERT_TRUE(object);
     Variant v;
     object->Invoke(1, InvokeKind::Method, {}, &v);

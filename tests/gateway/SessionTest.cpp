@@ -13,6 +13,7 @@
 
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
+#include "core/TestSeams.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "support/SandboxProcess.h"
@@ -97,11 +98,11 @@ protected:
     void SetUp() override {
         saved_ = Settings();
         component_ = new ScriptedComponent;
-        GatewayApi::SetInstanceForTesting(std::make_shared<GatewayApi>(ComponentHandle(component_)));
+        TestSeams::SetGatewayInstance(std::make_shared<GatewayApi>(ComponentHandle(component_)));
         SetOnLine(true);
     }
     void TearDown() override {
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         SetAfterLoginAction(nullptr);
         SetOnLine(false);
         Settings() = saved_;
@@ -302,13 +303,13 @@ protected:
         ASSERT_TRUE(sandbox_.Start()) << sandbox_.LastError();
         Settings().COMBaseURL = sandbox_.BaseUrl();
         Settings().client_id = "QLNX";
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         ASSERT_TRUE(GatewayApi::IsAvailable()) << "the gateway component could not be created";
         SetOnLine(true);
     }
     void TearDown() override {
         // The component goes first: its open connections would hold up the sandbox's stop.
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         sandbox_.Stop();
         SetOnLine(false);
         Settings() = saved_;

@@ -14,6 +14,7 @@
 #endif
 
 #include "core/CrashReport.h"
+#include "core/TestSeams.h"
 #include "gateway/SendEngine.h"
 #include "gateway/WorkerTestSupport.h"
 
@@ -240,7 +241,7 @@ TEST_F(Worker, FaultInSendPassIsReportedAndTheWorkerCarriesOn) {
         int32_t older = AddPending("0712345601", "Older");
         int32_t newer = AddPending("0712345602", "Newer");
         sink_.Clear();
-        worker_->Sender().InjectFaultForTesting(c.kind);
+        TestSeams::InjectFault(worker_->Sender(), c.kind);
         {
             // A trapped fault jumps past the destructors of the pass's frames, so what they owned stays
             // allocated and the gateway object keeps their reference; the leak checker is told so.
@@ -288,7 +289,7 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
         // A separate program in all but name: its own store connection, component and session.
         MessageStore store(dir_.Path());
         SetTheStore(&store);
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         if (!LogInToGateway("demo", "demo"))
             _exit(3);
         CommsWorker worker(&store, GatewayApi::Instance(), nullptr, WorkerOptions{});

@@ -17,6 +17,7 @@
 
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/TestSeams.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/MessageSink.h"
@@ -147,7 +148,7 @@ protected:
         Settings().Login = "demo";
         Settings().Password = "demo";
         Settings().prefix.clear();
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         ASSERT_TRUE(GatewayApi::IsAvailable()) << "the gateway component could not be created";
         SetOnLine(true);
         ASSERT_TRUE(LogInToGateway("demo", "demo"));
@@ -177,7 +178,7 @@ protected:
             worker_.reset();
         }
         // The component's open connections go first, so the sandbox stops at once.
-        GatewayApi::ResetInstanceForTesting();
+        TestSeams::ResetGatewayInstance();
         sandbox_.Stop();
         SetOnLine(false);
         SetTheStore(nullptr);

@@ -80,7 +80,7 @@ QString RunRecoveryDialog(QWidget* parent) {
     dialog.setMinimumWidth(380);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
-    return Text(failed ? 1057 : 1056);
+    return Text(failed ? kIdPasswordNotSent : kIdPasswordSent);
 }
 
 }  // namespace
@@ -208,7 +208,7 @@ bool LoginPane::Accept() {
             SetOnLine(false);
     }
     if (!accepted) {
-        status_->setText(Text(1058));
+        status_->setText(Text(kIdUnknownLogin));
         return false;
     }
     s.Login = login;

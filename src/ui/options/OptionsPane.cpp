@@ -66,7 +66,31 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
 
-    // Preferences
+    left->addWidget(BuildPreferences());
+    left->addWidget(BuildSendOptions());
+    left->addWidget(BuildScheduleDefaults());
+    left->addStretch(1);
+    left->addLayout(BuildOkRow());
+
+    // The radio buttons of each section form their own group.
+    auto* onlineGroup = new QButtonGroup(this);
+    onlineGroup->addButton(online_);
+    onlineGroup->addButton(offline_);
+    auto* scheduleGroup = new QButtonGroup(this);
+    scheduleGroup->addButton(upload_);
+    scheduleGroup->addButton(keepLocal_);
+
+    right->addWidget(BuildExtraSettings());
+    right->addWidget(BuildProxySettings());
+    right->addWidget(BuildVoucher());
+    right->addStretch(1);
+    right->addLayout(BuildAccountRow());
+    ConnectControls();
+    LoadOptions();
+}
+
+// Preferences: prefix, signature, spanning, log, start minimised.
+QGroupBox* OptionsPane::BuildPreferences() {
     auto* preferences = new QGroupBox(Text(kTextPreferences), this);
     preferences->setObjectName("preferencesSection");
     auto* prefGrid = new QGridLayout(preferences);
@@ -93,9 +117,11 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     startMinimised_ = new QCheckBox(Text(kTextStartMinimised), preferences);
     startMinimised_->setObjectName("startMinimisedCheck");
     prefGrid->addWidget(startMinimised_, 3, 0, 1, 2);
-    left->addWidget(preferences);
+    return preferences;
+}
 
-    // Send Options
+// Send Options: sender id, acknowledgements, on line or off line.
+QGroupBox* OptionsPane::BuildSendOptions() {
     auto* send = new QGroupBox(Text(kTextSendOptions), this);
     send->setObjectName("sendOptionsSection");
     auto* sendGrid = new QGridLayout(send);
@@ -120,9 +146,11 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     offline_->setObjectName("workOfflineRadio");
     sendGrid->addWidget(online_, 2, 0, 1, 2);
     sendGrid->addWidget(offline_, 3, 0, 1, 2);
-    left->addWidget(send);
+    return send;
+}
 
-    // Scheduled Messages Defaults
+// Scheduled Messages Defaults: upload ahead or keep local.
+QGroupBox* OptionsPane::BuildScheduleDefaults() {
     auto* schedule = new QGroupBox(Text(kTextScheduledDefaults), this);
     schedule->setObjectName("scheduleSection");
     auto* scheduleBox = new QVBoxLayout(schedule);
@@ -143,27 +171,11 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     keepLocal_ = new QRadioButton(Text(kTextKeepLocal), schedule);
     keepLocal_->setObjectName("keepLocalRadio");
     scheduleBox->addWidget(keepLocal_);
-    left->addWidget(schedule);
-    left->addStretch(1);
-    // "OK" saves at once what leaving the pane would save.
-    auto* okRow = new QHBoxLayout;
-    okRow->setContentsMargins(4, 6, 4, 0);
-    ok_ = new QPushButton(Text(kTextOk), this);
-    ok_->setObjectName("optionsOkButton");
-    ok_->setMinimumWidth(96);
-    okRow->addStretch(1);
-    okRow->addWidget(ok_);
-    left->addLayout(okRow);
+    return schedule;
+}
 
-    // The radio buttons of each section form their own group.
-    auto* onlineGroup = new QButtonGroup(this);
-    onlineGroup->addButton(online_);
-    onlineGroup->addButton(offline_);
-    auto* scheduleGroup = new QButtonGroup(this);
-    scheduleGroup->addButton(upload_);
-    scheduleGroup->addButton(keepLocal_);
-
-    // Extra Settings with the Outlook profile
+// Extra Settings: the address-book source and the mail client profile.
+QGroupBox* OptionsPane::BuildExtraSettings() {
     auto* extra = new QGroupBox(Text(kTextExtraSettings), this);
     extra->setObjectName("extraSection");
     auto* extraGrid = new QGridLayout(extra);
@@ -195,9 +207,11 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     extraGrid->addWidget(profileName_, 2, 1);
     extraGrid->addWidget(FieldLabel(kTextProfilePassword, extra), 3, 0);
     extraGrid->addWidget(profilePassword_, 3, 1);
-    right->addWidget(extra);
+    return extra;
+}
 
-    // HTTP Proxy Settings
+// HTTP Proxy Settings.
+QGroupBox* OptionsPane::BuildProxySettings() {
     auto* proxy = new QGroupBox(Text(kTextProxySettings), this);
     proxy->setObjectName("proxySection");
     auto* proxyGrid = new QGridLayout(proxy);
@@ -231,9 +245,11 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     proxyTest_->setObjectName("proxyTestButton");
     proxyTest_->setProperty("secondary", true);
     proxyGrid->addWidget(proxyTest_, 3, 2, 1, 2);
-    right->addWidget(proxy);
+    return proxy;
+}
 
-    // Redeem Voucher
+// Redeem Voucher: four groups of characters.
+QGroupBox* OptionsPane::BuildVoucher() {
     auto* voucher = new QGroupBox(Text(kTextRedeemVoucher), this);
     voucher->setObjectName("voucherSection");
     auto* voucherBox = new QVBoxLayout(voucher);
@@ -270,9 +286,23 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     voucherButtons->addWidget(clearVoucher_);
     voucherButtons->addWidget(redeem_);
     voucherBox->addLayout(voucherButtons);
-    right->addWidget(voucher);
+    return voucher;
+}
 
-    // Balance, buying credits and help
+// "OK" saves at once what leaving the pane would save.
+QHBoxLayout* OptionsPane::BuildOkRow() {
+    auto* okRow = new QHBoxLayout;
+    okRow->setContentsMargins(4, 6, 4, 0);
+    ok_ = new QPushButton(Text(kTextOk), this);
+    ok_->setObjectName("optionsOkButton");
+    ok_->setMinimumWidth(96);
+    okRow->addStretch(1);
+    okRow->addWidget(ok_);
+    return okRow;
+}
+
+// Balance, buying credits and help.
+QHBoxLayout* OptionsPane::BuildAccountRow() {
     auto* account = new QHBoxLayout;
     account->setContentsMargins(4, 6, 4, 0);
     balance_ = new BalanceLabel(this);
@@ -286,9 +316,10 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     account->addStretch(1);
     account->addWidget(help_);
     account->addWidget(buyCredits_);
-    right->addStretch(1);
-    right->addLayout(account);
+    return account;
+}
 
+void OptionsPane::ConnectControls() {
     connect(sourceMapi_, &QRadioButton::toggled, this, &OptionsPane::UpdateEnabling);
     connect(upload_, &QRadioButton::toggled, this, &OptionsPane::UpdateEnabling);
     connect(proxyKind_, qOverload<int>(&QComboBox::currentIndexChanged), this, &OptionsPane::UpdateEnabling);
@@ -299,7 +330,6 @@ OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
     connect(buyCredits_, &QPushButton::clicked, this, &OptionsPane::BuyCredits);
     connect(help_, &QPushButton::clicked, this, &OptionsPane::OpenHelp);
     connect(balance_, &BalanceLabel::updateRequested, this, &OptionsPane::balanceChangeRequested);
-    LoadOptions();
 }
 
 void OptionsPane::UpdateEnabling() {
@@ -404,14 +434,14 @@ void OptionsPane::ClearVoucher() {
 
 void OptionsPane::RedeemVoucher() {
     if (!Settings().WorkingOnLine) {
-        ShowMessage(this, MessageIcon::Information, Text(1392), Text(1392));
+        ShowMessage(this, MessageIcon::Information, Text(kIdNotOnline), Text(kIdNotOnline));
         return;
     }
     QString number;
     for (QLineEdit* edit : voucher_)
         number += edit->text().left(15);
     if (number.size() != 16) {
-        ShowMessageById(this, MessageIcon::Information, 1394, 1395);
+        ShowMessageById(this, MessageIcon::Information, kIdInvalidVoucher, kIdVoucherTooShort);
         return;
     }
     int32_t error = -1;
@@ -430,13 +460,13 @@ void OptionsPane::RedeemVoucher() {
             ShowBalance();
             break;
         case 99:
-            ShowMessageById(this, MessageIcon::Error, 1028, 1027);
+            ShowMessageById(this, MessageIcon::Error, kIdLoginFailedCaption, kIdServerUnreachable);
             break;
         case 607:
-            ShowMessageById(this, MessageIcon::Information, 1394, 1396);
+            ShowMessageById(this, MessageIcon::Information, kIdInvalidVoucher, kIdVoucherRedeemed);
             break;
         default:
-            ShowMessage(this, MessageIcon::Information, Text(1394), Text(1394));
+            ShowMessage(this, MessageIcon::Information, Text(kIdInvalidVoucher), Text(kIdInvalidVoucher));
             break;
     }
 }
@@ -459,7 +489,7 @@ void OptionsPane::OpenHelp() {
 }
 
 void OptionsPane::ShowBalance() {
-    balance_->setText(Q(BalanceText(1398)));
+    balance_->setText(Q(BalanceText(kIdBalance)));
 }
 
 void OptionsPane::GoOffline() {

@@ -15,6 +15,9 @@
 #include "ui/options/ProxyDialog.h"
 #include "ui/shell/Pane.h"
 
+class QGroupBox;
+class QHBoxLayout;
+
 namespace quillon {
 
 class BalanceLabel;
@@ -52,6 +55,17 @@ signals:
     void balanceChangeRequested();
 
 private:
+    // The sections of the pane, built in tab order.
+    QGroupBox* BuildPreferences();
+    QGroupBox* BuildSendOptions();
+    QGroupBox* BuildScheduleDefaults();
+    QHBoxLayout* BuildOkRow();
+    QGroupBox* BuildExtraSettings();
+    QGroupBox* BuildProxySettings();
+    QGroupBox* BuildVoucher();
+    QHBoxLayout* BuildAccountRow();
+    void ConnectControls();
+
     void UpdateEnabling();
     ProxyChoice ProxyControls() const;
     void ShowBalance();

@@ -18,7 +18,7 @@ namespace quillon {
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui) {
     int32_t code = ApplyProxyChoice(choice, test, ui);
     if (code == 0 && test)
-        ShowMessageById(parent, MessageIcon::Information, 1384, 1385);
+        ShowMessageById(parent, MessageIcon::Information, kIdProxyConfigCaption, kIdProxyConfigText);
     return code;
 }
 

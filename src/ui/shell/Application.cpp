@@ -9,11 +9,9 @@
 #include <memory>
 #include <utility>
 
-#include "store/MessageType.h"
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
-#include "ui/login/LoginPane.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
@@ -21,6 +19,8 @@
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
 #include "store/StartupContext.h"
+#include "store/MessageType.h"
+#include "ui/login/LoginPane.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -100,7 +100,7 @@ bool OpenDataDirectory(Services& services) {
 
 int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instance) {
     if (!services.startup.Store()->DatabaseFileExists()) {
-        ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1361);
+        ShowMessageById(nullptr, MessageIcon::Stop, kIdStartFailedCaption, kIdDatabaseFailed);
         return 0;
     }
     services.sink = std::make_unique<QueuedMessageSink>();
@@ -182,7 +182,7 @@ int RunQuillon(int argc, char** argv) {
         InstallClipboardHook();
         // 4. The gateway binding and its proxy configuration.
         if (!GatewayApi::IsAvailable()) {
-            ShowMessageById(nullptr, MessageIcon::Stop, 1360, 1362);
+            ShowMessageById(nullptr, MessageIcon::Stop, kIdStartFailedCaption, kIdCommsFailed);
         } else {
             SetOnLine(Settings().WorkingOnLine);
             ApplyProxySettings(IsOnLine());

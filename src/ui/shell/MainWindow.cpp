@@ -65,6 +65,22 @@ MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowO
     setStyleSheet(ShellStyle::PaneStyleSheet());
     setAttribute(Qt::WA_QuitOnClose, false);
 
+    CreateTitleControls();
+    CreatePanes();
+    CreateTimerAndShortcuts();
+    ConnectSink();
+
+    ReloadBranding();
+    CreateTray();
+    SetTrayTipAndTitle();
+    if (tray_)
+        tray_->Add();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+// The close button, the tab buttons and the busy and off-line indicators.
+void MainWindow::CreateTitleControls() {
     close_ = new ImageButton("close", QSize(15, 15), this);
     close_->setObjectName("closeButton");
     close_->setToolTip(Text(kTextClose));
@@ -99,7 +115,10 @@ MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowO
         indicator->move(kBorder + kW - 22, kBorder + kH - 22);
         indicator->hide();
     }
+}
 
+// The login pane (shown first), the tab panes and the options pane.
+void MainWindow::CreatePanes() {
     login_ = new LoginPane(this);
     connect(login_, &LoginPane::loggedIn, this, &MainWindow::LoginSucceeded);
     panes_[kTabSms] = new PlaceholderPane(Text(kTextComposePlaceholder), "quillon", PlaceholderPane::WithBalance, this);
@@ -124,7 +143,9 @@ MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowO
     login_->Open();
     currentPane_ = login_;
     login_->show();
+}
 
+void MainWindow::CreateTimerAndShortcuts() {
     refreshTimer_.setInterval(config_.balanceRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &MainWindow::OnRefreshTimer);
 
@@ -137,30 +158,25 @@ MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowO
         if (currentPane_ == options_)
             options_->SaveOptions();
     });
+}
 
-    ConnectSink();
-
-    ReloadBranding();
-    if (config_.tray) {
-        tray_ = new TrayController(this, config_.trayHostCheckMs);
-        connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
-        connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
-        connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
-            if (updateAction_) {
-                updateAction_();
-                return;
-            }
-            ShowLinkMessage(this, Text(1200), Text(1201),
-                            Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
-        });
-        connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
-        connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
-    }
-    SetTrayTipAndTitle();
-    if (tray_)
-        tray_->Add();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+// The tray icon and its menu, when the desktop has a tray.
+void MainWindow::CreateTray() {
+    if (!config_.tray)
+        return;
+    tray_ = new TrayController(this, config_.trayHostCheckMs);
+    connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
+    connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
+        if (updateAction_) {
+            updateAction_();
+            return;
+        }
+        ShowLinkMessage(this, Text(kIdUpdateVisitSite), Text(kIdUpdateDialogCaption),
+                        Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
+    });
+    connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
+    connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
 }
 
 MainWindow::~MainWindow() = default;
@@ -182,7 +198,7 @@ void MainWindow::ConnectSink() {
             outbox->RefreshOutbox(mode);
     });
     sink_->ConnectQueued(&Sink::communicationFailure, this,
-                         [this] { ShowMessageById(this, MessageIcon::Error, 1028, 1027); });
+                         [this] { ShowMessageById(this, MessageIcon::Error, kIdLoginFailedCaption, kIdServerUnreachable); });
     // The settings page's own: it goes off line (and reports that back here); a finished
     // cancellation list needs nothing from it.
     sink_->ConnectQueued(&Sink::goOffLine, options_, &OptionsPane::GoOffline);
@@ -191,7 +207,7 @@ void MainWindow::ConnectSink() {
 void MainWindow::SetTrayTipAndTitle() {
     // The program's own edition is named "Quillon"; a distributor edition is plainly "SMS".
     bool ownEdition = Settings().client_id == "QLNX";
-    QString title = Text(ownEdition ? 1024 : 1025);
+    QString title = Text(ownEdition ? kIdAppTitle : kIdAppTitleGeneric);
     setWindowTitle(title);
     if (tray_)
         tray_->SetTip(title);
@@ -277,7 +293,8 @@ void MainWindow::LoginSucceeded() {
 
 void MainWindow::RecountOutboxCaption() {
     int count = TheStore() ? TheStore()->Outbox().CountOutbox() : 0;
-    QString caption = count <= 999 ? Text(1139).replace(QStringLiteral("%d"), QString::number(count)) : Text(1138);
+    QString caption = count <= 999 ? Text(kIdOutboxTabCount).replace(QStringLiteral("%d"), QString::number(count))
+                                   : Text(kIdOutboxTabFull);
     if (TabButton* tab = Tab(kTabOutbox))
         tab->setText(caption);
 }
@@ -347,8 +364,8 @@ void MainWindow::ShowVersionInformation() {
         if (gateway->Version(false, version) >= 0 && version.size() > 4)
             comms = version.substr(4);
     }
-    QString text = Text(Settings().client_id == "QLNX" ? 1024 : 1025) + "\n" +
-                   FormatText(1488, {major, minor, patch, 0}) + "\n" + FormatText(1489, {comms});
+    QString text = Text(Settings().client_id == "QLNX" ? kIdAppTitle : kIdAppTitleGeneric) + "\n" +
+                   FormatText(kIdVersionLine, {major, minor, patch, 0}) + "\n" + FormatText(kIdCommsLine, {comms});
     ShowMessage(this, MessageIcon::Information, Text(kTextVersionTitle), text);
 }
 
@@ -381,7 +398,7 @@ void MainWindow::OnRefreshTimer() {
 void MainWindow::RefreshBalanceDisplays() {
     ++balanceRefreshes_;
     RefreshBalance();
-    QString text = Q(BalanceText(1333));
+    QString text = Q(BalanceText(kIdBalanceShort));
     for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
         if (pane && pane->Balance()) {
             pane->Balance()->StopBlinking();
@@ -454,7 +471,7 @@ void MainWindow::SetOnlineDisplay(bool online) {
     if (tray_)
         tray_->SetOnline(online);
     // The balance carries a "?" while off line.
-    QString text = Q(BalanceText(1333));
+    QString text = Q(BalanceText(kIdBalanceShort));
     for (Pane* pane : {PaneForTab(kTabSms), static_cast<Pane*>(options_)}) {
         if (pane && pane->Balance())
             pane->Balance()->setText(text);
@@ -462,11 +479,12 @@ void MainWindow::SetOnlineDisplay(bool online) {
 }
 
 void MainWindow::ShowCancellationsRefused(int count) {
-    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), FormatText(1585, {static_cast<long long>(count)}));
+    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption),
+                FormatText(kIdCancellationsRefused, {static_cast<long long>(count)}));
 }
 
 void MainWindow::ShowUnforeseenError() {
-    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), Text(1584));
+    ShowMessage(this, MessageIcon::Error, Text(kTextErrorCaption), Text(kIdUnforeseenError));
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

@@ -118,6 +118,11 @@ protected:
 
 private:
     void ConnectSink();
+    // Parts of the window, built by the constructor in this order.
+    void CreateTitleControls();
+    void CreatePanes();
+    void CreateTimerAndShortcuts();
+    void CreateTray();
     void OnRefreshTimer();
     void RefreshBalanceDisplays();
     void OnPhase(BusyStep step);

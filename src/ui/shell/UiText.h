@@ -5,12 +5,12 @@
 #include <initializer_list>
 #include <string>
 
-#include "core/ShellTextIds.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 
 namespace quillon {
 
-// The text of `id` from the string table (ids of core/ShellTextIds.h included).
+// The text of `id` from the string table (ids of core/StringIds.h).
 std::string UiText(int id);
 QString Text(int id);
 QString FormatText(int id, std::initializer_list<FormatArg> args);

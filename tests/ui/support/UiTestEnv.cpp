@@ -1,4 +1,5 @@
 #include "support/UiTestEnv.h"
+#include "core/TestSeams.h"
 
 #include <cstdlib>
 
@@ -38,13 +39,13 @@ UiTestEnv::UiTestEnv(bool withSandbox) {
         // Nothing listens on port 9 of the loopback: every call fails as unreachable.
         Settings().COMBaseURL = "http://127.0.0.1:9/";
     }
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     ok_ = ok_ && GatewayApi::IsAvailable();
 }
 
 UiTestEnv::~UiTestEnv() {
     SetOnLine(false);
-    GatewayApi::ResetInstanceForTesting();
+    TestSeams::ResetGatewayInstance();
     SetPresenter(nullptr);
     SetSessionUi(nullptr);
     SetTheLog(nullptr);
