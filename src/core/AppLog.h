@@ -3,6 +3,8 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -10,7 +12,10 @@ namespace quillon {
 
 class AppLog {
 public:
-    explicit AppLog(std::string path);
+    // The clock gives the time of the banner, the line prefixes and the archive names; empty means the
+    // system clock (tests pass a fixed one, so rotation names do not depend on the wall-clock minute).
+    using Clock = std::function<time_t()>;
+    explicit AppLog(std::string path, Clock clock = {});
     virtual ~AppLog();
 
     AppLog(const AppLog&) = delete;
@@ -25,7 +30,10 @@ public:
     void SetMaxSizeForTesting(uint64_t bytes) { maxSize_ = bytes; }
 
 private:
+    time_t Now() const { return clock_ ? clock_() : std::time(nullptr); }
+
     std::recursive_mutex logLock_;
+    Clock clock_;
     uint64_t maxSize_ = 1048576;
     std::string path_;
     bool stderrChannel_ = false;  // QUILLON_LOG_STDERR was set when the log was created
