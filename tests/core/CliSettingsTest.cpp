@@ -21,7 +21,7 @@ TEST(CliSettings, GetShowsValuesWithDefaultsAndLimitsApplied) {
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "1\n");
     r = RunCli(dir.Path(), {"settings", "get", "COMBaseURL"});
-    EXPECT_EQ(r.out, std::string(kDefaultComBaseUrl) + "\n");
+    EXPECT_EQ(r.out, "https://api.quillon-sms.example/http/\n");
 
     EXPECT_EQ(RunCli(dir.Path(), {"settings", "set", "NumRecent", "25"}).rc, 0);
     r = RunCli(dir.Path(), {"settings", "get", "NUMRECENT"});
