@@ -31,8 +31,7 @@ long KernelThreadId() {
     return static_cast<long>(::syscall(SYS_gettid));
 }
 
-struct tm LocalNow() {
-    time_t now = std::time(nullptr);
+struct tm Local(time_t now) {
     struct tm local {};
     localtime_r(&now, &local);
     return local;
@@ -51,10 +50,8 @@ void WriteAll(int fd, const std::string& bytes) {
 }
 
 // "Started @ Sun Dec  6 17:15:43 2026" and the separator. asctime keeps English names whatever the locale.
-std::string Banner() {
-    time_t now = std::time(nullptr);
-    struct tm local {};
-    localtime_r(&now, &local);
+std::string Banner(time_t now) {
+    struct tm local = Local(now);
     char text[64] = {};
     if (!asctime_r(&local, text))
         text[0] = '\0';
@@ -95,11 +92,12 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AppLog::AppLog(std::string path, uint64_t maxSize) : maxSize_(maxSize), path_(std::move(path)) {
+AppLog::AppLog(std::string path, uint64_t maxSize, Clock clock)
+    : clock_(std::move(clock)), maxSize_(maxSize), path_(std::move(path)) {
     stderrChannel_ = StderrChannel();
     int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd >= 0) {
-        WriteAll(fd, Banner());
+        WriteAll(fd, Banner(Now()));
         ::close(fd);
     }
 }
@@ -125,7 +123,8 @@ void AppLog::WriteV(const char* format, va_list args) {
     if (n > static_cast<int>(kMaxMessage))
         TrimPartialCharacter(message);
 
-    struct tm local = LocalNow();
+    const time_t now = Now();
+    struct tm local = Local(now);
     char prefix[96];
     std::snprintf(prefix, sizeof prefix, "%02d/%02d/%02d %02d:%02d:%02d (%lx)   ", local.tm_mon + 1, local.tm_mday,
                   local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
@@ -137,7 +136,7 @@ void AppLog::WriteV(const char* format, va_list args) {
         // The log was rotated away (or removed): start a fresh one the way a new run would.
         fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            line = Banner() + line;
+            line = Banner(now) + line;
         } else if (errno == EEXIST) {
             fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         }
@@ -153,9 +152,9 @@ void AppLog::WriteV(const char* format, va_list args) {
     struct stat status {};
     if (::stat(path_.c_str(), &status) == 0 && static_cast<uint64_t>(status.st_size) > maxSize_) {
         char archive[80];
-        struct tm now = LocalNow();
-        std::snprintf(archive, sizeof archive, ".%04d%02d%02d.%02d%02d.log", now.tm_year + 1900, now.tm_mon + 1,
-                      now.tm_mday, now.tm_hour, now.tm_min);
+        const struct tm at = Local(Now());
+        std::snprintf(archive, sizeof archive, ".%04d%02d%02d.%02d%02d.log", at.tm_year + 1900, at.tm_mon + 1,
+                      at.tm_mday, at.tm_hour, at.tm_min);
         RenameNoReplace(path_, path_ + archive);
     }
 }

@@ -3,6 +3,8 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -12,8 +14,12 @@ class AppLog {
 public:
     static constexpr uint64_t kDefaultMaxSize = 1048576;
 
+    // The clock gives the time of the banner, the line prefixes and the archive names; empty means the
+    // system clock (tests pass a fixed one, so rotation names do not depend on the wall-clock minute).
+    using Clock = std::function<time_t()>;
+
     // A log that is archived once it grows past `maxSize` bytes.
-    explicit AppLog(std::string path, uint64_t maxSize = kDefaultMaxSize);
+    explicit AppLog(std::string path, uint64_t maxSize = kDefaultMaxSize, Clock clock = {});
     virtual ~AppLog();
 
     AppLog(const AppLog&) = delete;
@@ -27,7 +33,10 @@ public:
     uint64_t MaxSize() const { return maxSize_; }
 
 private:
+    time_t Now() const { return clock_ ? clock_() : std::time(nullptr); }
+
     std::recursive_mutex logLock_;
+    Clock clock_;
     uint64_t maxSize_;
     std::string path_;
     bool stderrChannel_ = false;  // QUILLON_LOG_STDERR was set when the log was created

@@ -9,6 +9,7 @@
 
 #include "core/AppSettings.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 
 namespace quillon {
 namespace {
@@ -276,15 +277,17 @@ TEST(ExternalBookVCard, MissingOrUnreadableSourceFails) {
     EXPECT_EQ(r.TextId(), 1506);
     EXPECT_TRUE(tree.children.empty());
 
-    if (geteuid() != 0) {
-        const std::string locked = dir.Path() + "/locked";
-        fs::create_directories(locked);
-        WriteFile(locked + "/a.vcf", "BEGIN:VCARD\nFN:A\nTEL;TYPE=cell:1\nEND:VCARD\n");
-        chmod((locked + "/a.vcf").c_str(), 0);
-        o.vcardPath = locked;
+    // A folder with a card file its reader may not open.
+    const std::string locked = dir.Path() + "/locked";
+    fs::create_directories(locked);
+    WriteFile(locked + "/a.vcf", "BEGIN:VCARD\nFN:A\nTEL;TYPE=cell:1\nEND:VCARD\n");
+    ASSERT_EQ(chmod((locked + "/a.vcf").c_str(), 0), 0);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    o.vcardPath = locked;
+    EXPECT_TRUE(test::RunUnprivileged([&] {
         EXPECT_EQ(ReadVCardBook(o, tree).status, ExternalBookStatus::kReadFailed);
         EXPECT_TRUE(tree.children.empty());
-    }
+    }));
 }
 
 TEST(ExternalBookCache, SourceFollowsTheSettingAndProfileNameIsRemembered) {

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 
 namespace quillon {
 namespace {
@@ -63,16 +65,17 @@ TEST(HexImport, FailuresLeaveTheTextAndSayWhy) {
 }
 
 TEST(HexImport, UnreadableFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
     test::TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);  // the unprivileged child must reach the file
     test::WriteFile(dir.File("secret.vcf"), "x");
     ASSERT_EQ(chmod(dir.File("secret.vcf").c_str(), 0), 0);
-    std::string hex = "kept";
-    HexImportFailure failure{};
-    EXPECT_FALSE(ImportFileAsHex(dir.File("secret.vcf"), hex, failure));
-    EXPECT_EQ(failure, HexImportFailure::OpenFailed);
-    EXPECT_EQ(hex, "kept");
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+        std::string hex = "kept";
+        HexImportFailure failure{};
+        EXPECT_FALSE(ImportFileAsHex(dir.File("secret.vcf"), hex, failure));
+        EXPECT_EQ(failure, HexImportFailure::OpenFailed);
+        EXPECT_EQ(hex, "kept");
+    }));
 }
 
 TEST(HexImport, ShortRead) {
@@ -91,17 +94,21 @@ TEST(HexImport, ShortRead) {
 TEST(HexImport, FailureTexts) {
     EXPECT_EQ(HexImportFailureCaption(), "Import failed");
     const std::string head = "Failed to import and convert the data into hex.\nFilename: /a/b.vcf\nError:";
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::FilenameTooShort), head + "The filename is to short.");
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::NoFileLength),
-              head + "Failed to determine the file length.  Either the file does not exist or it can't be accessed!");
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::OpenFailed), head + "Failed to open the file.");
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::ReadFailed),
-              head + "Failed to read the contents of the file.");
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", static_cast<HexImportFailure>(42)), head + "Unknown error!");
+    const std::pair<HexImportFailure, const char*> reasons[] = {
+        {HexImportFailure::FilenameTooShort, "The filename is to short."},
+        {HexImportFailure::NoFileLength,
+         "Failed to determine the file length.  Either the file does not exist or it can't be accessed!"},
+        {HexImportFailure::OpenFailed, "Failed to open the file."},
+        {HexImportFailure::ReadFailed, "Failed to read the contents of the file."},
+        {static_cast<HexImportFailure>(42), "Unknown error!"}};
+    for (const auto& [reason, text] : reasons)
+        EXPECT_EQ(HexImportFailureText("/a/b.vcf", reason), head + text);
     // The two refusals have texts of their own (or the nearest classic one).
-    EXPECT_NE(HexImportFailureText("/a/b.vcf", HexImportFailure::TooLarge).find(head), std::string::npos);
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::TooLarge).find("String ["), std::string::npos);
-    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::NotRegularFile).find("String ["), std::string::npos);
+    for (HexImportFailure reason : {HexImportFailure::TooLarge, HexImportFailure::NotRegularFile}) {
+        const std::string text = HexImportFailureText("/a/b.vcf", reason);
+        EXPECT_EQ(text.rfind(head, 0), 0u) << text;
+        EXPECT_EQ(text.find("String ["), std::string::npos) << text;
+    }
 }
 
 }  // namespace

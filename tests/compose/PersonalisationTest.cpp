@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "store/MessageType.h"
 #include "store/MessageStore.h"
+#include "store/MessageType.h"
 #include "support/TempDir.h"
 
 namespace quillon {
@@ -21,21 +21,26 @@ TEST(Personalisation, EveryOccurrenceInFixedOrder) {
     EXPECT_EQ(text, "Dear Dr Ann Lee, Ann!  <<firstname>>");
 }
 
-TEST(Personalisation, InsertedValuesAreNotExpandedAgainByTheirOwnToken) {
-    // A value holding its own token stays as written.
-    std::string text = "<<FIRSTNAME>>|<<FIRSTNAME>>";
-    ExpandPlaceholders(Values("<<FIRSTNAME>>x", "", "", ""), text);
-    EXPECT_EQ(text, "<<FIRSTNAME>>x|<<FIRSTNAME>>x");
-
-    // A later token inside an earlier value is reached by the later pass.
-    text = "Hi <<FIRSTNAME>>";
-    ExpandPlaceholders(Values("<<SURNAME>>", "Smith", "", ""), text);
-    EXPECT_EQ(text, "Hi Smith");
-
-    // An earlier token inside a later value is not.
-    text = "<<CUSTOM>>";
-    ExpandPlaceholders(Values("Ann", "Lee", "Dr", "<<FIRSTNAME>> <<TITLE>>"), text);
-    EXPECT_EQ(text, "<<FIRSTNAME>> <<TITLE>>");
+TEST(Personalisation, TokensInsideValuesAreExpandedOnlyByLaterPasses) {
+    const std::string tokens[] = {"<<FIRSTNAME>>", "<<SURNAME>>", "<<TITLE>>", "<<CUSTOM>>"};
+    // expected[holder][inner]: the holder's token, whose value is "(" + inner token + ")", after expansion.
+    // The values of the others are N, S, T and C.
+    const char* const expected[4][4] = {{"(<<FIRSTNAME>>)", "(S)", "(T)", "(C)"},
+                                        {"(<<FIRSTNAME>>)", "(<<SURNAME>>)", "(T)", "(C)"},
+                                        {"(<<FIRSTNAME>>)", "(<<SURNAME>>)", "(<<TITLE>>)", "(C)"},
+                                        {"(<<FIRSTNAME>>)", "(<<SURNAME>>)", "(<<TITLE>>)", "(<<CUSTOM>>)"}};
+    for (int holder = 0; holder < 4; ++holder) {
+        for (int inner = 0; inner < 4; ++inner) {
+            PlaceholderValues values = Values("N", "S", "T", "C");
+            std::string* fields[] = {&values.name, &values.surname, &values.title, &values.custom};
+            *fields[holder] = "(" + tokens[inner] + ")";
+            // Twice, so the search after the first inserted value is covered too.
+            std::string text = tokens[holder] + "|" + tokens[holder];
+            ExpandPlaceholders(values, text);
+            EXPECT_EQ(text, std::string(expected[holder][inner]) + "|" + expected[holder][inner])
+                << tokens[inner] << " inside " << tokens[holder];
+        }
+    }
 }
 
 TEST(Personalisation, InsertAtTheCaret) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,30 +12,6 @@
 
 namespace quillon {
 namespace {
-
-// Puts the process in a fixed time zone for one test and restores the previous one afterwards.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (hadOld_)
-            old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
 
 int64_t Local(int year, int month, int day, int hour, int minute, int second = 0) {
     struct tm fields {};
@@ -75,7 +52,19 @@ ScheduleChoices At(int month, int day, int hour, int minute) {
 
 class ScheduleTest : public ::testing::Test {
 protected:
-    ScopedTimeZone zone_{"Europe/Berlin"};
+    // The times are local: one fixed zone whatever the machine's, the previous one restored afterwards.
+    void SetUp() override {
+        if (const char* zone = std::getenv("TZ"))
+            oldZone_ = zone;
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    void TearDown() override {
+        oldZone_ ? setenv("TZ", oldZone_->c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+    std::optional<std::string> oldZone_;
     UploadChoice noUpload_{};
 };
 
@@ -92,10 +81,13 @@ TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
     nine.hourIndex = 10;
     EXPECT_EQ(ScheduleStartTime(nine, now), Local(2027, 12, 6, 9, 0));
 
-    // 09:00 chosen at 09:40 is within the hour of grace; at 10:01 it is not.
+    // 09:00 chosen up to exactly an hour later is within the hour of grace; a second more is not.
     nine.minuteIndex = 1;
-    EXPECT_EQ(ScheduleStartTime(nine, Local(2026, 12, 6, 9, 40)), Local(2026, 12, 6, 9, 0));
-    EXPECT_EQ(ScheduleStartTime(nine, Local(2026, 12, 6, 10, 1)), Local(2027, 12, 6, 9, 0));
+    for (const auto& [at, year] : {std::pair{Local(2026, 12, 6, 9, 40), 2026},
+                                   {Local(2026, 12, 6, 10, 0), 2026},
+                                   {Local(2026, 12, 6, 10, 0, 1), 2027},
+                                   {Local(2026, 12, 6, 10, 1), 2027}})
+        EXPECT_EQ(ScheduleStartTime(nine, at), Local(year, 12, 6, 9, 0)) << Text(at);
 
     // A summer date chosen in winter is built with summer time, not with now's offset.
     EXPECT_EQ(Text(ScheduleStartTime(At(7, 1, 9, 0), now)), "Thu 2027-07-01 09:00");
@@ -307,22 +299,7 @@ TEST(SchedulingInfo, ShortAndMalformedTextsRestoreWhatTheyCan) {
     EXPECT_EQ(ParseSchedulingInfo("2,29", 2028).dayIndex, 29);
     // Garbage, out-of-range and empty fields are skipped; the others still count; extra fields ignored.
     c = ParseSchedulingInfo("x,5,,99,0,0,1,0,77,0,0,2, 1 ,1,0,0,0,0,0,0,40,3,1,9,2,1,4,8,8,8", 2027);
-    EXPECT_EQ(c.monthIndex, 0);
-    EXPECT_EQ(c.dayIndex, 5);
-    EXPECT_EQ(c.hourIndex, 0);
-    EXPECT_EQ(c.minuteIndex, 0);
-    EXPECT_EQ(c.mode, RecurrenceMode::Weekly);
-    EXPECT_EQ(c.everyDaysIndex, 0);
-    EXPECT_EQ(c.weeksIndex, 2);
-    EXPECT_TRUE(c.weekdays[0]);
-    EXPECT_TRUE(c.weekdays[1]);
-    EXPECT_EQ(c.dayOfMonthIndex, 0);
-    EXPECT_EQ(c.dayMonthsIndex, 3);
-    EXPECT_TRUE(c.monthlyByWeekday);
-    EXPECT_EQ(c.nthIndex, 0);
-    EXPECT_EQ(c.weekdayIndex, 2);
-    EXPECT_EQ(c.weekdayMonthsIndex, 1);
-    EXPECT_EQ(c.endAfterIndex, 4);
+    EXPECT_EQ(FormatSchedulingInfo(c), "0,5,0,0,0,0,1,0,0,1,0,2,1,1,0,0,0,0,0,0,0,3,1,0,2,1,4");
     // Not a list at all.
     EXPECT_EQ(ParseSchedulingInfo("garbage", 2027), ScheduleChoices{});
 }

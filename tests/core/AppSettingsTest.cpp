@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/AppSettings.h"
 #include "support/TempDir.h"
@@ -40,23 +41,100 @@ protected:
     TempDir dir_;
 };
 
-TEST_F(AppSettingsTest, EmptyFileGivesTheDefaults) {
-    Settings().ProxyType = 0;
-    Settings().i18n = false;
+// Every key SaveSettings writes: its value in a fresh installation, as the settings documentation
+// gives it (nullptr: not written), and a value that differs from it.
+struct SavedKey {
+    const char* key;
+    const char* fresh;
+    std::string changed;
+};
+
+std::vector<SavedKey> SavedKeys(const std::string& recent) {
+    return {{"PREFIX", "", "+27"},
+            {"SIG", "", "-- me"},
+            {"WRITELOG", "0", "1"},
+            {"SPANSMS", "0", "1"},
+            {"DELIVERYACKS", "0", "1"},
+            {"STARTMINIMIZED", "0", "1"},
+            {"OUTLOOK_NAME", "", "profile"},
+            {"OUTLOOK_PASSWORD", "", "pw"},
+            {"MAPI_ADDRESSBOOK", "0", "1"},
+            {"VCARDPATH", "~/.local/share/contacts", "/srv/cards"},
+            {"SENDER_ID", "", "ACME"},
+            {"SET_SENDER", "0", "1"},
+            {"VOUCHER_URL", "https://www.quillon-sms.example/vouchers", "https://shop.example/"},
+            {"DISPLAY_CREDITS", "0", "1"},
+            {"BG_IMAGE_PATH", "", "http://img.example/b.png"},
+            {"FONTCOL", "0", "1193046"},
+            {"LASTBALANCE", "0", "-15"},
+            {"BALANCEWITHFRACTION", "0", "1"},
+            {"NUMRECENT", "0", "1"},
+            {"WORKINGONLINE", "1", "0"},
+            {"SCHEDULETOSERVER", "0", "1"},
+            {"UPLOADTOSERVERXDAYSBEFORE", "1", "7"},
+            {"PROXYTYPE", "1", "4"},
+            {"PROXYHOST", "", "proxy.example"},
+            {"PROXYPORT", "", "3128"},
+            {"PROXYUSERNAME", "", "pu"},
+            {"PROXYPASSWORD", "", "pp"},
+            {"INDIVIDUALSMSTRACKING", "1", "0"},
+            {"RECENT0", nullptr, recent}};
+}
+
+TEST_F(AppSettingsTest, EveryKeyRoundTripsAndAnEmptyFileGivesTheDocumentedDefaults) {
+    RecentRecord record{};
+    record.fill(0xA5);
+    std::map<std::string, std::string> fresh, changed;
+    for (const SavedKey& k : SavedKeys(EncodeRecentRecord(record))) {
+        if (k.fresh)
+            fresh[k.key] = k.fresh;
+        changed[k.key] = k.changed;
+    }
+    for (const auto& [key, value] : changed)
+        TheSettingsFile().SetString(key, value);
+    // Keys that are loaded but not saved, also away from their defaults.
+    const std::map<std::string, std::string> unsaved = {{"LOGIN", "alice"},
+                                                        {"PASSWORD", "pw"},
+                                                        {"REMEMBERPASSWORD", "1"},
+                                                        {"CLIENT_ID", "ACME"},
+                                                        {"HELP_URL", "https://h/"},
+                                                        {"UPDATEVERSIONURL", "u1"},
+                                                        {"UPDATEFILEURL", "u2"},
+                                                        {"UPDATEURL", "u3"},
+                                                        {"COMBASEURL", "http://gw.example/"},
+                                                        {"I18N", "0"}};
+    for (const auto& [key, value] : unsaved)
+        TheSettingsFile().SetString(key, value);
     LoadSettings(true);
+    EXPECT_EQ(Settings().recent[0], record);
+    EXPECT_EQ(Settings().COMBaseURL, "http://gw.example/");
+
+    // Saved into an empty map, the loaded values reproduce the saved keys exactly.
+    TheSettingsFile().Open(dir_.File("changed.dat"), false);
+    SaveSettings();
+    EXPECT_EQ(TheSettingsFile().Entries(), changed);
+
+    // An empty file replaces every loaded value by its default.
+    TheSettingsFile().Open(dir_.File("empty.dat"), false);
+    LoadSettings(true);
+    SaveSettings();
+    EXPECT_EQ(TheSettingsFile().Entries(), fresh);
     const AppSettings& s = Settings();
-    EXPECT_EQ(s.voucher_url, kDefaultVoucherUrl);
-    EXPECT_EQ(s.COMBaseURL, kDefaultComBaseUrl);
-    EXPECT_EQ(std::string(kDefaultVoucherUrl).rfind("https://", 0), 0u);
-    EXPECT_EQ(std::string(kDefaultComBaseUrl).rfind("https://", 0), 0u);
-    EXPECT_EQ(s.ProxyType, 1);
-    EXPECT_EQ(s.UploadToServerXDaysBefore, 1);
-    EXPECT_TRUE(s.WorkingOnLine);
-    EXPECT_TRUE(s.IndividualSMSTracking);
+    for (const std::string* text :
+         {&s.Login, &s.Password, &s.client_id, &s.help_url, &s.UpdateVersionURL, &s.UpdateFileURL, &s.UpdateURL})
+        EXPECT_EQ(*text, "");
+    EXPECT_FALSE(s.RememberPassword);
+    EXPECT_EQ(s.COMBaseURL, "https://api.quillon-sms.example/http/");
     EXPECT_TRUE(s.i18n);
-    EXPECT_FALSE(s.WriteLog);
-    EXPECT_EQ(s.NumRecent, 0);
-    EXPECT_EQ(s.prefix, "");
+
+    // The values a fresh structure holds before any load are the same, but for the voucher page
+    // that loading fills in.
+    Settings() = AppSettings{};
+    Settings().voucher_url = "https://www.quillon-sms.example/vouchers";
+    TheSettingsFile().Open(dir_.File("unloaded.dat"), false);
+    SaveSettings();
+    EXPECT_EQ(TheSettingsFile().Entries(), fresh);
+    EXPECT_TRUE(Settings().i18n);
 }
 
 TEST_F(AppSettingsTest, LimitsApplyAfterLoading) {
@@ -71,7 +149,7 @@ TEST_F(AppSettingsTest, LimitsApplyAfterLoading) {
     StoreAndLoad("ProxyType", "3");
     EXPECT_EQ(Settings().ProxyType, 3);
     StoreAndLoad("COMBaseURL", "");
-    EXPECT_EQ(Settings().COMBaseURL, kDefaultComBaseUrl);
+    EXPECT_EQ(Settings().COMBaseURL, "https://api.quillon-sms.example/http/");
     StoreAndLoad("comBASEurl", "http://gw.example/api/");
     EXPECT_EQ(Settings().COMBaseURL, "http://gw.example/api/");
 }
@@ -92,56 +170,11 @@ TEST_F(AppSettingsTest, LoginValuesLoadOnlyWhenAsked) {
     EXPECT_FALSE(Settings().WorkingOnLine);
 }
 
-TEST_F(AppSettingsTest, EverySavedKeyRoundTripsAndLoginKeysAreLeftAlone) {
-    RecentRecord record{};
-    record.fill(0xA5);
-    // Every key SaveSettings writes, with a value that differs from its default.
-    const std::map<std::string, std::string> saved = {{"PREFIX", "+27"},
-                                                      {"SIG", "-- me"},
-                                                      {"WRITELOG", "1"},
-                                                      {"SPANSMS", "1"},
-                                                      {"DELIVERYACKS", "1"},
-                                                      {"STARTMINIMIZED", "1"},
-                                                      {"OUTLOOK_NAME", "profile"},
-                                                      {"OUTLOOK_PASSWORD", "pw"},
-                                                      {"MAPI_ADDRESSBOOK", "1"},
-                                                      {"VCARDPATH", "/srv/cards"},
-                                                      {"SENDER_ID", "ACME"},
-                                                      {"SET_SENDER", "1"},
-                                                      {"VOUCHER_URL", "https://shop.example/"},
-                                                      {"DISPLAY_CREDITS", "1"},
-                                                      {"BG_IMAGE_PATH", "http://img.example/b.png"},
-                                                      {"FONTCOL", "1193046"},
-                                                      {"LASTBALANCE", "-15"},
-                                                      {"BALANCEWITHFRACTION", "1"},
-                                                      {"NUMRECENT", "1"},
-                                                      {"WORKINGONLINE", "0"},
-                                                      {"SCHEDULETOSERVER", "1"},
-                                                      {"UPLOADTOSERVERXDAYSBEFORE", "7"},
-                                                      {"PROXYTYPE", "4"},
-                                                      {"PROXYHOST", "proxy.example"},
-                                                      {"PROXYPORT", "3128"},
-                                                      {"PROXYUSERNAME", "pu"},
-                                                      {"PROXYPASSWORD", "pp"},
-                                                      {"INDIVIDUALSMSTRACKING", "0"},
-                                                      {"RECENT0", EncodeRecentRecord(record)}};
-    for (const auto& [key, value] : saved)
-        TheSettingsFile().SetString(key, value);
+TEST_F(AppSettingsTest, SaveKeepsKeysTheProgramDoesNotWrite) {
     TheSettingsFile().SetString("help_url", "https://help.example/");
     TheSettingsFile().SetString("Login", "alice");
     LoadSettings(true);
-    EXPECT_EQ(Settings().recent[0], record);
-
-    // Saved into an empty map, the loaded values reproduce the file exactly, minus the login keys.
     Settings().Login = "changed in memory";
-    TheSettingsFile().Open(dir_.File("other.dat"), false);
-    SaveSettings();
-    EXPECT_EQ(TheSettingsFile().Entries(), saved);
-
-    // Saved over the original, keys the program does not write survive.
-    TheSettingsFile().Open(dir_.File("SMS.dat"), false);
-    TheSettingsFile().SetString("help_url", "https://help.example/");
-    TheSettingsFile().SetString("Login", "alice");
     SaveSettings();
     TheSettingsFile().Open(dir_.File("SMS.dat"), false);
     EXPECT_EQ(Stored("HELP_URL"), "https://help.example/");

@@ -15,56 +15,52 @@ using test::CliResult;
 using test::RunCli;
 using test::TempDir;
 
-TEST(CliSettings, GetShowsValuesWithDefaultsAndLimitsApplied) {
+TEST(CliSettings, GetAndSetWithTheirExitCodes) {
+    // In order, on one data directory; out == nullptr: not checked.
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* out;
+    } steps[] = {
+        // Values in use: defaults and limits applied, keys in any letter case.
+        {{"settings", "get", "proxytype"}, 0, "1\n"},
+        {{"settings", "get", "COMBaseURL"}, 0, "https://api.quillon-sms.example/http/\n"},
+        {{"settings", "set", "NumRecent", "25"}, 0, ""},
+        {{"settings", "get", "NUMRECENT"}, 0, "10\n"},
+        {{"settings", "get", "SchedulingInfo"}, 0, "\n"},  // a known key not stored yet: empty
+        // Any other key: its stored text.
+        {{"settings", "set", "MyKey", "it's a value"}, 0, ""},
+        {{"settings", "get", "mykey"}, 0, "it's a value\n"},
+        {{"settings", "get", "NoSuchKey"}, 1, ""},
+        {{"settings", "set", "big", std::string(2048, 'v')}, 1, nullptr},
+        // Usage errors.
+        {{"settings"}, 2, nullptr},
+        {{"settings", "get"}, 2, nullptr},
+        {{"settings", "set", "OnlyKey"}, 2, nullptr},
+        {{"settings", "frob", "x"}, 2, nullptr},
+        {{"settings", "set", std::string(48, 'K'), "v"}, 2, nullptr},
+    };
     TempDir dir;
-    CliResult r = RunCli(dir.Path(), {"settings", "get", "proxytype"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "1\n");
-    r = RunCli(dir.Path(), {"settings", "get", "COMBaseURL"});
-    EXPECT_EQ(r.out, std::string(kDefaultComBaseUrl) + "\n");
-
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "set", "NumRecent", "25"}).rc, 0);
-    r = RunCli(dir.Path(), {"settings", "get", "NUMRECENT"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "10\n");
-}
-
-TEST(CliSettings, SetStoresTextThatOtherKeysReadBack) {
-    TempDir dir;
-    CliResult r = RunCli(dir.Path(), {"settings", "set", "MyKey", "it's a value"});
-    EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    r = RunCli(dir.Path(), {"settings", "get", "mykey"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "it's a value\n");
-
+    for (const auto& step : steps) {
+        const CliResult r = RunCli(dir.Path(), step.args);
+        EXPECT_EQ(r.rc, step.rc) << step.args.back() << ": " << r.err;
+        if (step.out) {
+            EXPECT_EQ(r.out, step.out) << step.args.back();
+        }
+        // Success is silent on stderr; a failure says why in one line.
+        if (step.rc == 0) {
+            EXPECT_EQ(r.err, "") << step.args.back();
+        } else if (step.rc == 1) {
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        }
+    }
     SettingsFile file;
     ASSERT_TRUE(file.Open(dir.File("SMS.dat"), false));
     EXPECT_EQ(file.Entries().at("MYKEY"), "it's a value");
-}
 
-TEST(CliSettings, ExitCodes) {
-    TempDir dir;
-    CliResult r = RunCli(dir.Path(), {"settings", "get", "NoSuchKey"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.out, "");
-    ASSERT_FALSE(r.err.empty());
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1);  // one line
-
-    r = RunCli(dir.Path(), {"settings", "get", "SchedulingInfo"});  // a known key not stored yet: empty
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, "\n");
-
-    EXPECT_EQ(RunCli(dir.Path(), {"settings"}).rc, 2);
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "get"}).rc, 2);
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "set", "OnlyKey"}).rc, 2);
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "frob", "x"}).rc, 2);
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "set", std::string(48, 'K'), "v"}).rc, 2);
-    EXPECT_EQ(RunCli(dir.Path(), {"settings", "set", "big", std::string(2048, 'v')}).rc, 1);
-
-    r = RunCli(dir.Path(), {"settings", "--help"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_NE(r.out.find("settings get KEY"), std::string::npos);
+    const CliResult help = RunCli(dir.Path(), {"settings", "--help"});
+    EXPECT_EQ(help.rc, 0);
+    EXPECT_NE(help.out.find("settings get KEY"), std::string::npos);
 }
 
 }  // namespace

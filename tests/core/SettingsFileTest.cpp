@@ -143,62 +143,47 @@ TEST(SettingsFile, GettersApplyDefaultsAndDecimalRules) {
     EXPECT_TRUE(flag);
 }
 
-TEST(SettingsFile, MissingShortOrForeignFileGivesEmptyMap) {
+TEST(SettingsFile, DamagedFilesKeepTheRecordsBeforeTheDamage) {
+    using Entries = std::map<std::string, std::string>;
+    const std::string magic("\xBE\xBA\xFE\xCA", 4);
+    std::string foreign = SettingsBytes({{"KEY", "value"}});
+    foreign[0] = 'X';
+    const std::string abc = SettingsBytes({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+    const size_t recordsAB = 4 + (52 + 3) + (52 + 3);
+    const Entries ab = {{"A", "one"}, {"B", "two"}};
+    // A length beyond 2047 ends the load at that record; nothing is allocated for it.
+    auto oversized = [&](uint32_t length) {
+        return magic +
+               Scramble(Record("GOOD", "kept") + Record("BAD", std::string(3000, 'x'), length) + Record("AFTER", "z"));
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool opened;
+        Entries entries;
+    } cases[] = {
+        {"shorter than the magic", magic.substr(0, 2), false, {}},
+        {"foreign magic", foreign, false, {}},
+        {"magic only", magic, true, {}},
+        {"header cut short", abc.substr(0, recordsAB + 20), true, ab},
+        {"value cut short", abc.substr(0, recordsAB + 52 + 2), true, ab},
+        {"length 2048", oversized(2048), true, {{"GOOD", "kept"}}},
+        {"length 2^31-1", oversized(0x7FFFFFFF), true, {{"GOOD", "kept"}}},
+        {"length 2^32-1", oversized(0xFFFFFFFF), true, {{"GOOD", "kept"}}},
+        {"name without terminator",
+         magic + Scramble(std::string(48, 'k') + Le32(2) + "ok"),
+         true,
+         {{std::string(47, 'K'), "ok"}}},
+    };
     TempDir dir;
     SettingsFile file;
     EXPECT_FALSE(file.Open(dir.File("none.dat"), false));
     EXPECT_TRUE(file.Entries().empty());
-
-    WriteFile(dir.File("short.dat"), std::string("\xBE\xBA", 2));
-    EXPECT_FALSE(file.Open(dir.File("short.dat"), false));
-    EXPECT_TRUE(file.Entries().empty());
-
-    std::string foreign = SettingsBytes({{"KEY", "value"}});
-    foreign[0] = 'X';
-    WriteFile(dir.File("foreign.dat"), foreign);
-    EXPECT_FALSE(file.Open(dir.File("foreign.dat"), false));
-    EXPECT_TRUE(file.Entries().empty());
-
-    WriteFile(dir.File("magic-only.dat"), std::string("\xBE\xBA\xFE\xCA", 4));
-    EXPECT_TRUE(file.Open(dir.File("magic-only.dat"), false));
-    EXPECT_TRUE(file.Entries().empty());
-}
-
-TEST(SettingsFile, RecordCutShortEndsTheLoad) {
-    TempDir dir;
-    const std::string full = SettingsBytes({{"A", "one"}, {"B", "two"}, {"C", "three"}});
-    const size_t recordsAB = 4 + (52 + 3) + (52 + 3);
-    SettingsFile file;
-
-    WriteFile(dir.File("cut-header.dat"), full.substr(0, recordsAB + 20));
-    EXPECT_TRUE(file.Open(dir.File("cut-header.dat"), false));
-    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"A", "one"}, {"B", "two"}}));
-
-    WriteFile(dir.File("cut-value.dat"), full.substr(0, recordsAB + 52 + 2));
-    EXPECT_TRUE(file.Open(dir.File("cut-value.dat"), false));
-    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"A", "one"}, {"B", "two"}}));
-}
-
-TEST(SettingsFile, OversizedValueLengthEndsTheLoad) {
-    TempDir dir;
-    for (uint32_t length : {2048u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        std::string plain =
-            Record("GOOD", "kept") + Record("BAD", std::string(3000, 'x'), length) + Record("AFTER", "z");
-        WriteFile(dir.File("SMS.dat"), std::string("\xBE\xBA\xFE\xCA", 4) + Scramble(plain));
-        SettingsFile file;
-        EXPECT_TRUE(file.Open(dir.File("SMS.dat"), false));
-        EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"GOOD", "kept"}})) << length;
+    for (const auto& c : cases) {
+        WriteFile(dir.File("SMS.dat"), c.bytes);
+        EXPECT_EQ(file.Open(dir.File("SMS.dat"), false), c.opened) << c.what;
+        EXPECT_EQ(file.Entries(), c.entries) << c.what;
     }
-}
-
-TEST(SettingsFile, NameWithoutTerminatorIsCutTo47Characters) {
-    TempDir dir;
-    std::string header(48, 'k');
-    std::string plain = header + Le32(2) + "ok";
-    WriteFile(dir.File("SMS.dat"), std::string("\xBE\xBA\xFE\xCA", 4) + Scramble(plain));
-    SettingsFile file;
-    EXPECT_TRUE(file.Open(dir.File("SMS.dat"), false));
-    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{std::string(47, 'K'), "ok"}}));
 }
 
 TEST(SettingsFile, OverlongValueIsCutSoTheFileStaysReadable) {

@@ -22,14 +22,9 @@ TEST(StringTable, BuiltInTableIsSortedAndComplete) {
     for (size_t i = 1; i < count; ++i)
         EXPECT_LT(table[i - 1].id, table[i].id) << table[i].id;
     // Whole ranges that code indexes by offset.
-    for (int id = 1216; id <= 1233; ++id)
-        EXPECT_NE(FindBuiltInString(id), nullptr) << id;
-    for (int id = 1520; id <= 1537; ++id)
-        EXPECT_NE(FindBuiltInString(id), nullptr) << id;
-    for (int id = 1312; id <= 1320; ++id)
-        EXPECT_NE(FindBuiltInString(id), nullptr) << id;
-    for (int id = 1456; id <= 1482; ++id)
-        EXPECT_NE(FindBuiltInString(id), nullptr) << id;
+    for (auto [first, last] : {std::pair{1216, 1233}, {1520, 1537}, {1312, 1320}, {1456, 1482}})
+        for (int id = first; id <= last; ++id)
+            EXPECT_NE(FindBuiltInString(id), nullptr) << id;
     EXPECT_EQ(LoadResourceString(1216), "Pending");
     EXPECT_EQ(LoadResourceString(1233), "Message expired");
     EXPECT_EQ(LoadResourceString(1248), "All Contacts");

@@ -54,6 +54,11 @@ MainWindowOptions FastOptions() {
     return options;
 }
 
+// Delivers every notification posted so far, so a check that something did not happen needs no sleep.
+void DeliverPosted() {
+    QCoreApplication::sendPostedEvents();
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -134,7 +139,8 @@ private slots:
         QTRY_COMPARE(window.BalanceRefreshCount(), 2);
         QTRY_VERIFY(!window.RefreshTimer().isActive());
         QVERIFY(!window.RefreshRunning());
-        QTest::qWait(400);
+        DeliverPosted();
+        QVERIFY(!window.RefreshTimer().isActive());
         QCOMPARE(window.BalanceRefreshCount(), 2);
         QVERIFY(!compose->IsBlinking());
         QVERIFY(!options->IsBlinking());
@@ -145,7 +151,8 @@ private slots:
         sink.BalanceChanged();
         QTRY_COMPARE(window.BalanceRefreshCount(), 3);
         QTRY_VERIFY(!window.RefreshTimer().isActive());
-        QTest::qWait(400);
+        DeliverPosted();
+        QVERIFY(!window.RefreshTimer().isActive());
         QCOMPARE(window.BalanceRefreshCount(), 3);
 
         // Off line the stored balance stands, marked with "?", and the gateway is not asked.
@@ -168,7 +175,7 @@ private slots:
         sink.CycleBegan();
         sink.Progress(5, 7);
         QTRY_COMPARE(window.LastPhase(), BusyStep::CycleBegan);
-        QTest::qWait(20);
+        DeliverPosted();
         QVERIFY(!busy->isHidden());
         QVERIFY(busy->IsRunning());
         QCOMPARE(outbox->lines, QStringList{Text(1184)});  // progress after the begin message shows nothing
@@ -201,7 +208,7 @@ private slots:
         QVERIFY(window.ProgressFormat().isEmpty());
         // After the end of a cycle progress shows nothing either.
         sink.Progress(9, 9);
-        QTest::qWait(20);
+        DeliverPosted();
         QCOMPARE(outbox->lines.size(), 8);
     }
 
@@ -368,12 +375,14 @@ private slots:
         QTest::mouseMove(&window, QPoint(340, 70));
         QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 70));
         QTRY_COMPARE(window.pos(), start + QPoint(40, 30));
-        // Below the header a press is no title bar.
+        // Below the header a press is no title bar: only the header drag after it moves the window.
         QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
         QTest::mouseMove(&window, QPoint(340, 330));
         QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 330));
-        QTest::qWait(20);
-        QCOMPARE(window.pos(), start + QPoint(40, 30));
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
+        QTest::mouseMove(&window, QPoint(310, 45));
+        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(310, 45));
+        QTRY_COMPARE(window.pos(), start + QPoint(50, 35));
     }
 
     void NotificationsFromAnotherThreadArriveInOrder() {

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <csignal>
 
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 #include "ui/shell/SingleInstance.h"
 #include "ui/shell/UiText.h"
@@ -40,11 +41,9 @@ struct Run {
         env.insert("QUILLON_RECORD_MESSAGES", record);
         env.insert("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf");
     }
-    void Cli(const QStringList& args) {
-        QProcess cli;
-        cli.start(QUILLON_CLI_EXE, QStringList{"--data-dir", dataDir} + args);
-        QVERIFY(cli.waitForFinished(30000));
-        QCOMPARE(cli.exitCode(), 0);
+    void Cli(const std::vector<std::string>& args) {
+        const CliResult r = RunCli(dataDir.toStdString(), args);
+        QVERIFY2(r.rc == 0, r.err.c_str());
     }
     void Start(const QString& program = QUILLON_DESKTOP_EXE) {
         process.setProcessEnvironment(env);
@@ -191,7 +190,7 @@ private slots:
         const QString help = "https://support.example.test/help?from=quillon";
         Run run;
         run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        run.Cli({"settings", "set", "help_url", help});
+        run.Cli({"settings", "set", "help_url", help.toStdString()});
         run.env.insert("QUILLON_TEST_THROW_AT", point);
         run.StartProbed();
         QCOMPARE(run.Finish(), 0);

@@ -19,11 +19,6 @@ private slots:
         QCOMPARE(Text(1201), QString("Update ..."));
         QCOMPARE(Text(4999), QString("String [4999]"));
     }
-
-    void StringTableTextsComeFirst() {
-        QCOMPARE(Text(1024), QString::fromStdString(LoadResourceString(1024)));
-        QCOMPARE(FormatText(1585, {3}), QString::fromStdString(FormatResourceString(1585, {3})));
-    }
 };
 
 QTEST_MAIN(UiTextTest)
