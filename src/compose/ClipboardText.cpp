@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
 #include "store/MessageStore.h"
@@ -11,10 +12,6 @@ namespace quillon {
 
 namespace {
 
-constexpr int kClipboardHeadString = 1249;
-constexpr int kClipboardMessageString = 1250;
-constexpr int kBinaryMessageString = 1251;
-constexpr int kClipboardApiIdString = 1252;
 constexpr size_t kMaxApiIdBytes = 32;
 
 std::mutex gClipboardMutex;
@@ -67,11 +64,11 @@ std::optional<std::string> ClipboardTextOfSms(MessageStore& store, int32_t id) {
     if (!store.Outbox().GetSms(id, r))
         return std::nullopt;
     std::string text =
-        FormatResourceString(kClipboardHeadString, {FormatSmsTime(r.Time), StatusDisplayName(r.Stat), r.Charge});
+        FormatResourceString(kIdClipboardHead, {FormatSmsTime(r.Time), StatusDisplayName(r.Stat), r.Charge});
     text += store.Outbox().SendingFormOfRecipients(r.To);
-    text += LoadResourceString(kClipboardMessageString);
-    text += CopiedAsBinary(r.Type) ? LoadResourceString(kBinaryMessageString) : r.Msg;
-    text += LoadResourceString(kClipboardApiIdString);
+    text += LoadResourceString(kIdClipboardMessage);
+    text += CopiedAsBinary(r.Type) ? LoadResourceString(kIdBinaryMessage) : r.Msg;
+    text += LoadResourceString(kIdClipboardApiId);
     text += GatewayIds(r.ApiMsgID);
     text += "\r\n";
     return text;

@@ -3,12 +3,12 @@
 #include <atomic>
 
 #include "core/AppLog.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 
 namespace quillon {
 
 namespace {
-constexpr int kAllContactsString = 1248;
 
 std::atomic<MessageStore*> gStore{nullptr};
 }  // namespace
@@ -18,7 +18,7 @@ MessageStore::MessageStore(const std::string& dataDir) : db_(dataDir), book_(db_
     if (!db_.IsOpen())
         return;
     if (book_.ListGroups().empty())
-        book_.AddGroup(LoadResourceString(kAllContactsString));
+        book_.AddGroup(LoadResourceString(kIdAllContacts));
     // A row in Editing or Processing belongs to a store still open elsewhere (the desktop beside
     // the command line): only the first store to open may take it as left over.
     if (db_.HoldDataDirectory()) {

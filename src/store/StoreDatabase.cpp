@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "core/AppLog.h"
-#include "core/ShellTextIds.h"
+#include "core/FileUtil.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
 #include "store/MessageStatus.h"
@@ -81,11 +82,6 @@ std::string Quote(const std::string& name) {
 
 std::string ColumnDefinition(const Property& p) {
     return Quote(p.name) + (p.type == 'I' ? " INTEGER NOT NULL DEFAULT 0" : " TEXT NOT NULL DEFAULT ''");
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ private slots:
     void TabsAppearWithTheLoginSequence() {
         UiTestEnv env(false);
         Settings().WorkingOnLine = false;
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         for (int id : {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox, MainWindow::kTabOptions})
             QVERIFY(window.Tab(id)->isHidden());
         QCOMPARE(window.CurrentPane(), static_cast<Pane*>(window.Login()));
@@ -89,7 +89,7 @@ private slots:
 
     void SelectingTheCurrentTabDoesNothing() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         auto* pane = new CountingPane;
         window.ReplacePane(MainWindow::kTabAddresses, pane);
         window.LoginSucceeded();
@@ -106,7 +106,7 @@ private slots:
     void LeavingTheOptionsPaneSavesIt() {
         UiTestEnv env(false);
         Settings().WorkingOnLine = false;
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         window.LoginSucceeded();
         window.SelectTab(MainWindow::kTabOptions);
         window.Options()->findChild<QLineEdit*>("signatureEdit")->setText("Regards, Ann");
@@ -124,7 +124,7 @@ private slots:
         QVERIFY(LogInToGateway("demo", "demo"));
         const size_t before = env.Sandbox().Received("getbalance").size();
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, FastOptions());
+        MainWindow window(env.Store(), nullptr, &sink, FastOptions());
         window.LoginSucceeded();
         BalanceLabel* compose = window.PaneForTab(MainWindow::kTabSms)->Balance();
         BalanceLabel* options = window.Options()->Balance();
@@ -166,7 +166,7 @@ private slots:
     void ProgressIsShownOnlyWithinAPhase() {
         UiTestEnv env(false);
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, FastOptions());
+        MainWindow window(env.Store(), nullptr, &sink, FastOptions());
         auto* outbox = new CountingPane;
         window.ReplacePane(MainWindow::kTabOutbox, outbox);
         AnimatedIndicator* busy = window.BusyIndicator();
@@ -215,7 +215,7 @@ private slots:
     void WorkerErrorsShowTheirBox() {
         UiTestEnv env(false);
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, FastOptions());
+        MainWindow window(env.Store(), nullptr, &sink, FastOptions());
         sink.CancellationsRefused(3);
         QTRY_COMPARE(env.Messages().Messages().size(), size_t(1));
         window.ShowUnforeseenError();
@@ -230,7 +230,7 @@ private slots:
 
     void OutboxCaptionCountsWaitingMessages() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         {
             StoreTransaction tx(*env.Store());
             for (int i = 0; i < 999; ++i)
@@ -246,7 +246,7 @@ private slots:
 
     void CloseButtonHidesOrMinimisesAndCheckpoints() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(!window.ClosesToTray());  // no tray in this test: the window must stay reachable
@@ -260,7 +260,7 @@ private slots:
 
     void BrandingImageReplacesThePlainHeader() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         QVERIFY(!window.HasBranding());
         QImage image(648, 81, QImage::Format_RGB32);
         image.fill(Qt::darkGreen);
@@ -282,7 +282,7 @@ private slots:
         MainWindowOptions options = FastOptions();
         options.tray = true;
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, options);
+        MainWindow window(env.Store(), nullptr, &sink, options);
         QCOMPARE(window.windowTitle(), Text(1024));
         TrayController* tray = window.Tray();
         QVERIFY(tray);
@@ -343,7 +343,7 @@ private slots:
         Settings().ProxyType = 4;
         Settings().ProxyHost = "proxy.example";
         Settings().ProxyPort = "3128";
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         window.LoginSucceeded();
         window.SelectTab(MainWindow::kTabOptions);
         // The tray's proxy dialog switches to a direct connection while the options pane is open.
@@ -366,7 +366,7 @@ private slots:
 
     void TheHeaderDragsTheWindow() {
         UiTestEnv env(false);
-        MainWindow window(nullptr, nullptr, FastOptions());
+        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
         window.move(100, 100);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -388,7 +388,7 @@ private slots:
     void NotificationsFromAnotherThreadArriveInOrder() {
         UiTestEnv env(false);
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, FastOptions());
+        MainWindow window(env.Store(), nullptr, &sink, FastOptions());
         auto* outbox = new CountingPane;
         window.ReplacePane(MainWindow::kTabOutbox, outbox);
         QObject settingsPage;
@@ -422,7 +422,7 @@ private slots:
         Settings().WorkingOnLine = true;
         SetOnLine(true);
         QueuedMessageSink sink;
-        MainWindow window(nullptr, &sink, FastOptions());
+        MainWindow window(env.Store(), nullptr, &sink, FastOptions());
         window.LoginSucceeded();
         QTRY_VERIFY(window.OfflineIndicator()->isHidden());
         sink.GoOffLine();

@@ -107,7 +107,7 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
     services.worker = std::make_unique<CommsWorker>(services.startup.Store(), GatewayApi::Instance(),
                                                     services.sink.get());
     SetTheWorker(services.worker.get());
-    services.window = std::make_unique<MainWindow>(services.worker.get(), services.sink.get());
+    services.window = std::make_unique<MainWindow>(services.startup.Store(), services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;
     InstallTerminationHandlers(&window, [&window] { window.RequestExit(); });
     window.AnswerProbesFrom(&instance);

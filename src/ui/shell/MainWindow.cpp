@@ -57,8 +57,13 @@ BusyStep StepOf(WorkerPhase phase) {
 }
 }  // namespace
 
-MainWindow::MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), config_(options), worker_(worker), sink_(sink) {
+MainWindow::MainWindow(MessageStore* store, CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options,
+                       QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      config_(options),
+      store_(store),
+      worker_(worker),
+      sink_(sink) {
     setObjectName("mainWindow");
     setFixedSize(kW + 2 * kBorder, kH + 2 * kBorder);
     setWindowIcon(ShellStyle::Icon("quillon"));
@@ -292,7 +297,7 @@ void MainWindow::LoginSucceeded() {
 }
 
 void MainWindow::RecountOutboxCaption() {
-    int count = TheStore() ? TheStore()->Outbox().CountOutbox() : 0;
+    int count = store_ ? store_->Outbox().CountOutbox() : 0;
     QString caption = count <= 999 ? Text(kIdOutboxTabCount).replace(QStringLiteral("%d"), QString::number(count))
                                    : Text(kIdOutboxTabFull);
     if (TabButton* tab = Tab(kTabOutbox))
@@ -310,8 +315,8 @@ void MainWindow::CloseToTray() {
         // Without a tray the hidden window could not be reached again: minimise it instead.
         showMinimized();
     }
-    if (MessageStore* store = TheStore())
-        store->Commit();
+    if (store_)
+        store_->Commit();
 }
 
 void MainWindow::ShowFromTray() {
@@ -418,10 +423,10 @@ void MainWindow::OnPhase(BusyStep step) {
         int caption;
         int format;
     };
-    static const Phase kPhases[] = {{BusyStep::CycleBegan, 1184, 0},
-                                    {BusyStep::Promoting, 1185, 1186},
-                                    {BusyStep::Sending, 1187, 1188},
-                                    {BusyStep::Querying, 1189, 1190}};
+    static const Phase kPhases[] = {{BusyStep::CycleBegan, kIdPhaseCommunicating, 0},
+                                    {BusyStep::Promoting, kIdPhaseEscalation, kIdProgressEscalation},
+                                    {BusyStep::Sending, kIdPhaseSending, kIdProgressSending},
+                                    {BusyStep::Querying, kIdPhaseQuerying, kIdProgressQuerying}};
     for (const Phase& phase : kPhases) {
         if (phase.step != step)
             continue;

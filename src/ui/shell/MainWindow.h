@@ -19,6 +19,7 @@ class AnimatedIndicator;
 class CommsWorker;
 class ImageButton;
 class LoginPane;
+class MessageStore;
 class OptionsPane;
 class Pane;
 class QueuedMessageSink;
@@ -46,7 +47,10 @@ public:
     static constexpr int kCloseButton = 1002;
 
     // `sink` (may be null) is the worker's: the window and its options pane connect to it.
-    MainWindow(CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options = {}, QWidget* parent = nullptr);
+    // `store` gives the outbox count of the tab caption and is checkpointed when the window goes to
+    // the tray; any of the three may be null in tests.
+    MainWindow(MessageStore* store, CommsWorker* worker, QueuedMessageSink* sink, MainWindowOptions options = {},
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Tabs and panes.
@@ -133,6 +137,7 @@ private:
     void SendToCurrent(int tabId, int command);
 
     MainWindowOptions config_;
+    MessageStore* store_;
     CommsWorker* worker_;
     QueuedMessageSink* sink_;
     QImage branding_;

@@ -133,7 +133,7 @@ ShutdownReport RunShutdownSequence(CommsWorker& worker, QueuedMessageSink& sink,
     report.commitStep = window.CurrentStep();
     if (options.commit) {
         options.commit();
-    } else if (MessageStore* store = TheStore()) {
+    } else if (MessageStore* store = worker.Store()) {
         store->Commit();
     }
     Pump(options.pauseAfterSave);

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink);
     SetTheWorker(&worker);
     {
-        MainWindow window(&worker, &sink);
+        MainWindow window(worker.Store(), &worker, &sink);
         window.move(20, 16);
         window.show();
         Wait(600);

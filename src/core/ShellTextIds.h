@@ -1,4 +1,0 @@
-// Kept only until the store includes core/StringIds.h directly.
-#pragma once
-
-#include "core/StringIds.h"
