@@ -58,7 +58,8 @@ struct CliSubcommandRegistrar {
 
 inline const CliSubcommand* FindSubcommand(const std::string& command, const std::string& name) {
     for (const auto& s : SubcommandRegistry())
-        if (s.command == command && s.name == name) return &s;
+        if (s.command == command && s.name == name)
+            return &s;
     return nullptr;
 }
 
@@ -75,5 +76,8 @@ std::vector<std::string> TakeRepeatedOption(std::vector<std::string>& args, cons
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 bool WantsHelp(const std::vector<std::string>& args);
 bool ParseInt(const std::string& text, long long& value);
+// Takes "--name N" into value when given; false when N is not a whole number from low to high.
+bool TakeNumberOption(std::vector<std::string>& args, const std::string& name, long long low, long long high,
+                      long long& value);
 
 }  // namespace quillon::cli

@@ -106,10 +106,33 @@ bool ParseArgument(const std::string& word, Variant& value, std::string& error) 
 
 struct Account {
     std::string user, password;
+    bool login = false;  // --login: log in before the call
 };
 
-// Takes the options every subcommand shares and gets the binding; null with a message on failure.
-GatewayHandle Prepare(std::vector<std::string>& args, Account& account, int& rc) {
+// Logs in first when --login was given; false (after saying so) when that login failed.
+bool LogInIfAsked(const Account& account) {
+    return !account.login || LogInToGateway(account.user, account.password);
+}
+
+// The binding and account of one subcommand.
+struct Prepared {
+    GatewayHandle api;  // null after a reported failure
+    Account account;
+    int rc = kOk;  // the code to return when api is null
+};
+
+GatewayHandle PrepareBinding(std::vector<std::string>& args, Account& account, int& rc);
+
+// Takes the options every subcommand shares (and --login where it may be given) and gets the binding.
+Prepared Prepare(std::vector<std::string>& args, bool takesLogin) {
+    Prepared p;
+    if (takesLogin)
+        p.account.login = TakeFlag(args, "--login");
+    p.api = PrepareBinding(args, p.account, p.rc);
+    return p;
+}
+
+GatewayHandle PrepareBinding(std::vector<std::string>& args, Account& account, int& rc) {
     std::string url, clientId;
     bool hasUrl = TakeOption(args, "--url", url);
     account.user = Settings().Login;
@@ -148,10 +171,7 @@ std::string StatusText(int32_t status) {
 }
 
 int Call(std::vector<std::string>& args) {
-    Account account;
-    int rc = kOk;
-    bool login = TakeFlag(args, "--login");
-    GatewayHandle api = Prepare(args, account, rc);
+    auto [api, account, rc] = Prepare(args, true);
     if (!api)
         return rc;
     if (args.empty())
@@ -170,7 +190,7 @@ int Call(std::vector<std::string>& args) {
         return UsageError("no gateway member named " + args[0]);
     if (!known)
         return Failure("the gateway component does not offer " + args[0]);
-    if (login && !LogInToGateway(account.user, account.password))
+    if (!LogInIfAsked(account))
         return Failure("login failed");
 
     auto guard = api->Guard();
@@ -187,15 +207,12 @@ int Call(std::vector<std::string>& args) {
 }
 
 int Get(std::vector<std::string>& args) {
-    Account account;
-    int rc = kOk;
-    bool login = TakeFlag(args, "--login");
-    GatewayHandle api = Prepare(args, account, rc);
+    auto [api, account, rc] = Prepare(args, true);
     if (!api)
         return rc;
     if (args.size() != 1)
         return UsageError("gateway get needs one PROPERTY");
-    if (login && !LogInToGateway(account.user, account.password))
+    if (!LogInIfAsked(account))
         return Failure("login failed");
     Variant value;
     int32_t status = api->GetProperty(args[0], value);
@@ -206,10 +223,7 @@ int Get(std::vector<std::string>& args) {
 }
 
 int Put(std::vector<std::string>& args) {
-    Account account;
-    int rc = kOk;
-    bool login = TakeFlag(args, "--login");
-    GatewayHandle api = Prepare(args, account, rc);
+    auto [api, account, rc] = Prepare(args, true);
     if (!api)
         return rc;
     if (args.size() != 2)
@@ -218,7 +232,7 @@ int Put(std::vector<std::string>& args) {
     std::string error;
     if (!ParseArgument(args[1], value, error))
         return UsageError(error);
-    if (login && !LogInToGateway(account.user, account.password))
+    if (!LogInIfAsked(account))
         return Failure("login failed");
     int32_t status = api->PutProperty(args[0], value);
     if (status < 0)
@@ -227,9 +241,7 @@ int Put(std::vector<std::string>& args) {
 }
 
 int Names(std::vector<std::string>& args) {
-    Account account;
-    int rc = kOk;
-    GatewayHandle api = Prepare(args, account, rc);
+    auto [api, account, rc] = Prepare(args, false);
     if (!api)
         return rc;
     auto print = [](const std::string& kind, const std::string& name, DispId id, bool known) {
@@ -251,9 +263,7 @@ int Names(std::vector<std::string>& args) {
 }
 
 int LogIn(std::vector<std::string>& args, bool storeBalance) {
-    Account account;
-    int rc = kOk;
-    GatewayHandle api = Prepare(args, account, rc);
+    auto [api, account, rc] = Prepare(args, false);
     if (!api)
         return rc;
     if (!args.empty())

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
@@ -135,29 +136,48 @@ bool ParseIds(const std::vector<std::string>& args, std::vector<int32_t>& ids, i
     return true;
 }
 
-// ---- send ----
+// The worker of a command-line run: the process's gateway, nothing to notify.
+CommsWorker HeadlessWorker(CliContext& context) {
+    return CommsWorker(context.store, GatewayApi::Instance(), nullptr);
+}
 
-int Send(CliContext& context, std::vector<std::string>& args) {
-    std::string to, text, typeText, timeoutText, pollText;
-    if (!TakeOption(args, "--to", to) || to.empty())
-        return UsageError("send needs --to LIST");
-    if (!TakeOption(args, "--text", text))
-        return UsageError("send needs --text TEXT");
-    long long type = 0, timeout = 600, poll = 5;
-    if (TakeOption(args, "--type", typeText) && (!ParseInt(typeText, type) || type < 0 || type > 8))
-        return UsageError("--type takes a message kind 0 to 8");
-    if (TakeOption(args, "--timeout", timeoutText) && (!ParseInt(timeoutText, timeout) || timeout < 1))
-        return UsageError("--timeout takes a number of seconds");
-    if (TakeOption(args, "--poll", pollText) && (!ParseInt(pollText, poll) || poll < 1))
-        return UsageError("--poll takes a number of seconds");
+// GoOnLine, then nothing may be left of the arguments: kOk, or the code to return.
+int GoOnLineWithNothingElse(std::vector<std::string>& args) {
     int rc = kOk;
     if (!GoOnLine(args, rc))
         return rc;
     if (!args.empty())
         return UsageError("unexpected argument: " + args.front());
-    MessageStore* store = context.store;
+    return kOk;
+}
 
-    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
+// GoOnLine, then the message IDs: kOk, or the code to return.
+int GoOnLineWithIds(std::vector<std::string>& args, std::vector<int32_t>& ids) {
+    int rc = kOk;
+    if (!GoOnLine(args, rc) || !ParseIds(args, ids, rc))
+        return rc;
+    return kOk;
+}
+
+// ---- send ----
+
+int Send(CliContext& context, std::vector<std::string>& args) {
+    std::string to, text;
+    if (!TakeOption(args, "--to", to) || to.empty())
+        return UsageError("send needs --to LIST");
+    if (!TakeOption(args, "--text", text))
+        return UsageError("send needs --text TEXT");
+    long long type = 0, timeout = 600, poll = 5;
+    if (!TakeNumberOption(args, "--type", 0, 8, type))
+        return UsageError("--type takes a message kind 0 to 8");
+    if (!TakeNumberOption(args, "--timeout", 1, LLONG_MAX, timeout))
+        return UsageError("--timeout takes a number of seconds");
+    if (!TakeNumberOption(args, "--poll", 1, LLONG_MAX, poll))
+        return UsageError("--poll takes a number of seconds");
+    if (int rc = GoOnLineWithNothingElse(args); rc != kOk)
+        return rc;
+    CommsWorker worker = HeadlessWorker(context);
+    MessageStore* store = context.store;
     if (!worker.Start())
         return Failure("the worker thread could not be started");
     const int32_t id = worker.StoreAndSend(0, 0, static_cast<int32_t>(type), 0, to, text, 0);
@@ -214,20 +234,15 @@ std::atomic<bool> g_stop{false};
 
 int RunWorker(CliContext& context, std::vector<std::string>& args) {
     const bool untilIdle = TakeFlag(args, "--until-idle");
-    std::string cyclesText, intervalText;
     long long cycles = -1, interval = 60;
-    if (TakeOption(args, "--cycles", cyclesText) && (!ParseInt(cyclesText, cycles) || cycles < 1))
+    if (!TakeNumberOption(args, "--cycles", 1, LLONG_MAX, cycles))
         return UsageError("--cycles takes a positive number");
-    if (TakeOption(args, "--interval", intervalText) && (!ParseInt(intervalText, interval) || interval < 0))
+    if (!TakeNumberOption(args, "--interval", 0, LLONG_MAX, interval))
         return UsageError("--interval takes a number of seconds");
-    int rc = kOk;
-    if (!GoOnLine(args, rc))
+    if (int rc = GoOnLineWithNothingElse(args); rc != kOk)
         return rc;
-    if (!args.empty())
-        return UsageError("unexpected argument: " + args.front());
+    CommsWorker worker = HeadlessWorker(context);
     MessageStore* store = context.store;
-
-    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     // SIGINT and SIGTERM end the run after the message in hand: a thread waits for them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -281,13 +296,11 @@ int RunWorker(CliContext& context, std::vector<std::string>& args) {
 
 int Query(CliContext& context, std::vector<std::string>& args) {
     std::vector<int32_t> ids;
-    int rc = kOk;
-    if (!GoOnLine(args, rc))
-        return rc;
-    if (!ParseIds(args, ids, rc))
+    int rc = GoOnLineWithIds(args, ids);
+    if (rc != kOk)
         return rc;
     MessageStore* store = context.store;
-    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
+    CommsWorker worker = HeadlessWorker(context);
     worker.RunRequest(WorkerRequest{RequestKind::QueryList, -1, IdList{false, ids}});
     for (int32_t id : ids) {
         SmsRecord r;
@@ -303,13 +316,11 @@ int Query(CliContext& context, std::vector<std::string>& args) {
 
 int Cancel(CliContext& context, std::vector<std::string>& args) {
     std::vector<int32_t> ids;
-    int rc = kOk;
-    if (!GoOnLine(args, rc))
+    int rc = GoOnLineWithIds(args, ids);
+    if (rc != kOk)
         return rc;
-    if (!ParseIds(args, ids, rc))
-        return rc;
+    CommsWorker worker = HeadlessWorker(context);
     MessageStore* store = context.store;
-    CommsWorker worker(store, GatewayApi::Instance(), nullptr);
     std::vector<int32_t> refused;
     for (int32_t id : ids) {
         SmsRecord before;

@@ -94,6 +94,18 @@ bool ParseInt(const std::string& text, long long& value) {
     return true;
 }
 
+bool TakeNumberOption(std::vector<std::string>& args, const std::string& name, long long low, long long high,
+                      long long& value) {
+    std::string text;
+    if (!TakeOption(args, name, text))
+        return true;
+    long long v = 0;
+    if (!ParseInt(text, v) || v < low || v > high)
+        return false;
+    value = v;
+    return true;
+}
+
 }  // namespace quillon::cli
 
 int main(int argc, char** argv) {

@@ -202,8 +202,9 @@ void MainWindow::ConnectSink() {
         if (Pane* outbox = PaneForTab(kTabOutbox))
             outbox->RefreshOutbox(mode);
     });
-    sink_->ConnectQueued(&Sink::communicationFailure, this,
-                         [this] { ShowMessageById(this, MessageIcon::Error, kIdLoginFailedCaption, kIdServerUnreachable); });
+    sink_->ConnectQueued(&Sink::communicationFailure, this, [this] {
+        ShowMessageById(this, MessageIcon::Error, kIdLoginFailedCaption, kIdServerUnreachable);
+    });
     // The settings page's own: it goes off line (and reports that back here); a finished
     // cancellation list needs nothing from it.
     sink_->ConnectQueued(&Sink::goOffLine, options_, &OptionsPane::GoOffline);
