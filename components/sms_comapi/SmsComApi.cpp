@@ -394,47 +394,124 @@ int32_t SmsComApi::PutProperty(DispId id, const Variant& value) {
 }
 
 int32_t SmsComApi::CallMethod(DispId id, const std::vector<Variant>& args, Variant* result) {
+    Reply reply;
+    int32_t status = CallTextMethod(id, args, reply);
+    if (status == kDispMemberNotFound)
+        status = CallOtherMethod(id, args, reply);
+    if (status != kDispOk)
+        return status;
+    SetError(reply.error);
+    if (result)
+        *result = Variant::FromText(reply.text);
+    return kDispOk;
+}
+
+// The methods that take one text argument (at the position given) and make one request with it.
+int32_t SmsComApi::CallTextMethod(DispId id, const std::vector<Variant>& args, Reply& reply) {
+    struct TextMethod {
+        DispId id;
+        size_t position;
+        Reply (SmsComApi::*call)(const std::string&);
+    };
+    static const TextMethod kMethods[] = {
+        {kQueryMsg, 0, &SmsComApi::MessageStatus},
+        {kGetMsgCharge, 1, &SmsComApi::MessageStatus},
+        {kTokenPay, 0, &SmsComApi::TokenPay},
+        {kTokenPayWithURL, 0, &SmsComApi::TokenPay},
+        {kStopMsgAPIID, 0, &SmsComApi::CancelMessage},
+        {kStartBatch, 0, &SmsComApi::StartBatch},
+        {kQuickBatchSend, 0, &SmsComApi::QuickBatchSend},
+    };
+    for (const TextMethod& method : kMethods) {
+        if (method.id != id)
+            continue;
+        std::string text;
+        if (method.position >= args.size() || !ToText(args[method.position], text))
+            return kDispTypeMismatch;
+        reply = (this->*method.call)(text);
+        return kDispOk;
+    }
+    return kDispMemberNotFound;
+}
+
+int32_t SmsComApi::CallOtherMethod(DispId id, const std::vector<Variant>& args, Reply& reply) {
     // Collect the arguments first: a mismatch fails the call before anything is sent.
     std::vector<std::string> texts(args.size());
-    auto text = [&](size_t i) -> bool { return ToText(args[i], texts[i]); };
-    Reply reply;
+    auto text = [&](size_t i) -> bool { return i < args.size() && ToText(args[i], texts[i]); };
     switch (id) {
         case kSendSimpleSMS:
             reply = SendMessage(text_, to_);
-            break;
+            return kDispOk;
         case kSendMsg:
             if (!text(1) || !text(2))
                 return kDispTypeMismatch;
             reply = SendMessage(texts[1], texts[2]);
-            break;
+            return kDispOk;
         case kAuthenticate:
             if (args.size() == 1)
                 return kDispBadParamCount;
             if (args.size() == 2 && (!text(0) || !text(1)))
                 return kDispTypeMismatch;
             reply = args.empty() ? Authenticate("", user_, password_) : Authenticate("", texts[0], texts[1]);
-            break;
+            return kDispOk;
         case kAuthenticateClient:
             if (!text(0) || !text(1) || !text(2))
                 return kDispTypeMismatch;
             reply = Authenticate(texts[0], texts[1], texts[2]);
-            break;
-        case kPing:
-            reply = Ping();
-            break;
-        case kQueryMsg:
+            return kDispOk;
+        case kRecoverPassword:
+            if (!text(0) || !text(1))
+                return kDispTypeMismatch;
+            reply = RecoverPassword(texts[0], texts[1]);
+            return kDispOk;
+        case kEncodeToUnicode:
             if (!text(0))
                 return kDispTypeMismatch;
-            reply = MessageStatus(texts[0]);
-            break;
-        case kGetMsgCharge:
-            if (!text(1))
+            reply.text = EncodeUcs2Hex(texts[0]);
+            return kDispOk;
+        case kSetBaseURL:
+            if (!text(0))
                 return kDispTypeMismatch;
-            reply = MessageStatus(texts[1]);
-            break;
+            reply = http_.SetBaseUrl(texts[0]) ? Reply{kErrorNone, http_.BaseUrl()}
+                                               : Reply{kErrorBadSetting, "ERR: 97, Not an http or https address"};
+            return kDispOk;
+        case kConfigureProxy:
+        case kConfigureProxyEx:
+            return CallConfigureProxy(id == kConfigureProxyEx, args, reply);
+        default:
+            return CallPlainMethod(id, reply);
+    }
+}
+
+// ConfigureProxyEx: verify, kind, host, port, user, password; ConfigureProxy: kind, host, port.
+int32_t SmsComApi::CallConfigureProxy(bool extended, const std::vector<Variant>& args, Reply& reply) {
+    size_t first = extended ? 1 : 0;
+    bool verify = false;
+    int32_t kind = 0;
+    if (args.size() <= first || (extended && !ToBool(args[0], verify)) || !ToNumber(args[first], kind))
+        return kDispTypeMismatch;
+    std::vector<std::string> texts(args.size());
+    for (size_t i = first + 1; i < args.size(); ++i) {
+        if (!ToText(args[i], texts[i]))
+            return kDispTypeMismatch;
+    }
+    auto at = [&](size_t i) { return i < texts.size() ? texts[i] : std::string(); };
+    reply = ConfigureProxy(verify, kind, at(first + 1), at(first + 2), at(first + 3), at(first + 4));
+    return kDispOk;
+}
+
+// The methods without arguments.
+int32_t SmsComApi::CallPlainMethod(DispId id, Reply& reply) {
+    switch (id) {
+        case kPing:
+            reply = Ping();
+            return kDispOk;
         case kQueryBalance:
             reply = QueryBalance();
-            break;
+            return kDispOk;
+        case kEndBatch:
+            reply = EndBatch();
+            return kDispOk;
         case kResetSMS:
             text_.clear();
             to_.clear();
@@ -442,78 +519,13 @@ int32_t SmsComApi::CallMethod(DispId id, const std::vector<Variant>& args, Varia
             msgType_ = concat_ = deliveryTime_ = 0;
             unicode_ = deliveryAck_ = false;
             batchId_.clear();
-            break;
-        case kRecoverPassword:
-            if (!text(0) || !text(1))
-                return kDispTypeMismatch;
-            reply = RecoverPassword(texts[0], texts[1]);
-            break;
-        case kTokenPay:
-        case kTokenPayWithURL:
-            if (!text(0))
-                return kDispTypeMismatch;
-            reply = TokenPay(texts[0]);
-            break;
-        case kEncodeToUnicode:
-            if (!text(0))
-                return kDispTypeMismatch;
-            reply.text = EncodeUcs2Hex(texts[0]);
-            break;
-        case kStopMsgAPIID:
-            if (!text(0))
-                return kDispTypeMismatch;
-            reply = CancelMessage(texts[0]);
-            break;
-        case kStartBatch:
-            if (!text(0))
-                return kDispTypeMismatch;
-            reply = StartBatch(texts[0]);
-            break;
-        case kQuickBatchSend:
-            if (!text(0))
-                return kDispTypeMismatch;
-            reply = QuickBatchSend(texts[0]);
-            break;
-        case kEndBatch:
-            reply = EndBatch();
-            break;
-        case kSetBaseURL:
-            if (!text(0))
-                return kDispTypeMismatch;
-            if (http_.SetBaseUrl(texts[0])) {
-                reply.text = http_.BaseUrl();
-            } else {
-                reply = {kErrorBadSetting, "ERR: 97, Not an http or https address"};
-            }
-            break;
-        case kConfigureProxy:
-        case kConfigureProxyEx: {
-            // ConfigureProxyEx: verify, kind, host, port, user, password; ConfigureProxy: kind, host, port.
-            size_t first = id == kConfigureProxyEx ? 1 : 0;
-            bool verify = false;
-            int32_t kind = 0;
-            if (id == kConfigureProxyEx && !ToBool(args[0], verify))
-                return kDispTypeMismatch;
-            if (!ToNumber(args[first], kind))
-                return kDispTypeMismatch;
-            for (size_t i = first + 1; i < args.size(); ++i) {
-                if (!text(i))
-                    return kDispTypeMismatch;
-            }
-            auto at = [&](size_t i) { return i < texts.size() ? texts[i] : std::string(); };
-            reply = ConfigureProxy(verify, kind, at(first + 1), at(first + 2), at(first + 3), at(first + 4));
-            break;
-        }
+            return kDispOk;
         case kVersion:
             reply.text = "Ver " SMS_COMAPI_VERSION;
-            break;
+            return kDispOk;
         default:
             return kDispMemberNotFound;
     }
-    SetError(reply.error);
-    if (result)
-        *result = Variant::FromText(reply.text);
-    return kDispOk;
 }
 
 SmsComApi::Reply SmsComApi::Request(const std::string& endpoint, FormParams params,

@@ -37,6 +37,10 @@ private:
 
     int32_t InvokeLocked(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result);
     int32_t CallMethod(DispId id, const std::vector<Variant>& args, Variant* result);
+    int32_t CallTextMethod(DispId id, const std::vector<Variant>& args, Reply& reply);
+    int32_t CallOtherMethod(DispId id, const std::vector<Variant>& args, Reply& reply);
+    int32_t CallConfigureProxy(bool extended, const std::vector<Variant>& args, Reply& reply);
+    int32_t CallPlainMethod(DispId id, Reply& reply);
     int32_t GetProperty(DispId id, Variant* result);
     int32_t PutProperty(DispId id, const Variant& value);
 
