@@ -47,6 +47,16 @@ void Reply(httplib::Response& res, const std::string& body) {
 SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(std::make_unique<httplib::Server>()) {
     const char* verbose = getenv("QUILLON_SANDBOX_VERBOSE");
     verbose_ = verbose && *verbose && strcmp(verbose, "0") != 0;
+    ConfigureServer(config);
+    auto control = [this](const httplib::Request& req, httplib::Response& res) { HandleControl(req, res); };
+    server_->Get(R"(/control/([A-Za-z_]+))", control);
+    server_->Post(R"(/control/([A-Za-z_]+))", control);
+    auto protocol = [this](const httplib::Request& req, httplib::Response& res) { HandleProtocol(req, res); };
+    server_->Get(R"(/([A-Za-z_]+))", protocol);
+    server_->Post(R"(/([A-Za-z_]+))", protocol);
+}
+
+void SandboxServer::ConfigureServer(const SandboxConfig& config) {
     auto& svr = *server_;
     int threads = std::max(4, config.threads);
     svr.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
@@ -78,102 +88,106 @@ SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(s
         res.status = 500;
         Reply(res, ErrorReply(kErrParameter, "Bad request"));
     });
+}
 
-    auto control = [this](const httplib::Request& req, httplib::Response& res) {
-        std::string name = req.matches[1];
-        Params p = ReadParams(req);
-        if (name == "health") {
-            Reply(res, "OK: sandbox gateway");
-        } else if (name == "reset") {
-            gateway_.Reset();
-            std::lock_guard<std::mutex> guard(lock_);
-            faults_.clear();
-            Reply(res, "OK: reset");
-        } else if (name == "clock") {
-            std::string text = Param(p, "advance");
-            long long seconds = 0;
-            try {
-                seconds = text.empty() ? 0 : std::stoll(text);
-            } catch (...) {
-                seconds = -1;
-            }
-            if (seconds < 0 || seconds > 10LL * 365 * 86400) {
-                Reply(res, ErrorReply(kErrParameter, "Invalid advance"));
-            } else {
-                Reply(res, "OK: " + std::to_string(gateway_.AdvanceClock(seconds)));
-            }
-        } else if (name == "fault") {
-            Fault f;
-            f.kind = Param(p, "kind");
-            f.endpoint = Param(p, "endpoint");
-            try {
-                f.remaining = std::stoi(Param(p, "count").empty() ? "1" : Param(p, "count"));
-                f.value = Param(p, "value").empty() ? 0 : std::stoi(Param(p, "value"));
-            } catch (...) {
-                f.remaining = -1;
-            }
-            static const char* kinds[] = {"drop", "delay", "status", "garbage", "oversize"};
-            bool known = std::find(std::begin(kinds), std::end(kinds), f.kind) != std::end(kinds);
-            if (!known || f.remaining < 1 || f.value < 0 || (f.kind == "delay" && f.value > 600000) ||
-                (f.kind == "status" && f.value != 0 && (f.value < 100 || f.value > 599))) {
-                Reply(res, ErrorReply(kErrParameter, "Invalid fault"));
-            } else {
-                if (f.kind == "status" && f.value == 0)
-                    f.value = 500;
-                std::lock_guard<std::mutex> guard(lock_);
-                faults_.push_back(f);
-                Reply(res, "OK: fault armed");
-            }
-        } else if (name == "received") {
-            Reply(res, gateway_.ReceivedText(Param(p, "endpoint")));
-        } else if (name == "messages") {
-            Reply(res, gateway_.MessagesText());
-        } else if (name == "credit") {
-            Millis credit = 0;
-            if (!ParseCredits(Param(p, "credit"), credit) || !gateway_.SetCredit(Param(p, "user"), credit)) {
-                Reply(res, ErrorReply(kErrParameter, "Invalid user or credit"));
-            } else {
-                Reply(res, "OK: credit set");
-            }
+void SandboxServer::HandleControl(const httplib::Request& req, httplib::Response& res) {
+    std::string name = req.matches[1];
+    Params p = ReadParams(req);
+    if (name == "health") {
+        Reply(res, "OK: sandbox gateway");
+    } else if (name == "reset") {
+        gateway_.Reset();
+        std::lock_guard<std::mutex> guard(lock_);
+        faults_.clear();
+        Reply(res, "OK: reset");
+    } else if (name == "clock") {
+        std::string text = Param(p, "advance");
+        long long seconds = 0;
+        try {
+            seconds = text.empty() ? 0 : std::stoll(text);
+        } catch (...) {
+            seconds = -1;
+        }
+        if (seconds < 0 || seconds > 10LL * 365 * 86400) {
+            Reply(res, ErrorReply(kErrParameter, "Invalid advance"));
         } else {
-            res.status = 404;
-            Reply(res, ErrorReply(kErrUnknownCommand, "Unknown control command"));
+            Reply(res, "OK: " + std::to_string(gateway_.AdvanceClock(seconds)));
         }
-    };
-    svr.Get(R"(/control/([A-Za-z_]+))", control);
-    svr.Post(R"(/control/([A-Za-z_]+))", control);
+    } else if (name == "fault") {
+        ArmFault(p, res);
+    } else if (name == "received") {
+        Reply(res, gateway_.ReceivedText(Param(p, "endpoint")));
+    } else if (name == "messages") {
+        Reply(res, gateway_.MessagesText());
+    } else if (name == "credit") {
+        Millis credit = 0;
+        if (!ParseCredits(Param(p, "credit"), credit) || !gateway_.SetCredit(Param(p, "user"), credit)) {
+            Reply(res, ErrorReply(kErrParameter, "Invalid user or credit"));
+        } else {
+            Reply(res, "OK: credit set");
+        }
+    } else {
+        res.status = 404;
+        Reply(res, ErrorReply(kErrUnknownCommand, "Unknown control command"));
+    }
+}
 
-    auto protocol = [this](const httplib::Request& req, httplib::Response& res) {
-        std::string endpoint = req.matches[1];
-        Fault fault;
-        if (TakeFault(endpoint, fault)) {
-            if (fault.kind == "drop") {
-                // Announce a body and close the connection before sending any of it.
-                res.set_content_provider(64, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
-                return;
-            }
-            if (fault.kind == "status") {
-                res.status = fault.value;
-                res.set_content("Injected failure\n", "text/plain");
-                return;
-            }
-            if (fault.kind == "garbage") {
-                res.set_content(std::string("\x01\x02<html>\xff\xfe no reply here\n"), "text/html");
-                return;
-            }
-            if (fault.kind == "oversize") {
-                res.set_content("OK: " + std::string(2 * 1024 * 1024, 'x'), "text/plain");
-                return;
-            }
-            Pause(fault.value);  // delay, then answer as usual
-        }
-        std::string reply = gateway_.Handle(endpoint, ReadParams(req));
-        if (verbose_)
-            fprintf(stderr, "sandbox: %s %s -> %s\n", endpoint.c_str(), req.body.c_str(), reply.c_str());
-        Reply(res, reply);
-    };
-    svr.Get(R"(/([A-Za-z_]+))", protocol);
-    svr.Post(R"(/([A-Za-z_]+))", protocol);
+void SandboxServer::ArmFault(const Params& p, httplib::Response& res) {
+    Fault f;
+    f.kind = Param(p, "kind");
+    f.endpoint = Param(p, "endpoint");
+    try {
+        f.remaining = std::stoi(Param(p, "count").empty() ? "1" : Param(p, "count"));
+        f.value = Param(p, "value").empty() ? 0 : std::stoi(Param(p, "value"));
+    } catch (...) {
+        f.remaining = -1;
+    }
+    static const char* kinds[] = {"drop", "delay", "status", "garbage", "oversize"};
+    bool known = std::find(std::begin(kinds), std::end(kinds), f.kind) != std::end(kinds);
+    if (!known || f.remaining < 1 || f.value < 0 || (f.kind == "delay" && f.value > 600000) ||
+        (f.kind == "status" && f.value != 0 && (f.value < 100 || f.value > 599))) {
+        Reply(res, ErrorReply(kErrParameter, "Invalid fault"));
+        return;
+    }
+    if (f.kind == "status" && f.value == 0)
+        f.value = 500;
+    std::lock_guard<std::mutex> guard(lock_);
+    faults_.push_back(f);
+    Reply(res, "OK: fault armed");
+}
+
+bool SandboxServer::AnswerWithFault(const Fault& fault, httplib::Response& res) {
+    if (fault.kind == "drop") {
+        // Announce a body and close the connection before sending any of it.
+        res.set_content_provider(64, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
+        return true;
+    }
+    if (fault.kind == "status") {
+        res.status = fault.value;
+        res.set_content("Injected failure\n", "text/plain");
+        return true;
+    }
+    if (fault.kind == "garbage") {
+        res.set_content(std::string("\x01\x02<html>\xff\xfe no reply here\n"), "text/html");
+        return true;
+    }
+    if (fault.kind == "oversize") {
+        res.set_content("OK: " + std::string(2 * 1024 * 1024, 'x'), "text/plain");
+        return true;
+    }
+    Pause(fault.value);  // delay, then answer as usual
+    return false;
+}
+
+void SandboxServer::HandleProtocol(const httplib::Request& req, httplib::Response& res) {
+    std::string endpoint = req.matches[1];
+    Fault fault;
+    if (TakeFault(endpoint, fault) && AnswerWithFault(fault, res))
+        return;
+    std::string reply = gateway_.Handle(endpoint, ReadParams(req));
+    if (verbose_)
+        fprintf(stderr, "sandbox: %s %s -> %s\n", endpoint.c_str(), req.body.c_str(), reply.c_str());
+    Reply(res, reply);
 }
 
 SandboxServer::~SandboxServer() = default;

@@ -12,7 +12,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace quillon::sandbox {
 
@@ -35,6 +37,12 @@ private:
         int remaining = 0;
         int value = 0;
     };
+    void ConfigureServer(const SandboxConfig& config);
+    void HandleControl(const httplib::Request& req, httplib::Response& res);
+    void ArmFault(const Params& params, httplib::Response& res);
+    void HandleProtocol(const httplib::Request& req, httplib::Response& res);
+    // Answers in place of the gateway when a fault says so; false when the gateway should answer.
+    bool AnswerWithFault(const Fault& fault, httplib::Response& res);
     // Takes one matching fault off the list; false when none applies.
     bool TakeFault(const std::string& endpoint, Fault& out);
     // Waits up to `ms` or until the server stops.
