@@ -2,17 +2,36 @@
 // charges per part, vouchers, bad requests, faults, configuration and shutdown.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
+#include "support/Waits.h"
 
 namespace quillon::test {
 namespace {
 
 using Params = std::map<std::string, std::string>;
+
+// True while the server side of a connection to the loopback port is established.
+bool ServerHoldsAConnection(int port) {
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, localAddress, remoteAddress, state;
+        fields >> slot >> localAddress >> remoteAddress >> state;
+        if (localAddress == local && state == "01")
+            return true;
+    }
+    return false;
+}
 
 class SandboxServerTest : public ::testing::Test {
 protected:
@@ -310,7 +329,7 @@ TEST_F(SandboxServerTest, StopsCleanlyOnSigterm) {
     // A request held in a delay must not keep the server from stopping.
     ASSERT_TRUE(sandbox_.InjectFault("delay", 1, 600000));
     std::thread held([this] { sandbox_.Request("ping", {{"session", session_}}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(WaitUntil([this] { return ServerHoldsAConnection(sandbox_.Port()); }));
     sandbox_.Stop();
     held.join();
     EXPECT_EQ(0, sandbox_.ExitCode());
