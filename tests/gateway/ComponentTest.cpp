@@ -17,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -130,42 +131,14 @@ protected:
 };
 
 TEST_F(ComponentTest, ResolvesEveryContractNameCaseInsensitivelyAndChecksCalls) {
-    const char* names[] = {"SendSimpleSMS",
-                           "SendMsg",
-                           "Authenticate",
-                           "AuthenticateClient",
-                           "Ping",
-                           "QueryMsg",
-                           "QueryBalance",
-                           "ResetSMS",
-                           "RecoverPassword",
-                           "TokenPay",
-                           "TokenPayWithURL",
-                           "EncodeToUnicode",
-                           "StopMsgAPIID",
-                           "StartBatch",
-                           "QuickBatchSend",
-                           "EndBatch",
-                           "SetBaseURL",
-                           "ConfigureProxy",
-                           "ConfigureProxyEx",
-                           "Version",
-                           "GetMsgCharge",
-                           "smsUSER",
-                           "smsPASSWORD",
-                           "smsTEXT",
-                           "smsFROM",
-                           "smsTO",
-                           "smsIsLoggedIn",
-                           "smsERROR",
-                           "smsMSG_TYPE",
-                           "smsCONCAT",
-                           "smsSESSION_ID",
-                           "smsUNICODE",
-                           "smsDELIVERY_ACK",
-                           "smsDELIVERY_TIME"};
+    // The contract's member names, written out: not taken from any table of the code.
+    std::istringstream names(
+        "SendSimpleSMS SendMsg Authenticate AuthenticateClient Ping QueryMsg QueryBalance ResetSMS RecoverPassword "
+        "TokenPay TokenPayWithURL EncodeToUnicode StopMsgAPIID StartBatch QuickBatchSend EndBatch SetBaseURL "
+        "ConfigureProxy ConfigureProxyEx Version GetMsgCharge smsUSER smsPASSWORD smsTEXT smsFROM smsTO "
+        "smsIsLoggedIn smsERROR smsMSG_TYPE smsCONCAT smsSESSION_ID smsUNICODE smsDELIVERY_ACK smsDELIVERY_TIME");
     std::set<DispId> seen;
-    for (const char* name : names) {
+    for (std::string name; names >> name;) {
         DispId id = 0, lowerId = 0;
         ASSERT_EQ(kDispOk, component_.Object()->GetIDsOfNames(name, id)) << name;
         std::string lower = name;
@@ -286,7 +259,7 @@ TEST_F(ComponentTest, BatchStartsSendsPerNumberAndEnds) {
     EXPECT_NE(std::string::npos, reply.find(" To: 447700900001"));
     EXPECT_NE(std::string::npos, reply.find("ERR: 304, Destination rejected To: 447700909991"));
     EXPECT_EQ(2, std::count(reply.begin(), reply.end(), 'I'));  // two "ID:" lines
-    component_.Call("EndBatch");
+    EXPECT_EQ("OK: 2 messages", component_.Call("EndBatch").substr(0, 14));
     EXPECT_EQ(0, component_.Error());
     // After its end the batch takes no more numbers.
     component_.Call("QuickBatchSend", {T("447700900003")});
@@ -302,7 +275,7 @@ TEST_F(ComponentTest, BatchStartsSendsPerNumberAndEnds) {
     EXPECT_EQ("447700900001,447700909991,447700900002", quick[0].Param("to"));
 }
 
-TEST_F(ComponentTest, GetMsgChargeReportsTheTimelineAndStopMsgAPIIDWithdrawsOnlyInTime) {
+TEST_F(ComponentTest, GetMsgChargeAndStopMsgAPIIDTakeTheSendReplyAsIdentifier) {
     ASSERT_TRUE(component_.Login());
     std::string now = SendTo("447700900123");
     ASSERT_EQ(0, component_.Error());
@@ -315,17 +288,9 @@ TEST_F(ComponentTest, GetMsgChargeReportsTheTimelineAndStopMsgAPIIDWithdrawsOnly
     EXPECT_NE(std::string::npos, reply.find("charge: 1.0")) << reply;
     EXPECT_NE(std::string::npos, component_.Call("QueryMsg", {T(now.substr(4))}).find("status: 004"));
 
-    // Delivered: too late to withdraw.
+    // Delivered: too late to withdraw (when it may be withdrawn is the sandbox's test).
     component_.Call("StopMsgAPIID", {T(now)});
     EXPECT_EQ(402, component_.Error());
-
-    component_.Put("smsDELIVERY_TIME", Variant::FromLong(60));
-    std::string later = SendTo("447700900124");
-    ASSERT_EQ(0, component_.Error());
-    EXPECT_EQ(11, StatusOf(later));
-    component_.Call("StopMsgAPIID", {T(later)});
-    EXPECT_EQ(0, component_.Error());
-    EXPECT_EQ(6, StatusOf(later));
 }
 
 // Each member reaches its endpoint and hands back the gateway's code in smsERROR, in order.

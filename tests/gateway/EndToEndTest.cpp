@@ -110,28 +110,6 @@ TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
     EXPECT_NE(std::find(refreshes.begin(), refreshes.end(), kRefreshWholeOutbox), refreshes.end());
 }
 
-TEST_F(EndToEnd, HundredElevenDigitNumbersGoInChunksOf43And43And14) {
-    std::string to;
-    for (int i = 0; i < 100; ++i)
-        to += "," + std::to_string(44700000000LL + i);
-    int32_t id = AddPending(to, "Batch");
-    worker_->SendQueuedSMSs(id);
-
-    auto chunks = NumbersSent("quicksend");
-    ASSERT_EQ(chunks.size(), 3u);
-    std::vector<size_t> counts;
-    for (const std::string& c : chunks)
-        counts.push_back(std::count(c.begin(), c.end(), ',') + 1);
-    EXPECT_EQ(counts, (std::vector<size_t>{43, 43, 14}));
-    EXPECT_EQ(chunks[0].substr(0, 12), "44700000000,");
-    auto children = Children(id);
-    ASSERT_EQ(children.size(), 100u);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(children[i].To, std::to_string(44700000000LL + i));
-        EXPECT_EQ(children[i].Stat, StatusCode(MessageStatus::Unknown));
-    }
-}
-
 // A chunk closes once it holds 512 characters, counting one comma per number: one that reaches
 // 511 takes the next number too, 512 and 513 close there. The send pass and BatchChunkSizes agree.
 TEST_F(EndToEnd, BatchChunksCloseOnceTheyHold512Characters) {
@@ -150,6 +128,7 @@ TEST_F(EndToEnd, BatchChunksCloseOnceTheyHold512Characters) {
         {"511", lengths({{31, 15}, {1, 14}, {2, 15}}), {33, 1}},  // 31*16 + 15 = 511
         {"512", lengths({{32, 15}, {1, 15}}), {32, 1}},           // 32*16 = 512
         {"513", lengths({{31, 15}, {1, 16}, {1, 15}}), {32, 1}},  // 31*16 + 17 = 513
+        {"100 of 11", lengths({{100, 11}}), {43, 43, 14}},        // 43*12 = 516
     };
     long long serial = 0;
     for (const Case& c : cases) {
@@ -163,12 +142,20 @@ TEST_F(EndToEnd, BatchChunksCloseOnceTheyHold512Characters) {
         sandbox_.Reset();
         ASSERT_TRUE(sandbox_.SetCredit("demo", 100000));
         ASSERT_TRUE(LogInToGateway("demo", "demo"));
-        worker_->SendQueuedSMSs(AddPending(to, "Chunked"));
+        const int32_t id = AddPending(to, "Chunked");
+        worker_->SendQueuedSMSs(id);
         std::vector<size_t> sent;
         for (const std::string& chunk : NumbersSent("quicksend"))
             sent.push_back(std::count(chunk.begin(), chunk.end(), ',') + 1);
         EXPECT_EQ(sent, c.chunks) << c.name;
         EXPECT_EQ(BatchChunkSizes(numbers), c.chunks) << c.name;
+        // Every number's result lands on its own child, across the chunks.
+        auto children = Children(id);
+        ASSERT_EQ(children.size(), numbers.size()) << c.name;
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            EXPECT_EQ(children[i].To, numbers[i]) << c.name;
+            EXPECT_EQ(children[i].Stat, StatusCode(MessageStatus::Unknown)) << c.name;
+        }
     }
 }
 

@@ -3,103 +3,30 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <map>
-#include <mutex>
 #include <thread>
 
 #include "core/AppSettings.h"
 #include "gateway/ComponentRegistry.h"
+#include "gateway/FakeComponent.h"
 #include "gateway/GatewayApi.h"
 
 namespace quillon {
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// Knows the names it is given (ids from 100 up, so 0 is never a real member), answers methods with
-// a scripted result and keeps properties in a map.
-class RecordingComponent : public IDispatchObject {
-public:
-    struct Invocation {
-        std::string name;
-        InvokeKind kind;
-        std::vector<Variant> argsLastFirst;
-    };
-
-    explicit RecordingComponent(std::vector<std::string> names) {
-        DispId next = 100;
-        for (auto& n : names) {
-            ids_[Lower(n)] = next;
-            names_[next] = n;
-            ++next;
-        }
-    }
-
-    int32_t GetIDsOfNames(const std::string& name, DispId& id) override {
-        std::lock_guard<std::mutex> g(lock_);
-        asked.push_back(name);
-        auto it = ids_.find(Lower(name));
-        if (it == ids_.end())
-            return kDispUnknownName;
-        id = it->second;
-        return kDispOk;
-    }
-
-    int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result) override {
-        std::lock_guard<std::mutex> g(lock_);
-        auto it = names_.find(id);
-        if (it == names_.end())
-            return kDispMemberNotFound;
-        invocations.push_back({it->second, kind, args});
-        if (kind == InvokeKind::PropertyPut) {
-            properties[it->second] = args.at(0);
-            return kDispOk;
-        }
-        if (kind == InvokeKind::PropertyGet) {
-            *result = properties[it->second];
-            return kDispOk;
-        }
-        if (status < 0)
-            return status;
-        // The last call's first argument becomes smsERROR, so tests can tell calls apart.
-        if (echoFirstArgToError && !args.empty())
-            properties["smsERROR"] = Variant::FromLong(args.back().number);
-        *result = methodResult;
-        return status;
-    }
-
-    std::vector<std::string> asked;
-    std::vector<Invocation> invocations;
-    std::map<std::string, Variant> properties;
-    Variant methodResult = Variant::FromText("OK");
-    int32_t status = kDispOk;
-    bool echoFirstArgToError = false;
-
-private:
-    std::mutex lock_;
-    std::map<std::string, DispId> ids_;
-    std::map<DispId, std::string> names_;
-};
+using test::FakeComponent;
 
 std::vector<std::string> AllNames() {
-    auto names = GatewayApi::MethodNames();
-    auto props = GatewayApi::PropertyNames();
-    names.insert(names.end(), props.begin(), props.end());
-    return names;
+    return FakeComponent::AllNames();
 }
 
 struct Bound {
-    RecordingComponent* component;
+    FakeComponent* component;
     GatewayHandle api;
 };
 
-Bound Bind(std::vector<std::string> names = AllNames()) {
-    auto* c = new RecordingComponent(std::move(names));
+Bound Bind(const std::vector<std::string>& names = AllNames()) {
+    auto* c = new FakeComponent(names);
+    c->fallback.reply = "OK";
     auto api = std::make_shared<GatewayApi>(ComponentHandle(c));
     c->invocations.clear();
     return {c, api};
@@ -209,18 +136,17 @@ TEST(GatewayApiTest, GenericFailureForMissingObjectArgumentOrName) {
 
 TEST(GatewayApiTest, ComponentStatusAndResultsComeBackRaw) {
     Bound b = Bind();
-    b.component->status = kDispTypeMismatch;
+    b.component->fallback.status = kDispTypeMismatch;
     std::string reply = "untouched";
     EXPECT_EQ(b.api->QueryBalance(reply), kDispTypeMismatch);
     EXPECT_EQ(reply, "untouched");
 
-    b.component->status = 1;  // a positive status is not a failure
-    b.component->methodResult = Variant::FromText("12.5\r\n");
+    b.component->fallback = {"12.5\r\n", 0, 1};  // a positive status is not a failure
     EXPECT_EQ(b.api->QueryBalance(reply), 1);
     EXPECT_EQ(reply, "12.5\r\n");
 
-    b.component->status = kDispOk;
-    b.component->methodResult = Variant::FromLong(-7);
+    b.component->fallback = {"", 0, kDispOk};
+    b.component->nonText = Variant::FromLong(-7);
     EXPECT_EQ(b.api->EndBatch(reply), kDispOk);
     EXPECT_EQ(reply, "-7");
 
@@ -273,11 +199,11 @@ protected:
 };
 
 TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUrl) {
-    RecordingComponent* created = nullptr;
+    FakeComponent* created = nullptr;
     int creations = 0;
     ComponentRegistry::Instance().RegisterFactoryForTesting("sms_comapi.sms", [&]() -> IDispatchObject* {
         ++creations;
-        created = new RecordingComponent(AllNames());
+        created = new FakeComponent();
         return created;
     });
     Settings().COMBaseURL = "http://127.0.0.1:9/api/";

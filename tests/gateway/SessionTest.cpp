@@ -9,6 +9,7 @@
 
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
+#include "gateway/FakeComponent.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "support/SandboxProcess.h"
@@ -38,62 +39,11 @@ public:
     std::vector<SessionMessage> messages;
 };
 
-// Knows every member; a method answers its scripted reply and sets smsERROR to its scripted code.
-class ScriptedComponent : public IDispatchObject {
-public:
-    struct Answer {
-        std::string reply;
-        int32_t error = 0;
-        int32_t status = kDispOk;
-    };
-
-    ScriptedComponent() {
-        DispId id = 1;
-        for (auto& n : GatewayApi::MethodNames())
-            names_[id++] = n;
-        for (auto& n : GatewayApi::PropertyNames())
-            names_[id++] = n;
-    }
-    int32_t GetIDsOfNames(const std::string& name, DispId& id) override {
-        for (auto& [i, n] : names_)
-            if (n == name) {
-                id = i;
-                return kDispOk;
-            }
-        return kDispUnknownName;
-    }
-    int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result) override {
-        const std::string& name = names_.at(id);
-        if (kind == InvokeKind::PropertyGet) {
-            *result = name == "smsERROR" ? Variant::FromLong(error) : Variant::FromText("");
-            return kDispOk;
-        }
-        if (kind == InvokeKind::PropertyPut)
-            return kDispOk;
-        calls.push_back(name);
-        lastArgs[name] = std::vector<Variant>(args.rbegin(), args.rend());
-        const Answer& a = script[name];
-        if (a.status < 0)
-            return a.status;
-        error = a.error;
-        *result = Variant::FromText(a.reply);
-        return a.status;
-    }
-
-    std::map<std::string, Answer> script;
-    std::vector<std::string> calls;
-    std::map<std::string, std::vector<Variant>> lastArgs;  // first-first
-    int32_t error = 0;
-
-private:
-    std::map<DispId, std::string> names_;
-};
-
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = Settings();
-        component_ = new ScriptedComponent;
+        component_ = new test::FakeComponent;
         GatewayApi::SetInstanceForTesting(std::make_shared<GatewayApi>(ComponentHandle(component_)));
         SetOnLine(true);
     }
@@ -104,7 +54,7 @@ protected:
         Settings() = saved_;
     }
 
-    ScriptedComponent* component_ = nullptr;
+    test::FakeComponent* component_ = nullptr;
     RecordingUi ui_;
     AppSettings saved_;
 };
@@ -170,7 +120,7 @@ TEST_F(SessionTest, OfflineBalanceMakesNoCall) {
     Settings().LastBalance = 42;
     component_->script["QueryBalance"] = {"12.5", 0};
     EXPECT_EQ(RefreshBalance(), 42);
-    EXPECT_TRUE(component_->calls.empty());
+    EXPECT_TRUE(component_->Calls().empty());
     EXPECT_EQ(BalanceText(), "Balance: 4.2?");
 }
 
@@ -181,8 +131,8 @@ TEST_F(SessionTest, LoginSuccessRefreshesTheBalanceAndRunsTheAfterLoginAction) {
     int afterLogin = 0;
     SetAfterLoginAction([&] { ++afterLogin; });
     EXPECT_TRUE(LogInToGateway("demo", "pw", ui_));
-    ASSERT_EQ(component_->calls, (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
-    const auto& args = component_->lastArgs["AuthenticateClient"];
+    ASSERT_EQ(component_->Calls(), (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
+    const auto args = component_->LastArgs("AuthenticateClient");
     ASSERT_EQ(args.size(), 3u);
     EXPECT_EQ(args[0].text, "QLNX");
     EXPECT_EQ(args[1].text, "demo");
@@ -202,7 +152,7 @@ TEST_F(SessionTest, LoginFailuresOnlyTellAboutAnUnreachableGateway) {
     component_->script["AuthenticateClient"] = {"", 99};
     EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
     // A call that failed as a call never passes for a login, whatever smsERROR held before.
-    component_->error = 0;
+    component_->SetError(0);
     component_->script["AuthenticateClient"] = {"", 0, kDispTypeMismatch};
     EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
 
@@ -216,7 +166,8 @@ TEST_F(SessionTest, LoginFailuresOnlyTellAboutAnUnreachableGateway) {
     }
     EXPECT_EQ(ui_.begins, 3);
     EXPECT_EQ(ui_.ends, 3);
-    EXPECT_EQ(std::count(component_->calls.begin(), component_->calls.end(), "QueryBalance"), 0);
+    const auto calls = component_->Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "QueryBalance"), 0);
 }
 
 TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
@@ -228,7 +179,7 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
     Settings().help_url = "https://help.example/";
     component_->script["ConfigureProxyEx"] = {"", 0};
     EXPECT_EQ(ApplyProxySettings(true, ui_), 0);
-    const auto& args = component_->lastArgs["ConfigureProxyEx"];
+    const auto args = component_->LastArgs("ConfigureProxyEx");
     ASSERT_EQ(args.size(), 6u);
     EXPECT_EQ(args[0].kind, Variant::Kind::Bool);
     EXPECT_EQ(args[0].number, -1);
@@ -252,9 +203,9 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
         EXPECT_TRUE(m.withLink);
         EXPECT_EQ(m.link, "https://help.example/");
     }
-    EXPECT_EQ(component_->lastArgs["ConfigureProxyEx"][0].number, 0);
+    EXPECT_EQ(component_->LastArgs("ConfigureProxyEx").at(0).number, 0);
 
-    component_->error = 0;
+    component_->SetError(0);
     component_->script["ConfigureProxyEx"] = {"", 0, kDispFail};
     EXPECT_EQ(ApplyProxySettings(true, ui_), kDispFail);
     EXPECT_EQ(ui_.messages.back().textId, 1136);
