@@ -198,6 +198,7 @@ protected:
     }
 };
 
+// The test factory (registered in another letter case) takes precedence over the registration file.
 TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUrl) {
     FakeComponent* created = nullptr;
     int creations = 0;

@@ -252,16 +252,6 @@ TEST_F(SandboxServerTest, InjectedFaultsHitOnlyTheGivenNumberOfRequests) {
     EXPECT_FALSE(sandbox_.InjectFault("status", 0));
 }
 
-TEST_F(SandboxServerTest, SessionsExpireAfterTheirIdleTime) {
-    Start({"--session-idle", "60"});
-    ASSERT_TRUE(sandbox_.AdvanceClock(50));
-    EXPECT_EQ("OK: Session valid", Call("ping", {}));  // use keeps it alive
-    ASSERT_TRUE(sandbox_.AdvanceClock(50));
-    EXPECT_EQ("OK: Session valid", Call("ping", {}));
-    ASSERT_TRUE(sandbox_.AdvanceClock(61));
-    EXPECT_EQ(0u, Call("ping", {}).rfind("ERR: 99, ", 0));
-}
-
 TEST_F(SandboxServerTest, ReadsAccountsAndVouchersFromItsConfigurationFile) {
     TempDir dir;
     WriteFile(dir.File("sandbox.conf"),
