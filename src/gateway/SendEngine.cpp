@@ -25,6 +25,12 @@ constexpr int32_t kFirstQueryInterval = 60;
 constexpr int32_t kGatewayUnreachable = 99;
 constexpr int32_t kUnicodeType = 2;
 
+// The one chunk rule of a batch, shared by BatchChunkSizes and the send pass: `length` counts one
+// comma per number.
+bool ChunkIsFull(size_t length) {
+    return length >= kChunkThreshold;
+}
+
 std::string ApiIdText(const std::string& text) {
     return text.substr(0, kApiIdLength);
 }
@@ -125,7 +131,7 @@ std::vector<size_t> BatchChunkSizes(const std::vector<std::string>& numbers) {
     for (size_t i = 0; i < numbers.size(); ++i) {
         length += 1 + numbers[i].size();
         ++count;
-        if (length >= kChunkThreshold || i + 1 == numbers.size()) {
+        if (ChunkIsFull(length) || i + 1 == numbers.size()) {
             sizes.push_back(count);
             length = 0;
             count = 0;
@@ -336,7 +342,7 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
     for (size_t k = 0; k < recipients_.size(); ++k) {
         buffer += ',';
         buffer += recipients_[k].number;
-        if (buffer.size() < kChunkThreshold && k + 1 < recipients_.size())
+        if (!ChunkIsFull(buffer.size()) && k + 1 < recipients_.size())
             continue;
         const size_t chunkEnd = k + 1;
         if (worker_.StopRequested()) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "gateway/SendEngine.h"
 #include "gateway/StatusQueryEngine.h"
 #include "gateway/WorkerTestSupport.h"
 
@@ -109,25 +110,78 @@ TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
     EXPECT_NE(std::find(refreshes.begin(), refreshes.end(), kRefreshWholeOutbox), refreshes.end());
 }
 
-TEST_F(EndToEnd, HundredElevenDigitNumbersGoInChunksOf43And43And14) {
-    std::string to;
-    for (int i = 0; i < 100; ++i)
-        to += "," + std::to_string(44700000000LL + i);
-    int32_t id = AddPending(to, "Batch");
-    worker_->SendQueuedSMSs(id);
+// A chunk closes once it holds 512 characters, counting one comma per number: one that reaches
+// 511 takes the next number too, 512 and 513 close there. The send pass and BatchChunkSizes agree.
+TEST_F(EndToEnd, BatchChunksCloseOnceTheyHold512Characters) {
+    struct Case {
+        const char* name;
+        std::vector<size_t> digits;  // the numbers' lengths, in order
+        std::vector<size_t> chunks;  // numbers per quicksend call
+    };
+    auto lengths = [](std::initializer_list<std::pair<size_t, size_t>> runs) {
+        std::vector<size_t> out;
+        for (auto [count, length] : runs)
+            out.insert(out.end(), count, length);
+        return out;
+    };
+    const Case cases[] = {
+        {"511", lengths({{31, 15}, {1, 14}, {2, 15}}), {33, 1}},  // 31*16 + 15 = 511
+        {"512", lengths({{32, 15}, {1, 15}}), {32, 1}},           // 32*16 = 512
+        {"513", lengths({{31, 15}, {1, 16}, {1, 15}}), {32, 1}},  // 31*16 + 17 = 513
+        {"100 of 11", lengths({{100, 11}}), {43, 43, 14}},        // 43*12 = 516
+    };
+    long long serial = 0;
+    for (const Case& c : cases) {
+        std::vector<std::string> numbers;
+        std::string to;
+        for (size_t length : c.digits) {
+            std::string n = std::to_string(++serial);
+            numbers.push_back("44" + std::string(length - 2 - n.size(), '7') + n);
+            to += "," + numbers.back();
+        }
+        sandbox_.Reset();
+        ASSERT_TRUE(sandbox_.SetCredit("demo", 100000));
+        ASSERT_TRUE(LogInToGateway("demo", "demo"));
+        const int32_t id = AddPending(to, "Chunked");
+        worker_->SendQueuedSMSs(id);
+        std::vector<size_t> sent;
+        for (const std::string& chunk : NumbersSent("quicksend"))
+            sent.push_back(std::count(chunk.begin(), chunk.end(), ',') + 1);
+        EXPECT_EQ(sent, c.chunks) << c.name;
+        EXPECT_EQ(BatchChunkSizes(numbers), c.chunks) << c.name;
+        // Every number's result lands on its own child, across the chunks.
+        auto children = Children(id);
+        ASSERT_EQ(children.size(), numbers.size()) << c.name;
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            EXPECT_EQ(children[i].To, numbers[i]) << c.name;
+            EXPECT_EQ(children[i].Stat, StatusCode(MessageStatus::Unknown)) << c.name;
+        }
+    }
+}
 
-    auto chunks = NumbersSent("quicksend");
-    ASSERT_EQ(chunks.size(), 3u);
-    std::vector<size_t> counts;
-    for (const std::string& c : chunks)
-        counts.push_back(std::count(c.begin(), c.end(), ',') + 1);
-    EXPECT_EQ(counts, (std::vector<size_t>{43, 43, 14}));
-    EXPECT_EQ(chunks[0].substr(0, 12), "44700000000,");
-    auto children = Children(id);
-    ASSERT_EQ(children.size(), 100u);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(children[i].To, std::to_string(44700000000LL + i));
-        EXPECT_EQ(children[i].Stat, StatusCode(MessageStatus::Unknown));
+// A reply longer than "ID: " and 32 characters is cut: the row keeps ",ID: " and the identifier.
+class LongIdReplies : public WorkerFixture {
+protected:
+    std::vector<std::string> SandboxArgs() const override {
+        WriteFile(dir_.File("sandbox.conf"), "id-suffix trailing\n");
+        std::vector<std::string> args = WorkerFixture::SandboxArgs();
+        args.insert(args.end(), {"--config", dir_.File("sandbox.conf")});
+        return args;
+    }
+};
+
+TEST_F(LongIdReplies, AreCutTo37CharactersOneByOneAndInABatch) {
+    int32_t single = AddPending("0712345678", "One");
+    int32_t batch = AddPending(",0712345601,0712345602", "Two");
+    worker_->SendQueuedSMSs(-1);
+    std::vector<std::string> ids = {Row(single).ApiMsgID};
+    for (const SmsRecord& child : Children(batch))
+        ids.push_back(child.ApiMsgID);
+    ASSERT_EQ(ids.size(), 3u);
+    for (const std::string& id : ids) {
+        EXPECT_EQ(id.size(), 37u) << id;
+        EXPECT_EQ(id.substr(0, 5), ",ID: ") << id;
+        EXPECT_EQ(id.find("trailing"), std::string::npos) << id;
     }
 }
 

@@ -113,28 +113,5 @@ TEST(RegistryTest, MissingRegistrationLeavesTheGatewayUnavailable) {
     TestSeams::ResetGatewayInstance();
 }
 
-TEST(RegistryTest, TestFactoryTakesPrecedenceOverTheFile) {
-    struct Tiny : IDispatchObject {
-        int32_t GetIDsOfNames(const std::string&, DispId& id) override {
-            id = 1;
-            return kDispOk;
-        }
-        int32_t Invoke(DispId, InvokeKind, const std::vector<Variant>&, Variant* result) override {
-            if (result)
-                *result = Variant::FromText("tiny");
-            return kDispOk;
-        }
-    };
-    auto& registry = ComponentRegistry::Instance();
-    TestSeams::RegisterComponentFactory(registry, "Tiny.Thing", [] { return new Tiny; });
-    ComponentHandle object = registry.CreateObject("TINY.THING");
-    TestSeams::UnregisterComponentFactory(registry, "tiny.thing");
-    ASSERT_TRUE(object);
-    Variant v;
-    object->Invoke(1, InvokeKind::Method, {}, &v);
-    EXPECT_EQ(v.text, "tiny");
-    EXPECT_FALSE(registry.CreateObject("Tiny.Thing"));
-}
-
 }  // namespace
 }  // namespace quillon

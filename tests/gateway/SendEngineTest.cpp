@@ -1,4 +1,4 @@
-// The send engine's reading of recipient lists and batch replies, and its chunking.
+// The send engine's reading of recipient lists and batch replies (its chunking is tested end to end).
 #include <gtest/gtest.h>
 
 #include "gateway/SendEngine.h"
@@ -62,18 +62,6 @@ TEST(SendEngine, BatchReplyIsReadWordByWord) {
     EXPECT_EQ(results[0].text, "114, cannot route to: 0 TO: 9");
     EXPECT_TRUE(ParseBatchReply("").empty());
     EXPECT_TRUE(ParseBatchReply("<html>Bad gateway</html>").empty());
-}
-
-TEST(SendEngine, BatchChunksCloseAt512Characters) {
-    std::vector<std::string> numbers(100, "44700000000");
-    EXPECT_EQ(BatchChunkSizes(numbers), (std::vector<size_t>{43, 43, 14}));
-    EXPECT_EQ(BatchChunkSizes({"1"}), (std::vector<size_t>{1}));
-    EXPECT_TRUE(BatchChunkSizes({}).empty());
-    // A chunk reaching exactly 512 characters closes there.
-    std::vector<std::string> exact(64, "1234567");  // 8 characters each with its comma
-    EXPECT_EQ(BatchChunkSizes(exact), (std::vector<size_t>{64}));
-    exact.push_back("1");
-    EXPECT_EQ(BatchChunkSizes(exact), (std::vector<size_t>{64, 1}));
 }
 
 }  // namespace

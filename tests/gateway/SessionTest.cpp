@@ -2,10 +2,6 @@
 // sandbox gateway over loopback.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -14,9 +10,11 @@
 #include "core/AppSettings.h"
 #include "core/StringTable.h"
 #include "core/TestSeams.h"
+#include "gateway/FakeComponent.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "support/SandboxProcess.h"
+#include "support/Waits.h"
 
 namespace quillon {
 namespace {
@@ -42,62 +40,11 @@ public:
     std::vector<SessionMessage> messages;
 };
 
-// Knows every member; a method answers its scripted reply and sets smsERROR to its scripted code.
-class ScriptedComponent : public IDispatchObject {
-public:
-    struct Answer {
-        std::string reply;
-        int32_t error = 0;
-        int32_t status = kDispOk;
-    };
-
-    ScriptedComponent() {
-        DispId id = 1;
-        for (auto& n : GatewayApi::MethodNames())
-            names_[id++] = n;
-        for (auto& n : GatewayApi::PropertyNames())
-            names_[id++] = n;
-    }
-    int32_t GetIDsOfNames(const std::string& name, DispId& id) override {
-        for (auto& [i, n] : names_)
-            if (n == name) {
-                id = i;
-                return kDispOk;
-            }
-        return kDispUnknownName;
-    }
-    int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& args, Variant* result) override {
-        const std::string& name = names_.at(id);
-        if (kind == InvokeKind::PropertyGet) {
-            *result = name == "smsERROR" ? Variant::FromLong(error) : Variant::FromText("");
-            return kDispOk;
-        }
-        if (kind == InvokeKind::PropertyPut)
-            return kDispOk;
-        calls.push_back(name);
-        lastArgs[name] = std::vector<Variant>(args.rbegin(), args.rend());
-        const Answer& a = script[name];
-        if (a.status < 0)
-            return a.status;
-        error = a.error;
-        *result = Variant::FromText(a.reply);
-        return a.status;
-    }
-
-    std::map<std::string, Answer> script;
-    std::vector<std::string> calls;
-    std::map<std::string, std::vector<Variant>> lastArgs;  // first-first
-    int32_t error = 0;
-
-private:
-    std::map<DispId, std::string> names_;
-};
-
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = Settings();
-        component_ = new ScriptedComponent;
+        component_ = new test::FakeComponent;
         TestSeams::SetGatewayInstance(std::make_shared<GatewayApi>(ComponentHandle(component_)));
         SetOnLine(true);
     }
@@ -108,7 +55,7 @@ protected:
         Settings() = saved_;
     }
 
-    ScriptedComponent* component_ = nullptr;
+    test::FakeComponent* component_ = nullptr;
     RecordingUi ui_;
     AppSettings saved_;
 };
@@ -174,7 +121,7 @@ TEST_F(SessionTest, OfflineBalanceMakesNoCall) {
     Settings().LastBalance = 42;
     component_->script["QueryBalance"] = {"12.5", 0};
     EXPECT_EQ(RefreshBalance(), 42);
-    EXPECT_TRUE(component_->calls.empty());
+    EXPECT_TRUE(component_->Calls().empty());
     EXPECT_EQ(BalanceText(), "Balance: 4.2?");
 }
 
@@ -185,8 +132,8 @@ TEST_F(SessionTest, LoginSuccessRefreshesTheBalanceAndRunsTheAfterLoginAction) {
     int afterLogin = 0;
     SetAfterLoginAction([&] { ++afterLogin; });
     EXPECT_TRUE(LogInToGateway("demo", "pw", ui_));
-    ASSERT_EQ(component_->calls, (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
-    const auto& args = component_->lastArgs["AuthenticateClient"];
+    ASSERT_EQ(component_->Calls(), (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
+    const auto args = component_->LastArgs("AuthenticateClient");
     ASSERT_EQ(args.size(), 3u);
     EXPECT_EQ(args[0].text, "QLNX");
     EXPECT_EQ(args[1].text, "demo");
@@ -206,7 +153,7 @@ TEST_F(SessionTest, LoginFailuresOnlyTellAboutAnUnreachableGateway) {
     component_->script["AuthenticateClient"] = {"", 99};
     EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
     // A call that failed as a call never passes for a login, whatever smsERROR held before.
-    component_->error = 0;
+    component_->SetError(0);
     component_->script["AuthenticateClient"] = {"", 0, kDispTypeMismatch};
     EXPECT_FALSE(LogInToGateway("demo", "pw", ui_));
 
@@ -220,7 +167,8 @@ TEST_F(SessionTest, LoginFailuresOnlyTellAboutAnUnreachableGateway) {
     }
     EXPECT_EQ(ui_.begins, 3);
     EXPECT_EQ(ui_.ends, 3);
-    EXPECT_EQ(std::count(component_->calls.begin(), component_->calls.end(), "QueryBalance"), 0);
+    const auto calls = component_->Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "QueryBalance"), 0);
 }
 
 TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
@@ -232,7 +180,7 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
     Settings().help_url = "https://help.example/";
     component_->script["ConfigureProxyEx"] = {"", 0};
     EXPECT_EQ(ApplyProxySettings(true, ui_), 0);
-    const auto& args = component_->lastArgs["ConfigureProxyEx"];
+    const auto args = component_->LastArgs("ConfigureProxyEx");
     ASSERT_EQ(args.size(), 6u);
     EXPECT_EQ(args[0].kind, Variant::Kind::Bool);
     EXPECT_EQ(args[0].number, -1);
@@ -256,21 +204,16 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
         EXPECT_TRUE(m.withLink);
         EXPECT_EQ(m.link, "https://help.example/");
     }
-    EXPECT_EQ(component_->lastArgs["ConfigureProxyEx"][0].number, 0);
+    EXPECT_EQ(component_->LastArgs("ConfigureProxyEx").at(0).number, 0);
 
-    component_->error = 0;
+    component_->SetError(0);
     component_->script["ConfigureProxyEx"] = {"", 0, kDispFail};
     EXPECT_EQ(ApplyProxySettings(true, ui_), kDispFail);
     EXPECT_EQ(ui_.messages.back().textId, 1136);
 }
 
 TEST(ProxyKindTest, FourKindsWithTheirStrings) {
-    const auto& kinds = ProxyKinds();
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(kinds[i].value, i + 1);
-        EXPECT_EQ(kinds[i].nameId, 1376 + 2 * i);
-        EXPECT_EQ(kinds[i].descriptionId, 1377 + 2 * i);
-    }
+    ASSERT_EQ(ProxyKinds().size(), 4u);
     EXPECT_EQ(ProxyKindName(1), "Directly connect to the Internet");
     EXPECT_EQ(ProxyKindName(4), "Use proxy list");
     EXPECT_EQ(ProxyKindDescription(2), LoadResourceString(1379));
@@ -280,26 +223,10 @@ TEST(ProxyKindTest, FourKindsWithTheirStrings) {
 
 // ---- against the sandbox gateway through the real component ----
 
-int ClosedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof(addr);
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);  // nothing listens there any more
-    return port;
-}
-
 class SandboxSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = Settings();
-        ::setenv("QUILLON_GATEWAY_TIMEOUT_MS", "1500", 1);
         ASSERT_TRUE(sandbox_.Start()) << sandbox_.LastError();
         Settings().COMBaseURL = sandbox_.BaseUrl();
         Settings().client_id = "QLNX";
@@ -313,9 +240,9 @@ protected:
         sandbox_.Stop();
         SetOnLine(false);
         Settings() = saved_;
-        ::unsetenv("QUILLON_GATEWAY_TIMEOUT_MS");
     }
 
+    test::GatewayTimeout timeout_;
     test::SandboxProcess sandbox_;
     RecordingUi ui_;
     AppSettings saved_;
@@ -356,7 +283,7 @@ TEST_F(SandboxSessionTest, UnreachableGatewayShowsTheLoginFailedBox) {
     EXPECT_EQ(ui_.messages[0].captionId, 1028);
 
     std::string reply;
-    GatewayApi::Instance()->SetBaseURL("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/", reply);
+    GatewayApi::Instance()->SetBaseURL("http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/", reply);
     EXPECT_FALSE(LogInToGateway("demo", "demo", ui_));
     EXPECT_EQ(ui_.messages.size(), 2u);
 }
@@ -373,7 +300,7 @@ TEST_F(SandboxSessionTest, ServerErrorsCountAsUnreachable) {
 TEST_F(SandboxSessionTest, ProxyWithNothingListeningIsCode95) {
     Settings().ProxyType = 4;
     Settings().ProxyHost = "127.0.0.1";
-    Settings().ProxyPort = std::to_string(ClosedPort());
+    Settings().ProxyPort = std::to_string(test::ClosedPort());
     EXPECT_EQ(ApplyProxySettings(true, ui_), 95);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].textId, 1140);

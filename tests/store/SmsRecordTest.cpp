@@ -196,12 +196,29 @@ TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
     EXPECT_EQ(info, "x" + e15 + " " + e16 + "," + e16 + " " + e16.substr(0, 28));
     int32_t id = store.Outbox().AddSms(0, 0, 0, 0, to, "m", "", 0, "?");
     EXPECT_EQ(Get(id).ToInfo, info);
-    EXPECT_EQ(CutUtf8("abc", 2), "ab");
-    EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 3), "a");  // € is three bytes
-    EXPECT_EQ(CutUtf8("a\xe2\x82\xac", 4), "a\xe2\x82\xac");
-    // Bytes that are not UTF-8 (a legacy 8-bit text) are cut at the limit, not walked back to nothing.
-    EXPECT_EQ(CutUtf8(std::string(40, '\xa3'), 32), std::string(32, '\xa3'));
-    EXPECT_EQ(CutUtf8("ab\xe2\x82\xac\x80\x80", 6), "ab\xe2\x82\xac\x80");
+}
+
+TEST(CutUtf8, KeepsWholeCharactersUpToTheLimit) {
+    const std::string euro = "\xe2\x82\xac", smile = "\xf0\x9f\x98\x80", e = "\xc3\xa9";
+    struct Case {
+        std::string text;
+        size_t limit;
+        std::string cut;
+    };
+    const Case cases[] = {
+        {"abc", 2, "ab"},
+        {"a" + euro, 3, "a"},  // € is three bytes
+        {"a" + euro, 4, "a" + euro},
+        {"a" + smile, 4, "a"},  // the cut falls three bytes into a four-byte character
+        {"a" + smile, 2, "a"},
+        {"a" + smile + "b", 5, "a" + smile},
+        {e + "\x80", 2, e},  // a stray continuation byte after a whole character
+        // Bytes that are not UTF-8 (a legacy 8-bit text) are cut at the limit, not walked back to nothing.
+        {std::string(40, '\xa3'), 32, std::string(32, '\xa3')},
+        {"ab" + euro + "\x80\x80", 6, "ab" + euro + "\x80"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CutUtf8(c.text, c.limit), c.cut) << c.limit << " of " << c.text.size() << " bytes";
 }
 
 TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {

@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
+#include "support/Waits.h"
 
 namespace quillon {
 namespace {
@@ -75,19 +77,32 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     EXPECT_EQ(store.Outbox().CountOutbox(), kPerThread);
 }
 
+// The other thread is released by a latch halfway through the batch and tries to write while the
+// batch is open: it must wait for the batch to end, whatever the scheduling.
 TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
     TempDir dir;
     MessageStore store(dir.Path());
+    std::atomic<bool> released{false}, writing{false}, written{false};
     int32_t other = 0;
+    std::thread t([&] {
+        test::WaitUntil([&] { return released.load(); });
+        writing = true;
+        other = store.AddSms(0, 0, 0, 0, "1", "other", "", 0, "?");
+        written = true;
+    });
     {
         StoreTransaction batch(store);
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < 50; ++i)
             store.Outbox().AddSms(0, 0, 0, 0, "1", "batch", "", 0, "?");
-        std::thread t([&] { other = store.Outbox().AddSms(0, 0, 0, 0, "1", "other", "", 0, "?"); });
-        // The other thread waits on the lock; it cannot slip a row into the batch.
+        released = true;
+        ASSERT_TRUE(test::WaitUntil([&] { return writing.load(); }));
+        // Give a write that slipped past the lock the chance to finish; a correct store blocks it.
+        EXPECT_FALSE(test::WaitUntil([&] { return written.load(); }, 200)) << "the other thread wrote into the batch";
+        for (int i = 0; i < 50; ++i)
+            store.Outbox().AddSms(0, 0, 0, 0, "1", "batch", "", 0, "?");
         EXPECT_TRUE(batch.Commit());
-        t.join();
     }
+    t.join();
     EXPECT_EQ(other, 101);
     EXPECT_EQ(store.Outbox().SmsRowCount(), 101);
 }

@@ -144,6 +144,10 @@ bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string&
         } else if (key == "max-parts") {
             if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
                 return bad("expected: max-parts N");
+        } else if (key == "id-suffix") {
+            if (w.size() != 2)
+                return bad("expected: id-suffix WORD");
+            config.idSuffix = w[1];
         } else {
             return bad("unknown keyword " + key);
         }

@@ -33,6 +33,7 @@ struct SandboxConfig {
     int sessionIdle = 1800;      // seconds a session lives without use
     Millis pricePerPart = 1000;  // one credit per SMS part
     int maxParts = 16;           // longest concatenated message, in parts
+    std::string idSuffix;        // test-only: a word after every message id reply, making it longer
     int maxBatchNumbers = 1000;  // numbers in one quicksend call
     size_t maxRequestBytes = 64 * 1024;
     int threads = 16;

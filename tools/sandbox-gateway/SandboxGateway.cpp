@@ -369,7 +369,7 @@ std::string SandboxGateway::Submit(SandboxAccount& account, const Submission& s,
     m.parts = parts;
     std::string id = m.id;
     messages_[id] = std::move(m);
-    return "ID: " + id;
+    return "ID: " + id + (config_.idSuffix.empty() ? "" : " " + config_.idSuffix);
 }
 
 int SandboxGateway::StatusOf(const Message& m, int64_t nowMs) const {

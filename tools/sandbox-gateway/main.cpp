@@ -50,6 +50,7 @@ Configuration file: one entry per line, '#' starts a comment line.
   session-idle SECONDS
   part-price CREDIT
   max-parts N
+  id-suffix WORD          tests only: message id replies end in " WORD"
 Accounts or vouchers in the file replace the built-in ones of that kind.
 Command-line options override the file.
 
