@@ -87,7 +87,7 @@ TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
     std::thread t([&] {
         test::WaitUntil([&] { return released.load(); });
         writing = true;
-        other = store.AddSms(0, 0, 0, 0, "1", "other", "", 0, "?");
+        other = store.Outbox().AddSms(0, 0, 0, 0, "1", "other", "", 0, "?");
         written = true;
     });
     {
