@@ -69,7 +69,6 @@ public:
             return false;
         }
         store = std::make_unique<MessageStore>(dir.Path());
-        SetTheStore(store.get());
         Settings().COMBaseURL = sandbox.BaseUrl();
         Settings().WriteLog = false;
         TestSeams::ResetGatewayInstance();
@@ -90,7 +89,6 @@ public:
         TestSeams::ResetGatewayInstance();
         sandbox.Stop();
         SetOnLine(false);
-        SetTheStore(nullptr);
     }
 
     // SendMsg and the smsERROR read, as the engine makes them for one recipient.

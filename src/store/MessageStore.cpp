@@ -1,7 +1,5 @@
 #include "store/MessageStore.h"
 
-#include <atomic>
-
 #include "core/AppLog.h"
 #include "core/StringIds.h"
 #include "core/StringTable.h"
@@ -10,7 +8,6 @@ namespace quillon {
 
 namespace {
 
-std::atomic<MessageStore*> gStore{nullptr};
 }  // namespace
 
 MessageStore::MessageStore(const std::string& dataDir) : db_(dataDir), book_(db_), outbox_(db_, book_) {
@@ -32,13 +29,5 @@ MessageStore::MessageStore(const std::string& dataDir) : db_(dataDir), book_(db_
 }
 
 StoreTransaction::StoreTransaction(MessageStore& store) : StoreTransaction(store.Database()) {}
-
-MessageStore* TheStore() {
-    return gStore.load();
-}
-
-void SetTheStore(MessageStore* store) {
-    gStore.store(store);
-}
 
 }  // namespace quillon

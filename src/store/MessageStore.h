@@ -57,9 +57,5 @@ private:
     OutboxStore outbox_;
 };
 
-// The process-wide store, set by StartupContext while its store is open (null otherwise). Only the
-// comms worker started without a store falls back on it, and the desktop's windows reach it here.
-MessageStore* TheStore();
-void SetTheStore(MessageStore* store);
 
 }  // namespace quillon

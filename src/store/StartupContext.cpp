@@ -30,7 +30,6 @@ void StartupContext::OpenSettings(bool saveOnClose) {
 
 MessageStore& StartupContext::OpenStore() {
     store_ = std::make_unique<MessageStore>(DataDirectory());
-    SetTheStore(store_.get());
     return *store_;
 }
 
@@ -40,10 +39,7 @@ void StartupContext::OpenLog() {
 }
 
 void StartupContext::Close() {
-    if (store_) {
-        SetTheStore(nullptr);
-        store_.reset();
-    }
+    store_.reset();
     if (settingsOpen_) {
         TheSettingsFile().Close();
         settingsOpen_ = false;

@@ -23,7 +23,7 @@ public:
     bool EnterDataDirectory(const std::string& dataDir);
     // Opens SMS.dat and loads the settings with the login; saveOnClose: Close writes it back.
     void OpenSettings(bool saveOnClose);
-    // Opens the store in the data directory; it is the process-wide store (TheStore) until Close.
+    // Opens the store in the data directory; the context owns it until Close.
     MessageStore& OpenStore();
     // Opens SMS.log as the program's log.
     void OpenLog();

@@ -309,7 +309,6 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
     if (child == 0) {
         // A separate program in all but name: its own store connection, component and session.
         MessageStore store(dir_.Path());
-        SetTheStore(&store);
         TestSeams::ResetGatewayInstance();
         if (!LogInToGateway("demo", "demo"))
             _exit(3);
@@ -326,10 +325,8 @@ TEST_F(Worker, HardKillMidPassNeverSendsTwice) {
 
     // The restart: rows left in Processing are Failed, then the rest goes out.
     worker_.reset();
-    SetTheStore(nullptr);
     store_.reset();
     store_ = std::make_unique<MessageStore>(dir_.Path());
-    SetTheStore(store_.get());
     worker_ = MakeWorker(QuickOptions());
     int failed = 0;
     for (const SmsRecord& r : store_->Outbox().LoadAllSms()) {

@@ -126,7 +126,6 @@ protected:
         saved_ = Settings();
         store_ = std::make_unique<MessageStore>(dir_.Path());
         ASSERT_TRUE(store_->IsOpen());
-        SetTheStore(store_.get());
         log_ = std::make_unique<AppLog>(dir_.File("SMS.log"));
         SetTheLog(log_.get());
         Settings().WriteLog = true;
@@ -170,7 +169,6 @@ protected:
         TestSeams::ResetGatewayInstance();
         sandbox_.Stop();
         SetOnLine(false);
-        SetTheStore(nullptr);
         SetTheLog(nullptr);
         store_.reset();
         log_.reset();

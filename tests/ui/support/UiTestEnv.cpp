@@ -24,7 +24,6 @@ UiTestEnv::UiTestEnv(bool withSandbox) {
     LoadSettings(true);
     Settings().client_id = "QLNX";
     store_ = std::make_unique<MessageStore>(dir_.Path());
-    SetTheStore(store_.get());
     log_ = std::make_unique<AppLog>(DataFile("SMS.log"));
     SetTheLog(log_.get());
     LoadStatusNames();
@@ -50,7 +49,6 @@ UiTestEnv::~UiTestEnv() {
     SetSessionUi(nullptr);
     SetTheLog(nullptr);
     log_.reset();
-    SetTheStore(nullptr);
     store_.reset();
     TheSettingsFile().Close();
     sandbox_.Stop();
