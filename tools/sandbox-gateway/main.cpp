@@ -110,12 +110,36 @@ bool ParseNumber(const char* text, int minValue, int maxValue, int& out) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Takes one option and its value into the configuration; "" when it was good, else why not.
+std::string TakeOption(const std::string& arg, const char* value, quillon::sandbox::SandboxConfig& config, int& port) {
     using namespace quillon::sandbox;
-    SandboxConfig config = DefaultConfig();
-    int port = 8025;
+    if (arg == "--port") {
+        return ParseNumber(value, 0, 65535, port) ? "" : "bad port";
+    } else if (arg == "--config") {
+        return "";  // read before the other options
+    } else if (arg == "--timeline") {
+        int q = 0, g = 0, d = 0;
+        char tail = 0;
+        if (sscanf(value, "%d,%d,%d%c", &q, &g, &d, &tail) != 3 || q < 0 || q > g || g > d || d > 86400)
+            return "bad timeline";
+        config.queuedAfter = q;
+        config.gatewayAfter = g;
+        config.deliveredAfter = d;
+        return "";
+    } else if (arg == "--session-idle") {
+        return ParseNumber(value, 1, 100000000, config.sessionIdle) ? "" : "bad session idle time";
+    } else if (arg == "--price") {
+        return ParseCredits(value, config.pricePerPart) ? "" : "bad price";
+    } else if (arg == "--max-parts") {
+        return ParseNumber(value, 1, 255, config.maxParts) ? "" : "bad part count";
+    } else if (arg == "--threads") {
+        return ParseNumber(value, 1, 256, config.threads) ? "" : "bad thread count";
+    }
+    return "unknown option " + arg;
+}
+
+// Reads the command line: -1 to go on serving, else the exit code (help printed, or a usage error).
+int ReadCommandLine(int argc, char** argv, quillon::sandbox::SandboxConfig& config, int& port) {
     std::string configFile;
     // The file is read first so that the options given beside it override it.
     for (int i = 1; i + 1 < argc; ++i) {
@@ -124,7 +148,7 @@ int main(int argc, char** argv) {
     }
     if (!configFile.empty()) {
         std::string error;
-        if (!LoadConfigFile(configFile, config, error)) {
+        if (!quillon::sandbox::LoadConfigFile(configFile, config, error)) {
             std::cerr << "quillon-sandbox-gateway: " << error << "\n";
             return 2;
         }
@@ -135,43 +159,24 @@ int main(int argc, char** argv) {
             std::cout << kHelp;
             return 0;
         }
-        auto bad = [&](const std::string& why) {
+        std::string why =
+            i + 1 >= argc ? "unknown option or missing value: " + arg : TakeOption(arg, argv[++i], config, port);
+        if (!why.empty()) {
             std::cerr << "quillon-sandbox-gateway: " << why << " (see --help)\n";
             return 2;
-        };
-        if (i + 1 >= argc)
-            return bad("unknown option or missing value: " + arg);
-        const char* value = argv[++i];
-        if (arg == "--port") {
-            if (!ParseNumber(value, 0, 65535, port))
-                return bad("bad port");
-        } else if (arg == "--config") {
-            continue;
-        } else if (arg == "--timeline") {
-            int q = 0, g = 0, d = 0;
-            char tail = 0;
-            if (sscanf(value, "%d,%d,%d%c", &q, &g, &d, &tail) != 3 || q < 0 || q > g || g > d || d > 86400) {
-                return bad("bad timeline");
-            }
-            config.queuedAfter = q;
-            config.gatewayAfter = g;
-            config.deliveredAfter = d;
-        } else if (arg == "--session-idle") {
-            if (!ParseNumber(value, 1, 100000000, config.sessionIdle))
-                return bad("bad session idle time");
-        } else if (arg == "--price") {
-            if (!ParseCredits(value, config.pricePerPart))
-                return bad("bad price");
-        } else if (arg == "--max-parts") {
-            if (!ParseNumber(value, 1, 255, config.maxParts))
-                return bad("bad part count");
-        } else if (arg == "--threads") {
-            if (!ParseNumber(value, 1, 256, config.threads))
-                return bad("bad thread count");
-        } else {
-            return bad("unknown option " + arg);
         }
     }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quillon::sandbox;
+    SandboxConfig config = DefaultConfig();
+    int port = 8025;
+    if (int code = ReadCommandLine(argc, argv, config, port); code >= 0)
+        return code;
 
     // Signals are taken by one thread; the others never see them.
     sigset_t stopSignals;
