@@ -70,6 +70,80 @@ bool ParseInt(const std::string& text, int minValue, int maxValue, int& out) {
     return true;
 }
 
+// What a file has set so far: a file that names accounts or vouchers replaces the built-in ones
+// of that kind.
+struct FileState {
+    bool ownAccounts = false;
+    bool ownVouchers = false;
+};
+
+std::string TakeAccount(const std::vector<std::string>& w, SandboxConfig& config, FileState& state) {
+    SandboxAccount account;
+    if (w.size() < 4 || w.size() > 5)
+        return "expected: account USER PASSWORD CREDIT [EMAIL]";
+    account.user = w[1];
+    account.password = w[2];
+    if (!ParseCredits(w[3], account.credit))
+        return "bad credit " + w[3];
+    if (w.size() == 5)
+        account.email = w[4];
+    if (!state.ownAccounts)
+        config.accounts.clear();
+    state.ownAccounts = true;
+    config.accounts.push_back(account);
+    return "";
+}
+
+std::string TakeVoucher(const std::vector<std::string>& w, SandboxConfig& config, FileState& state) {
+    SandboxVoucher voucher;
+    if (w.size() != 3)
+        return "expected: voucher CODE CREDIT";
+    voucher.code = w[1];
+    if (!ParseCredits(w[2], voucher.amount))
+        return "bad credit " + w[2];
+    if (!state.ownVouchers)
+        config.vouchers.clear();
+    state.ownVouchers = true;
+    config.vouchers.push_back(voucher);
+    return "";
+}
+
+// One line's words into the configuration; "" when they were good, else why not.
+std::string TakeLine(const std::vector<std::string>& w, SandboxConfig& config, FileState& state) {
+    const std::string& key = w[0];
+    if (key == "account")
+        return TakeAccount(w, config, state);
+    if (key == "voucher")
+        return TakeVoucher(w, config, state);
+    if (key == "client-id") {
+        if (w.size() != 2)
+            return "expected: client-id ID";
+        config.clientId = w[1] == "*" ? "" : w[1];
+    } else if (key == "timeline") {
+        if (w.size() != 4 || !ParseInt(w[1], 0, 86400, config.queuedAfter) ||
+            !ParseInt(w[2], 0, 86400, config.gatewayAfter) || !ParseInt(w[3], 0, 86400, config.deliveredAfter) ||
+            config.queuedAfter > config.gatewayAfter || config.gatewayAfter > config.deliveredAfter) {
+            return "expected: timeline QUEUED GATEWAY DELIVERED (seconds, rising)";
+        }
+    } else if (key == "session-idle") {
+        if (w.size() != 2 || !ParseInt(w[1], 1, 100000000, config.sessionIdle))
+            return "expected: session-idle SECONDS";
+    } else if (key == "part-price") {
+        if (w.size() != 2 || !ParseCredits(w[1], config.pricePerPart))
+            return "expected: part-price CREDIT";
+    } else if (key == "max-parts") {
+        if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
+            return "expected: max-parts N";
+    } else if (key == "id-suffix") {
+        if (w.size() != 2)
+            return "expected: id-suffix WORD";
+        config.idSuffix = w[1];
+    } else {
+        return "unknown keyword " + key;
+    }
+    return "";
+}
+
 }  // namespace
 
 bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string& error) {
@@ -78,9 +152,7 @@ bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string&
         error = "cannot read " + path;
         return false;
     }
-    // A file that names accounts or vouchers replaces the built-in ones of that kind.
-    bool ownAccounts = false;
-    bool ownVouchers = false;
+    FileState state;
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -94,62 +166,10 @@ bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string&
             w.push_back(word);
         if (w.empty() || w[0][0] == '#')
             continue;
-        auto bad = [&](const std::string& why) {
+        std::string why = TakeLine(w, config, state);
+        if (!why.empty()) {
             error = path + ":" + std::to_string(lineNo) + ": " + why;
             return false;
-        };
-        const std::string& key = w[0];
-        if (key == "account") {
-            SandboxAccount account;
-            if (w.size() < 4 || w.size() > 5)
-                return bad("expected: account USER PASSWORD CREDIT [EMAIL]");
-            account.user = w[1];
-            account.password = w[2];
-            if (!ParseCredits(w[3], account.credit))
-                return bad("bad credit " + w[3]);
-            if (w.size() == 5)
-                account.email = w[4];
-            if (!ownAccounts)
-                config.accounts.clear();
-            ownAccounts = true;
-            config.accounts.push_back(account);
-        } else if (key == "voucher") {
-            SandboxVoucher voucher;
-            if (w.size() != 3)
-                return bad("expected: voucher CODE CREDIT");
-            voucher.code = w[1];
-            if (!ParseCredits(w[2], voucher.amount))
-                return bad("bad credit " + w[2]);
-            if (!ownVouchers)
-                config.vouchers.clear();
-            ownVouchers = true;
-            config.vouchers.push_back(voucher);
-        } else if (key == "client-id") {
-            if (w.size() != 2)
-                return bad("expected: client-id ID");
-            config.clientId = w[1] == "*" ? "" : w[1];
-        } else if (key == "timeline") {
-            if (w.size() != 4 || !ParseInt(w[1], 0, 86400, config.queuedAfter) ||
-                !ParseInt(w[2], 0, 86400, config.gatewayAfter) || !ParseInt(w[3], 0, 86400, config.deliveredAfter) ||
-                config.queuedAfter > config.gatewayAfter || config.gatewayAfter > config.deliveredAfter) {
-                return bad("expected: timeline QUEUED GATEWAY DELIVERED (seconds, rising)");
-            }
-        } else if (key == "session-idle") {
-            if (w.size() != 2 || !ParseInt(w[1], 1, 100000000, config.sessionIdle)) {
-                return bad("expected: session-idle SECONDS");
-            }
-        } else if (key == "part-price") {
-            if (w.size() != 2 || !ParseCredits(w[1], config.pricePerPart))
-                return bad("expected: part-price CREDIT");
-        } else if (key == "max-parts") {
-            if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
-                return bad("expected: max-parts N");
-        } else if (key == "id-suffix") {
-            if (w.size() != 2)
-                return bad("expected: id-suffix WORD");
-            config.idSuffix = w[1];
-        } else {
-            return bad("unknown keyword " + key);
         }
     }
     return true;
