@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "core/AppSettings.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
+#include "ui/login/LoginPane.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/UiText.h"
 
@@ -38,9 +38,11 @@ private slots:
         LoginPane pane;
         pane.Open();
         Controls c = Find(pane);
+        QCOMPARE(c.remember->text(), QString());
         QTest::keyClicks(c.user, "demo");
         QTest::keyClicks(c.password, "demo");
         QTest::mouseClick(c.remember, Qt::LeftButton);
+        QCOMPARE(c.remember->text(), QString("X"));  // a check control shows its state as text
         QSignalSpy spy(&pane, &LoginPane::loggedIn);
         QTest::mouseClick(c.ok, Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
@@ -107,6 +109,10 @@ private slots:
         Controls c = Find(pane);
         QVERIFY(c.offline->IsTicked());  // remembered account, last run off line
         QCOMPARE(c.password->text(), QString("Secret"));
+        // Focus starts in the user name box even with both boxes filled.
+        pane.show();
+        pane.FocusInitial();
+        QCOMPARE(pane.focusWidget(), static_cast<QWidget*>(c.user));
 
         c.password->setText("secret");  // the comparison is case-sensitive
         QVERIFY(!pane.Accept());
@@ -162,18 +168,6 @@ private slots:
         QVERIFY(!c.ok->isEnabled());
     }
 
-    void FocusStartsInTheUserNameFieldEvenWhenBothAreFilled() {
-        UiTestEnv env(false);
-        Settings().RememberPassword = true;
-        Settings().Login = "demo";
-        Settings().Password = "demo";
-        LoginPane pane;
-        pane.Open();
-        pane.show();
-        pane.FocusInitial();
-        QCOMPARE(pane.focusWidget(), static_cast<QWidget*>(Find(pane).user));
-    }
-
     void ForgotPasswordInADistributorEditionOpensTheHelpPage() {
         UiTestEnv env(false);
         Settings().client_id = "ACME";
@@ -182,16 +176,6 @@ private slots:
         pane.RecoverForgottenPassword();
         QCOMPARE(env.Messages().Urls(), QStringList{"https://help.example/"});
         QVERIFY(env.Shown().isEmpty());
-    }
-
-    void CheckControlsKeepTheirStateAsText() {
-        CheckControl check;
-        QCOMPARE(check.text(), QString());
-        QTest::mouseClick(&check, Qt::LeftButton);
-        QCOMPARE(check.text(), QString("X"));
-        QVERIFY(check.IsTicked());
-        QTest::mouseClick(&check, Qt::LeftButton);
-        QVERIFY(!check.IsTicked());
     }
 };
 
