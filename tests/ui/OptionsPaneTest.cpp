@@ -27,9 +27,11 @@ T* Get(QWidget& pane, const char* name) {
     return widget;
 }
 
-void TypeVoucher(OptionsPane& pane, const QStringList& groups) {
+// Types the voucher number's groups into the four boxes and redeems it.
+void RedeemVoucher(OptionsPane& pane, const QStringList& groups) {
     for (int i = 0; i < 4; ++i)
         Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i + 1)))->setText(groups.value(i));
+    pane.RedeemVoucher();
 }
 }  // namespace
 
@@ -157,8 +159,7 @@ private slots:
 
         // Off line: "Not online", no gateway call.
         Settings().WorkingOnLine = false;
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
         QCOMPARE(env.Shown(), QStringList{Text(1392) + "|" + Text(1392)});
         QVERIFY(env.Sandbox().Received("token_pay").empty());
 
@@ -168,10 +169,8 @@ private slots:
         env.Messages().Clear();
 
         // 15 and 17 characters are refused before any gateway call.
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "001"});
-        pane.RedeemVoucher();
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "00100"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "001"});
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "00100"});
         QStringList tooShort{Text(1394) + "|" + Text(1395), Text(1394) + "|" + Text(1395)};
         QCOMPARE(env.Shown(), tooShort);
         QVERIFY(env.Sandbox().Received("token_pay").empty());
@@ -179,8 +178,7 @@ private slots:
 
         // Four groups are sent as one 16-character number; success clears the boxes and shows
         // the new balance.
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
         QVERIFY(env.Shown().isEmpty());
         auto pays = env.Sandbox().Received("token_pay");
         QCOMPARE(pays.size(), size_t(1));
@@ -190,16 +188,14 @@ private slots:
         QCOMPARE(pane.Balance()->text(), Q(BalanceText(1398, 1100, true)));
 
         // The same voucher again: already redeemed (607); the boxes keep the number.
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
         QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1396)});
         QCOMPARE(Get<QLineEdit>(pane, "voucherEdit4")->text(), QString("0010"));
         QCOMPARE(Settings().LastBalance, 1100);
         env.Messages().Clear();
 
         // An unknown voucher: "Invalid voucher!" alone.
-        TypeVoucher(pane, {"AAAA", "BBBB", "CCCC", "DDDD"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"AAAA", "BBBB", "CCCC", "DDDD"});
         QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1394)});
 
         pane.ClearVoucher();
@@ -212,8 +208,7 @@ private slots:
         Settings().WorkingOnLine = true;
         SetOnLine(true);
         OptionsPane pane;
-        TypeVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        pane.RedeemVoucher();
+        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
         QCOMPARE(env.Shown(), QStringList{Text(1028) + "|" + Text(1027)});
     }
 
