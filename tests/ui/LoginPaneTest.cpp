@@ -25,7 +25,9 @@ class LoginPaneTest : public QObject {
         CheckControl* offline;
         QPushButton* ok;
     };
-    static Controls Find(LoginPane& pane) {
+    // Opens the pane and finds its controls.
+    static Controls Open(LoginPane& pane) {
+        pane.Open();
         return {pane.findChild<QLineEdit*>("loginUser"), pane.findChild<QLineEdit*>("loginPassword"),
                 pane.findChild<CheckControl*>("rememberPassword"), pane.findChild<CheckControl*>("workOffline"),
                 pane.findChild<QPushButton*>("loginOk")};
@@ -36,8 +38,7 @@ private slots:
         UiTestEnv env;
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         QCOMPARE(c.remember->text(), QString());
         QTest::keyClicks(c.user, "demo");
         QTest::keyClicks(c.password, "demo");
@@ -57,8 +58,7 @@ private slots:
         QVERIFY(Settings().RememberPassword);
         QVERIFY(Settings().WorkingOnLine);
         LoginPane next;
-        next.Open();
-        Controls n = Find(next);
+        Controls n = Open(next);
         QCOMPARE(n.user->text(), QString("demo"));
         QCOMPARE(n.password->text(), QString("demo"));
         QVERIFY(n.remember->IsTicked());
@@ -70,8 +70,7 @@ private slots:
         UiTestEnv env;
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         c.user->setText("demo");
         c.password->setText("wrong");
         QSignalSpy spy(&pane, &LoginPane::loggedIn);
@@ -88,8 +87,7 @@ private slots:
         UiTestEnv env(false);
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         c.user->setText("demo");
         c.password->setText("demo");
         QVERIFY(!pane.Accept());
@@ -105,8 +103,7 @@ private slots:
         Settings().RememberPassword = true;
         Settings().WorkingOnLine = false;
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         QVERIFY(c.offline->IsTicked());  // remembered account, last run off line
         QCOMPARE(c.password->text(), QString("Secret"));
         // Focus starts in the user name box even with both boxes filled.
@@ -132,8 +129,7 @@ private slots:
         QVERIFY(env.Ok());
         {
             LoginPane pane;
-            pane.Open();
-            Controls c = Find(pane);
+            Controls c = Open(pane);
             c.user->setText("demo");
             c.password->setText("demo");
             QVERIFY(pane.Accept());
@@ -141,8 +137,7 @@ private slots:
         env.ReloadSettingsFromDisk();
         QCOMPARE(Settings().Password, std::string("demo"));
         LoginPane next;
-        next.Open();
-        Controls n = Find(next);
+        Controls n = Open(next);
         QVERIFY(n.user->text().isEmpty());
         QVERIFY(n.password->text().isEmpty());
         QVERIFY(!n.offline->IsTicked());
@@ -151,8 +146,7 @@ private slots:
     void OkNeedsAVisibleCharacterInBothBoxes() {
         UiTestEnv env(false);
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         QVERIFY(!c.ok->isEnabled());
         c.user->setText("   ");
         c.password->setText("pw");
