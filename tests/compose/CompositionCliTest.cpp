@@ -45,13 +45,10 @@ TEST(CompositionCli, ComposesSchedulesEditsAndRemembersRecentRecipients) {
     EXPECT_EQ(row.To, ",0844,0821");
     EXPECT_EQ(row.Stat, 4);
     EXPECT_EQ(row.RefID, 2);
+    const int32_t firstTime = row.Time;
     ASSERT_TRUE(store.Outbox().GetSms(3, row));
     EXPECT_EQ(row.RefID, 2);
-    EXPECT_EQ(row.Time - 86400, [&] {
-        SmsRecord first;
-        store.Outbox().GetSms(2, first);
-        return first.Time;
-    }());
+    EXPECT_EQ(row.Time, firstTime + 86400);
     EXPECT_EQ(store.Outbox().SmsRowCount(), 3);
 }
 

@@ -20,6 +20,15 @@ struct RecordingObserver : CompositionObserver {
     void OutboxChanged() override { ++outboxChanges; }
 };
 
+// A schedule dialog that is accepted with these occurrences and lead time.
+ScheduleDialogRunner Dialog(std::vector<int32_t> times, int32_t uploadDays = 0) {
+    return [=](ScheduleResult& result) {
+        result.occurrenceTimes = times;
+        result.uploadDays = uploadDays;
+        return true;
+    };
+}
+
 class CompositionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,11 +155,7 @@ TEST_F(CompositionTest, ScheduleStoresARowPerOccurrenceSharingTheFirstId) {
     store.Outbox().AddSms(3, 0, 0, 0, ",1", "earlier", "", 0, "?");  // ids of the schedule are not 1
     model.SetText("Weekly", 6);
     Type("0821");
-    ComposeResult r = model.ScheduleComposed([](ScheduleResult& result) {
-        result.occurrenceTimes = {1800000000, 1800086400, 1800172800};
-        result.uploadDays = 2;
-        return true;
-    });
+    ComposeResult r = model.ScheduleComposed(Dialog({1800000000, 1800086400, 1800172800}, 2));
     ASSERT_TRUE(r.Ok());
     ASSERT_EQ(r.storedIds.size(), 3u);
     const int32_t first = r.storedIds[0];
@@ -168,11 +173,7 @@ TEST_F(CompositionTest, ScheduleStoresARowPerOccurrenceSharingTheFirstId) {
     // Without a lead time the rows are Scheduled and stay local.
     model.SetText("Once", 4);
     Type("0832");
-    r = model.ScheduleComposed([](ScheduleResult& result) {
-        result.occurrenceTimes = {1800000000};
-        result.uploadDays = 0;
-        return true;
-    });
+    r = model.ScheduleComposed(Dialog({1800000000}, 0));
     ASSERT_TRUE(r.Ok());
     SmsRecord row = Get(r.storedIds[0]);
     EXPECT_EQ(row.Stat, 4);
@@ -199,10 +200,7 @@ TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
                         });
     failing.SetText("Later", 5);
     failing.To().AddNumber("0821");
-    ComposeResult r = failing.ScheduleComposed([](ScheduleResult& result) {
-        result.occurrenceTimes = {1800000000, 1800086400};
-        return true;
-    });
+    ComposeResult r = failing.ScheduleComposed(Dialog({1800000000, 1800086400}));
     EXPECT_EQ(r.status, ComposeStatus::kStoreFailed);
     EXPECT_TRUE(r.storedIds.empty());
     EXPECT_EQ(store.Outbox().SmsRowCount(), 0);

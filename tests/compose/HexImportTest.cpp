@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
@@ -15,24 +14,20 @@
 namespace quillon {
 namespace {
 
-bool Import(const std::string& path, std::string& hex, HexImportFailure& failure) {
-    return ImportFileAsHex(path, hex, failure);
-}
-
 TEST(HexImport, BytesBecomeUppercaseHex) {
     test::TempDir dir;
     test::WriteFile(dir.File("card.vcf"), std::string("\x00\x7F\x80\xFF", 4));
     std::string hex = "old";
     HexImportFailure failure{};
-    ASSERT_TRUE(Import(dir.File("card.vcf"), hex, failure));
+    ASSERT_TRUE(ImportFileAsHex(dir.File("card.vcf"), hex, failure));
     EXPECT_EQ(hex, "007F80FF");
 
     test::WriteFile(dir.File("empty.vcf"), "");
-    ASSERT_TRUE(Import(dir.File("empty.vcf"), hex, failure));
+    ASSERT_TRUE(ImportFileAsHex(dir.File("empty.vcf"), hex, failure));
     EXPECT_EQ(hex, "");
 
     test::WriteFile(dir.File("text.vcs"), "BEGIN:VCALENDAR\r\n");
-    ASSERT_TRUE(Import(dir.File("text.vcs"), hex, failure));
+    ASSERT_TRUE(ImportFileAsHex(dir.File("text.vcs"), hex, failure));
     EXPECT_EQ(hex, "424547494E3A5643414C454E4441520D0A");
 }
 
@@ -41,25 +36,25 @@ TEST(HexImport, FailuresLeaveTheTextAndSayWhy) {
     std::string hex = "kept";
     HexImportFailure failure{};
 
-    EXPECT_FALSE(Import("", hex, failure));
+    EXPECT_FALSE(ImportFileAsHex("", hex, failure));
     EXPECT_EQ(failure, HexImportFailure::FilenameTooShort);
-    EXPECT_FALSE(Import(dir.File("missing.vcf"), hex, failure));
+    EXPECT_FALSE(ImportFileAsHex(dir.File("missing.vcf"), hex, failure));
     EXPECT_EQ(failure, HexImportFailure::NoFileLength);
-    EXPECT_FALSE(Import(dir.Path(), hex, failure));
+    EXPECT_FALSE(ImportFileAsHex(dir.Path(), hex, failure));
     EXPECT_EQ(failure, HexImportFailure::NotRegularFile);
     // A fifo with no writer would block a plain read for ever.
     ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
-    EXPECT_FALSE(Import(dir.File("pipe"), hex, failure));
+    EXPECT_FALSE(ImportFileAsHex(dir.File("pipe"), hex, failure));
     EXPECT_EQ(failure, HexImportFailure::NotRegularFile);
-    EXPECT_FALSE(Import("/dev/zero", hex, failure));
+    EXPECT_FALSE(ImportFileAsHex("/dev/zero", hex, failure));
     EXPECT_EQ(failure, HexImportFailure::NotRegularFile);
 
     test::WriteFile(dir.File("limit.bin"), std::string(kMaxHexImportBytes, 'A'));
     std::string big;
-    EXPECT_TRUE(Import(dir.File("limit.bin"), big, failure));
+    EXPECT_TRUE(ImportFileAsHex(dir.File("limit.bin"), big, failure));
     EXPECT_EQ(big.size(), 2 * kMaxHexImportBytes);
     test::WriteFile(dir.File("large.bin"), std::string(kMaxHexImportBytes + 1, 'A'));
-    EXPECT_FALSE(Import(dir.File("large.bin"), hex, failure));
+    EXPECT_FALSE(ImportFileAsHex(dir.File("large.bin"), hex, failure));
     EXPECT_EQ(failure, HexImportFailure::TooLarge);
     EXPECT_EQ(hex, "kept");
 }
@@ -94,15 +89,8 @@ TEST(HexImport, ShortRead) {
 TEST(HexImport, FailureTexts) {
     EXPECT_EQ(HexImportFailureCaption(), "Import failed");
     const std::string head = "Failed to import and convert the data into hex.\nFilename: /a/b.vcf\nError:";
-    const std::pair<HexImportFailure, const char*> reasons[] = {
-        {HexImportFailure::FilenameTooShort, "The filename is to short."},
-        {HexImportFailure::NoFileLength,
-         "Failed to determine the file length.  Either the file does not exist or it can't be accessed!"},
-        {HexImportFailure::OpenFailed, "Failed to open the file."},
-        {HexImportFailure::ReadFailed, "Failed to read the contents of the file."},
-        {static_cast<HexImportFailure>(42), "Unknown error!"}};
-    for (const auto& [reason, text] : reasons)
-        EXPECT_EQ(HexImportFailureText("/a/b.vcf", reason), head + text);
+    EXPECT_EQ(HexImportFailureText("/a/b.vcf", HexImportFailure::OpenFailed), head + "Failed to open the file.");
+    EXPECT_EQ(HexImportFailureText("/a/b.vcf", static_cast<HexImportFailure>(42)), head + "Unknown error!");
     // The two refusals have texts of their own (or the nearest classic one).
     for (HexImportFailure reason : {HexImportFailure::TooLarge, HexImportFailure::NotRegularFile}) {
         const std::string text = HexImportFailureText("/a/b.vcf", reason);

@@ -34,7 +34,7 @@ TEST(MessageLength, WeightsCountCharactersNotBytes) {
               4u);
 }
 
-TEST(MessageLength, CounterAndParts) {
+TEST(MessageLength, CounterPartsAndButtons) {
     struct Case {
         int length;
         const char* counter;
@@ -50,20 +50,16 @@ TEST(MessageLength, CounterAndParts) {
     EXPECT_FALSE(empty.textPresent);
     EXPECT_FALSE(empty.sendEnabled);
     EXPECT_FALSE(empty.scheduleEnabled);
+    // Any text enables both buttons; while a stored message is edited Schedule stays off.
+    LengthState hi = CountMessageLength("hi", 2, false, false);
+    EXPECT_TRUE(hi.textPresent && hi.sendEnabled && hi.scheduleEnabled);
+    hi = CountMessageLength("hi", 2, false, true);
+    EXPECT_TRUE(hi.sendEnabled);
+    EXPECT_FALSE(hi.scheduleEnabled);
 
     const LengthState longText = CountMessageLength(std::string(2048, 'x'), 0, true, false);
     EXPECT_EQ(longText.counterText, "2048 (14)");
     EXPECT_EQ(longText.limit, 2048u);
-}
-
-TEST(MessageLength, ButtonsFollowTextAndEditing) {
-    LengthState s = CountMessageLength("hi", 2, false, false);
-    EXPECT_TRUE(s.textPresent);
-    EXPECT_TRUE(s.sendEnabled);
-    EXPECT_TRUE(s.scheduleEnabled);
-    s = CountMessageLength("hi", 2, false, true);
-    EXPECT_TRUE(s.sendEnabled);
-    EXPECT_FALSE(s.scheduleEnabled);
 }
 
 TEST(MessageLength, OneSmsCutStopsAtTheCharacterThatReaches160) {

@@ -62,6 +62,14 @@ TEST(Personalisation, HasPlaceholders) {
     EXPECT_EQ(HasPlaceholders(0, "<<SURNAME>><<CUSTOM>><<TITLE>><<TITLE>>"), 1 + 12 + 22);
 }
 
+TEST(MessageType, NamesOnlyForKnownKinds) {
+    ReloadMessageTypeNames();
+    EXPECT_EQ(MessageTypeNames()[0], "Text");
+    EXPECT_EQ(MessageTypeNames()[8], "Binary");
+    EXPECT_EQ(MessageTypeName(9), "");
+    EXPECT_EQ(MessageTypeName(-1), "");
+}
+
 TEST(Personalisation, ContactFromTheStore) {
     test::TempDir dir;
     MessageStore store(dir.Path());

@@ -34,8 +34,10 @@ std::string Text(int64_t t) {
     return buffer;
 }
 
-std::vector<std::string> Texts(const ScheduleResult& result) {
-    std::vector<std::string> out;
+using Strings = std::vector<std::string>;
+
+Strings Texts(const ScheduleResult& result) {
+    Strings out;
     for (int32_t t : result.occurrenceTimes)
         out.push_back(Text(t));
     return out;
@@ -48,6 +50,18 @@ ScheduleChoices At(int month, int day, int hour, int minute) {
     c.hourIndex = hour + 1;
     c.minuteIndex = minute + 1;
     return c;
+}
+
+// From month, day and clock time, in that mode, endAfterIndex occurrences after the first.
+ScheduleChoices Repeating(RecurrenceMode mode, int month, int day, int hour, int minute, int endAfterIndex) {
+    ScheduleChoices c = At(month, day, hour, minute);
+    c.mode = mode;
+    c.endAfterIndex = endAfterIndex;
+    return c;
+}
+
+Strings Occurrences(const ScheduleChoices& c, int64_t now) {
+    return Texts(ComputeSchedule(c, UploadChoice{}, now));
 }
 
 class ScheduleTest : public ::testing::Test {
@@ -107,156 +121,130 @@ TEST_F(ScheduleTest, StartDayThatTheMonthLacksRunsIntoTheNextMonth) {
 }
 
 TEST_F(ScheduleTest, DailyEveryNDaysAcrossYearEndAndDaylightSaving) {
-    ScheduleChoices c = At(12, 30, 9, 15);
-    c.mode = RecurrenceMode::Daily;
+    ScheduleChoices c = Repeating(RecurrenceMode::Daily, 12, 30, 9, 15, 2);
     c.everyDaysIndex = 2;  // every 3 days
-    c.endAfterIndex = 2;
-    ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
-    EXPECT_EQ(Texts(r),
-              (std::vector<std::string>{"Wed 2026-12-30 09:15", "Sat 2027-01-02 09:15", "Tue 2027-01-05 09:15"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
+              (Strings{"Wed 2026-12-30 09:15", "Sat 2027-01-02 09:15", "Tue 2027-01-05 09:15"}));
 
     // Clocks go forward on 28 March 2027: the clock time stays, the day in between has 23 hours.
-    c = At(3, 27, 9, 0);
-    c.mode = RecurrenceMode::Daily;
-    c.endAfterIndex = 2;
-    r = ComputeSchedule(c, noUpload_, Local(2027, 3, 1, 10, 0));
-    EXPECT_EQ(Texts(r),
-              (std::vector<std::string>{"Sat 2027-03-27 09:00", "Sun 2027-03-28 09:00", "Mon 2027-03-29 09:00"}));
+    ScheduleResult r =
+        ComputeSchedule(Repeating(RecurrenceMode::Daily, 3, 27, 9, 0, 2), noUpload_, Local(2027, 3, 1, 10, 0));
+    EXPECT_EQ(Texts(r), (Strings{"Sat 2027-03-27 09:00", "Sun 2027-03-28 09:00", "Mon 2027-03-29 09:00"}));
     ASSERT_EQ(r.occurrenceTimes.size(), 3u);
     EXPECT_EQ(r.occurrenceTimes[1] - r.occurrenceTimes[0], 23 * 3600);
     EXPECT_EQ(r.occurrenceTimes[2] - r.occurrenceTimes[1], 24 * 3600);
 }
 
 TEST_F(ScheduleTest, EveryWeekdaySkipsTheWeekend) {
-    ScheduleChoices c = At(1, 8, 8, 0);  // Friday 8 January 2027
-    c.mode = RecurrenceMode::Daily;
+    ScheduleChoices c = Repeating(RecurrenceMode::Daily, 1, 8, 8, 0, 4);  // Friday 8 January 2027
     c.everyWeekday = true;
-    c.endAfterIndex = 4;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Fri 2027-01-08 08:00", "Mon 2027-01-11 08:00", "Tue 2027-01-12 08:00",
-                                        "Wed 2027-01-13 08:00", "Thu 2027-01-14 08:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
+              (Strings{"Fri 2027-01-08 08:00", "Mon 2027-01-11 08:00", "Tue 2027-01-12 08:00", "Wed 2027-01-13 08:00",
+                       "Thu 2027-01-14 08:00"}));
     // Starting on a Saturday goes to Monday first.
     c.dayIndex = 9;
     c.endAfterIndex = 0;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Mon 2027-01-11 08:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)), (Strings{"Mon 2027-01-11 08:00"}));
 }
 
-TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEnd) {
-    ScheduleChoices c = At(1, 5, 7, 0);  // Tuesday 5 January 2027
-    c.mode = RecurrenceMode::Weekly;
-    c.weeksIndex = 1;      // every 2 weeks
-    c.weekdays[0] = true;  // Monday
-    c.weekdays[2] = true;  // Wednesday
-    c.endAfterIndex = 4;
+TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEndAndKeepsTheClockAcrossTheAutumnChange) {
+    ScheduleChoices c = Repeating(RecurrenceMode::Weekly, 1, 5, 7, 0, 4);  // Tuesday 5 January 2027
+    c.weeksIndex = 1;                                                      // every 2 weeks
+    c.weekdays = {true, false, true, false, false, false, false};          // Monday, Wednesday
     // Every other week, although no occurrence falls on a Sunday.
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00",
-                                        "Mon 2027-02-01 07:00", "Wed 2027-02-03 07:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
+              (Strings{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00", "Mon 2027-02-01 07:00",
+                       "Wed 2027-02-03 07:00"}));
     // With Sunday as well, the Sunday closes its week: the same weeks.
     c.weekdays[6] = true;
     c.endAfterIndex = 3;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2027-01-06 07:00", "Sun 2027-01-10 07:00", "Mon 2027-01-18 07:00",
-                                        "Wed 2027-01-20 07:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)), (Strings{"Wed 2027-01-06 07:00", "Sun 2027-01-10 07:00",
+                                                                  "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00"}));
     // Every 3 weeks on Sunday only: three weeks apart.
     c.weeksIndex = 2;
     c.weekdays = {false, false, false, false, false, false, true};
     c.endAfterIndex = 2;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Sun 2027-01-10 07:00", "Sun 2027-01-31 07:00", "Sun 2027-02-21 07:00"}));
-}
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
+              (Strings{"Sun 2027-01-10 07:00", "Sun 2027-01-31 07:00", "Sun 2027-02-21 07:00"}));
 
-TEST_F(ScheduleTest, WeeklyKeepsWeekdayAndClockAcrossTheAutumnChange) {
     // 00:30 on Mondays: with 24-hour steps the week after 31 October 2027 would land on Sunday 23:30.
-    ScheduleChoices c = At(10, 25, 0, 30);
-    c.mode = RecurrenceMode::Weekly;
+    c = Repeating(RecurrenceMode::Weekly, 10, 25, 0, 30, 2);
     c.weekdays[0] = true;
-    c.endAfterIndex = 2;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 10, 1, 10, 0))),
-              (std::vector<std::string>{"Mon 2027-10-25 00:30", "Mon 2027-11-01 00:30", "Mon 2027-11-08 00:30"}));
+    EXPECT_EQ(Occurrences(c, Local(2027, 10, 1, 10, 0)),
+              (Strings{"Mon 2027-10-25 00:30", "Mon 2027-11-01 00:30", "Mon 2027-11-08 00:30"}));
 }
 
 TEST_F(ScheduleTest, AcceptRemembersTheChoicesUnlessRefused) {
     TheSettingsFile().SetString("SchedulingInfo", "");
+    const int64_t now = Local(2026, 12, 6, 10, 0);
     ScheduleChoices c;
     c.mode = RecurrenceMode::Weekly;
-    ScheduleResult r = AcceptSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
+    ScheduleResult r = AcceptSchedule(c, noUpload_, now);
     EXPECT_EQ(r.status, ScheduleStatus::NoWeekdayChecked);
     EXPECT_TRUE(r.occurrenceTimes.empty());
-    EXPECT_TRUE(OccurrenceTimes(c, Local(2026, 12, 6, 10, 0)).empty());
-    EXPECT_EQ(LoadSchedulingChoices(Local(2026, 12, 6, 10, 0)), ScheduleChoices{});
+    EXPECT_TRUE(OccurrenceTimes(c, now).empty());
+    EXPECT_EQ(LoadSchedulingChoices(now), ScheduleChoices{});
 
     c.weekdays[4] = true;
     c.endAfterIndex = 1;
-    r = AcceptSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0));
-    EXPECT_EQ(r.occurrenceTimes.size(), 2u);
-    EXPECT_EQ(LoadSchedulingChoices(Local(2026, 12, 6, 10, 0)), c);
+    EXPECT_EQ(AcceptSchedule(c, noUpload_, now).occurrenceTimes.size(), 2u);
+    EXPECT_EQ(LoadSchedulingChoices(now), c);
     TheSettingsFile().SetString("SchedulingInfo", "");
 }
 
 TEST_F(ScheduleTest, MonthlyOnADaySkipsMonthsWithoutIt) {
-    ScheduleChoices c = At(1, 1, 12, 0);
-    c.mode = RecurrenceMode::Monthly;
+    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 1, 1, 12, 0, 3);
     c.dayOfMonthIndex = 29;  // the 30th
-    c.endAfterIndex = 3;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 6, 10, 0))),
-              (std::vector<std::string>{"Sat 2027-01-30 12:00", "Tue 2027-03-30 12:00", "Fri 2027-04-30 12:00",
-                                        "Sun 2027-05-30 12:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)), (Strings{"Sat 2027-01-30 12:00", "Tue 2027-03-30 12:00",
+                                                                  "Fri 2027-04-30 12:00", "Sun 2027-05-30 12:00"}));
     // 29th: February 2028 has one, February 2027 not.
     c.dayOfMonthIndex = 28;
     c.monthIndex = 12;
     c.endAfterIndex = 5;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2027, 1, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2027-12-29 12:00", "Sat 2028-01-29 12:00", "Tue 2028-02-29 12:00",
-                                        "Wed 2028-03-29 12:00", "Sat 2028-04-29 12:00", "Mon 2028-05-29 12:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2027, 1, 6, 10, 0)),
+              (Strings{"Wed 2027-12-29 12:00", "Sat 2028-01-29 12:00", "Tue 2028-02-29 12:00", "Wed 2028-03-29 12:00",
+                       "Sat 2028-04-29 12:00", "Mon 2028-05-29 12:00"}));
     // Every 2 months from December: February lacks the 30th, April is still two months after it.
     c.dayOfMonthIndex = 29;
     c.dayMonthsIndex = 1;
     c.endAfterIndex = 2;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 11, 6, 10, 0))),
-              (std::vector<std::string>{"Wed 2026-12-30 12:00", "Fri 2027-04-30 12:00", "Wed 2027-06-30 12:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 11, 6, 10, 0)),
+              (Strings{"Wed 2026-12-30 12:00", "Fri 2027-04-30 12:00", "Wed 2027-06-30 12:00"}));
 }
 
 TEST_F(ScheduleTest, MonthlyOnTheNthWeekday) {
     // The first Monday of December 2026 (the 7th) has passed on the 8th: January's comes first.
-    ScheduleChoices c;
-    c.hourIndex = 10;
-    c.minuteIndex = 1;
-    c.mode = RecurrenceMode::Monthly;
+    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 0, 0, 9, 0, 2);
     c.monthlyByWeekday = true;
     c.nthIndex = 0;
     c.weekdayIndex = 0;
-    c.endAfterIndex = 2;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 0))),
-              (std::vector<std::string>{"Mon 2027-01-04 09:00", "Mon 2027-02-01 09:00", "Mon 2027-03-01 09:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 8, 8, 0)),
+              (Strings{"Mon 2027-01-04 09:00", "Mon 2027-02-01 09:00", "Mon 2027-03-01 09:00"}));
     // Not yet passed: this month's. The 4th Sunday every 3 months, across the spring change.
     c.nthIndex = 3;
     c.weekdayIndex = 6;
     c.weekdayMonthsIndex = 2;
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 0))),
-              (std::vector<std::string>{"Sun 2026-12-27 09:00", "Sun 2027-03-28 09:00", "Sun 2027-06-27 09:00"}));
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 8, 8, 0)),
+              (Strings{"Sun 2026-12-27 09:00", "Sun 2027-03-28 09:00", "Sun 2027-06-27 09:00"}));
     // On the start's own date the start itself is the first occurrence.
     c.nthIndex = 1;
     c.weekdayIndex = 1;  // 2nd Tuesday: 8 December 2026
-    EXPECT_EQ(Texts(ComputeSchedule(c, noUpload_, Local(2026, 12, 8, 8, 30))).front(), "Tue 2026-12-08 09:00");
+    EXPECT_EQ(Occurrences(c, Local(2026, 12, 8, 8, 30)).front(), "Tue 2026-12-08 09:00");
 }
 
 TEST_F(ScheduleTest, TimesBeyond2038AreLeftOut) {
-    ScheduleChoices c = At(6, 1, 12, 0);
-    c.mode = RecurrenceMode::Monthly;
+    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 6, 1, 12, 0, 11);
     c.dayOfMonthIndex = 0;
     c.dayMonthsIndex = 11;  // yearly
-    c.endAfterIndex = 11;
     ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2030, 1, 1, 10, 0));
     EXPECT_EQ(r.status, ScheduleStatus::Ok);
     EXPECT_TRUE(r.truncated);
     ASSERT_EQ(r.occurrenceTimes.size(), 8u);  // June 2030 .. June 2037
     EXPECT_EQ(Text(r.occurrenceTimes.back()), "Mon 2037-06-01 12:00");
 
-    r = ComputeSchedule(At(1, 10, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0));  // next year: 2038-01-10 fits
-    EXPECT_EQ(r.status, ScheduleStatus::Ok);
-    r = ComputeSchedule(At(11, 1, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0));  // November 2038 does not
+    // From December 2037: next year's 10 January fits, November 2038 does not.
+    EXPECT_EQ(ComputeSchedule(At(1, 10, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0)).status, ScheduleStatus::Ok);
+    r = ComputeSchedule(At(11, 1, 12, 0), noUpload_, Local(2037, 12, 1, 10, 0));
     EXPECT_EQ(r.status, ScheduleStatus::OutOfRange);
     EXPECT_TRUE(r.occurrenceTimes.empty());
 }

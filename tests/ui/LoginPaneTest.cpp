@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "core/AppSettings.h"
-#include "ui/login/LoginPane.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
+#include "ui/login/LoginPane.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/UiText.h"
 
@@ -25,7 +25,9 @@ class LoginPaneTest : public QObject {
         CheckControl* offline;
         QPushButton* ok;
     };
-    static Controls Find(LoginPane& pane) {
+    // Opens the pane and finds its controls.
+    static Controls Open(LoginPane& pane) {
+        pane.Open();
         return {pane.findChild<QLineEdit*>("loginUser"), pane.findChild<QLineEdit*>("loginPassword"),
                 pane.findChild<CheckControl*>("rememberPassword"), pane.findChild<CheckControl*>("workOffline"),
                 pane.findChild<QPushButton*>("loginOk")};
@@ -36,11 +38,12 @@ private slots:
         UiTestEnv env;
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
+        QCOMPARE(c.remember->text(), QString());
         QTest::keyClicks(c.user, "demo");
         QTest::keyClicks(c.password, "demo");
         QTest::mouseClick(c.remember, Qt::LeftButton);
+        QCOMPARE(c.remember->text(), QString("X"));  // a check control shows its state as text
         QSignalSpy spy(&pane, &LoginPane::loggedIn);
         QTest::mouseClick(c.ok, Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
@@ -55,8 +58,7 @@ private slots:
         QVERIFY(Settings().RememberPassword);
         QVERIFY(Settings().WorkingOnLine);
         LoginPane next;
-        next.Open();
-        Controls n = Find(next);
+        Controls n = Open(next);
         QCOMPARE(n.user->text(), QString("demo"));
         QCOMPARE(n.password->text(), QString("demo"));
         QVERIFY(n.remember->IsTicked());
@@ -68,8 +70,7 @@ private slots:
         UiTestEnv env;
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         c.user->setText("demo");
         c.password->setText("wrong");
         QSignalSpy spy(&pane, &LoginPane::loggedIn);
@@ -86,8 +87,7 @@ private slots:
         UiTestEnv env(false);
         QVERIFY(env.Ok());
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         c.user->setText("demo");
         c.password->setText("demo");
         QVERIFY(!pane.Accept());
@@ -103,10 +103,13 @@ private slots:
         Settings().RememberPassword = true;
         Settings().WorkingOnLine = false;
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         QVERIFY(c.offline->IsTicked());  // remembered account, last run off line
         QCOMPARE(c.password->text(), QString("Secret"));
+        // Focus starts in the user name box even with both boxes filled.
+        pane.show();
+        pane.FocusInitial();
+        QCOMPARE(pane.focusWidget(), static_cast<QWidget*>(c.user));
 
         c.password->setText("secret");  // the comparison is case-sensitive
         QVERIFY(!pane.Accept());
@@ -126,8 +129,7 @@ private slots:
         QVERIFY(env.Ok());
         {
             LoginPane pane;
-            pane.Open();
-            Controls c = Find(pane);
+            Controls c = Open(pane);
             c.user->setText("demo");
             c.password->setText("demo");
             QVERIFY(pane.Accept());
@@ -135,8 +137,7 @@ private slots:
         env.ReloadSettingsFromDisk();
         QCOMPARE(Settings().Password, std::string("demo"));
         LoginPane next;
-        next.Open();
-        Controls n = Find(next);
+        Controls n = Open(next);
         QVERIFY(n.user->text().isEmpty());
         QVERIFY(n.password->text().isEmpty());
         QVERIFY(!n.offline->IsTicked());
@@ -145,8 +146,7 @@ private slots:
     void OkNeedsAVisibleCharacterInBothBoxes() {
         UiTestEnv env(false);
         LoginPane pane;
-        pane.Open();
-        Controls c = Find(pane);
+        Controls c = Open(pane);
         QVERIFY(!c.ok->isEnabled());
         c.user->setText("   ");
         c.password->setText("pw");
@@ -162,18 +162,6 @@ private slots:
         QVERIFY(!c.ok->isEnabled());
     }
 
-    void FocusStartsInTheUserNameFieldEvenWhenBothAreFilled() {
-        UiTestEnv env(false);
-        Settings().RememberPassword = true;
-        Settings().Login = "demo";
-        Settings().Password = "demo";
-        LoginPane pane;
-        pane.Open();
-        pane.show();
-        pane.FocusInitial();
-        QCOMPARE(pane.focusWidget(), static_cast<QWidget*>(Find(pane).user));
-    }
-
     void ForgotPasswordInADistributorEditionOpensTheHelpPage() {
         UiTestEnv env(false);
         Settings().client_id = "ACME";
@@ -182,16 +170,6 @@ private slots:
         pane.RecoverForgottenPassword();
         QCOMPARE(env.Messages().Urls(), QStringList{"https://help.example/"});
         QVERIFY(env.Shown().isEmpty());
-    }
-
-    void CheckControlsKeepTheirStateAsText() {
-        CheckControl check;
-        QCOMPARE(check.text(), QString());
-        QTest::mouseClick(&check, Qt::LeftButton);
-        QCOMPARE(check.text(), QString("X"));
-        QVERIFY(check.IsTicked());
-        QTest::mouseClick(&check, Qt::LeftButton);
-        QVERIFY(!check.IsTicked());
     }
 };
 

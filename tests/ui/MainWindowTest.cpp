@@ -1,14 +1,13 @@
 // The main window: tabs and the login sequence, the paced balance refresh, the busy indicator with
 // its phase and progress texts, online and offline display, the worker error box, the outbox tab
 // caption, the close button, and notifications posted from another thread.
-#include <QToolTip>
-#include <QtTest>
-#include <thread>
-
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QtTest>
+#include <thread>
+
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
 #include "gateway/Session.h"
@@ -31,8 +30,7 @@ using namespace quillon::test;
 
 namespace {
 
-// A pane that counts how often it becomes and stops being current, and keeps the status lines
-// it was given.
+// Counts how often it becomes and stops being current; keeps its status lines and outbox refreshes.
 class CountingPane : public Pane {
 public:
     CountingPane() { setFixedSize(200, 100); }
@@ -54,26 +52,25 @@ MainWindowOptions FastOptions() {
     return options;
 }
 
-// Delivers every notification posted so far, so a check that something did not happen needs no sleep.
-void DeliverPosted() {
-    QCoreApplication::sendPostedEvents();
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void TabsAppearWithTheLoginSequence() {
+    void TabsAppearWithTheLoginSequenceAndSelectingTheCurrentOneDoesNothing() {
         UiTestEnv env(false);
         Settings().WorkingOnLine = false;
         MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
-        for (int id : {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox, MainWindow::kTabOptions})
+        auto* addresses = new CountingPane;
+        window.ReplacePane(MainWindow::kTabAddresses, addresses);
+        const int tabs[] = {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox,
+                            MainWindow::kTabOptions};
+        for (int id : tabs)
             QVERIFY(window.Tab(id)->isHidden());
         QCOMPARE(window.CurrentPane(), static_cast<Pane*>(window.Login()));
         window.LoginSucceeded();
-        for (int id : {MainWindow::kTabSms, MainWindow::kTabAddresses, MainWindow::kTabOutbox, MainWindow::kTabOptions})
+        for (int id : tabs)
             QVERIFY(!window.Tab(id)->isHidden());
         QCOMPARE(window.CurrentTab(), int(MainWindow::kTabSms));
         QVERIFY(window.Tab(MainWindow::kTabSms)->IsPressed());
@@ -85,34 +82,15 @@ private slots:
         window.SetOnlineDisplay(true);
         QVERIFY(window.OfflineIndicator()->isHidden());
         QVERIFY(!window.OfflineIndicator()->IsRunning());
-    }
 
-    void SelectingTheCurrentTabDoesNothing() {
-        UiTestEnv env(false);
-        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
-        auto* pane = new CountingPane;
-        window.ReplacePane(MainWindow::kTabAddresses, pane);
-        window.LoginSucceeded();
         window.SelectTab(MainWindow::kTabAddresses);
         window.SelectTab(MainWindow::kTabAddresses);
-        QCOMPARE(pane->activations, 1);
+        QCOMPARE(addresses->activations, 1);
         window.SelectTab(MainWindow::kTabOutbox);
         QCOMPARE(window.CurrentTab(), int(MainWindow::kTabOutbox));
-        QCOMPARE(pane->deactivations, 1);
+        QCOMPARE(addresses->deactivations, 1);
         QVERIFY(!window.Tab(MainWindow::kTabAddresses)->IsPressed());
         QVERIFY(window.Tab(MainWindow::kTabOutbox)->IsPressed());
-    }
-
-    void LeavingTheOptionsPaneSavesIt() {
-        UiTestEnv env(false);
-        Settings().WorkingOnLine = false;
-        MainWindow window(env.Store(), nullptr, nullptr, FastOptions());
-        window.LoginSucceeded();
-        window.SelectTab(MainWindow::kTabOptions);
-        window.Options()->findChild<QLineEdit*>("signatureEdit")->setText("Regards, Ann");
-        window.SelectTab(MainWindow::kTabSms);
-        env.ReloadSettingsFromDisk();
-        QCOMPARE(Settings().Sig, std::string("Regards, Ann"));
     }
 
     void BalanceRefreshesArePaced() {
@@ -139,7 +117,7 @@ private slots:
         QTRY_COMPARE(window.BalanceRefreshCount(), 2);
         QTRY_VERIFY(!window.RefreshTimer().isActive());
         QVERIFY(!window.RefreshRunning());
-        DeliverPosted();
+        QCoreApplication::sendPostedEvents();  // what did not happen needs no sleep
         QVERIFY(!window.RefreshTimer().isActive());
         QCOMPARE(window.BalanceRefreshCount(), 2);
         QVERIFY(!compose->IsBlinking());
@@ -151,7 +129,7 @@ private slots:
         sink.BalanceChanged();
         QTRY_COMPARE(window.BalanceRefreshCount(), 3);
         QTRY_VERIFY(!window.RefreshTimer().isActive());
-        DeliverPosted();
+        QCoreApplication::sendPostedEvents();
         QVERIFY(!window.RefreshTimer().isActive());
         QCOMPARE(window.BalanceRefreshCount(), 3);
 
@@ -175,7 +153,7 @@ private slots:
         sink.CycleBegan();
         sink.Progress(5, 7);
         QTRY_COMPARE(window.LastPhase(), BusyStep::CycleBegan);
-        DeliverPosted();
+        QCoreApplication::sendPostedEvents();
         QVERIFY(!busy->isHidden());
         QVERIFY(busy->IsRunning());
         QCOMPARE(outbox->lines, QStringList{Text(1184)});  // progress after the begin message shows nothing
@@ -208,7 +186,7 @@ private slots:
         QVERIFY(window.ProgressFormat().isEmpty());
         // After the end of a cycle progress shows nothing either.
         sink.Progress(9, 9);
-        DeliverPosted();
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(outbox->lines.size(), 8);
     }
 
@@ -223,7 +201,6 @@ private slots:
         std::vector<ShownMessage> shown = env.Messages().Messages();
         QCOMPARE(shown[0].caption, Text(kTextErrorCaption));
         QCOMPARE(shown[0].text, FormatText(1585, {3}));
-        QVERIFY(shown[0].text.startsWith("Could not delete 3 messages"));
         QCOMPARE(shown[0].icon, MessageIcon::Error);
         QCOMPARE(shown[1].text, Text(1584));
     }
@@ -288,12 +265,11 @@ private slots:
         QVERIFY(tray);
         QCOMPARE(tray->Tip(), Text(1024));
         QList<QAction*> items = tray->Menu()->actions();
-        QCOMPARE(items.size(), 5);
-        QCOMPARE(items[0]->text(), QString("Display version information"));
-        QCOMPARE(items[1]->text(), QString("Check for latest updates"));
-        QCOMPARE(items[2]->text(), QString("Proxy Settings"));
-        QVERIFY(items[3]->isSeparator());
-        QCOMPARE(items[4]->text(), QString("Exit"));
+        QStringList texts;
+        for (QAction* item : items)
+            texts << (item->isSeparator() ? "-" : item->text());
+        QCOMPARE(texts, QStringList({"Display version information", "Check for latest updates", "Proxy Settings", "-",
+                                     "Exit"}));
         QCOMPARE(tray->Menu()->defaultAction(), items[4]);
         sink.WentOffLine();
         QTRY_VERIFY(!tray->IsOnline());
@@ -336,7 +312,7 @@ private slots:
         QCOMPARE(dialog.LastCode(), kProxyUnchanged);
     }
 
-    void ProxyDialogChangesSurviveLeavingTheOptionsPane() {
+    void LeavingTheOptionsPaneSavesItKeepingTheProxyDialogsChange() {
         UiTestEnv env;
         QVERIFY(env.Ok());
         Settings().WorkingOnLine = false;
@@ -358,10 +334,13 @@ private slots:
         });
         window.OpenProxyDialog();
         QCOMPARE(Settings().ProxyType, 1);
+        window.Options()->findChild<QLineEdit*>("signatureEdit")->setText("Regards, Ann");
         // Leaving the pane must not hand the old proxy back to the gateway.
         window.SelectTab(MainWindow::kTabSms);
         QCOMPARE(Settings().ProxyType, 1);
         QVERIFY(env.Shown().isEmpty());
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Sig, std::string("Regards, Ann"));
     }
 
     void TheHeaderDragsTheWindow() {
@@ -370,18 +349,17 @@ private slots:
         window.move(100, 100);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QPoint start = window.pos();
-        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
-        QTest::mouseMove(&window, QPoint(340, 70));
-        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 70));
+        const QPoint start = window.pos();
+        auto drag = [&window](QPoint from, QPoint to) {
+            QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseMove(&window, to);
+            QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, to);
+        };
+        drag({300, 40}, {340, 70});
         QTRY_COMPARE(window.pos(), start + QPoint(40, 30));
         // Below the header a press is no title bar: only the header drag after it moves the window.
-        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 300));
-        QTest::mouseMove(&window, QPoint(340, 330));
-        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(340, 330));
-        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
-        QTest::mouseMove(&window, QPoint(310, 45));
-        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(310, 45));
+        drag({300, 300}, {340, 330});
+        drag({300, 40}, {310, 45});
         QTRY_COMPARE(window.pos(), start + QPoint(50, 35));
     }
 

@@ -30,6 +30,15 @@ WorkerOptions QuickWorker() {
     options.startPause = std::chrono::milliseconds(0);
     return options;
 }
+
+// On line with one waiting message whose send the gateway delays by delayMs: the message's id, 0 on failure.
+int32_t DelayedSendWaiting(UiTestEnv& env, int delayMs) {
+    Settings().WorkingOnLine = true;
+    SetOnLine(true);
+    if (!env.Ok() || !LogInToGateway("demo", "demo") || !env.Sandbox().InjectFault("delay", 1, delayMs, "sendmsg"))
+        return 0;
+    return env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Meeting moved to 3pm", "", 0, "?");
+}
 }  // namespace
 
 class ShutdownTest : public QObject {
@@ -49,14 +58,9 @@ private slots:
 
     void BusyWorkerFinishesItsSendBeforeTheStoreIsSaved() {
         UiTestEnv env;
-        QVERIFY(env.Ok());
-        Settings().WorkingOnLine = true;
-        SetOnLine(true);
-        QVERIFY(LogInToGateway("demo", "demo"));
-        int32_t id = env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Meeting moved to 3pm", "", 0, "?");
         // The gateway takes its time over the send, so the worker is busy when we quit.
-        QVERIFY(env.Sandbox().InjectFault("delay", 1, 1500, "sendmsg"));
-
+        const int32_t id = DelayedSendWaiting(env, 1500);
+        QVERIFY(id > 0);
         QueuedMessageSink sink;
         CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());
@@ -86,12 +90,7 @@ private slots:
 
     void AStuckWorkerCannotHoldTheProgramOpen() {
         UiTestEnv env;
-        QVERIFY(env.Ok());
-        Settings().WorkingOnLine = true;
-        SetOnLine(true);
-        QVERIFY(LogInToGateway("demo", "demo"));
-        env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0821234567", "Still sending", "", 0, "?");
-        QVERIFY(env.Sandbox().InjectFault("delay", 1, 2500, "sendmsg"));
+        QVERIFY(DelayedSendWaiting(env, 2500) > 0);
         QueuedMessageSink sink;
         CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink, QuickWorker());
         QVERIFY(worker.Start());

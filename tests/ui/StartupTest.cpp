@@ -20,12 +20,18 @@ using namespace quillon::test;
 
 namespace {
 
+bool WriteFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
 // One program run with its own data directory, runtime directory and record of message boxes.
 struct Run {
     TempDir home;
-    QString dataDir = QString::fromStdString(home.Path()) + "/data";
-    QString runtimeDir = QString::fromStdString(home.Path()) + "/run";
-    QString record = QString::fromStdString(home.Path()) + "/messages.txt";
+    QString homeDir = QString::fromStdString(home.Path());
+    QString dataDir = homeDir + "/data";
+    QString runtimeDir = homeDir + "/run";
+    QString stateFile = homeDir + "/window-state.txt";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess process;
 
@@ -36,24 +42,31 @@ struct Run {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QUILLON_DATAPATH", dataDir);
         env.insert("XDG_RUNTIME_DIR", runtimeDir);
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.Path()) + "/config");
-        env.insert("HOME", QString::fromStdString(home.Path()));
-        env.insert("QUILLON_RECORD_MESSAGES", record);
+        env.insert("XDG_CONFIG_HOME", homeDir + "/config");
+        env.insert("HOME", homeDir);
+        env.insert("QUILLON_RECORD_MESSAGES", homeDir + "/messages.txt");
         env.insert("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf");
     }
-    void Cli(const std::vector<std::string>& args) {
-        const CliResult r = RunCli(dataDir.toStdString(), args);
+    ~Run() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    // quillon-cli settings set NAME VALUE on the run's data directory.
+    void Set(const std::string& name, const std::string& value) {
+        const CliResult r = RunCli(dataDir.toStdString(), {"settings", "set", name, value});
         QVERIFY2(r.rc == 0, r.err.c_str());
     }
-    void Start(const QString& program = QUILLON_DESKTOP_EXE) {
+    // probed: the program with the start-up probe (tests/ui/probe), which can throw or report the window.
+    void Start(bool probed = false) {
+        if (probed)
+            env.insert("QUILLON_TEST_WINDOW_STATE", stateFile);
         process.setProcessEnvironment(env);
-        process.start(program, {});
+        process.start(probed ? QUILLON_PROBED_EXE : QUILLON_DESKTOP_EXE, {});
     }
-    // The program with the start-up probe (tests/ui/probe), which can throw or report the window.
-    void StartProbed() { Start(QUILLON_PROBED_EXE); }
-    QString WindowStateFile() const { return QString::fromStdString(home.Path()) + "/window-state.txt"; }
     QString WindowState() const {
-        QFile file(WindowStateFile());
+        QFile file(stateFile);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     }
     // Waits (bounded) for the program to end; its exit code, or -1 when it did not end.
@@ -65,21 +78,15 @@ struct Run {
         }
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
+    int Terminate() {
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        return Finish();
+    }
     QStringList Shown() const {
-        QFile file(record);
+        QFile file(homeDir + "/messages.txt");
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
             return {};
-        QStringList lines;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                lines << QString::fromUtf8(line);
-        return lines;
-    }
-    ~Run() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 };
 
@@ -95,76 +102,47 @@ class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void MissingDataPathEndsWithTheCriticalBox() {
-        Run run;
-        run.env.remove("QUILLON_DATAPATH");
-        run.Start();
-        QCOMPARE(run.Finish(), 0);
-        QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
-        QVERIFY(!QFile::exists(run.dataDir + "/SMS.db"));
-    }
-
-    void OneCharacterDataPathIsRejectedLikeAMissingOne() {
-        Run run;
-        run.env.insert("QUILLON_DATAPATH", "/");
-        run.Start();
-        QCOMPARE(run.Finish(), 0);
-        QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
+    void MissingOrOneCharacterDataPathEndsWithTheCriticalBox() {
+        for (const QString& path : {QString(), QString("/")}) {
+            Run run;
+            path.isEmpty() ? run.env.remove("QUILLON_DATAPATH") : run.env.insert("QUILLON_DATAPATH", path);
+            run.Start();
+            QCOMPARE(run.Finish(), 0);
+            QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
+            QVERIFY(!QFile::exists(run.dataDir + "/SMS.db"));
+        }
     }
 
     void UnregisteredComponentEndsWithoutAWindow() {
         Run run;
-        QString empty = QString::fromStdString(run.home.Path()) + "/components.conf";
-        QFile file(empty);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("# nothing registered\n");
-        file.close();
-        run.env.insert("QUILLON_COMPONENTS", empty);
+        QVERIFY(WriteFile(run.homeDir + "/components.conf", "# nothing registered\n"));
+        run.env.insert("QUILLON_COMPONENTS", run.homeDir + "/components.conf");
         run.Start();
         QCOMPARE(run.Finish(), 0);
         QCOMPARE(run.Shown(), QStringList{Line(Text(1360), Text(1362))});
     }
 
-    void UnusableDatabaseEndsWithoutAWindow() {
-        Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));  // a folder where the database belongs
-        run.Start();
-        QCOMPARE(run.Finish(), 0);
-        QCOMPARE(run.Shown(), QStringList{Line(Text(1360), Text(1361))});
-        QVERIFY(QFileInfo(run.dataDir + "/SMS.db").isDir());
-    }
-
-    void LanguageModuleTextsReplaceTheBuiltInOnes() {
-        Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));
-        QFile module(run.dataDir + "/Language.dll");
-        QVERIFY(module.open(QIODevice::WriteOnly));
-        module.write("# Deutsch\n1360\tSMS-Client startet nicht ...\n");
-        module.close();
-        run.Start();
-        QCOMPARE(run.Finish(), 0);
-        QCOMPARE(run.Shown(), QStringList{Line("SMS-Client startet nicht ...", Text(1361))});
-
-        // With i18n off the module is not used.
-        Run english;
-        english.Cli({"settings", "set", "WorkingOnLine", "0"});
-        english.Cli({"settings", "set", "i18n", "0"});
-        QVERIFY(QDir().mkpath(english.dataDir + "/SMS.db"));
-        QVERIFY(QFile::copy(run.dataDir + "/Language.dll", english.dataDir + "/Language.dll"));
-        english.Start();
-        QCOMPARE(english.Finish(), 0);
-        QCOMPARE(english.Shown(), QStringList{Line(Text(1360), Text(1361))});
+    // A folder where the database belongs: the start ends with its box, in the language module's
+    // texts unless i18n is off.
+    void UnusableDatabaseEndsWithoutAWindowInTheModulesLanguage() {
+        for (bool i18n : {true, false}) {
+            Run run;
+            run.Set("WorkingOnLine", "0");
+            if (!i18n)
+                run.Set("i18n", "0");
+            QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));
+            QVERIFY(WriteFile(run.dataDir + "/Language.dll", "# Deutsch\n1360\tSMS-Client startet nicht ...\n"));
+            run.Start();
+            QCOMPARE(run.Finish(), 0);
+            QCOMPARE(run.Shown(), QStringList{Line(i18n ? "SMS-Client startet nicht ..." : Text(1360), Text(1361))});
+            QVERIFY(QFileInfo(run.dataDir + "/SMS.db").isDir());
+        }
     }
 
     void UnreadableDatabaseIsMovedAsideAndReported() {
         Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        QFile garbage(run.dataDir + "/SMS.db");
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray(4096, 'x'));
-        garbage.close();
+        run.Set("WorkingOnLine", "0");
+        QVERIFY(WriteFile(run.dataDir + "/SMS.db", QByteArray(4096, 'x')));
         run.Start();
         QTRY_VERIFY_WITH_TIMEOUT(!run.Shown().isEmpty(), 20000);
         QStringList shown = run.Shown();
@@ -174,8 +152,7 @@ private slots:
         QVERIFY(shown[0].contains(moved[0]));
         // The program goes on with a fresh database, and SIGTERM ends it in order.
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.runtimeDir + "/" + SingleInstance::kProbeName), 20000);
-        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
-        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Terminate(), 0);
         QCOMPARE(run.Shown().size(), 1);
     }
 
@@ -189,46 +166,34 @@ private slots:
         QFETCH(QString, point);
         const QString help = "https://support.example.test/help?from=quillon";
         Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        run.Cli({"settings", "set", "help_url", help.toStdString()});
+        run.Set("WorkingOnLine", "0");
+        run.Set("help_url", help.toStdString());
         run.env.insert("QUILLON_TEST_THROW_AT", point);
-        run.StartProbed();
+        run.Start(true);
         QCOMPARE(run.Finish(), 0);
         QCOMPARE(run.Shown(), QStringList{Line(Text(kTextUnexpectedCaption), Text(kTextUnexpectedError), help)});
         // The data were closed in order: the next start gets as far as its main window.
         run.process.close();
         run.env.remove("QUILLON_TEST_THROW_AT");
-        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
-        run.StartProbed();
+        run.Start(true);
         QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
-        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
-        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Terminate(), 0);
         QCOMPARE(run.Shown().size(), 1);
     }
 
+    // Without a tray host (the offscreen platform), where a hidden window could never be found
+    // again, "Start minimised" only minimises the window; an ordinary start shows it normal.
     void StartMinimizedMakesTheWindowWithoutShowingIt() {
-        // For contrast, an ordinary start shows the window in its normal state.
-        Run plain;
-        plain.Cli({"settings", "set", "WorkingOnLine", "0"});
-        plain.env.insert("QUILLON_TEST_WINDOW_STATE", plain.WindowStateFile());
-        plain.StartProbed();
-        QTRY_VERIFY_WITH_TIMEOUT(!plain.WindowState().isEmpty(), 20000);
-        QCOMPARE(plain.WindowState(), QString("tray=0 visible=1 minimized=0"));
-        ::kill(static_cast<pid_t>(plain.process.processId()), SIGTERM);
-        QCOMPARE(plain.Finish(), 0);
-
-        // The offscreen platform has no tray host, where a hidden window could never be found
-        // again: the window is made and only minimised, never shown in its normal state.
-        Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        run.Cli({"settings", "set", "StartMinimized", "1"});
-        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
-        run.StartProbed();
-        QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
-        QCOMPARE(run.WindowState(), QString("tray=0 visible=1 minimized=1"));
-        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
-        QCOMPARE(run.Finish(), 0);
-        QVERIFY(run.Shown().isEmpty());
+        for (bool minimised : {false, true}) {
+            Run run;
+            run.Set("WorkingOnLine", "0");
+            run.Set("StartMinimized", minimised ? "1" : "0");
+            run.Start(true);
+            QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
+            QCOMPARE(run.WindowState(), QString("tray=0 visible=1 minimized=%1").arg(minimised));
+            QCOMPARE(run.Terminate(), 0);
+            QVERIFY(run.Shown().isEmpty());
+        }
     }
 
     void StartMinimizedWithATrayHostLeavesTheWindowHidden() {
@@ -262,35 +227,31 @@ private slots:
         QVERIFY(helpers.tray.waitForStarted(10000));
 
         Run run;
-        run.Cli({"settings", "set", "WorkingOnLine", "0"});
-        run.Cli({"settings", "set", "StartMinimized", "1"});
+        run.Set("WorkingOnLine", "0");
+        run.Set("StartMinimized", "1");
         run.env.insert("DISPLAY", display);
         run.env.insert("QT_QPA_PLATFORM", "xcb");
-        run.env.insert("QUILLON_TEST_WINDOW_STATE", run.WindowStateFile());
         // The tray host takes a moment to claim the tray; a start before that sees none, so the
         // program is started again (a bounded number of times) until it finds one.
         QString state;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            QFile::remove(run.WindowStateFile());
-            run.StartProbed();
+        for (int attempt = 0; attempt < 20 && !state.startsWith("tray=1"); ++attempt) {
+            if (attempt > 0)
+                QCOMPARE(run.Terminate(), 0);
+            QFile::remove(run.stateFile);
+            run.Start(true);
             QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty() || run.process.state() == QProcess::NotRunning,
                                      20000);
             state = run.WindowState();
-            if (state.startsWith("tray=1"))
-                break;
-            ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
-            QCOMPARE(run.Finish(), 0);
         }
         QCOMPARE(state, QString("tray=1 visible=0 minimized=0"));
-        ::kill(static_cast<pid_t>(run.process.processId()), SIGTERM);
-        QCOMPARE(run.Finish(), 0);
+        QCOMPARE(run.Terminate(), 0);
         QVERIFY(run.Shown().isEmpty());
     }
 
     void SecondStartFindsTheFirstAndEnds() {
         Run first;
-        first.Cli({"settings", "set", "WorkingOnLine", "0"});
-        first.Cli({"settings", "set", "StartMinimized", "1"});
+        first.Set("WorkingOnLine", "0");
+        first.Set("StartMinimized", "1");
         first.Start();
         // The probe, as a second copy sends it, is answered once the main window exists.
         qputenv("XDG_RUNTIME_DIR", first.runtimeDir.toLocal8Bit());
@@ -304,8 +265,7 @@ private slots:
         QCOMPARE(first.process.state(), QProcess::Running);
         QVERIFY(first.Shown().isEmpty());
 
-        ::kill(static_cast<pid_t>(first.process.processId()), SIGTERM);
-        QCOMPARE(first.Finish(), 0);
+        QCOMPARE(first.Terminate(), 0);
         // With the first copy gone, nobody answers.
         QVERIFY(!SingleInstance::FindRunningInstance(500));
         qunsetenv("XDG_RUNTIME_DIR");
