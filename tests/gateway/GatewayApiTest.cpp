@@ -16,16 +16,12 @@ namespace {
 
 using test::FakeComponent;
 
-std::vector<std::string> AllNames() {
-    return FakeComponent::AllNames();
-}
-
 struct Bound {
     FakeComponent* component;
     GatewayHandle api;
 };
 
-Bound Bind(const std::vector<std::string>& names = AllNames()) {
+Bound Bind(const std::vector<std::string>& names = FakeComponent::AllNames()) {
     auto* c = new FakeComponent(names);
     c->fallback.reply = "OK";
     auto api = std::make_shared<GatewayApi>(ComponentHandle(c));
@@ -34,7 +30,7 @@ Bound Bind(const std::vector<std::string>& names = AllNames()) {
 }
 
 TEST(GatewayApiTest, NamesTheComponentDoesNotKnowAreStoredAsZeroAndNeverCalled) {
-    auto names = AllNames();
+    auto names = FakeComponent::AllNames();
     names.erase(std::remove(names.begin(), names.end(), "QueryBalance"), names.end());
     names.erase(std::remove(names.begin(), names.end(), "smsSESSION_ID"), names.end());
     Bound b = Bind(names);
