@@ -29,14 +29,11 @@ TEST_F(EndToEnd, PendingMessageIsSentPolledAndDeliveredWithItsCharge) {
     EXPECT_EQ(sent.QueryTime, 60);
     EXPECT_EQ(sent.StatQryTm, now_ + 60);
     ASSERT_EQ(NumbersSent("sendmsg"), std::vector<std::string>{"0712345678"});
-    auto sendReq = sandbox_.Received("sendmsg")[0];
-    EXPECT_EQ(sendReq.Param("text"), "Hello there");
-    EXPECT_EQ(sendReq.Param("msg_type"), "0");
-    EXPECT_EQ(sendReq.Param("delivery_time"), "0");
-    EXPECT_EQ(sendReq.Param("concat"), "3");
-    EXPECT_EQ(sendReq.Param("from"), "Quillon");
-    EXPECT_EQ(sendReq.Param("unicode"), "0");
-    EXPECT_EQ(sendReq.Param("delivery_ack"), "1");
+    const std::map<std::string, std::string> params = {
+        {"text", "Hello there"}, {"msg_type", "0"}, {"delivery_time", "0"}, {"concat", "3"},
+        {"from", "Quillon"},     {"unicode", "0"},  {"delivery_ack", "1"}};
+    for (const auto& [name, value] : params)
+        EXPECT_EQ(sandbox_.Received("sendmsg")[0].Param(name), value) << name;
     EXPECT_FALSE(sink_.NotesOf(Note::BalanceChanged).empty());
     EXPECT_NE(LogText().find("SMS sent ok: Mobile:0712345678 Msg:Hello there API_ID:ID: "), std::string::npos);
 
@@ -240,21 +237,13 @@ TEST_F(EndToEnd, PersonalisedMessageGoesRecipientByRecipient) {
     EXPECT_EQ(texts["0733333333"], "Hi <<FIRSTNAME>> <<SURNAME>>!");  // no contact: unchanged
     EXPECT_EQ(Children(id).size(), 3u);
     EXPECT_NE(LogText().find("ComplexSMS sent ok: Mobile:0711111111 Msg:Hi Ann ! API_ID:ID: "), std::string::npos);
-}
 
-TEST_F(EndToEnd, UnicodeMessageIsPersonalisedBeforeItIsEncoded) {
-    ContactRecord ann;
-    ann.Name = "Ann";
-    ann.Mobile = "0711111111";
-    ann.groups = {1};
-    int32_t a = store_->Book().AddContact(ann);
-    int32_t id = AddPending(",A" + std::to_string(a), "Hi <<FIRSTNAME>>", 2);
-    worker_->SendQueuedSMSs(id);
-    auto sent = sandbox_.Received("sendmsg");
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].Param("unicode"), "1");
-    // "Hi Ann" as UCS-2 big-endian hexadecimal.
-    EXPECT_EQ(sent[0].Param("text"), "0048006900200041006E006E");
+    // A Unicode message is personalised before it is encoded: "Hi Ann" as UCS-2 big-endian hex.
+    AddPending(",A" + std::to_string(a), "Hi <<FIRSTNAME>>", 2);
+    worker_->SendQueuedSMSs(-1);
+    const ReceivedRequest unicode = sandbox_.Received("sendmsg").back();
+    EXPECT_EQ(unicode.Param("unicode"), "1");
+    EXPECT_EQ(unicode.Param("text"), "0048006900200041006E006E");
 }
 
 TEST_F(EndToEnd, FlashMessageIsNeverBatched) {

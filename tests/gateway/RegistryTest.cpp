@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "core/TestSeams.h"
 #include "gateway/ComponentRegistry.h"
@@ -11,29 +12,26 @@
 namespace quillon {
 namespace {
 
-// Points QUILLON_COMPONENTS at a file for one test and puts the variable back afterwards.
-class ComponentsFileOverride {
-public:
-    explicit ComponentsFileOverride(const std::string& path) {
-        if (const char* old = std::getenv("QUILLON_COMPONENTS")) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv("QUILLON_COMPONENTS", path.c_str(), 1);
+// Each test points QUILLON_COMPONENTS at its own registration file; the variable is put back after.
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("QUILLON_COMPONENTS");
+        old_ = old ? std::optional<std::string>(old) : std::nullopt;
     }
-    ~ComponentsFileOverride() {
-        if (had_)
-            ::setenv("QUILLON_COMPONENTS", old_.c_str(), 1);
-        else
-            ::unsetenv("QUILLON_COMPONENTS");
+    void TearDown() override {
+        old_ ? ::setenv("QUILLON_COMPONENTS", old_->c_str(), 1) : ::unsetenv("QUILLON_COMPONENTS");
+    }
+    void Register(const std::string& text) {
+        test::WriteFile(dir_.File("components.conf"), text);
+        ::setenv("QUILLON_COMPONENTS", dir_.File("components.conf").c_str(), 1);
     }
 
-private:
-    bool had_ = false;
-    std::string old_;
+    test::TempDir dir_;
+    std::optional<std::string> old_;
 };
 
-TEST(RegistryTest, ParsesRegistrationLines) {
+TEST_F(RegistryTest, ParsesRegistrationLines) {
     int bad = -1;
     auto entries = ComponentRegistry::ParseRegistrationText(
         "# components of this installation\n"
@@ -58,22 +56,18 @@ TEST(RegistryTest, ParsesRegistrationLines) {
     EXPECT_EQ(relative[0].path, "/etc/quillon/lib/x.so");
 }
 
-TEST(RegistryTest, EnvironmentFileComesFirstAndRelativePathsFollowIt) {
-    test::TempDir dir;
-    test::WriteFile(dir.File("components.conf"), "SMS_COMAPI.SMS = sub/libfake.so\n");
-    ComponentsFileOverride env(dir.File("components.conf"));
+TEST_F(RegistryTest, EnvironmentFileComesFirstAndRelativePathsFollowIt) {
+    Register("SMS_COMAPI.SMS = sub/libfake.so\n");
     auto candidates = ComponentRegistry::RegistrationFileCandidates();
     ASSERT_FALSE(candidates.empty());
-    EXPECT_EQ(candidates.front(), dir.File("components.conf"));
-    EXPECT_EQ(ComponentRegistry::FindRegistrationFile(), dir.File("components.conf"));
-    EXPECT_EQ(ComponentRegistry::Instance().LibraryFor("Sms_ComApi.Sms"), dir.File("sub/libfake.so"));
+    EXPECT_EQ(candidates.front(), dir_.File("components.conf"));
+    EXPECT_EQ(ComponentRegistry::FindRegistrationFile(), dir_.File("components.conf"));
+    EXPECT_EQ(ComponentRegistry::Instance().LibraryFor("Sms_ComApi.Sms"), dir_.File("sub/libfake.so"));
     EXPECT_EQ(ComponentRegistry::Instance().LibraryFor("Nobody.Here"), "");
 }
 
-TEST(RegistryTest, CreatesTheRegisteredComponent) {
-    test::TempDir dir;
-    test::WriteFile(dir.File("components.conf"), std::string("SMS_COMAPI.SMS = ") + QUILLON_COMPONENT_LIB + "\n");
-    ComponentsFileOverride env(dir.File("components.conf"));
+TEST_F(RegistryTest, CreatesTheRegisteredComponent) {
+    Register(std::string("SMS_COMAPI.SMS = ") + QUILLON_COMPONENT_LIB + "\n");
     std::string error;
     ComponentHandle object = ComponentRegistry::Instance().CreateObject(GatewayApi::kProgId, &error);
     ASSERT_TRUE(object) << error;
@@ -83,15 +77,11 @@ TEST(RegistryTest, CreatesTheRegisteredComponent) {
     EXPECT_GE(object->Invoke(id, InvokeKind::PropertyGet, {}, &value), 0);
 }
 
-TEST(RegistryTest, CreationFailuresGiveNoObjectAndAReason) {
-    test::TempDir dir;
-    test::WriteFile(dir.File("not-a-library.so"), "this is text, not a shared object\n");
-    test::WriteFile(dir.File("components.conf"), std::string("Missing.File = ") + dir.File("absent.so") + "\n" +
-                                                     "Not.ALibrary = not-a-library.so\n"
-                                                     "No.Factory = libm.so.6\n"
-                                                     "Foreign.ProgId = " +
-                                                     QUILLON_COMPONENT_LIB + "\n");
-    ComponentsFileOverride env(dir.File("components.conf"));
+TEST_F(RegistryTest, CreationFailuresGiveNoObjectAndAReason) {
+    test::WriteFile(dir_.File("not-a-library.so"), "this is text, not a shared object\n");
+    Register("Missing.File = " + dir_.File("absent.so") +
+             "\nNot.ALibrary = not-a-library.so\nNo.Factory = libm.so.6\n" +
+             "Foreign.ProgId = " + QUILLON_COMPONENT_LIB + "\n");
     auto& registry = ComponentRegistry::Instance();
     for (const char* progId : {"Not.Registered", "Missing.File", "Not.ALibrary", "No.Factory", "Foreign.ProgId"}) {
         std::string error;
@@ -100,10 +90,8 @@ TEST(RegistryTest, CreationFailuresGiveNoObjectAndAReason) {
     }
 }
 
-TEST(RegistryTest, MissingRegistrationLeavesTheGatewayUnavailable) {
-    test::TempDir dir;
-    test::WriteFile(dir.File("components.conf"), "# nothing registered\n");
-    ComponentsFileOverride env(dir.File("components.conf"));
+TEST_F(RegistryTest, MissingRegistrationLeavesTheGatewayUnavailable) {
+    Register("# nothing registered\n");
     TestSeams::ResetGatewayInstance();
     EXPECT_FALSE(GatewayApi::IsAvailable(GatewayApi::Instance()));
     GatewayApi api;

@@ -151,20 +151,19 @@ TEST_F(SandboxServerTest, DeferredMessagesWaitAndCanBeWithdrawnOnlyUntilTenMinut
 }
 
 TEST_F(SandboxServerTest, ChargesPerPart) {
-    std::string euro = "\xE2\x82\xAC";
-    std::string hex70, hex71;
-    for (int i = 0; i < 70; ++i)
-        hex70 += "0041";
-    hex71 = hex70 + "0041";
+    auto times = [](int count, const std::string& piece) {
+        std::string out;
+        while (count-- > 0)
+            out += piece;
+        return out;
+    };
+    const std::string hex70 = times(70, "0041"), hex71 = hex70 + "0041";
+    const std::string euros80 = times(80, "\xE2\x82\xAC"), euros81 = euros80 + "\xE2\x82\xAC";
     struct Case {
         std::string text;
         Params extra;
         const char* charge;
     };
-    std::string euros80, euros81;
-    for (int i = 0; i < 80; ++i)
-        euros80 += euro;
-    euros81 = euros80 + euro;
     const Case cases[] = {
         {std::string(160, 'a'), {}, "1.0"},
         {std::string(161, 'a'), {}, "2.0"},
@@ -235,15 +234,11 @@ TEST_F(SandboxServerTest, BadRequestsGetAnErrReplyAndTheServerKeepsServing) {
 
 TEST_F(SandboxServerTest, InjectedFaultsHitOnlyTheGivenNumberOfRequests) {
     ASSERT_TRUE(sandbox_.InjectFault("status", 2, 503, "ping"));
-    long status = 0;
-    sandbox_.Request("getbalance", {{"session", session_}}, &status);
-    EXPECT_EQ(200, status);
-    sandbox_.Request("ping", {{"session", session_}}, &status);
-    EXPECT_EQ(503, status);
-    sandbox_.Request("ping", {{"session", session_}}, &status);
-    EXPECT_EQ(503, status);
-    sandbox_.Request("ping", {{"session", session_}}, &status);
-    EXPECT_EQ(200, status);
+    for (auto [endpoint, expected] : {std::pair{"getbalance", 200L}, {"ping", 503L}, {"ping", 503L}, {"ping", 200L}}) {
+        long status = 0;
+        sandbox_.Request(endpoint, {{"session", session_}}, &status);
+        EXPECT_EQ(expected, status) << endpoint;
+    }
     // What each kind does to a reply is the component's fault test.
 
     bool ok = true;
