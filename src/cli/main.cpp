@@ -1,9 +1,9 @@
 // quillon-cli: a headless front end over the core, for scripting and automation.
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/CliCommand.h"
 #include "core/DataPath.h"
@@ -24,16 +24,21 @@ void PrintUsage(std::ostream& out) {
            "(or the QUILLON_DATAPATH environment variable).\n\nCommands:\n";
     for (const auto& c : Registry()) {
         out << "  " << c.name;
-        for (size_t i = c.name.size(); i < 16; ++i) out << ' ';
+        for (size_t i = c.name.size(); i < 16; ++i)
+            out << ' ';
         out << c.summary << "\n";
     }
     out << "  help            this text; COMMAND --help for a command's own help\n";
 }
 }  // namespace
 
-CliRegistrar::CliRegistrar(CliCommand command) { Registry().push_back(std::move(command)); }
+CliRegistrar::CliRegistrar(CliCommand command) {
+    Registry().push_back(std::move(command));
+}
 
-const std::vector<CliCommand>& Commands() { return Registry(); }
+const std::vector<CliCommand>& Commands() {
+    return Registry();
+}
 
 int UsageError(const std::string& message) {
     std::cerr << "quillon-cli: " << message << "\n";
@@ -64,7 +69,8 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name, std::st
 std::vector<std::string> TakeRepeatedOption(std::vector<std::string>& args, const std::string& name) {
     std::vector<std::string> values;
     std::string v;
-    while (TakeOption(args, name, v)) values.push_back(v);
+    while (TakeOption(args, name, v))
+        values.push_back(v);
     return values;
 }
 
@@ -80,16 +86,19 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
 
 bool WantsHelp(const std::vector<std::string>& args) {
     for (const auto& a : args)
-        if (a == "--help" || a == "-h") return true;
+        if (a == "--help" || a == "-h")
+            return true;
     return false;
 }
 
 bool ParseInt(const std::string& text, long long& value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     char* end = nullptr;
     errno = 0;
     long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+    if (errno != 0 || end == text.c_str() || *end != '\0')
+        return false;
     value = v;
     return true;
 }
@@ -114,7 +123,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string dataDir;
     if (!args.empty() && (args[0] == "--data-dir" || args[0].rfind("--data-dir=", 0) == 0)) {
-        if (!TakeOption(args, "--data-dir", dataDir)) return UsageError("--data-dir needs a directory");
+        if (!TakeOption(args, "--data-dir", dataDir))
+            return UsageError("--data-dir needs a directory");
     }
     if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         PrintUsage(std::cout);
@@ -124,33 +134,43 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     const CliCommand* command = nullptr;
     for (const auto& c : Commands())
-        if (c.name == name) command = &c;
-    if (!command) return UsageError("unknown command '" + name + "' (see quillon-cli help)");
+        if (c.name == name)
+            command = &c;
+    if (!command)
+        return UsageError("unknown command '" + name + "' (see quillon-cli help)");
     if (WantsHelp(args)) {
         std::cout << command->help;
         for (const auto& s : SubcommandRegistry())
-            if (s.command == name) std::cout << s.usage;
+            if (s.command == name)
+                std::cout << s.usage;
         return kOk;
     }
 
-    if (dataDir.empty()) dataDir = FindDataPath();
-    if (dataDir.size() < 2) return Failure("no data directory: give --data-dir DIR or set DataPath");
-    while (dataDir.size() > 1 && dataDir.back() == '/') dataDir.pop_back();
+    if (dataDir.empty())
+        dataDir = FindDataPath();
+    if (dataDir.size() < 2)
+        return Failure("no data directory: give --data-dir DIR or set DataPath");
+    while (dataDir.size() > 1 && dataDir.back() == '/')
+        dataDir.pop_back();
     // Files are named from the data directory after the chdir below, so a relative one must be made absolute.
     if (dataDir[0] != '/') {
         char cwd[4096];
-        if (getcwd(cwd, sizeof cwd)) dataDir = std::string(cwd) + "/" + dataDir;
+        if (getcwd(cwd, sizeof cwd))
+            dataDir = std::string(cwd) + "/" + dataDir;
     }
     StartupContext startup;
-    if (!startup.EnterDataDirectory(dataDir)) return Failure("cannot enter the data directory " + dataDir);
+    if (!startup.EnterDataDirectory(dataDir))
+        return Failure("cannot enter the data directory " + dataDir);
 
     CliContext context{dataDir};
     // Start-up order as in the desktop program: settings, store, log.
     startup.OpenSettings(false);
     if (command->needsStore) {
         MessageStore& store = startup.OpenStore();
-        if (!store.MovedAsidePath().empty()) std::cerr << "quillon-cli: " << store.MovedAsideReport() << "\n";
-        if (!store.DatabaseFileExists()) return Failure("cannot open the database " + store.Path());
+        if (!store.MovedAsidePath().empty())
+            std::cerr << "quillon-cli: " << store.MovedAsideReport() << "\n";
+        if (!store.DatabaseFileExists())
+            return Failure("cannot open the database " + store.Path());
         context.store = &store;
     }
     startup.OpenLog();

@@ -14,7 +14,7 @@ struct Variant {
     enum class Kind : uint8_t { Empty, Text, Long, Bool, Byte };
 
     Kind kind = Kind::Empty;
-    std::string text;  // UTF-8 (Text)
+    std::string text;    // UTF-8 (Text)
     int32_t number = 0;  // Long, Byte (0..255), Bool (-1 true, 0 false as the automation convention stores it)
 
     static Variant FromText(std::string t) {
@@ -48,11 +48,11 @@ using DispId = int32_t;
 
 // Status codes of a call (negative = the call itself failed).
 constexpr int32_t kDispOk = 0;
-constexpr int32_t kDispFail = -2147467259;           // 0x80004005, the generic failure
-constexpr int32_t kDispUnknownName = -2147352570;    // 0x80020006
-constexpr int32_t kDispMemberNotFound = -2147352573; // 0x80020003
-constexpr int32_t kDispBadParamCount = -2147352562;  // 0x8002000E
-constexpr int32_t kDispTypeMismatch = -2147352571;   // 0x80020005
+constexpr int32_t kDispFail = -2147467259;            // 0x80004005, the generic failure
+constexpr int32_t kDispUnknownName = -2147352570;     // 0x80020006
+constexpr int32_t kDispMemberNotFound = -2147352573;  // 0x80020003
+constexpr int32_t kDispBadParamCount = -2147352562;   // 0x8002000E
+constexpr int32_t kDispTypeMismatch = -2147352571;    // 0x80020005
 
 enum class InvokeKind : uint8_t { Method, PropertyGet, PropertyPut };
 
@@ -63,8 +63,7 @@ public:
     // Looks a member name up (case-insensitive); kDispUnknownName when the object has no such member.
     virtual int32_t GetIDsOfNames(const std::string& name, DispId& id) = 0;
     // Calls a method, reads or writes a property. `result` may be null for PropertyPut.
-    virtual int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& argsLastFirst,
-                           Variant* result) = 0;
+    virtual int32_t Invoke(DispId id, InvokeKind kind, const std::vector<Variant>& argsLastFirst, Variant* result) = 0;
 };
 
 // Every component library exports this C function: it creates one object for the ProgID,

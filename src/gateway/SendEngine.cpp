@@ -12,8 +12,8 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
-#include "store/RecipientList.h"
 #include "store/MessageType.h"
+#include "store/RecipientList.h"
 
 namespace quillon {
 

@@ -6,9 +6,7 @@
 
 namespace quillon {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 MessageStore::MessageStore(const std::string& dataDir) : db_(dataDir), book_(db_), outbox_(db_, book_) {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());

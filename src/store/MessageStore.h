@@ -57,5 +57,4 @@ private:
     OutboxStore outbox_;
 };
 
-
 }  // namespace quillon

@@ -18,8 +18,8 @@
 #include "gateway/Session.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
-#include "store/StartupContext.h"
 #include "store/MessageType.h"
+#include "store/StartupContext.h"
 #include "ui/login/LoginPane.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
@@ -104,10 +104,11 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
         return 0;
     }
     services.sink = std::make_unique<QueuedMessageSink>();
-    services.worker = std::make_unique<CommsWorker>(services.startup.Store(), GatewayApi::Instance(),
-                                                    services.sink.get());
+    services.worker =
+        std::make_unique<CommsWorker>(services.startup.Store(), GatewayApi::Instance(), services.sink.get());
     SetTheWorker(services.worker.get());
-    services.window = std::make_unique<MainWindow>(services.startup.Store(), services.worker.get(), services.sink.get());
+    services.window =
+        std::make_unique<MainWindow>(services.startup.Store(), services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;
     InstallTerminationHandlers(&window, [&window] { window.RequestExit(); });
     window.AnswerProbesFrom(&instance);
