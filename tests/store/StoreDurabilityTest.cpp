@@ -61,17 +61,12 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     });
     first.join();
     second.join();
-    std::set<int32_t> unique;
-    for (auto& v : ids)
-        for (int32_t id : v) {
-            EXPECT_GT(id, 0);
-            unique.insert(id);
-        }
+    std::set<int32_t> unique(ids[0].begin(), ids[0].end());
+    unique.insert(ids[1].begin(), ids[1].end());
     EXPECT_EQ(unique.size(), 2u * kPerThread);
-    auto rows = store.Outbox().LoadAllSms();
-    ASSERT_EQ(rows.size(), 2u * kPerThread);
+    EXPECT_GT(*unique.begin(), 0);
     std::set<std::string> texts;
-    for (const auto& r : rows)
+    for (const auto& r : store.Outbox().LoadAllSms())
         texts.insert(r.Msg);
     EXPECT_EQ(texts.size(), 2u * kPerThread);
     EXPECT_EQ(store.Outbox().CountOutbox(), kPerThread);
