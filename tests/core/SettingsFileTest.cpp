@@ -63,16 +63,13 @@ TEST(SettingsFile, ScramblingStreamMatchesKnownBytes) {
     const std::string bytes = ReadFile(dir.File("SMS.dat"));
     ASSERT_EQ(bytes.size(), 4u + 52u + 1u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xBE\xBA\xFE\xCA", 4));
-    // 'A' ^ 5C ^ 00, then NUL ^ A7 ^ 05, NUL ^ 13 ^ 0A, ...
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4]), 0x1D);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[5]), 0xA2);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[6]), 0x19);
-    // The length byte 1 at stream position 48: key byte 0 and r = 240.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 48]), 0xAD);
-    // Position 51 carries r = 255, the last value before the wrap.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 51]), 0x00 ^ 0xE9 ^ 0xFF);
-    // The value '1' at position 52: key byte 4 and r = 5 after the wrap.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 52]), static_cast<uint8_t>('1' ^ 0x70 ^ 5));
+    // Stream position and byte: 'A' ^ 5C ^ 00, then NUL ^ A7 ^ 05, NUL ^ 13 ^ 0A; the length byte 1 at 48
+    // (key byte 0, r = 240); r = 255 at 51, the last value before the wrap; the value '1' at 52 (key byte 4,
+    // r = 5 after the wrap).
+    const std::pair<size_t, int> known[] = {{0, 0x1D},  {1, 0xA2},         {2, 0x19},
+                                            {48, 0xAD}, {51, 0xE9 ^ 0xFF}, {52, '1' ^ 0x70 ^ 5}};
+    for (auto [position, byte] : known)
+        EXPECT_EQ(static_cast<uint8_t>(bytes[4 + position]), byte) << position;
 }
 
 TEST(SettingsFile, SaveWritesUpperCaseKeysInMapOrder) {
