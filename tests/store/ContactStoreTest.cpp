@@ -14,12 +14,7 @@ using test::TempDir;
 class ContactStoreTest : public ::testing::Test {
 protected:
     int32_t Contact(const std::string& name, std::vector<int32_t> groups, const std::string& mobile = "0821") {
-        ContactRecord c;
-        c.Name = name;
-        c.Surname = name + "son";
-        c.Mobile = mobile;
-        c.groups = std::move(groups);
-        return store.Book().AddContact(c);
+        return store.Book().AddContact({name, name + "son", "", "", mobile, std::move(groups)});
     }
     int32_t Group(const std::string& name) {
         int32_t row = store.Book().AddGroup(name);
@@ -60,14 +55,8 @@ TEST_F(ContactStoreTest, FindOrAddGroupIgnoresLetterCase) {
 
 TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
     int32_t g = Group("G");
-    ContactRecord c;
-    c.Name = std::string(40, 'n');
-    c.Surname = "Lee";
-    c.Title = "Professor";
-    c.Custom = "c";
-    c.Mobile = "012345678901234567890123";
-    c.groups = {1, g};
-    int32_t cid = store.Book().AddContact(c);
+    int32_t cid =
+        store.Book().AddContact({std::string(40, 'n'), "Lee", "Professor", "c", "012345678901234567890123", {1, g}});
     EXPECT_EQ(cid, 1);
     EXPECT_EQ(store.Book().PeekNextContactId(), 2);
     ContactRecord loaded;
@@ -99,9 +88,7 @@ TEST_F(ContactStoreTest, ContactsKeepAtMostTheRecordLimits) {
 TEST_F(ContactStoreTest, UpdateContactReplacesTextsAndMemberships) {
     int32_t a = Group("A"), b = Group("B");
     int32_t cid = Contact("Ann", {1, a});
-    ContactRecord c;
-    c.Name = "Anna";
-    c.groups = {b};
+    const ContactRecord c{"Anna", "", "", "", "", {b}};
     store.Book().UpdateContact(cid, c);
     EXPECT_EQ(*store.Book().GetContactDisplayName(cid), "Anna ");
     EXPECT_EQ(store.Book().GroupsOfContact(cid), (std::vector<int32_t>{b}));

@@ -23,12 +23,7 @@ protected:
     void TearDown() override { Settings().prefix.clear(); }
 
     int32_t Contact(const std::string& name, const std::string& surname, const std::string& mobile) {
-        ContactRecord c;
-        c.Name = name;
-        c.Surname = surname;
-        c.Mobile = mobile;
-        c.groups = {1};
-        return store.Book().AddContact(c);
+        return store.Book().AddContact({name, surname, "", "", mobile, {1}});
     }
     int32_t Add(int32_t stat, const std::string& to = "1") {
         return store.Outbox().AddSms(stat, 0, 0, 0, to, "m", "", 0, "?");

@@ -142,10 +142,7 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
             if (write(fds[1], &id, sizeof id) != sizeof id)
                 _exit(3);
         }
-        ContactRecord c;
-        c.Name = "Kept";
-        c.groups = {1};
-        int32_t cid = store.Book().AddContact(c);
+        int32_t cid = store.Book().AddContact({"Kept", "", "", "", "", {1}});
         if (write(fds[1], &cid, sizeof cid) != sizeof cid)
             _exit(3);
         for (;;)
@@ -184,9 +181,7 @@ TEST(StoreDurability, AChangeThatCannotReachTheDiskIsReportedAsFailed) {
     TempDir dir;
     MessageStore store(dir.Path());
     int32_t kept = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "kept", "", 0, "?");
-    ContactRecord c;
-    c.Name = "Ann";
-    c.groups = {1};
+    const ContactRecord c{"Ann", "", "", "", "", {1}};
     int32_t ann = store.Book().AddContact(c);
     ASSERT_GT(ann, 0);
     {
