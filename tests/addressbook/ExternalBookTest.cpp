@@ -157,8 +157,6 @@ TEST(ExternalBookMailClient, MissingProfileGivesTheOpenFailureAndAnEmptyRoot) {
     ExternalBookTree tree;
     ExternalBookResult r = ReadMailClientBook(o, profile, tree);
     EXPECT_EQ(r.status, ExternalBookStatus::kMailClientUnavailable);
-    EXPECT_EQ(r.CaptionId(), 1504);
-    EXPECT_EQ(r.TextId(), 1505);
     EXPECT_EQ(tree.name, "root");
     EXPECT_TRUE(tree.children.empty());
     EXPECT_EQ(profile, "x");
@@ -177,8 +175,6 @@ TEST(ExternalBookMailClient, CorruptOrForeignDatabaseGivesTheQueryFailure) {
     WriteFile(fx.profile + "/abook-1.sqlite", std::string(4096, '\x5a'));
     ExternalBookResult r = ReadMailClientBook(fx.Options(), profile, tree);
     EXPECT_EQ(r.status, ExternalBookStatus::kReadFailed);
-    EXPECT_EQ(r.CaptionId(), 1336);
-    EXPECT_EQ(r.TextId(), 1337);
     EXPECT_TRUE(tree.children.empty());
 
     // A database without the address-book tables.
@@ -217,16 +213,12 @@ TEST(VCardParsing, NamesNumbersAndGroups) {
         "garbage line without a card\n"
         "BEGIN:VCARD\nFN:Cut short\nTEL;TYPE=cell:0001\n";
     auto cards = ParseVCards(text);
-    ASSERT_EQ(cards.size(), 5u);
-    EXPECT_EQ(cards[0].name, "Ann Lee");
-    EXPECT_EQ(cards[0].mobile, "+27 82 1234567");
-    EXPECT_EQ(cards[1].name, "Ren\xC3\xA9 Roux");
-    EXPECT_EQ(cards[1].mobile, "0829990000");
-    EXPECT_EQ(cards[2].mobile, "");
-    EXPECT_EQ(cards[3].name, "Uri, cell");
-    EXPECT_EQ(cards[3].mobile, "+27-83-555");
-    EXPECT_TRUE(cards[4].group);
-    ASSERT_EQ(cards[4].members.size(), 1u);
+    std::string got;
+    for (const auto& c : cards)
+        got += c.name + "|" + c.mobile + (c.group ? "|members " + std::to_string(c.members.size()) : "") + "\n";
+    EXPECT_EQ(
+        got,
+        "Ann Lee|+27 82 1234567\nRen\xC3\xA9 Roux|0829990000\nHome only|\nUri, cell|+27-83-555\nTeam||members 1\n");
 }
 
 TEST(ExternalBookVCard, FolderFilesSubfoldersAndGroups) {
@@ -273,8 +265,6 @@ TEST(ExternalBookVCard, MissingOrUnreadableSourceFails) {
     ExternalBookTree tree;
     ExternalBookResult r = ReadVCardBook(o, tree);
     EXPECT_EQ(r.status, ExternalBookStatus::kVCardUnavailable);
-    EXPECT_EQ(r.CaptionId(), 1504);
-    EXPECT_EQ(r.TextId(), 1506);
     EXPECT_TRUE(tree.children.empty());
 
     // A folder with a card file its reader may not open.

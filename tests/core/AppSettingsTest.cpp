@@ -138,16 +138,14 @@ TEST_F(AppSettingsTest, EveryKeyRoundTripsAndAnEmptyFileGivesTheDocumentedDefaul
 }
 
 TEST_F(AppSettingsTest, LimitsApplyAfterLoading) {
-    StoreAndLoad("NumRecent", "25");
-    EXPECT_EQ(Settings().NumRecent, 10);
-    StoreAndLoad("NumRecent", "-3");
-    EXPECT_EQ(Settings().NumRecent, 0);
-    StoreAndLoad("ProxyType", "0");
-    EXPECT_EQ(Settings().ProxyType, 1);
-    StoreAndLoad("ProxyType", "9");
-    EXPECT_EQ(Settings().ProxyType, 4);
-    StoreAndLoad("ProxyType", "3");
-    EXPECT_EQ(Settings().ProxyType, 3);
+    for (auto [text, value] : {std::pair{"25", 10}, {"10", 10}, {"-3", 0}}) {
+        StoreAndLoad("NumRecent", text);
+        EXPECT_EQ(Settings().NumRecent, value) << text;
+    }
+    for (auto [text, value] : {std::pair{"0", 1}, {"1", 1}, {"4", 4}, {"9", 4}, {"3", 3}}) {
+        StoreAndLoad("ProxyType", text);
+        EXPECT_EQ(Settings().ProxyType, value) << text;
+    }
     StoreAndLoad("COMBaseURL", "");
     EXPECT_EQ(Settings().COMBaseURL, "https://api.quillon-sms.example/http/");
     StoreAndLoad("comBASEurl", "http://gw.example/api/");
@@ -170,7 +168,8 @@ TEST_F(AppSettingsTest, LoginValuesLoadOnlyWhenAsked) {
     EXPECT_FALSE(Settings().WorkingOnLine);
 }
 
-TEST_F(AppSettingsTest, SaveKeepsKeysTheProgramDoesNotWrite) {
+// SaveSettings leaves the login keys and those it does not know; SaveLoginSettings writes only the login keys.
+TEST_F(AppSettingsTest, EachSaveWritesOnlyItsOwnKeys) {
     TheSettingsFile().SetString("help_url", "https://help.example/");
     TheSettingsFile().SetString("Login", "alice");
     LoadSettings(true);
@@ -179,16 +178,15 @@ TEST_F(AppSettingsTest, SaveKeepsKeysTheProgramDoesNotWrite) {
     TheSettingsFile().Open(dir_.File("SMS.dat"), false);
     EXPECT_EQ(Stored("HELP_URL"), "https://help.example/");
     EXPECT_EQ(Stored("LOGIN"), "alice");
-}
 
-TEST_F(AppSettingsTest, SaveLoginSettingsWritesTheFourLoginKeys) {
+    TheSettingsFile().Open(dir_.File("login.dat"), false);
     Settings().Login = "bob";
     Settings().Password = "pw";
     Settings().RememberPassword = true;
     Settings().WorkingOnLine = false;
     Settings().prefix = "+1";
     SaveLoginSettings();
-    TheSettingsFile().Open(dir_.File("SMS.dat"), false);
+    TheSettingsFile().Open(dir_.File("login.dat"), false);
     EXPECT_EQ(Stored("LOGIN"), "bob");
     EXPECT_EQ(Stored("PASSWORD"), "pw");
     EXPECT_EQ(Stored("REMEMBERPASSWORD"), "1");

@@ -28,17 +28,8 @@ std::vector<std::string> Lines(const FaultRecord& record, const FaultContext* co
 }
 
 TEST(CrashReport, RecordLinesKeepTheirWordingOuterRecordFirst) {
-    FaultRecord inner;
-    inner.code = 8;
-    inner.address = 0x401000;
-    FaultRecord outer;
-    outer.code = 11;
-    outer.flags = 1;
-    outer.nested = &inner;
-    outer.address = 0x402000;
-    outer.paramCount = 2;
-    outer.params[0] = 1;
-    outer.params[1] = 0x10;
+    const FaultRecord inner{8, 0, nullptr, 0x401000};
+    const FaultRecord outer{11, 1, &inner, 0x402000, 2, {1, 0x10}};
 
     auto lines = Lines(outer);
     ASSERT_EQ(lines.size(), 2u);

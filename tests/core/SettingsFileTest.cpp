@@ -63,16 +63,13 @@ TEST(SettingsFile, ScramblingStreamMatchesKnownBytes) {
     const std::string bytes = ReadFile(dir.File("SMS.dat"));
     ASSERT_EQ(bytes.size(), 4u + 52u + 1u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xBE\xBA\xFE\xCA", 4));
-    // 'A' ^ 5C ^ 00, then NUL ^ A7 ^ 05, NUL ^ 13 ^ 0A, ...
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4]), 0x1D);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[5]), 0xA2);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[6]), 0x19);
-    // The length byte 1 at stream position 48: key byte 0 and r = 240.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 48]), 0xAD);
-    // Position 51 carries r = 255, the last value before the wrap.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 51]), 0x00 ^ 0xE9 ^ 0xFF);
-    // The value '1' at position 52: key byte 4 and r = 5 after the wrap.
-    EXPECT_EQ(static_cast<uint8_t>(bytes[4 + 52]), static_cast<uint8_t>('1' ^ 0x70 ^ 5));
+    // Stream position and byte: 'A' ^ 5C ^ 00, then NUL ^ A7 ^ 05, NUL ^ 13 ^ 0A; the length byte 1 at 48
+    // (key byte 0, r = 240); r = 255 at 51, the last value before the wrap; the value '1' at 52 (key byte 4,
+    // r = 5 after the wrap).
+    const std::pair<size_t, int> known[] = {{0, 0x1D},  {1, 0xA2},         {2, 0x19},
+                                            {48, 0xAD}, {51, 0xE9 ^ 0xFF}, {52, '1' ^ 0x70 ^ 5}};
+    for (auto [position, byte] : known)
+        EXPECT_EQ(static_cast<uint8_t>(bytes[4 + position]), byte) << position;
 }
 
 TEST(SettingsFile, SaveWritesUpperCaseKeysInMapOrder) {
@@ -102,29 +99,22 @@ TEST(SettingsFile, LoadReadsIndependentlyEncodedFile) {
     EXPECT_EQ(file.Entries(), expected);
 }
 
-TEST(SettingsFile, KeysAreCaseInsensitive) {
+TEST(SettingsFile, GettersIgnoreKeyCaseAndApplyDefaultsAndDecimalRules) {
     TempDir dir;
     SettingsFile file;
     file.Open(dir.File("SMS.dat"), false);
     file.SetString("WriteLog", "1");
     file.SetString("WRITELOG", "0");
-    std::string value;
-    EXPECT_TRUE(file.GetString("writelog", value, "x"));
-    EXPECT_EQ(value, "0");
     EXPECT_TRUE(file.Has("wRiTeLoG"));
-    EXPECT_EQ(file.Entries().size(), 1u);
-}
-
-TEST(SettingsFile, GettersApplyDefaultsAndDecimalRules) {
-    TempDir dir;
-    SettingsFile file;
-    file.Open(dir.File("SMS.dat"), false);
+    EXPECT_EQ(file.Entries(), (std::map<std::string, std::string>{{"WRITELOG", "0"}}));
     file.SetString("empty", "");
     file.SetString("digits", "12abc");
     file.SetString("letters", "abc");
     file.SetString("huge", "99999999999");
 
     std::string text;
+    EXPECT_TRUE(file.GetString("writelog", text, "x"));
+    EXPECT_EQ(text, "0");
     EXPECT_FALSE(file.GetString("empty", text, "dflt"));
     EXPECT_EQ(text, "dflt");
     int32_t n = 0;
@@ -214,27 +204,20 @@ TEST(SettingsFile, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
     struct stat st {};
     ASSERT_EQ(::stat(dir.File("SMS.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    size_t entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
-        (void)e;
-        ++entries;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
+    TempDir dir;
+    {
+        SettingsFile file;
+        file.Open(dir.File("no-such-folder/SMS.dat"), true);
+        file.SetString("k", "v");
+        EXPECT_FALSE(file.Save());
+        std::string value;
+        EXPECT_TRUE(file.GetString("k", value, ""));
+        file.Close();  // tries once more, quietly
     }
-    EXPECT_EQ(entries, 1u);
-}
-
-TEST(SettingsFile, SaveFailsQuietlyWhenTheFolderIsMissing) {
-    TempDir dir;
-    SettingsFile file;
-    file.Open(dir.File("no-such-folder/SMS.dat"), true);
-    file.SetString("k", "v");
-    EXPECT_FALSE(file.Save());
-    std::string value;
-    EXPECT_TRUE(file.GetString("k", value, ""));
-    file.Close();  // tries once more, quietly
-}
-
-TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnce) {
-    TempDir dir;
     {
         SettingsFile file;
         file.Open(dir.File("a.dat"), false);

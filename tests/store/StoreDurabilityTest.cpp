@@ -61,17 +61,12 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     });
     first.join();
     second.join();
-    std::set<int32_t> unique;
-    for (auto& v : ids)
-        for (int32_t id : v) {
-            EXPECT_GT(id, 0);
-            unique.insert(id);
-        }
+    std::set<int32_t> unique(ids[0].begin(), ids[0].end());
+    unique.insert(ids[1].begin(), ids[1].end());
     EXPECT_EQ(unique.size(), 2u * kPerThread);
-    auto rows = store.Outbox().LoadAllSms();
-    ASSERT_EQ(rows.size(), 2u * kPerThread);
+    EXPECT_GT(*unique.begin(), 0);
     std::set<std::string> texts;
-    for (const auto& r : rows)
+    for (const auto& r : store.Outbox().LoadAllSms())
         texts.insert(r.Msg);
     EXPECT_EQ(texts.size(), 2u * kPerThread);
     EXPECT_EQ(store.Outbox().CountOutbox(), kPerThread);
@@ -147,10 +142,7 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
             if (write(fds[1], &id, sizeof id) != sizeof id)
                 _exit(3);
         }
-        ContactRecord c;
-        c.Name = "Kept";
-        c.groups = {1};
-        int32_t cid = store.Book().AddContact(c);
+        int32_t cid = store.Book().AddContact({"Kept", "", "", "", "", {1}});
         if (write(fds[1], &cid, sizeof cid) != sizeof cid)
             _exit(3);
         for (;;)
@@ -189,9 +181,7 @@ TEST(StoreDurability, AChangeThatCannotReachTheDiskIsReportedAsFailed) {
     TempDir dir;
     MessageStore store(dir.Path());
     int32_t kept = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "kept", "", 0, "?");
-    ContactRecord c;
-    c.Name = "Ann";
-    c.groups = {1};
+    const ContactRecord c{"Ann", "", "", "", "", {1}};
     int32_t ann = store.Book().AddContact(c);
     ASSERT_GT(ann, 0);
     {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "store/SmsRecord.h"
+
 namespace quillon::test {
 
 // Runs one SQL text on the file directly; returns the first column of the first row as text.
@@ -33,6 +35,14 @@ inline std::string RawQuery(const std::string& dbPath, const std::string& sql) {
 
 inline int RawInt(const std::string& dbPath, const std::string& sql) {
     return std::stoi("0" + RawQuery(dbPath, sql));
+}
+
+// A row's fields but its ID and Time, in stored order, so one comparison checks them all.
+inline std::string Fields(const SmsRecord& r) {
+    return std::to_string(r.Stat) + "|" + std::to_string(r.Type) + "|" + std::to_string(r.RefID) + "|" + r.To + "|" +
+           r.ToInfo + "|" + r.Msg + "|" + r.ApiMsgID + "|" + std::to_string(r.SavedStat) + "|" + r.SenderID + "|" +
+           std::to_string(r.Delay) + "|" + std::to_string(r.QueryTime) + "|" + std::to_string(r.StatQryTm) + "|" +
+           r.Charge;
 }
 
 }  // namespace quillon::test
