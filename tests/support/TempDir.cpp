@@ -10,7 +10,8 @@ namespace quillon::test {
 
 TempDir::TempDir() {
     std::string base = std::filesystem::temp_directory_path().string() + "/quillon-test-XXXXXX";
-    if (!mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(base.data()))
+        throw std::runtime_error("mkdtemp failed");
     path_ = base;
 }
 
