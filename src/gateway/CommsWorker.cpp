@@ -15,7 +15,6 @@
 namespace quillon {
 
 namespace {
-std::atomic<CommsWorker*> g_worker{nullptr};
 
 constexpr int32_t kOneDay = 86400;
 constexpr int kDelayScheduledDays = 7;
@@ -25,13 +24,6 @@ MessageQueuer WorkerQueuer(CommsWorker& worker) {
     return [&worker](int32_t stat, int32_t time, int32_t type, int32_t refId, const std::string& to,
                      const std::string& msg,
                      int32_t delay) { return worker.StoreAndSend(stat, time, type, refId, to, msg, delay); };
-}
-
-CommsWorker* TheWorker() {
-    return g_worker.load();
-}
-void SetTheWorker(CommsWorker* worker) {
-    g_worker.store(worker);
 }
 
 CommsWorker::CommsWorker(MessageStore* store, GatewayHandle gateway, MessageSink* sink, WorkerOptions options)

@@ -167,7 +167,4 @@ private:
 // The composition's way to queue a row through `worker` (StoreAndSend).
 MessageQueuer WorkerQueuer(CommsWorker& worker);
 
-CommsWorker* TheWorker();
-void SetTheWorker(CommsWorker* worker);
-
 }  // namespace quillon

@@ -53,7 +53,7 @@ std::string CleanPrefix(const QString& text) {
 
 }  // namespace
 
-OptionsPane::OptionsPane(QWidget* parent) : Pane(parent) {
+OptionsPane::OptionsPane(CommsWorker* worker, QWidget* parent) : Pane(parent), worker_(worker) {
     setObjectName("optionsPane");
     setFixedSize(640, 436);
     auto* columns = new QHBoxLayout(this);
@@ -402,8 +402,8 @@ void OptionsPane::SaveOptions() {
             SetOnLine(false);
             wantOnline = false;
             offline_->setChecked(true);
-        } else if (CommsWorker* worker = TheWorker()) {
-            worker->PostSendOne(-1);
+        } else if (worker_) {
+            worker_->PostSendOne(-1);
         }
     } else if (!wantOnline) {
         SetOnLine(false);

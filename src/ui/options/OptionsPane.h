@@ -22,11 +22,13 @@ namespace quillon {
 
 class BalanceLabel;
 class CheckControl;
+class CommsWorker;
 
 class OptionsPane : public Pane {
     Q_OBJECT
 public:
-    explicit OptionsPane(QWidget* parent = nullptr);
+    // `worker` sends what is pending when the pane takes the program on line; null in tests.
+    explicit OptionsPane(CommsWorker* worker = nullptr, QWidget* parent = nullptr);
 
     void LoadOptions();
     // The proxy controls alone, from the settings: after the proxy dialog changed them, so that
@@ -55,6 +57,8 @@ signals:
     void balanceChangeRequested();
 
 private:
+    CommsWorker* worker_;
+
     // The sections of the pane, built in tab order.
     QGroupBox* BuildPreferences();
     QGroupBox* BuildSendOptions();

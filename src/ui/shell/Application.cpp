@@ -106,7 +106,6 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
     services.sink = std::make_unique<QueuedMessageSink>();
     services.worker =
         std::make_unique<CommsWorker>(services.startup.Store(), GatewayApi::Instance(), services.sink.get());
-    SetTheWorker(services.worker.get());
     services.window =
         std::make_unique<MainWindow>(services.startup.Store(), services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;
@@ -205,7 +204,6 @@ int RunQuillon(int argc, char** argv) {
     if (services.worker)
         services.worker->WaitForExit();
     services.window.reset();
-    SetTheWorker(nullptr);
     services.worker.reset();
     services.sink.reset();
     services.startup.Close();  // store (checkpoints), settings file (saves), log

@@ -136,7 +136,7 @@ void MainWindow::CreatePanes() {
     if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
         connect(balance, &BalanceLabel::updateRequested, this, &MainWindow::OnBalanceChanged);
     }
-    options_ = new OptionsPane(this);
+    options_ = new OptionsPane(worker_, this);
     connect(options_, &OptionsPane::balanceChangeRequested, this, &MainWindow::OnBalanceChanged);
     connect(options_, &OptionsPane::onLineChanged, this, &MainWindow::SetOnlineDisplay);
     panes_[kTabOptions] = options_;

@@ -74,7 +74,6 @@ int main(int argc, char** argv) {
 
     QueuedMessageSink sink;
     CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink);
-    SetTheWorker(&worker);
     {
         MainWindow window(worker.Store(), &worker, &sink);
         window.move(20, 16);
@@ -116,6 +115,5 @@ int main(int argc, char** argv) {
         RunShutdownSequence(worker, sink, options);
     }
     worker.WaitForExit();
-    SetTheWorker(nullptr);
     return 0;
 }
