@@ -376,13 +376,7 @@ void OptionsPane::LoadProxyControls() {
 }
 
 ProxyChoice OptionsPane::ProxyControls() const {
-    ProxyChoice choice;
-    choice.type = proxyKind_->currentData().toInt();
-    choice.host = S(proxyHost_->text());
-    choice.port = S(proxyPort_->text());
-    choice.user = S(proxyUser_->text());
-    choice.password = S(proxyPassword_->text());
-    return choice;
+    return ReadProxyChoice(proxyKind_, proxyHost_, proxyPort_, proxyUser_, proxyPassword_);
 }
 
 void OptionsPane::SaveOptions() {

@@ -100,14 +100,19 @@ void ProxyDialog::KindChanged() {
     port_->setEnabled(kind == 4);
 }
 
-ProxyChoice ProxyDialog::Choice() const {
+ProxyChoice ReadProxyChoice(const QComboBox* kind, const QLineEdit* host, const QLineEdit* port, const QLineEdit* user,
+                            const QLineEdit* password) {
     ProxyChoice choice;
-    choice.type = kind_->currentData().toInt();
-    choice.host = S(host_->text());
-    choice.port = S(port_->text());
-    choice.user = S(user_->text());
-    choice.password = S(password_->text());
+    choice.type = kind->currentData().toInt();
+    choice.host = S(host->text());
+    choice.port = S(port->text());
+    choice.user = S(user->text());
+    choice.password = S(password->text());
     return choice;
+}
+
+ProxyChoice ProxyDialog::Choice() const {
+    return ReadProxyChoice(kind_, host_, port_, user_, password_);
 }
 
 void ProxyDialog::Apply() {

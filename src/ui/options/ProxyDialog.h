@@ -41,6 +41,10 @@ private:
     int32_t lastCode_ = kProxyUnchanged;
 };
 
+// The choice shown by a kind list and the four proxy fields (the dialog's and the options pane's).
+ProxyChoice ReadProxyChoice(const QComboBox* kind, const QLineEdit* host, const QLineEdit* port, const QLineEdit* user,
+                            const QLineEdit* password);
+
 // Fills a kind list with the four connection kinds (item data 1 to 4).
 void FillProxyKinds(QComboBox* list);
 
