@@ -160,7 +160,19 @@ enum UiTextId : int {
     kTextUpdateBalance,
     kTextOptionsSave,
     kTextDatabaseMovedReport,
-    kTextLastUiText
+    kTextLastUiText,
+    // Online services: the update check, the version dialog
+    kTextUpdateProgressTitle = 5900,
+    kTextUpdateStepContacting,
+    kTextUpdateStepLooking,
+    kTextUpdateStepDownloading,
+    kTextUpdateStepInstalling,
+    kTextDownloadedKb,
+    kTextCopy,
+    kTextVersionQt,
+    kTextVersionSqlite,
+    kTextVersionCurl,
+    kTextLastOnlineText
 };
 
 }  // namespace quillon

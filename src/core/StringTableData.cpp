@@ -362,6 +362,17 @@ const BuiltInString kStrings[] = {
     {kTextOptionsSave, "Save"},
     {kTextDatabaseMovedReport,
      "The database %1!s! could not be read. It was moved to %2!s! and a new, empty database was created."},
+    // Online services: the update check, the version dialog
+    {kTextUpdateProgressTitle, "Checking for updates ..."},
+    {kTextUpdateStepContacting, "Contacting update server"},
+    {kTextUpdateStepLooking, "Looking for new update"},
+    {kTextUpdateStepDownloading, "Downloading update"},
+    {kTextUpdateStepInstalling, "Update downloaded, installing"},
+    {kTextDownloadedKb, "%dKB"},
+    {kTextCopy, "&Copy"},
+    {kTextVersionQt, "Qt: %1!s!"},
+    {kTextVersionSqlite, "SQLite: %1!s!"},
+    {kTextVersionCurl, "libcurl: %1!s!"},
 };
 
 }  // namespace

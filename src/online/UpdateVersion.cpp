@@ -1,8 +1,9 @@
 #include "online/UpdateVersion.h"
 
+#include <curl/curl.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cctype>
 #include <climits>
@@ -152,6 +153,15 @@ bool UpdateVerified(const VersionFile& published, const std::string& versionUrl,
     if (requireHttps && !(IsHttps(versionUrl) && IsHttps(fileUrl)))
         return false;
     return Sha256OfFile(packagePath) == published.sha256;
+}
+
+std::string SqliteVersionText() {
+    return sqlite3_libversion();
+}
+
+std::string CurlVersionText() {
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    return info && info->version ? info->version : "";
 }
 
 bool StartProgram(const std::string& path) {

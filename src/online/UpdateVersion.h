@@ -56,6 +56,10 @@ std::string UpdatePackagePath(PackageKind kind);  // <data>/temp/Update.deb, .Ap
 bool UpdateVerified(const VersionFile& published, const std::string& versionUrl, const std::string& fileUrl,
                     const std::string& packagePath, bool requireHttps = true);
 
+// The libraries' own version texts, for the version dialog.
+std::string SqliteVersionText();
+std::string CurlVersionText();
+
 // Makes the file executable by its owner only and starts it without waiting; false when it could
 // not be started.
 bool StartProgram(const std::string& path);
