@@ -158,6 +158,17 @@ private slots:
         QVERIFY(!FileExists(target + ".new.tmp"));
     }
 
+    void HugeImagesAreRefusedBeforeDecoding() {
+        QString why;
+        QVERIFY(!BrandingDownload::AcceptableImage(Q(files_.File("huge.png")), why));
+        QCOMPARE(why, QString("image of 20000 by 20000 pixels"));
+    }
+
+    void EveryOnlineTextIsInTheTable() {
+        for (int id = kTextUpdateProgressTitle; id < kTextLastOnlineText; ++id)
+            QVERIFY2(!Text(id).startsWith("String ["), qPrintable(QString::number(id)));
+    }
+
     void BrandingIgnoresAnythingButHttp() {
         UiTestEnv env(false);
         BrandingDownload download;
