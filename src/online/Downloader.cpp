@@ -117,17 +117,20 @@ void MakeFolders(const std::string& folder) {
 void ApplyProxy(CURL* curl, const DownloadProxy& proxy) {
     if (proxy.type == 1) {
         curl_easy_setopt(curl, CURLOPT_PROXY, "");  // direct, whatever the environment says
-    } else if (proxy.type == 4 && !proxy.host.empty()) {
+        return;
+    }
+    if (proxy.type == 4 && !proxy.host.empty()) {
         curl_easy_setopt(curl, CURLOPT_PROXY, proxy.host.c_str());
         curl_easy_setopt(curl, CURLOPT_PROXYPORT, std::strtol(proxy.port.c_str(), nullptr, 10));
         curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
-        if (!proxy.user.empty()) {
-            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        }
     }
-    // Types 2 and 3: libcurl reads http_proxy, https_proxy, all_proxy and no_proxy itself.
+    // Types 2 and 3: libcurl reads http_proxy, https_proxy, all_proxy and no_proxy itself; the
+    // entered credentials serve those proxies too.
+    if (!proxy.user.empty()) {
+        curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+        curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
+        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    }
 }
 
 bool CouldNotConnect(CURLcode code) {

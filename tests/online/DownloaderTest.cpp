@@ -1,7 +1,11 @@
 // Downloads against the sandbox's /files/ routes: whole files land atomically with mode 0600, and
 // every bad answer (404, too large, cut short, redirect elsewhere, cancel) leaves no file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -11,6 +15,7 @@
 #include "online/Downloader.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
+#include "support/Tools.h"
 #include "support/Waits.h"
 
 using namespace quillon;
@@ -108,6 +113,74 @@ TEST_F(DownloaderTest, CancelStopsBetweenBlocks) {
     EXPECT_LT(seen.load(), 64u * 1024);
     EXPECT_FALSE(FileExists(target));
     EXPECT_FALSE(FileExists(target + ".tmp"));
+}
+
+// A child process on loopback, stopped by its PID.
+struct ChildServer {
+    pid_t pid = -1;
+    ~ChildServer() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    template <class... Args>
+    bool Start(int port, const char* program, Args... args) {
+        pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            execl(program, program, args..., static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return WaitForListener(port);
+    }
+};
+
+TEST_F(DownloaderTest, HttpsRefusesAnUntrustedCertificate) {
+    QUILLON_SKIP_WITHOUT_TOOL("/usr/bin/openssl");
+    std::string key = dir_.File("key.pem"), cert = dir_.File("cert.pem");
+    std::string make = "/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout " + key +
+                       " -out " + cert + " >/dev/null 2>&1";
+    ASSERT_EQ(0, std::system(make.c_str()));
+    int port = ClosedPort();
+    ChildServer tls;
+    ASSERT_TRUE(tls.Start(port, "/usr/bin/openssl", "s_server", "-accept", std::to_string(port).c_str(), "-cert",
+                          cert.c_str(), "-key", key.c_str(), "-www", "-quiet"));
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    Downloader downloader(DownloadKind::VersionFile);
+    EXPECT_EQ(downloader.Download(url, dir_.File("v"), nullptr), Downloader::kFailed);
+    EXPECT_EQ(downloader.ErrorText(), FormatResourceString(1265, {url}));
+    EXPECT_FALSE(FileExists(dir_.File("v")));
+}
+
+TEST_F(DownloaderTest, TheEnteredProxyCarriesTheDownloadWithItsCredentials) {
+    QUILLON_SKIP_WITHOUT_TOOL("/usr/bin/tinyproxy");
+    int port = ClosedPort();
+    std::string conf = dir_.File("tinyproxy.conf");
+    WriteFile(conf, "Port " + std::to_string(port) +
+                        "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\nBasicAuth quser qpass\n"
+                        "LogLevel Critical\nSyslog Off\n" +
+                        (getuid() == 0 ? "User nobody\nGroup nogroup\n" : ""));
+    ChildServer proxy;
+    ASSERT_TRUE(proxy.Start(port, "/usr/bin/tinyproxy", "-d", "-c", conf.c_str()));
+    struct Case {
+        DownloadProxy proxy;
+        int result;
+    };
+    const std::string p = std::to_string(port);
+    const Case cases[] = {
+        {{4, "127.0.0.1", p, "quser", "qpass"}, Downloader::kOk},
+        {{4, "127.0.0.1", p, "quser", "wrong"}, Downloader::kFailed},
+        {{4, "127.0.0.1", std::to_string(ClosedPort()), "", ""}, Downloader::kFailed},
+        {{1, "127.0.0.1", std::to_string(ClosedPort()), "", ""}, Downloader::kOk},  // direct ignores the server
+    };
+    for (const Case& c : cases) {
+        Downloader downloader(DownloadKind::VersionFile, c.proxy);
+        EXPECT_EQ(downloader.Download(Url("small"), dir_.File("p"), nullptr), c.result)
+            << c.proxy.type << " " << c.proxy.port << " " << c.proxy.password << ": " << downloader.ErrorText();
+    }
 }
 
 TEST(UrlOriginTest, OnlyHttpAndHttpsWithAHost) {
