@@ -149,6 +149,31 @@ bool CouldNotConnect(CURLcode code) {
     }
 }
 
+// Everything but the URL; the returned header list lives until the transfer ends.
+curl_slist* SetTransferOptions(CURL* curl, Transfer& t, const DownloadProxy& proxy) {
+    static const std::string agent = Downloader::UserAgent();
+    curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are checked by the caller
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    ApplyProxy(curl, proxy);
+    return headers;
+}
+
 }  // namespace
 
 uint64_t DownloadCap(DownloadKind kind) {
@@ -227,26 +252,7 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
     t.cap = cap_;
     t.cancel = cancel;
     t.progress = &progress;
-    const std::string agent = UserAgent();
-    curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    headers = curl_slist_append(headers, "Pragma: no-cache");
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are checked below
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    ApplyProxy(curl, proxy_);
+    curl_slist* headers = SetTransferOptions(curl, t, proxy_);
 
     int result = kOk;
     std::string current = url;
@@ -283,6 +289,11 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
     }
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
+    return Finish(result, fd, temp, target, cancel);
+}
+
+int Downloader::Finish(int result, int fd, const std::string& temp, const std::string& target,
+                       const std::atomic<bool>* cancel) {
     if (result == kOk && fsync(fd) != 0)
         result = Fail(kWriteFailed, target);
     close(fd);

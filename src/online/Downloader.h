@@ -51,6 +51,8 @@ public:
     static std::string UserAgent();
 
 private:
+    // Closes the temporary file and, on success, renames it over the target; removes it otherwise.
+    int Finish(int result, int fd, const std::string& temp, const std::string& target, const std::atomic<bool>* cancel);
     int Fail(int textId, const std::string& a, const std::string& b = {}, const std::string& c = {});
 
     uint64_t cap_;
