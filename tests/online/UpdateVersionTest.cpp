@@ -1,11 +1,13 @@
 // The published version file, the comparison by the two version words, the package kinds and the
 // check that a package may be started.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/TextUtil.h"
 #include "online/Sha256.h"
 #include "online/UpdateVersion.h"
 #include "support/TempDir.h"
+#include "support/Waits.h"
 
 using namespace quillon;
 using namespace quillon::test;
@@ -93,6 +95,18 @@ TEST(UpdateVersionTest, OnlyAMatchingDigestOverHttpsLetsAPackageStart) {
     EXPECT_FALSE(UpdateVerified(published, "http://d.example/v", f, dir.File("p")));
     EXPECT_FALSE(UpdateVerified(published, s, f, dir.File("missing")));
     EXPECT_TRUE(UpdateVerified(published, "http://d.example/v", h, dir.File("p"), false));
+}
+
+TEST(UpdateVersionTest, AStartedPackageRunsOnItsOwnAndIsOnlyTheOwnersToRun) {
+    TempDir dir;
+    const std::string package = dir.File("Update.AppImage");
+    WriteFile(package, "#!/bin/sh\necho ran > \"$(dirname \"$0\")/ran\"\n");
+    ASSERT_TRUE(StartProgram(package));
+    struct stat st {};
+    ASSERT_EQ(stat(package.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(dir.File("ran")) == "ran\n"; }));
+    EXPECT_FALSE(StartProgram(dir.File("missing")));
 }
 
 TEST(Sha256Test, KnownDigests) {
