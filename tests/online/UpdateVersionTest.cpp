@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "core/FileUtil.h"
 #include "core/TextUtil.h"
 #include "online/Sha256.h"
 #include "online/UpdateVersion.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 #include "support/Waits.h"
 
@@ -107,6 +109,18 @@ TEST(UpdateVersionTest, AStartedPackageRunsOnItsOwnAndIsOnlyTheOwnersToRun) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(WaitUntil([&] { return ReadFile(dir.File("ran")) == "ran\n"; }));
     EXPECT_FALSE(StartProgram(dir.File("missing")));
+}
+
+TEST(UpdateVersionTest, BothProgramsTellTheBuildsVersion) {
+    const VersionNumbers running = RunningVersion();
+    EXPECT_EQ(VersionText(running), QUILLON_VERSION);  // four numbers, as the comparison needs
+    for (const char* program : {QUILLON_CLI_EXE, QUILLON_BINARY_DIR "/quillon"}) {
+        if (!FileExists(program))
+            continue;  // a build without the desktop program
+        CliResult result = RunProgram({program, "--version"});
+        EXPECT_EQ(result.rc, 0) << program;
+        EXPECT_NE(result.out.find(std::string(" ") + QUILLON_VERSION + "\n"), std::string::npos) << result.out;
+    }
 }
 
 TEST(Sha256Test, KnownDigests) {
