@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliMessageSink.h"
 #include "core/AppSettings.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
@@ -136,9 +137,10 @@ bool ParseIds(const std::vector<std::string>& args, std::vector<int32_t>& ids, i
     return true;
 }
 
-// The worker of a command-line run: the process's gateway, nothing to notify.
+// The worker of a command-line run: the process's gateway; what the desktop would show in a box
+// goes to standard error.
 CommsWorker HeadlessWorker(CliContext& context) {
-    return CommsWorker(context.store, GatewayApi::Instance(), nullptr);
+    return CommsWorker(context.store, GatewayApi::Instance(), &TheCliMessageSink());
 }
 
 // GoOnLine, then nothing may be left of the arguments: kOk, or the code to return.
@@ -289,7 +291,10 @@ int RunWorker(CliContext& context, std::vector<std::string>& args) {
         pthread_kill(signalWaiter.native_handle(), SIGUSR2);
     }
     signalWaiter.join();
-    return IsOnLine() ? kOk : Failure("went off line: the session could not be renewed");
+    if (IsOnLine())
+        return kOk;
+    return TheCliMessageSink().ReportedOffLine() ? kFailure
+                                                 : Failure("went off line: the session could not be renewed");
 }
 
 // ---- outbox query / cancel ----

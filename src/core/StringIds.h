@@ -160,7 +160,20 @@ enum UiTextId : int {
     kTextUpdateBalance,
     kTextOptionsSave,
     kTextDatabaseMovedReport,
-    kTextLastUiText
+    kTextLastUiText,
+
+    // One sender per data directory; a damaged store and its salvage.
+    kTextWentOffLine = 5300,
+    kTextDataDirInUseCaption,
+    kTextDataDirInUse,
+    kTextDataDirInUseUnknown,
+    kTextStoreDamagedCaption,
+    kTextStoreDamaged,
+    kTextSalvageOffer,
+    kTextSalvageReport,
+    kTextSalvageFailed,
+    kTextStoreDamagedWhileRunning,
+    kTextSalvageCaption,
 };
 
 }  // namespace quillon

@@ -65,5 +65,20 @@ TEST_F(WorkerCli, WorkerServesTheOutboxUntilIdle) {
     EXPECT_EQ(r.rc, 1);
 }
 
+TEST(WorkerCliMessages, WorkerPrintsWhatTheDesktopWouldShowInABox) {
+    // Sessions die after a second without use. The send is lost (error 99); by the fourth cycle the
+    // session has died, and the new login takes the stored account (none here), so the run goes off line.
+    TempDir dir;
+    SandboxProcess sandbox;
+    ASSERT_TRUE(sandbox.Start({"--session-idle", "1"})) << sandbox.LastError();
+    ASSERT_EQ(RunCli(dir.Path(), {"outbox", "add", "--to", "0712345678", "--text", "lost"}).rc, 0);
+    ASSERT_TRUE(sandbox.InjectFault("drop", 1, 0, "sendmsg"));
+    CliResult r = RunCli(dir.Path(), {"worker", "--cycles", "4", "--interval", "1", "--url", sandbox.BaseUrl(),
+                                      "--user", "demo", "--password", "demo"});
+    EXPECT_EQ(r.rc, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("Login failed ... Failed to communicate with the the server."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Went off line"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace quillon::test
