@@ -19,6 +19,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliMessageSink.h"
 #include "core/AppSettings.h"
+#include "core/DataDirLock.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
@@ -161,9 +162,19 @@ int GoOnLineWithIds(std::vector<std::string>& args, std::vector<int32_t>& ids) {
     return kOk;
 }
 
+// Only one program at a time sends from a data directory: kOk holding `lock`, or the failure.
+int HoldDataDirectoryForSending(const CliContext& context, const std::string& program, DataDirLock& lock) {
+    if (lock.Acquire(context.dataDir, program))
+        return kOk;
+    return Failure(lock.InUseText(context.dataDir));
+}
+
 // ---- send ----
 
 int Send(CliContext& context, std::vector<std::string>& args) {
+    DataDirLock sender;
+    if (int rc = HoldDataDirectoryForSending(context, "quillon-cli send", sender); rc != kOk)
+        return rc;
     std::string to, text;
     if (!TakeOption(args, "--to", to) || to.empty())
         return UsageError("send needs --to LIST");
@@ -235,6 +246,9 @@ std::condition_variable g_stopSignal;
 std::atomic<bool> g_stop{false};
 
 int RunWorker(CliContext& context, std::vector<std::string>& args) {
+    DataDirLock sender;
+    if (int rc = HoldDataDirectoryForSending(context, "quillon-cli worker", sender); rc != kOk)
+        return rc;
     const bool untilIdle = TakeFlag(args, "--until-idle");
     long long cycles = -1, interval = 60;
     if (!TakeNumberOption(args, "--cycles", 1, LLONG_MAX, cycles))

@@ -1,8 +1,13 @@
 // quillon-cli send, worker, outbox query and outbox cancel against the sandbox gateway.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "core/DataDirLock.h"
 
 #include "support/CliRunner.h"
 #include "support/SandboxProcess.h"
@@ -63,6 +68,33 @@ TEST_F(WorkerCli, WorkerServesTheOutboxUntilIdle) {
 
     r = Run({"worker", "--password", "wrong", "--cycles", "1"});
     EXPECT_EQ(r.rc, 1);
+}
+
+TEST_F(WorkerCli, OnlyOneProgramSendsFromADataDirectory) {
+    ASSERT_EQ(Run({"outbox", "add", "--to", "0712345678", "--text", "one"}).rc, 0);
+    auto desktop = std::make_unique<DataDirLock>();
+    ASSERT_TRUE(desktop->Acquire(dir_.Path(), "Quillon", "/nowhere"));
+    const std::string held = "is in use by Quillon (process " + std::to_string(::getpid()) + ")";
+    for (const char* sender : {"worker", "send"}) {
+        std::vector<std::string> args = {sender, "--cycles", "1"};
+        if (args[0] == "send")
+            args = {"send", "--to", "0712345679", "--text", "two"};
+        CliResult r = Run(args);
+        EXPECT_EQ(r.rc, 1) << sender;
+        EXPECT_NE(r.err.find(held), std::string::npos) << sender << ": " << r.err;
+    }
+    EXPECT_TRUE(sandbox_.Received("sendmsg").empty());
+    // Commands that only read (or only add rows) work beside the running program.
+    CliResult r = Run({"outbox", "dump"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("1\t", 0), 0u) << r.out;
+    EXPECT_EQ(RunCli(dir_.Path(), {"groups", "list"}).rc, 0);
+
+    // The lock goes with its holder; the file it leaves names a process that is gone.
+    desktop.reset();
+    r = Run({"worker", "--cycles", "1", "--interval", "0"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(sandbox_.Received("sendmsg").size(), 1u);
 }
 
 TEST(WorkerCliMessages, WorkerPrintsWhatTheDesktopWouldShowInABox) {

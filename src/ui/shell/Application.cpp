@@ -11,6 +11,7 @@
 
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/DataDirLock.h"
 #include "core/DataPath.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
@@ -72,7 +73,8 @@ void InstallTerminationHandlers(QObject* context, std::function<void()> onSignal
 }
 
 struct Services {
-    StartupContext startup;  // data directory, settings, store, log
+    DataDirLock dataDirLock;  // let go last: this copy sends from the data directory until it ends
+    StartupContext startup;   // data directory, settings, store, log
     std::unique_ptr<QueuedMessageSink> sink;
     std::unique_ptr<CommsWorker> worker;
     std::unique_ptr<MainWindow> window;
@@ -84,6 +86,15 @@ bool OpenDataDirectory(Services& services) {
     std::string dataPath = FindDataPath();
     if (dataPath.size() < 2 || !services.startup.EnterDataDirectory(dataPath)) {
         ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
+        return false;
+    }
+    // One sender per data directory, whatever runtime folder a copy uses: a copy that holds it is
+    // raised when it can be reached, else the user is told which process holds it.
+    if (!services.dataDirLock.Acquire(dataPath, "Quillon", SingleInstance::ProbePath().toStdString())) {
+        const DataDirLock::Holder& holder = services.dataDirLock.Owner();
+        if (holder.probe.empty() || !SingleInstance::ProbeAt(Q(holder.probe)))
+            ShowMessage(nullptr, MessageIcon::Stop, Text(kTextDataDirInUseCaption),
+                        Q(services.dataDirLock.InUseText(dataPath)));
         return false;
     }
     services.startup.OpenSettings(true);
