@@ -26,6 +26,7 @@
 #include "gateway/StatusQueryEngine.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
+#include "store/StoreCheck.h"
 
 namespace quillon::cli {
 
@@ -162,18 +163,24 @@ int GoOnLineWithIds(std::vector<std::string>& args, std::vector<int32_t>& ids) {
     return kOk;
 }
 
-// Only one program at a time sends from a data directory: kOk holding `lock`, or the failure.
-int HoldDataDirectoryForSending(const CliContext& context, const std::string& program, DataDirLock& lock) {
-    if (lock.Acquire(context.dataDir, program))
-        return kOk;
-    return Failure(lock.InUseText(context.dataDir));
+// Only one program at a time sends from a data directory, and never from a damaged store: kOk
+// holding `lock`, or the failure (damage is reported by the caller).
+int PrepareToSend(const CliContext& context, const std::string& program, DataDirLock& lock) {
+    if (!lock.Acquire(context.dataDir, program))
+        return Failure(lock.InUseText(context.dataDir));
+    const std::string reason = CheckDatabaseFile(context.store->Path(), true);
+    if (!reason.empty()) {
+        context.store->Database().MarkDamaged(reason);
+        return kFailure;
+    }
+    return kOk;
 }
 
 // ---- send ----
 
 int Send(CliContext& context, std::vector<std::string>& args) {
     DataDirLock sender;
-    if (int rc = HoldDataDirectoryForSending(context, "quillon-cli send", sender); rc != kOk)
+    if (int rc = PrepareToSend(context, "quillon-cli send", sender); rc != kOk)
         return rc;
     std::string to, text;
     if (!TakeOption(args, "--to", to) || to.empty())
@@ -247,7 +254,7 @@ std::atomic<bool> g_stop{false};
 
 int RunWorker(CliContext& context, std::vector<std::string>& args) {
     DataDirLock sender;
-    if (int rc = HoldDataDirectoryForSending(context, "quillon-cli worker", sender); rc != kOk)
+    if (int rc = PrepareToSend(context, "quillon-cli worker", sender); rc != kOk)
         return rc;
     const bool untilIdle = TakeFlag(args, "--until-idle");
     long long cycles = -1, interval = 60;
