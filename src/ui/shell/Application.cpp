@@ -193,6 +193,8 @@ int RunQuillon(int argc, char** argv) {
     QByteArray recordFile = qgetenv("QUILLON_RECORD_MESSAGES");
     if (!recordFile.isEmpty()) {
         recorder = std::make_unique<RecordingMessagePresenter>(QString::fromLocal8Bit(recordFile));
+        if (qgetenv("QUILLON_RECORD_ANSWER") == "no")
+            recorder->SetAnswer(MessageAnswer::No);
         SetPresenter(recorder.get());
     }
     DesktopSessionUi sessionUi;
