@@ -256,6 +256,7 @@ int RunQuillon(int argc, char** argv) {
     services.window.reset();
     services.worker.reset();
     services.sink.reset();
+    services.storeCheck.reset();  // before the store it reads goes
     services.startup.Close();  // store (checkpoints), settings file (saves), log
     if (services.languageLoaded)
         UnloadLanguageModule();
