@@ -124,9 +124,6 @@ void BM_GroupListWithCounts10kContacts(benchmark::State& state) {
 }
 BENCHMARK(BM_GroupListWithCounts10kContacts)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
-}  // namespace quillon
-
 // Opening a store of kOutboxRows messages as start-up does (then closing it), without and with the
 // thorough check (PRAGMA quick_check) on the same thread: the check is why start-up runs it on a
 // thread of its own afterwards.
@@ -151,5 +148,8 @@ void BM_OpenStore100k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenStore100k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
+}  // namespace quillon
 
 BENCHMARK_MAIN();
