@@ -14,6 +14,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "core/FileUtil.h"
 #include "store/MessageStore.h"
@@ -114,6 +115,34 @@ TEST(StoreDamage, DamagedFilesAreLeftAsTheyAreAndSalvageKeepsEveryReadableRow) {
                   readable.empty() ? 0 : readable.rbegin()->first);
         EXPECT_FALSE(saved.Book().ListGroups().empty());
     }
+}
+
+// Damage that the open does not reach shows when an operation meets it: from then on the store
+// fails every operation, tells its handler once, and the next open knows without looking.
+TEST(StoreDamage, DamageMetInUseFailsEveryLaterOperationAndIsRememberedForTheNextOpen) {
+    TempDir dir;
+    Fill(dir.Path(), 200);
+    std::string bytes = ReadFile(dir.File("SMS.db"));
+    bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, 4096, '\xff');
+    WriteFile(dir.File("SMS.db"), bytes);
+    {
+        MessageStore store(dir.Path());
+        ASSERT_TRUE(store.IsOpen());
+        ASSERT_FALSE(store.Damaged());
+        std::vector<std::string> told;
+        store.Database().SetDamageHandler([&told](const std::string& reason) { told.push_back(reason); });
+        const auto rows = store.Outbox().LoadAllSms();
+        EXPECT_LT(rows.size(), 200u);
+        EXPECT_TRUE(store.Damaged()) << "a short list passed for the whole outbox";
+        EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "after", "", 0, "?"), 0);
+        SmsRecord first;
+        EXPECT_FALSE(store.Outbox().GetSms(1, first));
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("malformed"), std::string::npos) << told[0];
+    }
+    MessageStore again(dir.Path());
+    EXPECT_TRUE(again.Damaged());
+    EXPECT_FALSE(again.IsOpen());
 }
 
 // With bits flipped inside the file, each command either fails (exit 1, saying so) or gives its
