@@ -1,6 +1,7 @@
 // The local store on this machine's disk: adding messages (one durable transaction each, and
 // 100,000 in one batch), lookups by ID and the outbox count at 100,000 rows, and the group list
-// with counts for 10,000 contacts in three groups each.
+// with counts for 10,000 contacts in three groups each, and opening a store of 100,000 messages with
+// and without the thorough check.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 
 #include "addressbook/GroupList.h"
 #include "store/MessageStore.h"
+#include "store/StoreCheck.h"
 #include "support/TempDir.h"
 
 namespace quillon {
@@ -121,6 +123,31 @@ void BM_GroupListWithCounts10kContacts(benchmark::State& state) {
         benchmark::DoNotOptimize(GroupListWithCounts(store.Book()));
 }
 BENCHMARK(BM_GroupListWithCounts10kContacts)->Unit(benchmark::kMicrosecond);
+
+// Opening a store of kOutboxRows messages as start-up does (then closing it), without and with the
+// thorough check (PRAGMA quick_check) on the same thread: the check is why start-up runs it on a
+// thread of its own afterwards.
+void BM_OpenStore100k(benchmark::State& state) {
+    static test::TempDir dir;
+    static const bool filled = [] {
+        MessageStore store(dir.Path());
+        StoreTransaction batch(store);
+        for (int i = 0; i < kOutboxRows; ++i)
+            store.Outbox().AddSms(i % 10 == 0 ? 0 : 9, 1700000000 + i, 0, 0, ",0821234567", "Benchmark message text",
+                                  "", 0, "1.0");
+        return true;
+    }();
+    benchmark::DoNotOptimize(filled);
+    const bool check = state.range(0) != 0;
+    for (auto _ : state) {
+        MessageStore store(dir.Path());
+        if (check)
+            benchmark::DoNotOptimize(CheckDatabaseFile(store.Path(), true));
+        if (store.Damaged())
+            state.SkipWithError("damaged");
+    }
+}
+BENCHMARK(BM_OpenStore100k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace quillon

@@ -68,6 +68,9 @@ int UsageError(const std::string& message);
 // A failure: prints "quillon-cli: <message>" to stderr, returns kFailure.
 int Failure(const std::string& message);
 
+// The damage of the store and what to do about it, for a failure message.
+std::string DamageAdvice(const MessageStore& store);
+
 // Takes "--name VALUE" out of args; false when absent. A flag without value is a usage error (value unset).
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
 // Takes every "--name VALUE" out of args.

@@ -48,7 +48,10 @@ int GroupsCommand(CliContext& context, std::vector<std::string>& args) {
     if (sub == "list") {
         if (int rc = RejectLeftovers(args))
             return rc;
-        for (const auto& g : GroupListWithCounts(store->Book()))
+        const auto groups = GroupListWithCounts(store->Book());
+        if (store->Damaged())
+            return kFailure;  // reported by the caller
+        for (const auto& g : groups)
             std::cout << g.GID << '\t' << g.displayText << '\n';
         return kOk;
     }
@@ -111,7 +114,10 @@ int ContactsCommand(CliContext& context, std::vector<std::string>& args) {
     if (sub == "list") {
         if (int rc = RejectLeftovers(args))
             return rc;
-        for (const auto& row : store->Book().ListContacts()) {
+        const auto contacts = store->Book().ListContacts();
+        if (store->Damaged())
+            return kFailure;  // reported by the caller
+        for (const auto& row : contacts) {
             const auto& c = row.contact;
             std::cout << row.CID << '\t' << c.Name << '\t' << c.Surname << '\t' << c.Title << '\t' << c.Custom << '\t'
                       << c.Mobile << '\t';
@@ -164,7 +170,10 @@ int OutboxAdd(MessageStore& store, std::vector<std::string>& args) {
 int OutboxDump(MessageStore& store, std::vector<std::string>& args) {
     if (int rc = RejectLeftovers(args))
         return rc;
-    for (const auto& r : store.Outbox().LoadAllSms()) {
+    const auto rows = store.Outbox().LoadAllSms();
+    if (store.Damaged())
+        return kFailure;  // reported by the caller
+    for (const auto& r : rows) {
         std::cout << r.ID << '\t' << r.Time << '\t' << r.Stat << '\t' << r.Type << '\t' << r.RefID << '\t' << r.To
                   << '\t' << r.ToInfo << '\t' << r.Msg << '\t' << r.ApiMsgID << '\t' << r.SavedStat << '\t'
                   << r.SenderID << '\t' << r.Delay << '\t' << r.QueryTime << '\t' << r.StatQryTm << '\t' << r.Charge

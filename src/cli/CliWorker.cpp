@@ -17,13 +17,16 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliMessageSink.h"
 #include "core/AppSettings.h"
+#include "core/DataDirLock.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "gateway/StatusQueryEngine.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
+#include "store/StoreCheck.h"
 
 namespace quillon::cli {
 
@@ -136,9 +139,10 @@ bool ParseIds(const std::vector<std::string>& args, std::vector<int32_t>& ids, i
     return true;
 }
 
-// The worker of a command-line run: the process's gateway, nothing to notify.
+// The worker of a command-line run: the process's gateway; what the desktop would show in a box
+// goes to standard error.
 CommsWorker HeadlessWorker(CliContext& context) {
-    return CommsWorker(context.store, GatewayApi::Instance(), nullptr);
+    return CommsWorker(context.store, GatewayApi::Instance(), &TheCliMessageSink());
 }
 
 // GoOnLine, then nothing may be left of the arguments: kOk, or the code to return.
@@ -159,9 +163,25 @@ int GoOnLineWithIds(std::vector<std::string>& args, std::vector<int32_t>& ids) {
     return kOk;
 }
 
+// Only one program at a time sends from a data directory, and never from a damaged store: kOk
+// holding `lock`, or the failure (damage is reported by the caller).
+int PrepareToSend(const CliContext& context, const std::string& program, DataDirLock& lock) {
+    if (!lock.Acquire(context.dataDir, program))
+        return Failure(lock.InUseText(context.dataDir));
+    const std::string reason = CheckDatabaseFile(context.store->Path(), true);
+    if (!reason.empty()) {
+        context.store->Database().MarkDamaged(reason);
+        return kFailure;
+    }
+    return kOk;
+}
+
 // ---- send ----
 
 int Send(CliContext& context, std::vector<std::string>& args) {
+    DataDirLock sender;
+    if (int rc = PrepareToSend(context, "quillon-cli send", sender); rc != kOk)
+        return rc;
     std::string to, text;
     if (!TakeOption(args, "--to", to) || to.empty())
         return UsageError("send needs --to LIST");
@@ -233,6 +253,9 @@ std::condition_variable g_stopSignal;
 std::atomic<bool> g_stop{false};
 
 int RunWorker(CliContext& context, std::vector<std::string>& args) {
+    DataDirLock sender;
+    if (int rc = PrepareToSend(context, "quillon-cli worker", sender); rc != kOk)
+        return rc;
     const bool untilIdle = TakeFlag(args, "--until-idle");
     long long cycles = -1, interval = 60;
     if (!TakeNumberOption(args, "--cycles", 1, LLONG_MAX, cycles))
@@ -289,7 +312,10 @@ int RunWorker(CliContext& context, std::vector<std::string>& args) {
         pthread_kill(signalWaiter.native_handle(), SIGUSR2);
     }
     signalWaiter.join();
-    return IsOnLine() ? kOk : Failure("went off line: the session could not be renewed");
+    if (IsOnLine())
+        return kOk;
+    return TheCliMessageSink().ReportedOffLine() ? kFailure
+                                                 : Failure("went off line: the session could not be renewed");
 }
 
 // ---- outbox query / cancel ----

@@ -51,6 +51,11 @@ int Failure(const std::string& message) {
     return kFailure;
 }
 
+std::string DamageAdvice(const MessageStore& store) {
+    return store.DamageText() +
+           " \"quillon-cli store salvage\" copies every row that can still be read into a new one.";
+}
+
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == name && i + 1 < args.size()) {
@@ -172,14 +177,17 @@ int main(int argc, char** argv) {
     startup.OpenSettings(false);
     if (command->needsStore) {
         MessageStore& store = startup.OpenStore();
-        if (!store.MovedAsidePath().empty())
-            std::cerr << "quillon-cli: " << store.MovedAsideReport() << "\n";
+        if (store.Damaged())
+            return Failure(DamageAdvice(store));
         if (!store.DatabaseFileExists())
             return Failure("cannot open the database " + store.Path());
         context.store = &store;
     }
     startup.OpenLog();
     int rc = command->handler(context, args);
+    // Damage met on the way makes the command's result partial: a failure, whatever it printed.
+    if (context.store && context.store->Damaged())
+        rc = Failure(DamageAdvice(*context.store));
     startup.Close();
     return rc;
 }

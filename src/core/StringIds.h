@@ -173,6 +173,19 @@ enum UiTextId : int {
     kTextVersionSqlite,
     kTextVersionCurl,
     kTextLastOnlineText
+
+    // One sender per data directory; a damaged store and its salvage.
+    kTextWentOffLine = 5300,
+    kTextDataDirInUseCaption,
+    kTextDataDirInUse,
+    kTextDataDirInUseUnknown,
+    kTextStoreDamagedCaption,
+    kTextStoreDamaged,
+    kTextSalvageOffer,
+    kTextSalvageReport,
+    kTextSalvageFailed,
+    kTextStoreDamagedWhileRunning,
+    kTextSalvageCaption,
 };
 
 }  // namespace quillon

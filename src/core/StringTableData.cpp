@@ -373,6 +373,27 @@ const BuiltInString kStrings[] = {
     {kTextVersionQt, "Qt: %1!s!"},
     {kTextVersionSqlite, "SQLite: %1!s!"},
     {kTextVersionCurl, "libcurl: %1!s!"},
+    // One sender per data directory; a damaged store and its salvage.
+    {kTextWentOffLine, "Went off line: the session with the gateway was lost and could not be renewed."},
+    {kTextDataDirInUseCaption, "Data directory in use ..."},
+    {kTextDataDirInUse,
+     "The data directory %1!s! is in use by %2!s! (process %3!d!). Only one program at a time may send from it."},
+    {kTextDataDirInUseUnknown,
+     "The data directory %1!s! is in use by another program. Only one program at a time may send from it."},
+    {kTextStoreDamagedCaption, "Damaged database ..."},
+    {kTextStoreDamaged, "The database %1!s! is damaged: %2!s!."},
+    {kTextSalvageOffer,
+     "Salvage it now? Every message, contact and group that can still be read is copied into a new database, "
+     "and the damaged file is kept beside it under a dated name.\nNo closes the program and leaves the file as it "
+     "is."},
+    {kTextSalvageReport,
+     "The damaged database was kept as %1!s!. Saved into the new database: %2!d! messages, %3!d! groups, %4!d! "
+     "contacts, %5!d! group memberships."},
+    {kTextSalvageFailed, "The database could not be salvaged: %1!s!."},
+    {kTextStoreDamagedWhileRunning,
+     "The database %1!s! is damaged: %2!s!. Changes can no longer be saved. Close the program and start it "
+     "again to salvage what can still be read."},
+    {kTextSalvageCaption, "Database salvaged ..."},
 };
 
 }  // namespace

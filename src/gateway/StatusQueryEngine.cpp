@@ -151,9 +151,11 @@ void StatusQueryEngine::RunGuarded(int32_t id) {
         const int64_t now = worker_.Now();
         SmsSelection selection;
         selection.stats = {stat};
-        selection.minQueryTime = 1;
-        selection.maxQueryTime = INT32_MAX;
         if (id == -1) {
+            // A row whose schedule has run down is no longer polled, but a query for its ID still
+            // asks: the user may want the state of a message stuck on the way.
+            selection.minQueryTime = 1;
+            selection.maxQueryTime = INT32_MAX;
             selection.minStatQryTm = 0;
             selection.maxStatQryTm = ClampTime(now);
         } else {

@@ -21,9 +21,9 @@ namespace quillon {
 
 class MessageStore {
 public:
-    // The open sequence on dataDir + "/SMS.db": a missing file is created; a file that is not a
-    // readable database is moved aside (MovedAsidePath) and a fresh one created. Never throws;
-    // when the database cannot be opened at all, IsOpen() and DatabaseFileExists() are false.
+    // The open sequence on dataDir + "/SMS.db": a missing file is created. A damaged file is left
+    // as it is and not opened (Damaged(); see StoreSalvage.h). Never throws; when the database
+    // cannot be opened at all, IsOpen() and DatabaseFileExists() are false.
     // Rows left in Editing or Processing are restored or failed only when no other store (in this
     // or another process) has the data directory open.
     explicit MessageStore(const std::string& dataDir);
@@ -43,10 +43,10 @@ public:
     // Changes are already durable; this folds the write-ahead log into the database file.
     bool Commit() { return db_.Commit(); }
 
-    // Where an unreadable file was moved at open; "" when nothing was moved.
-    const std::string& MovedAsidePath() const { return db_.MovedAsidePath(); }
-    // One line for the user saying what was moved where; "" when nothing was moved.
-    std::string MovedAsideReport() const { return db_.MovedAsideReport(); }
+    // Whether the file was found damaged, at open or by any operation since; every operation then
+    // fails. DamageText(): the user's sentence saying so ("" while sound).
+    bool Damaged() const { return db_.Damaged(); }
+    std::string DamageText() const { return db_.DamageText(); }
 
     std::recursive_mutex& SmsLock() { return db_.SmsLock(); }
     std::recursive_mutex& ContactIdLock() { return db_.ContactIdLock(); }

@@ -33,6 +33,13 @@ MessageStore& StartupContext::OpenStore() {
     return *store_;
 }
 
+SalvageReport StartupContext::SalvageStore() {
+    store_.reset();
+    SalvageReport report = quillon::SalvageStore(DataDirectory());
+    store_ = std::make_unique<MessageStore>(DataDirectory());
+    return report;
+}
+
 void StartupContext::OpenLog() {
     log_ = std::make_unique<AppLog>(DataFile("SMS.log"));
     SetTheLog(log_.get());

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "store/StoreSalvage.h"
+
 namespace quillon {
 
 class AppLog;
@@ -25,6 +27,9 @@ public:
     void OpenSettings(bool saveOnClose);
     // Opens the store in the data directory; the context owns it until Close.
     MessageStore& OpenStore();
+    // With the store damaged: closes it, salvages the file (StoreSalvage.h) and opens the result.
+    // The report says what was saved, or why nothing could be.
+    SalvageReport SalvageStore();
     // Opens SMS.log as the program's log.
     void OpenLog();
 

@@ -18,6 +18,7 @@
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
 #include "store/MessageStatus.h"
+#include "store/StoreCheck.h"
 
 namespace quillon {
 
@@ -110,7 +111,7 @@ StoreDatabase::Query& StoreDatabase::Query::Bind(const std::string& value) {
 }
 
 bool StoreDatabase::Query::Step() {
-    if (!stmt_ || db_.blockedWrites_ > 0) {
+    if (!stmt_ || db_.blockedWrites_ > 0 || db_.Damaged()) {
         failed_ = true;
         return false;
     }
@@ -119,7 +120,7 @@ bool StoreDatabase::Query::Step() {
         return true;
     if (rc != SQLITE_DONE) {
         failed_ = true;
-        db_.ReportError(sqlite3_sql(stmt_));
+        db_.ReportError(sqlite3_sql(stmt_), rc);
     }
     return false;
 }
@@ -209,96 +210,59 @@ void StoreDatabase::CloseDatabase() {
         sqlite3_finalize(entry.second);
     statements_.clear();
     if (db_) {
-        // Closing the last connection folds the write-ahead log into the file and removes it.
+        // Closing the last connection folds the write-ahead log into the file and removes it; a
+        // damaged file is left as it is, log and all, for the salvage.
+        if (Damaged())
+            sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
 }
 
-// Reads the header and the schema of an existing file without writing anything: an immutable,
-// read-only connection neither replays nor truncates the write-ahead log, so a file found
-// unreadable is moved aside exactly as it was. Returns the SQLite result.
-int StoreDatabase::ProbeFile() const {
-    if (!FileExists(path_))
-        return SQLITE_OK;
-    std::string uri = "file:";
-    for (char c : path_) {
-        if (c == '%' || c == '?' || c == '#') {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
-            uri += escaped;
-        } else {
-            uri += c;
-        }
-    }
-    uri += "?immutable=1";
-    sqlite3* probe = nullptr;
-    int rc = sqlite3_open_v2(uri.c_str(), &probe, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(probe);
-    return rc;
-}
-
 bool StoreDatabase::OpenDatabase() {
-    int probe = ProbeFile() & 0xff;
-    if (probe == SQLITE_NOTADB || probe == SQLITE_CORRUPT) {
-        LogLine("Store: %s cannot be read: %s", path_.c_str(), sqlite3_errstr(probe));
-        if (!MoveAside())
-            return false;
-    }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-        if (rc != SQLITE_OK) {
-            LogLine("Store: cannot open %s: %s", path_.c_str(), db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
-            return false;
+    // Damage found while the store was in use is remembered beside the file until it is salvaged.
+    const std::string marker = dataDir_ + "/" + kDamageMarker;
+    if (FileExists(marker)) {
+        std::string reason;
+        if (FILE* f = std::fopen(marker.c_str(), "r")) {
+            char line[512];
+            if (std::fgets(line, sizeof line, f))
+                reason = line;
+            std::fclose(f);
         }
-        sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, 10000);
-        // The first statements read the file header and the schema: a foreign file shows here.
-        rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
-                          nullptr);
-        if (rc == SQLITE_OK) {
-            // FULL: the write-ahead log is flushed to the disk at every commit, so a change
-            // survives a power cut too, not only a crash of the program.
-            rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;", nullptr, nullptr, nullptr);
-            if (rc == SQLITE_OK)
-                return true;
-        }
-        int primary = rc & 0xff;
-        LogLine("Store: %s cannot be read: %s", path_.c_str(), sqlite3_errmsg(db_));
-        CloseDatabase();
-        if (attempt > 0 || (primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT))
-            return false;
-        if (!MoveAside())
-            return false;
-    }
-    return false;
-}
-
-// Renames an unreadable SMS.db (and its -wal and -shm files) to SMS.db.corrupt-YYYYMMDD-HHMMSS.
-bool StoreDatabase::MoveAside() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::string target = path_ + ".corrupt-" + stamp;
-    for (int n = 2; FileExists(target) || FileExists(target + "-wal"); ++n)
-        target = path_ + ".corrupt-" + stamp + "-" + std::to_string(n);
-    if (std::rename(path_.c_str(), target.c_str()) != 0) {
-        LogLine("Store: cannot move %s aside", path_.c_str());
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        MarkDamaged(reason.empty() ? "damage was found while it was in use" : reason);
         return false;
     }
-    for (const char* suffix : {"-wal", "-shm"}) {
-        std::string from = path_ + suffix;
-        if (FileExists(from))
-            std::rename(from.c_str(), (target + suffix).c_str());
+    // Decide damage with a read-only connection that reads through the write-ahead log: a file
+    // whose log still holds pages (a checkpoint cut short) is sound, and only the log makes it so.
+    // The check changes nothing, so a damaged file stays exactly as it was for the salvage.
+    if (FileExists(path_)) {
+        std::string reason = CheckDatabaseFile(path_, false);
+        if (!reason.empty()) {
+            MarkDamaged(reason);
+            return false;
+        }
     }
-    movedAsidePath_ = target;
-    LogLine("Store: unreadable database moved to %s; a new one is created", target.c_str());
-    return true;
+    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        LogLine("Store: cannot open %s: %s", path_.c_str(), db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+        return false;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 10000);
+    // FULL: the write-ahead log is flushed to the disk at every commit, so a change survives a power
+    // cut too, not only a crash of the program.
+    const char* setup =
+        "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master; PRAGMA synchronous=FULL; "
+        "PRAGMA foreign_keys=OFF;";
+    rc = sqlite3_exec(db_, setup, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return true;
+    ReportError(setup, rc);
+    return false;
 }
 
 bool StoreDatabase::ApplyLayout(const char* description, Tx& tx) {
@@ -405,9 +369,10 @@ sqlite3_stmt* StoreDatabase::Prepare(const std::string& sql) {
     if (it != statements_.end())
         return it->second;
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
-        SQLITE_OK) {
-        ReportError(sql.c_str());
+    int rc =
+        sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        ReportError(sql.c_str(), rc);
         return nullptr;
     }
     statements_.emplace(sql, stmt);
@@ -415,21 +380,61 @@ sqlite3_stmt* StoreDatabase::Prepare(const std::string& sql) {
 }
 
 bool StoreDatabase::Exec(const std::string& sql) {
-    if (!db_)
+    if (!db_ || Damaged())
         return false;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
         return true;
-    ReportError(sql.c_str());
+    ReportError(sql.c_str(), rc);
     return false;
 }
 
-void StoreDatabase::ReportError(const char* sql) {
-    LogLine("Store: SQLite error %d (%s) in: %s", db_ ? sqlite3_extended_errcode(db_) : -1,
-            db_ ? sqlite3_errmsg(db_) : "no database", sql ? sql : "");
+void StoreDatabase::ReportError(const char* sql, int rc) {
+    const char* message = db_ ? sqlite3_errmsg(db_) : "no database";
+    LogLine("Store: SQLite error %d (%s) in: %s", db_ ? sqlite3_extended_errcode(db_) : rc, message, sql ? sql : "");
+    if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
+        MarkDamaged(message);
+}
+
+void StoreDatabase::MarkDamaged(const std::string& reason) {
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard<std::mutex> guard(damageLock_);
+        if (damaged_.exchange(true))
+            return;
+        damageReason_ = reason;
+        handler = damageHandler_;
+    }
+    LogLine("Store: %s is damaged: %s", path_.c_str(), reason.c_str());
+    const std::string marker = dataDir_ + "/" + kDamageMarker;
+    if (!FileExists(marker)) {
+        if (FILE* f = std::fopen(marker.c_str(), "w")) {
+            std::fprintf(f, "%s\n", reason.c_str());
+            std::fflush(f);
+            ::fsync(fileno(f));
+            std::fclose(f);
+        }
+    }
+    if (handler)
+        handler(reason);
+}
+
+std::string StoreDatabase::DamageReason() const {
+    std::lock_guard<std::mutex> guard(damageLock_);
+    return damageReason_;
+}
+
+std::string StoreDatabase::DamageText() const {
+    return Damaged() ? FormatResourceString(kTextStoreDamaged, {path_, DamageReason()}) : std::string();
+}
+
+void StoreDatabase::SetDamageHandler(std::function<void(const std::string& reason)> handler) {
+    std::lock_guard<std::mutex> guard(damageLock_);
+    damageHandler_ = std::move(handler);
 }
 
 bool StoreDatabase::BeginWrite() {
-    if (!db_)
+    if (!db_ || Damaged())
         return false;
     if (txDepth_ == 0) {
         if (!Exec("BEGIN IMMEDIATE"))
@@ -463,16 +468,10 @@ bool StoreDatabase::DatabaseFileExists() const {
 
 bool StoreDatabase::Commit() {
     std::lock_guard<std::recursive_mutex> lock(smsLock_);
-    if (!db_ || txDepth_ > 0)
+    if (!db_ || txDepth_ > 0 || Damaged())
         return false;
     int logFrames = 0, checkpointed = 0;
     return sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &checkpointed) == SQLITE_OK;
-}
-
-std::string StoreDatabase::MovedAsideReport() const {
-    if (movedAsidePath_.empty())
-        return "";
-    return FormatResourceString(kTextDatabaseMovedReport, {path_, movedAsidePath_});
 }
 
 // ---------------------------------------------------------------- counters

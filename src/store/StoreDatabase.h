@@ -1,6 +1,11 @@
 // The database layer under the outbox rows and the address book: the connection to SMS.db, its open
-// sequence (a file that is not a readable database is moved aside), the table layouts, the id
-// counters, prepared statements and write transactions.
+// sequence (a damaged file is left as it is and reported, for the user to salvage), the table
+// layouts, the id counters, prepared statements and write transactions.
+//
+// Damage: a file that SQLite finds malformed or not a database at all, at open or in any later
+// operation, makes the store damaged for good: every later operation fails instead of returning a
+// part of the data, the damage handler is told once, and a marker beside the file makes the next
+// open report it too until the store is salvaged (StoreSalvage.h).
 //
 // Every operation over it is durable when it returns: the file runs in WAL mode and each operation
 // is one transaction (an operation that loops is one transaction for the whole loop), and it reports
@@ -14,7 +19,9 @@
 // Lock order: the worker lock, then SmsLock(), then ContactIdLock(); never the reverse.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -39,9 +46,9 @@ extern const char* const kNextContactIdLayout;
 
 class StoreDatabase {
 public:
-    // Opens dataDir + "/SMS.db": a missing file is created; a file that is not a readable database
-    // is moved aside (MovedAsidePath) and a fresh one created; the layouts and counters are applied.
-    // Never throws; when the database cannot be opened at all, IsOpen() is false.
+    // Opens dataDir + "/SMS.db": a missing file is created; the layouts and counters are applied.
+    // A damaged file is not opened (IsOpen() false, Damaged() true). Never throws; when the
+    // database cannot be opened at all, IsOpen() is false.
     explicit StoreDatabase(const std::string& dataDir);
     ~StoreDatabase();  // checkpoints and closes
 
@@ -54,8 +61,19 @@ public:
     const std::string& Path() const { return path_; }
     // Changes are already durable; this folds the write-ahead log into the database file.
     bool Commit();
-    const std::string& MovedAsidePath() const { return movedAsidePath_; }
-    std::string MovedAsideReport() const;
+
+    // The marker that keeps a damage found in use known to the next open.
+    static constexpr const char* kDamageMarker = "SMS.db.damaged";
+    bool Damaged() const { return damaged_.load(); }
+    // SQLite's words for the damage; "" while there is none.
+    std::string DamageReason() const;
+    // The user's sentence: which file is damaged and how.
+    std::string DamageText() const;
+    // Records damage found outside the store's own statements (the check after start-up).
+    void MarkDamaged(const std::string& reason);
+    // Called once, on the thread that found it, when damage is first found after the open. It must
+    // only hand the news on (the store's lock may be held).
+    void SetDamageHandler(std::function<void(const std::string& reason)> handler);
 
     std::recursive_mutex& SmsLock() { return smsLock_; }
     std::recursive_mutex& ContactIdLock() { return contactIdLock_; }
@@ -79,23 +97,24 @@ public:
 private:
     friend class StoreTransaction;
 
-    int ProbeFile() const;
     bool OpenDatabase();
-    bool MoveAside();
     void CloseDatabase();
     bool ApplyLayouts();
     bool ApplyLayout(const char* description, Tx& tx);
     bool PrepareCounters();
     sqlite3_stmt* Prepare(const std::string& sql);
     bool Exec(const std::string& sql);
-    void ReportError(const char* sql);
+    void ReportError(const char* sql, int rc);
     bool BeginWrite();
     bool EndWrite(bool ok);
 
     std::string dataDir_;
     std::string path_;
-    std::string movedAsidePath_;
     sqlite3* db_ = nullptr;
+    std::atomic<bool> damaged_{false};
+    mutable std::mutex damageLock_;  // guards the two below
+    std::string damageReason_;
+    std::function<void(const std::string&)> damageHandler_;
     int holderFd_ = -1;  // the data directory, locked shared while the store is open
     std::recursive_mutex smsLock_;
     std::recursive_mutex contactIdLock_;

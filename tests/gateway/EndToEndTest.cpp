@@ -344,15 +344,22 @@ TEST_F(EndToEnd, PollingFollowsTheFallingIntervalsThenStops) {
     worker_->QueryMessageStatus(-1);
     EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);
 
-    // A query by ID still runs and leaves the schedule alone.
-    SmsRecord before = Row(id);
-    worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
-    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);  // QueryTime 0: not in the polled set
-    store_->Outbox().SetSmsQuerySchedule(id, 300, before.StatQryTm + 999999);
-    worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
-    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls + 1);
-    EXPECT_EQ(Row(id).QueryTime, 300);
-    EXPECT_EQ(Row(id).StatQryTm, before.StatQryTm + 999999);
+    // A query by ID asks whatever the schedule holds (run down included) and leaves it alone.
+    const SmsRecord before = Row(id);
+    const struct {
+        int32_t queryTime, statQryTm;
+    } schedules[] = {{0, before.StatQryTm}, {300, before.StatQryTm + 999999}};
+    for (const auto& schedule : schedules) {
+        store_->Outbox().SetSmsQuerySchedule(id, schedule.queryTime, schedule.statQryTm);
+        worker_->RunRequest(WorkerRequest{RequestKind::QueryOne, id, {}});
+        EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), ++polls) << "QueryTime " << schedule.queryTime;
+        EXPECT_EQ(Row(id).QueryTime, schedule.queryTime);
+        EXPECT_EQ(Row(id).StatQryTm, schedule.statQryTm);
+    }
+    // The timer's poll still leaves a run-down row alone.
+    store_->Outbox().SetSmsQuerySchedule(id, 0, 0);
+    worker_->QueryMessageStatus(-1);
+    EXPECT_EQ(sandbox_.Received("getmsgcharge").size(), polls);
 }
 
 TEST_F(EndToEnd, RowWithSeveralIdentifiersIsSplitOnItsFirstAnsweredPoll) {

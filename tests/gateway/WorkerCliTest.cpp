@@ -1,8 +1,13 @@
 // quillon-cli send, worker, outbox query and outbox cancel against the sandbox gateway.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "core/DataDirLock.h"
 
 #include "support/CliRunner.h"
 #include "support/SandboxProcess.h"
@@ -63,6 +68,48 @@ TEST_F(WorkerCli, WorkerServesTheOutboxUntilIdle) {
 
     r = Run({"worker", "--password", "wrong", "--cycles", "1"});
     EXPECT_EQ(r.rc, 1);
+}
+
+TEST_F(WorkerCli, OnlyOneProgramSendsFromADataDirectory) {
+    ASSERT_EQ(Run({"outbox", "add", "--to", "0712345678", "--text", "one"}).rc, 0);
+    auto desktop = std::make_unique<DataDirLock>();
+    ASSERT_TRUE(desktop->Acquire(dir_.Path(), "Quillon", "/nowhere"));
+    const std::string held = "is in use by Quillon (process " + std::to_string(::getpid()) + ")";
+    for (const char* sender : {"worker", "send"}) {
+        std::vector<std::string> args = {sender, "--cycles", "1"};
+        if (args[0] == "send")
+            args = {"send", "--to", "0712345679", "--text", "two"};
+        CliResult r = Run(args);
+        EXPECT_EQ(r.rc, 1) << sender;
+        EXPECT_NE(r.err.find(held), std::string::npos) << sender << ": " << r.err;
+    }
+    EXPECT_TRUE(sandbox_.Received("sendmsg").empty());
+    // Commands that only read (or only add rows) work beside the running program.
+    CliResult r = Run({"outbox", "dump"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("1\t", 0), 0u) << r.out;
+    EXPECT_EQ(RunCli(dir_.Path(), {"groups", "list"}).rc, 0);
+
+    // The lock goes with its holder; the file it leaves names a process that is gone.
+    desktop.reset();
+    r = Run({"worker", "--cycles", "1", "--interval", "0"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(sandbox_.Received("sendmsg").size(), 1u);
+}
+
+TEST(WorkerCliMessages, WorkerPrintsWhatTheDesktopWouldShowInABox) {
+    // Sessions die after a second without use. The send is lost (error 99); by the fourth cycle the
+    // session has died, and the new login takes the stored account (none here), so the run goes off line.
+    TempDir dir;
+    SandboxProcess sandbox;
+    ASSERT_TRUE(sandbox.Start({"--session-idle", "1"})) << sandbox.LastError();
+    ASSERT_EQ(RunCli(dir.Path(), {"outbox", "add", "--to", "0712345678", "--text", "lost"}).rc, 0);
+    ASSERT_TRUE(sandbox.InjectFault("drop", 1, 0, "sendmsg"));
+    CliResult r = RunCli(dir.Path(), {"worker", "--cycles", "4", "--interval", "1", "--url", sandbox.BaseUrl(),
+                                      "--user", "demo", "--password", "demo"});
+    EXPECT_EQ(r.rc, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("Login failed ... Failed to communicate with the the server."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Went off line"), std::string::npos) << r.err;
 }
 
 }  // namespace

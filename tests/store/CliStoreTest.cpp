@@ -63,12 +63,24 @@ TEST(CliStore, UsageErrorsExitTwoAndHelpExitsZero) {
     EXPECT_NE(r.out.find("outbox dump"), std::string::npos);
 }
 
-TEST(CliStore, AnUnreadableDatabaseIsReportedAndReplaced) {
+// A file that is not a database stays as it is until the user salvages it.
+TEST(CliStore, AnUnreadableDatabaseIsReportedUntilSalvaged) {
     TempDir dir;
-    test::WriteFile(dir.File("SMS.db"), std::string(4096, 'z'));
-    auto r = RunCli(dir.Path(), {"groups", "list"});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_NE(r.err.find("SMS.db.corrupt-"), std::string::npos) << r.err;
+    const std::string garbage(4096, 'z');
+    test::WriteFile(dir.File("SMS.db"), garbage);
+    for (const char* command : {"groups", "outbox"}) {
+        auto r = RunCli(dir.Path(), {command, command == std::string("groups") ? "list" : "dump"});
+        EXPECT_EQ(r.rc, 1);
+        EXPECT_NE(r.err.find("is damaged: file is not a database"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("quillon-cli store salvage"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(test::ReadFile(dir.File("SMS.db")), garbage);
+    auto r = RunCli(dir.Path(), {"store", "salvage"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("SMS.db.corrupt-"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0 messages, 0 groups"), std::string::npos) << r.out;
+    r = RunCli(dir.Path(), {"groups", "list"});
+    EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "1\tAll Contacts\n");
 }
 

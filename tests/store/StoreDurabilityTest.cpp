@@ -162,7 +162,7 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
 
     MessageStore store(dir.Path());
     ASSERT_TRUE(store.IsOpen());
-    EXPECT_TRUE(store.MovedAsidePath().empty());
+    EXPECT_FALSE(store.Damaged());
     auto rows = store.Outbox().LoadAllSms();
     ASSERT_EQ(rows.size(), 40u);
     for (int i = 0; i < 40; ++i) {

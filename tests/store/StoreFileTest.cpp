@@ -24,7 +24,7 @@ TEST(StoreFile, FreshStoreHasSevenTablesCountersAndTheCatchAllGroup) {
         MessageStore store(dir.Path());
         ASSERT_TRUE(store.IsOpen());
         EXPECT_TRUE(store.DatabaseFileExists());
-        EXPECT_TRUE(store.MovedAsidePath().empty());
+        EXPECT_FALSE(store.Damaged());
         auto groups = store.Book().ListGroups();
         ASSERT_EQ(groups.size(), 1u);
         EXPECT_EQ(groups[0].GID, 1);
@@ -146,68 +146,6 @@ TEST(StoreFile, AnOlderFileGainsMissingPropertiesAndKeepsItsRows) {
     EXPECT_EQ(*store.Book().GetContactDisplayName(2), "Ann ");
     EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('SMS')"), 15);
     EXPECT_EQ(RawInt(db, "SELECT count(*) FROM pragma_table_info('CONTACTS')"), 6);
-}
-
-// What the move-aside name would be at `t`, as the store writes it.
-std::string CorruptName(const TempDir& dir, std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return dir.File("SMS.db.corrupt-") + stamp;
-}
-
-// An unreadable file and a damaged schema are both moved aside with their log files, and a fresh
-// store is made. Moves within one second never reuse a name: files already under this minute's
-// names stay untouched, and two moves in a row keep both copies.
-TEST(StoreFile, CorruptStoresAreMovedAsideUnderNamesNotYetUsed) {
-    TempDir dir;
-    {
-        MessageStore store(dir.Path());
-        store.Outbox().AddSms(0, 0, 0, 0, "1", "a", "", 0, "?");
-    }
-    std::string damaged = test::ReadFile(dir.File("SMS.db"));
-    ASSERT_GT(damaged.size(), 1000u);
-    damaged.replace(100, 900, std::string(900, 'z'));  // the page that holds the schema
-    const std::string garbage = "this is not a database\n" + std::string(8192, 'x');
-
-    const std::time_t now = std::time(nullptr);
-    std::set<std::string> taken;
-    for (std::time_t t = now - 2; t < now + 60; ++t) {
-        test::WriteFile(CorruptName(dir, t), "older copy");
-        taken.insert(CorruptName(dir, t));
-    }
-    struct Case {
-        const char* name;
-        const std::string& bytes;
-        const char* wal;  // a stale log beside it, or null
-    };
-    const Case cases[] = {
-        {"garbage", garbage, nullptr}, {"damaged schema", damaged, "stale log"}, {"again", garbage, nullptr}};
-    std::set<std::string> moved;
-    for (const Case& c : cases) {
-        test::WriteFile(dir.File("SMS.db"), c.bytes);
-        if (c.wal)
-            test::WriteFile(dir.File("SMS.db-wal"), c.wal);
-        MessageStore store(dir.Path());
-        ASSERT_TRUE(store.IsOpen()) << c.name;
-        EXPECT_TRUE(store.DatabaseFileExists());
-        const std::string path = store.MovedAsidePath();
-        ASSERT_EQ(path.rfind(dir.File("SMS.db.corrupt-"), 0), 0u) << c.name << ": " << path;
-        EXPECT_TRUE(moved.insert(path).second) << c.name << " reused " << path;
-        EXPECT_EQ(taken.count(path), 0u) << c.name << " took an older copy's name";
-        EXPECT_NE(store.MovedAsideReport().find(path), std::string::npos);
-        // Nothing is lost: the old bytes sit under the new name.
-        EXPECT_EQ(test::ReadFile(path), c.bytes) << c.name;
-        if (c.wal) {
-            EXPECT_EQ(test::ReadFile(path + "-wal"), c.wal);
-        }
-        EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
-        EXPECT_EQ(store.Book().ListGroups().size(), 1u);
-        EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "b", "", 0, "?"), 1);
-    }
-    for (const std::string& name : taken)
-        EXPECT_EQ(test::ReadFile(name), "older copy") << name;
 }
 
 TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {

@@ -2,14 +2,17 @@
 // report of a moved-aside database, an orderly end on SIGTERM, the unexpected-error box, the window
 // left unshown by "Start minimised", and a second start finding the first through the
 // single-instance probe.
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QtTest>
+
 #include <csignal>
 
+#include "core/DataDirLock.h"
 #include "support/CliRunner.h"
 #include "support/TempDir.h"
 #include "ui/shell/SingleInstance.h"
@@ -139,21 +142,39 @@ private slots:
         }
     }
 
-    void UnreadableDatabaseIsMovedAsideAndReported() {
-        Run run;
-        run.Set("WorkingOnLine", "0");
-        QVERIFY(WriteFile(run.dataDir + "/SMS.db", QByteArray(4096, 'x')));
-        run.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(!run.Shown().isEmpty(), 20000);
-        QStringList shown = run.Shown();
-        QVERIFY2(shown[0].startsWith(Text(kTextDatabaseMovedCaption) + "|"), qPrintable(shown[0]));
-        QStringList moved = QDir(run.dataDir).entryList({"SMS.db.corrupt-*"});
-        QCOMPARE(moved.size(), 1);
-        QVERIFY(shown[0].contains(moved[0]));
-        // The program goes on with a fresh database, and SIGTERM ends it in order.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.runtimeDir + "/" + SingleInstance::kProbeName), 20000);
-        QCOMPARE(run.Terminate(), 0);
-        QCOMPARE(run.Shown().size(), 1);
+    // A damaged database is offered for salvage: declined, the program ends and the file stays as
+    // it is; accepted (the recorder answers Yes), the readable rows go into a new one and it runs.
+    void DamagedDatabaseIsOfferedForSalvage() {
+        for (bool accept : {false, true}) {
+            Run run;
+            run.Set("WorkingOnLine", "0");
+            const QByteArray garbage(4096, 'x');
+            QVERIFY(WriteFile(run.dataDir + "/SMS.db", garbage));
+            if (!accept)
+                run.env.insert("QUILLON_RECORD_ANSWER", "no");
+            run.Start();
+            QTRY_VERIFY_WITH_TIMEOUT(!run.Shown().isEmpty(), 20000);
+            const QString offer = run.Shown()[0];
+            QVERIFY2(offer.startsWith(Text(kTextStoreDamagedCaption) + "|"), qPrintable(offer));
+            QVERIFY(offer.contains("file is not a database"));
+            if (!accept) {
+                QCOMPARE(run.Finish(), 0);
+                QCOMPARE(run.Shown().size(), 1);
+                QFile file(run.dataDir + "/SMS.db");
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(file.readAll(), garbage);
+                continue;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(run.Shown().size(), 2, 20000);
+            const QStringList kept = QDir(run.dataDir).entryList({"SMS.db.corrupt-*"});
+            QCOMPARE(kept.size(), 1);
+            QVERIFY2(run.Shown()[1].startsWith(Text(kTextSalvageCaption) + "|"), qPrintable(run.Shown()[1]));
+            QVERIFY(run.Shown()[1].contains(kept[0]));
+            // The program goes on with the new database, and SIGTERM ends it in order.
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.runtimeDir + "/" + SingleInstance::kProbeName), 20000);
+            QCOMPARE(run.Terminate(), 0);
+            QCOMPARE(run.Shown().size(), 2);
+        }
     }
 
     void UnexpectedErrorShowsTheSupportBoxAndEnds_data() {
@@ -252,6 +273,22 @@ private slots:
         QVERIFY(run.Shown().isEmpty());
     }
 
+    // A data directory held by a program that cannot be reached (quillon-cli worker): the start
+    // says which process holds it and ends.
+    void DataDirectoryHeldByAnotherProgramEndsTheStart() {
+        Run run;
+        run.Set("WorkingOnLine", "0");
+        DataDirLock worker;
+        QVERIFY(worker.Acquire(run.dataDir.toStdString(), "quillon-cli worker"));
+        run.Start();
+        QCOMPARE(run.Finish(), 0);
+        const QStringList shown = run.Shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QString("in use by quillon-cli worker (process %1)").arg(::getpid())),
+                 qPrintable(shown[0]));
+        QVERIFY(!QFile::exists(run.dataDir + "/SMS.db"));
+    }
+
     void SecondStartFindsTheFirstAndEnds() {
         Run first;
         first.Set("WorkingOnLine", "0");
@@ -267,6 +304,17 @@ private slots:
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.process.state(), QProcess::Running);
+        QVERIFY(first.Shown().isEmpty());
+
+        // A copy with a runtime folder of its own finds the first one through the data directory.
+        const QString otherRuntime = first.homeDir + "/run2";
+        QVERIFY(QDir().mkpath(otherRuntime));
+        QProcessEnvironment elsewhere = first.env;
+        elsewhere.insert("XDG_RUNTIME_DIR", otherRuntime);
+        second.setProcessEnvironment(elsewhere);
+        second.start(QUILLON_DESKTOP_EXE, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
         QVERIFY(first.Shown().isEmpty());
 
         QCOMPARE(first.Terminate(), 0);

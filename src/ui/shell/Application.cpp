@@ -13,6 +13,7 @@
 
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
+#include "core/DataDirLock.h"
 #include "core/DataPath.h"
 #include "core/StringTable.h"
 #include "gateway/CommsWorker.h"
@@ -22,6 +23,7 @@
 #include "store/MessageStore.h"
 #include "store/MessageType.h"
 #include "store/StartupContext.h"
+#include "store/StoreCheck.h"
 #include "ui/login/LoginPane.h"
 #include "ui/online/OnlineServices.h"
 #include "ui/shell/MainWindow.h"
@@ -75,12 +77,34 @@ void InstallTerminationHandlers(QObject* context, std::function<void()> onSignal
 }
 
 struct Services {
-    StartupContext startup;  // data directory, settings, store, log
+    DataDirLock dataDirLock;                 // let go last: this copy sends from the data directory until it ends
+    StartupContext startup;                  // data directory, settings, store, log
+    std::unique_ptr<StoreCheck> storeCheck;  // the thorough check, run once start-up is done
     std::unique_ptr<QueuedMessageSink> sink;
     std::unique_ptr<CommsWorker> worker;
     std::unique_ptr<MainWindow> window;
     bool languageLoaded = false;
 };
+
+// A damaged store is offered for salvage; false when the user declines or it fails (the program
+// then ends and the file stays as it is). `report`: what the salvage saved, for the log.
+bool OfferSalvage(Services& services, std::string& report) {
+    MessageStore& store = services.startup.OpenStore();
+    if (!store.Damaged())
+        return true;
+    const QString question = Q(store.DamageText()) + "\n\n" + Text(kTextSalvageOffer);
+    if (ShowMessage(nullptr, MessageIcon::Warning, Text(kTextStoreDamagedCaption), question, MessageButtons::YesNo) !=
+        MessageAnswer::Yes)
+        return false;
+    const SalvageReport salvage = services.startup.SalvageStore();
+    report = salvage.Text();
+    if (!salvage.ok || services.startup.Store()->Damaged()) {
+        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextStoreDamagedCaption), Q(report));
+        return false;
+    }
+    ShowMessage(nullptr, MessageIcon::Information, Text(kTextSalvageCaption), Q(report));
+    return true;
+}
 
 // Steps 2 and 3 of start-up; false (after telling the user) when there is no usable data directory.
 bool OpenDataDirectory(Services& services) {
@@ -89,13 +113,22 @@ bool OpenDataDirectory(Services& services) {
         ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
         return false;
     }
+    // One sender per data directory, whatever runtime folder a copy uses: a copy that holds it is
+    // raised when it can be reached, else the user is told which process holds it.
+    if (!services.dataDirLock.Acquire(dataPath, "Quillon", SingleInstance::ProbePath().toStdString())) {
+        const DataDirLock::Holder& holder = services.dataDirLock.Owner();
+        if (holder.probe.empty() || !SingleInstance::ProbeAt(Q(holder.probe)))
+            ShowMessage(nullptr, MessageIcon::Stop, Text(kTextDataDirInUseCaption),
+                        Q(services.dataDirLock.InUseText(dataPath)));
+        return false;
+    }
     services.startup.OpenSettings(true);
-    std::string movedAside = services.startup.OpenStore().MovedAsideReport();
-    if (!movedAside.empty())
-        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextDatabaseMovedCaption), Q(movedAside));
+    std::string salvaged;
+    if (!OfferSalvage(services, salvaged))
+        return false;
     services.startup.OpenLog();
-    if (!movedAside.empty())
-        LogLine("%s", movedAside.c_str());
+    if (!salvaged.empty())
+        LogLine("%s", salvaged.c_str());
     if (Settings().i18n)
         services.languageLoaded = LoadLanguageModule(DataFile("Language.dll"));
     return true;
@@ -124,10 +157,25 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
         window.showMinimized();
     }
     ReachPoint("window", &window);
+    // Damage found from now on (by the check or by any operation) is told in a box, once.
+    MessageStore& store = *services.startup.Store();
+    store.Database().SetDamageHandler([&window, &store](const std::string&) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, &store] {
+                ShowMessage(&window, MessageIcon::Error, Text(kTextStoreDamagedCaption),
+                            Q(FormatResourceString(kTextStoreDamagedWhileRunning,
+                                                   {store.Path(), store.Database().DamageReason()})));
+            },
+            Qt::QueuedConnection);
+    });
+    services.storeCheck = std::make_unique<StoreCheck>(store.Database());
     int exitCode = app.exec();
     RemoveOnlineServices();
+    services.storeCheck.reset();
     if (services.worker->IsRunning())
         RunShutdownSequence(*services.worker, *services.sink);
+    store.Database().SetDamageHandler(nullptr);
     return exitCode;
 }
 
@@ -157,6 +205,8 @@ int RunQuillon(int argc, char** argv) {
     QByteArray recordFile = qgetenv("QUILLON_RECORD_MESSAGES");
     if (!recordFile.isEmpty()) {
         recorder = std::make_unique<RecordingMessagePresenter>(QString::fromLocal8Bit(recordFile));
+        if (qgetenv("QUILLON_RECORD_ANSWER") == "no")
+            recorder->SetAnswer(MessageAnswer::No);
         SetPresenter(recorder.get());
     }
     DesktopSessionUi sessionUi;
@@ -218,6 +268,7 @@ int RunQuillon(int argc, char** argv) {
     services.window.reset();
     services.worker.reset();
     services.sink.reset();
+    services.storeCheck.reset();  // before the store it reads goes
     services.startup.Close();  // store (checkpoints), settings file (saves), log
     if (services.languageLoaded)
         UnloadLanguageModule();

@@ -18,7 +18,8 @@ void SetStartupProbe(StartupProbe probe);
 // Runs the program; returns its exit code.
 //
 // QUILLON_RECORD_MESSAGES=FILE makes an unattended run: message boxes are appended to FILE as
-// "caption|text|link" lines and answered at once instead of waiting for a click.
+// "caption|text|link" lines and answered at once instead of waiting for a click (Yes/No questions
+// with Yes, or with No when QUILLON_RECORD_ANSWER=no).
 // SIGTERM, SIGINT and SIGHUP end the program as the tray's "Exit" does.
 int RunQuillon(int argc, char** argv);
 

@@ -76,8 +76,12 @@ bool SingleInstance::Listen() {
 }
 
 bool SingleInstance::FindRunningInstance(int timeoutMs) {
+    return ProbeAt(ProbePath(), timeoutMs);
+}
+
+bool SingleInstance::ProbeAt(const QString& probePath, int timeoutMs) {
     QLocalSocket socket;
-    socket.connectToServer(ProbePath());
+    socket.connectToServer(probePath);
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(kProbeName);

@@ -34,6 +34,8 @@ public:
     // Sends the probe to the running copy; true when it answered 0xCAFEBABE. Waits at most
     // `timeoutMs` for the answer.
     static bool FindRunningInstance(int timeoutMs = 5000);
+    // The same probe sent to the copy that listens at `probePath` (one of another runtime folder).
+    static bool ProbeAt(const QString& probePath, int timeoutMs = 5000);
 
 signals:
     void probed();  // a second copy asked: show and raise the window
