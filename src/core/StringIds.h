@@ -172,7 +172,8 @@ enum UiTextId : int {
     kTextVersionQt,
     kTextVersionSqlite,
     kTextVersionCurl,
-    kTextLastOnlineText
+    kTextLastOnlineText,
+
 
     // One sender per data directory; a damaged store and its salvage.
     kTextWentOffLine = 5300,

@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace quillon {
 
 namespace {
 
-// Sorted by id. A test checks the order, so FindBuiltInString may search it by halves.
+// Kept in blocks by subject; the lookups use a copy sorted by id once (see SortedStrings).
 const BuiltInString kStrings[] = {
     // Program names, login and gateway reachability
     {1024, "Quillon"},
@@ -396,17 +397,29 @@ const BuiltInString kStrings[] = {
     {kTextSalvageCaption, "Database salvaged ..."},
 };
 
+// Sorted once, at first use, so FindBuiltInString may search by halves whatever order the blocks have.
+const std::vector<BuiltInString>& SortedStrings() {
+    static const std::vector<BuiltInString> sorted = [] {
+        std::vector<BuiltInString> v(std::begin(kStrings), std::end(kStrings));
+        std::stable_sort(v.begin(), v.end(),
+                         [](const BuiltInString& a, const BuiltInString& b) { return a.id < b.id; });
+        return v;
+    }();
+    return sorted;
+}
+
 }  // namespace
 
 const BuiltInString* BuiltInStrings(size_t& count) {
-    count = std::size(kStrings);
-    return kStrings;
+    count = SortedStrings().size();
+    return SortedStrings().data();
 }
 
 const char* FindBuiltInString(int id) {
-    auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+    const auto& table = SortedStrings();
+    auto it = std::lower_bound(table.begin(), table.end(), id,
                                [](const BuiltInString& s, int value) { return s.id < value; });
-    if (it == std::end(kStrings) || it->id != id)
+    if (it == table.end() || it->id != id)
         return nullptr;
     return it->text;
 }
