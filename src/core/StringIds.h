@@ -160,7 +160,33 @@ enum UiTextId : int {
     kTextUpdateBalance,
     kTextOptionsSave,
     kTextDatabaseMovedReport,
-    kTextLastUiText
+    kTextLastUiText,
+    // Window handling, keyboard and start-up guidance of the desktop shell.
+    kTextQuitOrKeepCaption = 5700,
+    kTextQuitOrKeepText,
+    kTextQuitButton,
+    kTextKeepRunningButton,
+    kTextWindowMenu,
+    kTextMaximise,
+    kTextRestoreSize,
+    kTextProxyTestFailedKeep,
+    kTextKeepAnyway,
+    kTextRestorePrevious,
+    kTextVCardPath,
+    kTextBrowse,
+    kTextBrowseFile,
+    kTextBrowseFolder,
+    kTextVCardFilter,
+    kTextDataDirMissing,
+    kTextDataPathHowTo,
+    kTextGatewayUnreachableCaption,
+    kTextGatewayUnreachableText,
+    kTextVoucherGroupName,
+    kTextVoucherPasteHint,
+    kTextTabsHint,
+    kTextBusyName,
+    kTextProxyDescriptionName,
+    kTextLastShellText
 };
 
 }  // namespace quillon

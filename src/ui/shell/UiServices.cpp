@@ -65,7 +65,7 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
                                     : kind == QMessageBox::Warning     ? QStyle::SP_MessageBoxWarning
                                     : kind == QMessageBox::Information ? QStyle::SP_MessageBoxInformation
                                                                        : QStyle::SP_MessageBoxInformation;
-        icon->setPixmap(box.style()->standardIcon(sp).pixmap(32, 32));
+        icon->setPixmap(box.style()->standardIcon(sp, nullptr, &box).pixmap(32, 32));
         icon->setAlignment(Qt::AlignTop);
         row->addWidget(icon);
         auto* text = new QLabel(message.text, &box);
@@ -91,6 +91,10 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
     box.setObjectName("messageBox");
     if (message.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        if (!message.yesText.isEmpty())
+            box.button(QMessageBox::Yes)->setText(message.yesText);
+        if (!message.noText.isEmpty())
+            box.button(QMessageBox::No)->setText(message.noText);
         return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
@@ -163,17 +167,25 @@ MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, 
     return ShowMessage(parent, icon, Text(captionId), Text(textId));
 }
 
+MessageAnswer AskQuestion(QWidget* parent, const QString& caption, const QString& text, const QString& yesText,
+                          const QString& noText) {
+    ShownMessage message;
+    message.icon = MessageIcon::Warning;
+    message.caption = caption;
+    message.text = text;
+    message.buttons = MessageButtons::YesNo;
+    message.yesText = yesText;
+    message.noText = noText;
+    return Presenter().Show(parent, message);
+}
+
 void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId) {
     ShownMessage message;
     message.icon = MessageIcon::Error;
     message.caption = caption;
     message.text = text;
-    message.link = helpId > 0 ? QString("%1?help=%2").arg(url).arg(helpId) : url;
-    if (message.link.isEmpty()) {
-        message.link.clear();
-        Presenter().Show(parent, message);
-        return;
-    }
+    // Without a page there is no link line (and no bare "?help=N" either).
+    message.link = url.isEmpty() ? QString() : helpId > 0 ? QString("%1?help=%2").arg(url).arg(helpId) : url;
     Presenter().Show(parent, message);
 }
 

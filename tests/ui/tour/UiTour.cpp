@@ -1,6 +1,7 @@
 // quillon-ui-tour OUTDIR: walks the desktop shell through its login pane, the main window after
 // login and the options pane against the sandbox gateway, and takes a screenshot of each
-// (login.png, main.png, options.png, and shutdown.png while a message is being sent). Under X11 the screen is taken
+// (login.png, main.png, options.png, resized.png with the window made larger, and shutdown.png while
+// a message is being sent). Under X11 the screen is taken
 // with `import -window root` and cut to the window; elsewhere the window is grabbed.
 #include <QApplication>
 #include <QDir>
@@ -96,6 +97,11 @@ int main(int argc, char** argv) {
         window.SelectTab(MainWindow::kTabOptions);
         Wait(400);
         Shoot(window, out + "/options.png");
+        // Made larger, the options pane takes the room; the header follows the right edge.
+        window.resize(window.minimumSize() + QSize(240, 110));
+        Wait(400);
+        Shoot(window, out + "/resized.png");
+        window.resize(window.minimumSize());
         window.SelectTab(MainWindow::kTabSms);
         for (int i = 0; i < 300 && worker.IsBusy(); ++i)
             Wait(20);
