@@ -1,5 +1,6 @@
 #include "ui/options/OptionsPane.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -251,30 +252,14 @@ QGroupBox* OptionsPane::BuildExtraSettings() {
     auto* sourceGroup = new QButtonGroup(this);
     sourceGroup->addButton(sourceMapi_);
     sourceGroup->addButton(sourceWab_);
-    auto* sourceRow = new QHBoxLayout;
-    sourceRow->addWidget(sourceMapi_);
-    sourceRow->addWidget(sourceWab_);
-    sourceRow->addStretch(1);
-    extraGrid->addWidget(FieldLabel(kTextDataSource, extra), 0, 0);
-    extraGrid->addLayout(sourceRow, 0, 1);
-    // The vCard source: one file or a folder of them.
-    vcardPath_ = new QLineEdit(extra);
-    vcardPath_->setObjectName("vcardPathEdit");
-    browseVCard_ = new QPushButton(Mnemonic(Text(kTextBrowse), 'b'), extra);
-    browseVCard_->setObjectName("browseVCardButton");
-    browseVCard_->setProperty("secondary", true);
-    auto* browseMenu = new QMenu(browseVCard_);
-    connect(browseMenu->addAction(Text(kTextBrowseFile)), &QAction::triggered, this, [this] { BrowseVCard(false); });
-    connect(browseMenu->addAction(Text(kTextBrowseFolder)), &QAction::triggered, this, [this] { BrowseVCard(true); });
-    browseVCard_->setMenu(browseMenu);
-    auto* vcardRow = new QHBoxLayout;
-    vcardRow->addWidget(vcardPath_, 1);
-    vcardRow->addWidget(browseVCard_);
-    extraGrid->addWidget(FieldLabel(kTextVCardPath, extra, vcardPath_, 'c'), 1, 0);
-    extraGrid->addLayout(vcardRow, 1, 1);
-    auto* profileHeading = FieldLabel(kTextProfileSettings, extra);
-    profileHeading->setStyleSheet("QLabel { color: #0f4c81; font-weight: bold; }");
-    extraGrid->addWidget(profileHeading, 2, 0, 1, 2);
+    // Each source with its own fields under it: the mail client's profile, the vCard file or folder.
+    auto* sourceLabel = FieldLabel(kTextDataSource, extra);
+    auto* mapiRow = new QHBoxLayout;
+    mapiRow->setSpacing(8);
+    mapiRow->addWidget(sourceLabel);
+    mapiRow->addWidget(sourceMapi_);
+    mapiRow->addStretch(1);
+    extraGrid->addLayout(mapiRow, 0, 0, 1, 2);
     profileName_ = new QLineEdit(extra);
     profileName_->setObjectName("profileNameEdit");
     profilePassword_ = new QLineEdit(extra);
@@ -282,10 +267,30 @@ QGroupBox* OptionsPane::BuildExtraSettings() {
     profilePassword_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {profileName_, profilePassword_})
         edit->setMaxLength(254);
-    extraGrid->addWidget(FieldLabel(kTextProfileName, extra, profileName_, 'r'), 3, 0);
-    extraGrid->addWidget(profileName_, 3, 1);
-    extraGrid->addWidget(FieldLabel(kTextProfilePassword, extra, profilePassword_, 'w'), 4, 0);
-    extraGrid->addWidget(profilePassword_, 4, 1);
+    extraGrid->addWidget(FieldLabel(kTextProfileName, extra, profileName_, 'r'), 1, 0);
+    extraGrid->addWidget(profileName_, 1, 1);
+    extraGrid->addWidget(FieldLabel(kTextProfilePassword, extra, profilePassword_, 'w'), 2, 0);
+    extraGrid->addWidget(profilePassword_, 2, 1);
+    auto* wabRow = new QHBoxLayout;
+    wabRow->addSpacing(sourceLabel->sizeHint().width() + mapiRow->spacing());
+    wabRow->addWidget(sourceWab_);
+    wabRow->addStretch(1);
+    extraGrid->addLayout(wabRow, 3, 0, 1, 2);
+    vcardPath_ = new QLineEdit(extra);
+    vcardPath_->setObjectName("vcardPathEdit");
+    browseVCard_ = new QPushButton(Mnemonic(Text(kTextBrowse), 'b'), extra);
+    browseVCard_->setObjectName("browseVCardButton");
+    browseVCard_->setProperty("secondary", true);
+    browseVCard_->setStyleSheet("QPushButton { padding: 3px 6px; } QPushButton::menu-indicator { width: 0; }");
+    auto* browseMenu = new QMenu(browseVCard_);
+    connect(browseMenu->addAction(Text(kTextBrowseFile)), &QAction::triggered, this, [this] { BrowseVCard(false); });
+    connect(browseMenu->addAction(Text(kTextBrowseFolder)), &QAction::triggered, this, [this] { BrowseVCard(true); });
+    browseVCard_->setMenu(browseMenu);
+    auto* vcardRow = new QHBoxLayout;
+    vcardRow->addWidget(vcardPath_, 1);
+    vcardRow->addWidget(browseVCard_);
+    extraGrid->addWidget(FieldLabel(kTextVCardPath, extra, vcardPath_, 'c'), 4, 0);
+    extraGrid->addLayout(vcardRow, 4, 1);
     return extra;
 }
 
@@ -299,6 +304,10 @@ QGroupBox* OptionsPane::BuildProxySettings() {
     proxyKind_->setObjectName("proxyKindList");
     FillProxyKinds(proxyKind_);
     NameControl(proxyKind_, PlainName(Text(kTextProxyKind)));
+    // The longest kind's name must not widen the column; the open list shows it whole.
+    proxyKind_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    proxyKind_->setMinimumContentsLength(24);
+    proxyKind_->view()->setMinimumWidth(proxyKind_->view()->sizeHintForColumn(0) + 8);
     proxyGrid->addWidget(proxyKind_, 0, 0, 1, 4);
     proxyHost_ = new QLineEdit(proxy);
     proxyHost_->setObjectName("proxyHostEdit");
