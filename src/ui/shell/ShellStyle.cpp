@@ -22,8 +22,8 @@ void EnsureResources() {
     (void)done;
 }
 
-// Fusion drawing with the desktop theme's message box icons and plain dialog buttons (no
-// fallback pictures on OK and Cancel).
+// Fusion drawing with the desktop theme's message box icons, plain dialog buttons (no fallback
+// pictures on OK and Cancel) and drop-down lists whose highlight the style sheet sets.
 class ShellProxyStyle : public QProxyStyle {
 public:
     ShellProxyStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -31,6 +31,10 @@ public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        // Drop-down lists as plain item views: the pane's style sheet then sets their highlight
+        // (drawn as menu entries it came out white on white).
+        if (hint == SH_ComboBox_Popup)
             return 0;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
@@ -120,7 +124,15 @@ void ShellStyle::Apply(QApplication& app) {
     font.setPointSizeF(8.6);
     app.setFont(font);
     app.setStyle(new ShellProxyStyle);
-    // Without a desktop session the icon theme may be unset; the freedesktop default serves.
+    // Without a desktop session the icon theme may be unset and its folders unknown; the
+    // freedesktop places and default theme serve.
+    QStringList iconPaths = QIcon::themeSearchPaths();
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+    for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (!iconPaths.contains(dir + QStringLiteral("/icons")))
+            iconPaths << dir + QStringLiteral("/icons");
+    }
+    QIcon::setThemeSearchPaths(iconPaths);
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
