@@ -58,6 +58,7 @@ private slots:
         s.ProxyPort = "3128";
         s.Outlook_Name = "Work";
         s.MAPI_AddressBook = false;
+        s.VCardPath = "/srv/cards";
         s.sender_id = "ACME";
         s.set_sender = false;
         s.help_url = "";
@@ -78,6 +79,8 @@ private slots:
         QVERIFY(Get<QLineEdit>(pane, "proxyHostEdit")->isEnabled());
         QVERIFY(Get<QRadioButton>(pane, "sourceWabRadio")->isChecked());
         QVERIFY(!Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        QCOMPARE(Get<QLineEdit>(pane, "vcardPathEdit")->text(), QString("/srv/cards"));
+        QVERIFY(Get<QLineEdit>(pane, "vcardPathEdit")->isEnabled());
         QVERIFY(!Get<QLineEdit>(pane, "senderIdEdit")->isEnabled());
         QVERIFY(Get<QPushButton>(pane, "helpButton")->isHidden());
         QVERIFY(Get<QRadioButton>(pane, "uploadRadio")->isChecked());
@@ -92,8 +95,10 @@ private slots:
         QTest::mouseClick(Get<CheckControl>(pane, "trackFailedCheck"), Qt::LeftButton);
         Get<QCheckBox>(pane, "startMinimisedCheck")->setChecked(false);
         Get<QLineEdit>(pane, "senderIdEdit")->setText("ACME2");  // disabled, still saved
+        Get<QLineEdit>(pane, "vcardPathEdit")->setText(" /home/ann/cards.vcf ");
         Get<QRadioButton>(pane, "sourceMapiRadio")->setChecked(true);
         QVERIFY(Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        QVERIFY(!Get<QLineEdit>(pane, "vcardPathEdit")->isEnabled());
         Get<QLineEdit>(pane, "profileNameEdit")->setText("Home");
         Get<QRadioButton>(pane, "keepLocalRadio")->setChecked(true);
         QVERIFY(!Get<QComboBox>(pane, "uploadDaysList")->isEnabled());
@@ -112,6 +117,7 @@ private slots:
         QCOMPARE(s.sender_id, std::string("ACME2"));
         QVERIFY(s.MAPI_AddressBook);
         QCOMPARE(s.Outlook_Name, std::string("Home"));
+        QCOMPARE(s.VCardPath, std::string("/home/ann/cards.vcf"));
         QVERIFY(!s.ScheduleToServer);
         QCOMPARE(s.UploadToServerXDaysBefore, 7);
         QVERIFY(!s.WorkingOnLine);
