@@ -115,6 +115,24 @@ private slots:
         }
         QVERIFY(DataDirectoryProblem("").startsWith(Text(kTextNoDataPath)));
     }
+
+    // The box with a help link shows no link line without a page (and no bare "?help=N").
+    void LinkBoxesWithoutAPageHaveNoLink() {
+        UiTestEnv env(false);
+        const struct {
+            QString url;
+            int helpId;
+            QString link;
+        } cases[] = {{"", 0, ""},
+                     {"", 7, ""},
+                     {"https://h.example/", 0, "https://h.example/"},
+                     {"https://h.example/", 7, "https://h.example/?help=7"}};
+        for (const auto& c : cases) {
+            env.Messages().Clear();
+            ShowLinkMessage(nullptr, "text", "caption", c.url, c.helpId);
+            QCOMPARE(env.Messages().Messages().at(0).link, c.link);
+        }
+    }
 };
 
 QTEST_MAIN(WindowTest)
