@@ -27,6 +27,8 @@ struct CliCommand {
     std::string help;     // full help text for "quillon-cli NAME --help"
     CliHandler handler;
     bool needsStore = true;  // whether start-up opens the store before the handler runs
+    // Runs before any data directory is entered (the command makes one): the context is empty.
+    bool beforeDataDir = false;
 };
 
 // Registers at static initialisation: static CliRegistrar r({...});

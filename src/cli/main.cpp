@@ -156,6 +156,10 @@ int main(int argc, char** argv) {
         return kOk;
     }
 
+    if (command->beforeDataDir) {
+        CliContext context{dataDir};
+        return command->handler(context, args);
+    }
     if (dataDir.empty())
         dataDir = FindDataPath();
     if (dataDir.size() < 2)

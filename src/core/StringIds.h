@@ -187,6 +187,32 @@ enum UiTextId : int {
     kTextSalvageFailed,
     kTextStoreDamagedWhileRunning,
     kTextSalvageCaption,
+    // Window handling, keyboard and start-up guidance of the desktop shell.
+    kTextQuitOrKeepCaption = 5700,
+    kTextQuitOrKeepText,
+    kTextQuitButton,
+    kTextKeepRunningButton,
+    kTextWindowMenu,
+    kTextMaximise,
+    kTextRestoreSize,
+    kTextProxyTestFailedKeep,
+    kTextKeepAnyway,
+    kTextRestorePrevious,
+    kTextVCardPath,
+    kTextBrowse,
+    kTextBrowseFile,
+    kTextBrowseFolder,
+    kTextVCardFilter,
+    kTextDataDirMissing,
+    kTextDataPathHowTo,
+    kTextGatewayUnreachableCaption,
+    kTextGatewayUnreachableText,
+    kTextVoucherGroupName,
+    kTextVoucherPasteHint,
+    kTextTabsHint,
+    kTextBusyName,
+    kTextProxyDescriptionName,
+    kTextLastShellText
 };
 
 }  // namespace quillon

@@ -219,6 +219,14 @@ int32_t ApplyProxySettings(bool verify, SessionUi& ui) {
     if (code == 0)
         return 0;
     LogLine("ApplyProxySettings: proxy type %d failed with %d", settings.ProxyType, code);
+    if (code == kGatewayUnreachable) {
+        // The way out worked but the gateway did not answer: not a proxy matter, and no support
+        // page helps with a network that is down.
+        SessionMessage message =
+            MakeMessage(kTextGatewayUnreachableText, kTextGatewayUnreachableCaption, MessageIcon::Error);
+        ui.ShowMessage(message);
+        return code;
+    }
     SessionMessage message = MakeMessage(ProxyErrorTextId(code), kIdProxySetupCaption, MessageIcon::Error);
     message.withLink = true;
     message.link = settings.help_url;
@@ -263,6 +271,31 @@ int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui) {
     int32_t code = ApplyProxySettings(true, ui);
     ui.EndWait();
     return code;
+}
+
+ProxyChoice StoredProxyChoice() {
+    const AppSettings& s = Settings();
+    return {s.ProxyType, s.ProxyHost, s.ProxyPort, s.ProxyUsername, s.ProxyPassword};
+}
+
+bool SameProxyChoice(const ProxyChoice& a, const ProxyChoice& b) {
+    return a.type == b.type && a.host == b.host && a.port == b.port && a.user == b.user && a.password == b.password;
+}
+
+void RestoreProxyChoice(const ProxyChoice& choice) {
+    AppSettings& s = Settings();
+    s.ProxyType = choice.type;
+    s.ProxyHost = Cut255(choice.host);
+    s.ProxyPort = Cut255(choice.port);
+    s.ProxyUsername = Cut255(choice.user);
+    s.ProxyPassword = Cut255(choice.password);
+    SaveSettings();
+    if (GatewayHandle api = GatewayApi::Instance()) {
+        auto guard = api->Guard();
+        std::string reply;
+        api->ConfigureProxyEx(false, s.ProxyType, s.ProxyHost, s.ProxyPort, s.ProxyUsername, s.ProxyPassword, reply);
+    }
+    LogLine("RestoreProxyChoice: proxy type %d restored", s.ProxyType);
 }
 
 const std::array<ProxyKind, 4>& ProxyKinds() {

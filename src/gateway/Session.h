@@ -102,6 +102,13 @@ bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test);
 // failures were shown through `ui`).
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui);
 
+// The proxy configuration the settings hold now.
+ProxyChoice StoredProxyChoice();
+bool SameProxyChoice(const ProxyChoice& a, const ProxyChoice& b);
+// Undoes a trial that failed: stores `choice` again and hands it to the component without
+// verification and without messages.
+void RestoreProxyChoice(const ProxyChoice& choice);
+
 // The proxy kinds (ProxyType 1 to 4) with their name and description strings.
 struct ProxyKind {
     int32_t value;

@@ -188,17 +188,28 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
         EXPECT_EQ(args[i + 2].text, texts[i]);
     EXPECT_TRUE(ui_.messages.empty());
 
-    const std::pair<int32_t, int> choices[] = {{95, 1140}, {96, 1141}, {99, 1136}, {7, 1136}};
-    for (auto [code, textId] : choices) {
-        component_->script["ConfigureProxyEx"] = {"", code};
-        EXPECT_EQ(ApplyProxySettings(false, ui_), code);
+    // An unreachable gateway (99) is no proxy matter: it says so, without the support link.
+    struct Choice {
+        int32_t code;
+        int textId, captionId;
+        bool link;
+    };
+    const Choice choices[] = {{95, 1140, 1137, true},
+                              {96, 1141, 1137, true},
+                              {99, kTextGatewayUnreachableText, kTextGatewayUnreachableCaption, false},
+                              {7, 1136, 1137, true}};
+    for (const Choice& c : choices) {
+        component_->script["ConfigureProxyEx"] = {"", c.code};
+        EXPECT_EQ(ApplyProxySettings(false, ui_), c.code);
         ASSERT_FALSE(ui_.messages.empty());
         const auto& m = ui_.messages.back();
-        EXPECT_EQ(m.textId, textId) << code;
-        EXPECT_EQ(m.text, LoadResourceString(textId));
-        EXPECT_EQ(m.captionId, 1137);
-        EXPECT_TRUE(m.withLink);
-        EXPECT_EQ(m.link, "https://help.example/");
+        EXPECT_EQ(m.textId, c.textId) << c.code;
+        EXPECT_EQ(m.text, LoadResourceString(c.textId));
+        EXPECT_EQ(m.captionId, c.captionId);
+        EXPECT_EQ(m.withLink, c.link);
+        if (c.link) {
+            EXPECT_EQ(m.link, "https://help.example/");
+        }
     }
     EXPECT_EQ(component_->LastArgs("ConfigureProxyEx").at(0).number, 0);
 

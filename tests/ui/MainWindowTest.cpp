@@ -228,6 +228,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(!window.ClosesToTray());  // no tray in this test: the window must stay reachable
         env.Store()->Outbox().AddSms(0, 0, 0, 0, ",0123", "x", "", 0, "?");
+        env.Messages().SetAnswer(MessageAnswer::No);  // "Keep running" when asked
         QTest::mouseClick(window.findChild<QAbstractButton*>("closeButton"), Qt::LeftButton);
         QVERIFY(window.isMinimized() || window.windowState() & Qt::WindowMinimized);
         window.ShowFromTray();

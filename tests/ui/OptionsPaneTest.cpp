@@ -1,9 +1,12 @@
 // The options pane: settings into the controls and back to SMS.dat, online and offline changes,
-// voucher redemption rules against the sandbox, the web links and the proxy apply rules.
+// voucher redemption rules against the sandbox, vouchers by paste, the web links, the proxy apply
+// rules and the proxy dialog's keep and cancel rules.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTcpServer>
 #include <QtTest>
 
 #include "core/AppSettings.h"
@@ -55,6 +58,7 @@ private slots:
         s.ProxyPort = "3128";
         s.Outlook_Name = "Work";
         s.MAPI_AddressBook = false;
+        s.VCardPath = "/srv/cards";
         s.sender_id = "ACME";
         s.set_sender = false;
         s.help_url = "";
@@ -75,6 +79,8 @@ private slots:
         QVERIFY(Get<QLineEdit>(pane, "proxyHostEdit")->isEnabled());
         QVERIFY(Get<QRadioButton>(pane, "sourceWabRadio")->isChecked());
         QVERIFY(!Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        QCOMPARE(Get<QLineEdit>(pane, "vcardPathEdit")->text(), QString("/srv/cards"));
+        QVERIFY(Get<QLineEdit>(pane, "vcardPathEdit")->isEnabled());
         QVERIFY(!Get<QLineEdit>(pane, "senderIdEdit")->isEnabled());
         QVERIFY(Get<QPushButton>(pane, "helpButton")->isHidden());
         QVERIFY(Get<QRadioButton>(pane, "uploadRadio")->isChecked());
@@ -89,8 +95,10 @@ private slots:
         QTest::mouseClick(Get<CheckControl>(pane, "trackFailedCheck"), Qt::LeftButton);
         Get<QCheckBox>(pane, "startMinimisedCheck")->setChecked(false);
         Get<QLineEdit>(pane, "senderIdEdit")->setText("ACME2");  // disabled, still saved
+        Get<QLineEdit>(pane, "vcardPathEdit")->setText(" /home/ann/cards.vcf ");
         Get<QRadioButton>(pane, "sourceMapiRadio")->setChecked(true);
         QVERIFY(Get<QLineEdit>(pane, "profileNameEdit")->isEnabled());
+        QVERIFY(!Get<QLineEdit>(pane, "vcardPathEdit")->isEnabled());
         Get<QLineEdit>(pane, "profileNameEdit")->setText("Home");
         Get<QRadioButton>(pane, "keepLocalRadio")->setChecked(true);
         QVERIFY(!Get<QComboBox>(pane, "uploadDaysList")->isEnabled());
@@ -109,6 +117,7 @@ private slots:
         QCOMPARE(s.sender_id, std::string("ACME2"));
         QVERIFY(s.MAPI_AddressBook);
         QCOMPARE(s.Outlook_Name, std::string("Home"));
+        QCOMPARE(s.VCardPath, std::string("/home/ann/cards.vcf"));
         QVERIFY(!s.ScheduleToServer);
         QCOMPARE(s.UploadToServerXDaysBefore, 7);
         QVERIFY(!s.WorkingOnLine);
@@ -270,6 +279,85 @@ private slots:
         QCOMPARE(env.Shown(), QStringList{Text(1384) + "|" + Text(1385)});
         // Nothing changed and no test: nothing happens.
         QCOMPARE(ApplyProxyChoice(direct, false, nullptr, TheSessionUi()), kProxyUnchanged);
+    }
+
+    // A code pasted with Ctrl+V fills the groups however it is written.
+    void PastedVouchersFillTheGroups() {
+        UiTestEnv env(false);
+        OptionsPane pane;
+        struct Case {
+            const char* pasted;
+            int box;  // the group that has the focus
+            QStringList expected;
+        };
+        const Case cases[] = {
+            {"QLNV-OUCH-ER00-0050", 0, {"QLNV", "OUCH", "ER00", "0050"}},
+            {"QLNVOUCHER000050", 0, {"QLNV", "OUCH", "ER00", "0050"}},
+            {" qlnv ouch er00 0050\n", 2, {"qlnv", "ouch", "er00", "0050"}},  // whole code: from the first
+            {"ER00-0050", 2, {"", "", "ER00", "0050"}},
+            {"QLNV-OUCH-ER00-00501", 0, {"QLNV", "OUCH", "ER00", "00501"}},  // too long stays visible
+            {"AB", 1, {"", "AB", "", ""}},
+        };
+        for (const Case& c : cases) {
+            pane.ClearVoucher();
+            QLineEdit* target = Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(c.box + 1)));
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+            QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+            QStringList groups;
+            for (int i = 1; i <= 4; ++i)
+                groups << Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i)))->text();
+            QCOMPARE(groups, c.expected);
+        }
+    }
+
+    // A failed test keeps the previous proxy unless the user keeps the new one; Cancel restores what
+    // was there when the dialog opened.
+    void ProxyDialogKeepsOrRestores() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        SetOnLine(true);
+        QTcpServer closed;  // a port nobody listens on: the proxy cannot be reached
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString deadPort = QString::number(closed.serverPort());
+        closed.close();
+        struct Case {
+            const char* name;
+            MessageAnswer answer;  // to "Keep anyway?"
+            bool cancel;           // Cancel afterwards
+            int expectedType;
+        };
+        const Case cases[] = {{"refused, restored", MessageAnswer::No, false, 1},
+                              {"refused, kept", MessageAnswer::Yes, false, 4},
+                              {"refused, kept, then cancelled", MessageAnswer::Yes, true, 1}};
+        for (const Case& c : cases) {
+            Settings().ProxyType = 1;
+            Settings().ProxyHost.clear();
+            Settings().ProxyPort.clear();
+            env.Messages().Clear();
+            env.Messages().SetAnswer(c.answer);
+            ProxyDialog dialog;
+            Get<QComboBox>(dialog, "proxyKindList")->setCurrentIndex(3);
+            Get<QLineEdit>(dialog, "proxyHostEdit")->setText("127.0.0.1");
+            Get<QLineEdit>(dialog, "proxyPortEdit")->setText(deadPort);
+            dialog.Test();
+            QVERIFY2(dialog.LastCode() != 0, c.name);
+            if (c.cancel)
+                dialog.reject();
+            QVERIFY2(Settings().ProxyType == c.expectedType, c.name);
+            env.ReloadSettingsFromDisk();
+            QVERIFY2(Settings().ProxyType == c.expectedType, c.name);  // and so on the disk
+            // The error box, then the question.
+            QVERIFY2(env.Messages().Messages().size() == 2, c.name);
+        }
+        // A successful test stores the choice; Cancel still brings back the opening one.
+        Settings().ProxyType = 2;
+        ProxyDialog dialog;
+        Get<QComboBox>(dialog, "proxyKindList")->setCurrentIndex(0);
+        dialog.Test();
+        QCOMPARE(dialog.LastCode(), 0);
+        QCOMPARE(Settings().ProxyType, 1);
+        dialog.reject();
+        QCOMPARE(Settings().ProxyType, 2);
     }
 };
 

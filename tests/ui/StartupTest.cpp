@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
@@ -105,13 +106,17 @@ class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void MissingOrOneCharacterDataPathEndsWithTheCriticalBox() {
-        for (const QString& path : {QString(), QString("/")}) {
+    // No data folder named, or a named one that is missing: the box says which and how to make it.
+    void MissingDataPathEndsWithTheCriticalBox() {
+        const QString noneNamed = Text(kTextNoDataPath) + "\n\n" + Text(kTextDataPathHowTo);
+        for (const QString& path : {QString(), QString("/"), QString("missing")}) {
             Run run;
-            path.isEmpty() ? run.env.remove("QUILLON_DATAPATH") : run.env.insert("QUILLON_DATAPATH", path);
+            QString named = path == "missing" ? run.dataDir + "/missing" : path;
+            named.isEmpty() ? run.env.remove("QUILLON_DATAPATH") : run.env.insert("QUILLON_DATAPATH", named);
             run.Start();
             QCOMPARE(run.Finish(), 0);
-            QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), Text(kTextNoDataPath))});
+            QString text = path == "missing" ? FormatText(kTextDataDirMissing, {S(named)}) : noneNamed;
+            QCOMPARE(run.Shown(), QStringList{Line(Text(kTextCriticalError), text)});
             QVERIFY(!QFile::exists(run.dataDir + "/SMS.db"));
         }
     }
@@ -175,6 +180,23 @@ private slots:
             QCOMPARE(run.Terminate(), 0);
             QCOMPARE(run.Shown().size(), 2);
         }
+    }
+
+    // On line with a gateway that does not answer: the start-up says so, not "proxy setup", and
+    // offers no support link; the program goes on.
+    void UnreachableGatewayAtStartIsNoProxyError() {
+        Run run;
+        QTcpServer closed;  // a loopback port nobody listens on
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const std::string url = "http://127.0.0.1:" + std::to_string(closed.serverPort()) + "/";
+        closed.close();
+        run.Set("COMBaseURL", url);
+        run.Set("WorkingOnLine", "1");
+        run.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.runtimeDir + "/" + SingleInstance::kProbeName), 20000);
+        QCOMPARE(run.Shown(),
+                 QStringList{Line(Text(kTextGatewayUnreachableCaption), Text(kTextGatewayUnreachableText))});
+        QCOMPARE(run.Terminate(), 0);
     }
 
     void UnexpectedErrorShowsTheSupportBoxAndEnds_data() {

@@ -12,6 +12,7 @@
 #include "core/AppSettings.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiServices.h"
@@ -130,9 +131,13 @@ LoginPane::LoginPane(QWidget* parent) : Pane(parent) {
     password_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {user_, password_})
         edit->setMaxLength(127);
-    grid->addWidget(new QLabel(Text(kTextLoginUser), this), 0, 0);
+    auto* userLabel = new QLabel(Text(kTextLoginUser), this);
+    LabelField(userLabel, user_, 'u');
+    auto* passwordLabel = new QLabel(Text(kTextLoginPassword), this);
+    LabelField(passwordLabel, password_, 'p');
+    grid->addWidget(userLabel, 0, 0);
     grid->addWidget(user_, 0, 1, 1, 3);
-    grid->addWidget(new QLabel(Text(kTextLoginPassword), this), 1, 0);
+    grid->addWidget(passwordLabel, 1, 0);
     grid->addWidget(password_, 1, 1, 1, 3);
     remember_ = new CheckControl(this);
     remember_->setObjectName("rememberPassword");
@@ -140,8 +145,8 @@ LoginPane::LoginPane(QWidget* parent) : Pane(parent) {
     offline_->setObjectName("workOffline");
     auto* rememberLabel = new QLabel(Text(kTextLoginRemember), this);
     auto* offlineLabel = new QLabel(Text(kTextLoginOffline), this);
-    rememberLabel->setBuddy(remember_);
-    offlineLabel->setBuddy(offline_);
+    LabelField(rememberLabel, remember_, 'r');
+    LabelField(offlineLabel, offline_, 'w');
     grid->addWidget(rememberLabel, 2, 0);
     grid->addWidget(remember_, 2, 1);
     grid->addWidget(offlineLabel, 3, 0);
@@ -158,7 +163,7 @@ LoginPane::LoginPane(QWidget* parent) : Pane(parent) {
     layout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
-    forgot_ = new QPushButton(Text(kTextForgotPassword), this);
+    forgot_ = new QPushButton(Mnemonic(Text(kTextForgotPassword), 'f'), this);
     forgot_->setObjectName("forgotPassword");
     forgot_->setProperty("flat-link", true);
     forgot_->setCursor(Qt::PointingHandCursor);

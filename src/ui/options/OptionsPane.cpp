@@ -1,9 +1,18 @@
 #include "ui/options/OptionsPane.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -12,6 +21,7 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/ShellStyle.h"
@@ -24,17 +34,19 @@ namespace {
 
 constexpr int kMaxUploadDays = 7;
 
-QLabel* FieldLabel(int textId, QWidget* parent) {
+// A label; with a field it names that field and gets the mnemonic `key`.
+QLabel* FieldLabel(int textId, QWidget* parent, QWidget* field = nullptr, QChar key = {}) {
     auto* label = new QLabel(Text(textId), parent);
     label->setObjectName(QStringLiteral("label%1").arg(textId));
+    if (field)
+        LabelField(label, field, key);
     return label;
 }
 
 // A check control with its label on the left, as the settings show them.
-QHBoxLayout* CheckRow(CheckControl* check, int textId, QWidget* parent) {
+QHBoxLayout* CheckRow(CheckControl* check, int textId, QWidget* parent, QChar key) {
     auto* row = new QHBoxLayout;
-    auto* label = FieldLabel(textId, parent);
-    label->setBuddy(check);
+    auto* label = FieldLabel(textId, parent, check, key);
     row->addWidget(label);
     row->addStretch(1);
     row->addWidget(check);
@@ -51,11 +63,64 @@ std::string CleanPrefix(const QString& text) {
     return S(clean.left(254));
 }
 
+// A voucher group that takes a pasted code whole: the pane spreads it over the four groups.
+class VoucherEdit : public QLineEdit {
+public:
+    VoucherEdit(QWidget* parent, std::function<void(VoucherEdit*, const QString&)> onPaste)
+        : QLineEdit(parent), onPaste_(std::move(onPaste)) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Paste)) {
+            PasteClipboard();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        std::unique_ptr<QMenu> menu(createStandardContextMenu());
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == QLatin1String("edit-paste")) {
+                disconnect(action, nullptr, nullptr, nullptr);
+                connect(action, &QAction::triggered, this, [this] { PasteClipboard(); });
+            }
+        }
+        menu->exec(event->globalPos());
+    }
+
+private:
+    void PasteClipboard() {
+        if (QClipboard* clipboard = QGuiApplication::clipboard())
+            onPaste_(this, clipboard->text());
+    }
+    std::function<void(VoucherEdit*, const QString&)> onPaste_;
+};
+
 }  // namespace
+
+std::array<QString, 4> SpreadVoucher(const QString& pasted, int first, const std::array<QString, 4>& current) {
+    QString code;
+    for (QChar c : pasted) {
+        if (c.isLetterOrNumber() && c.unicode() < 128)
+            code += c;
+    }
+    std::array<QString, 4> groups = current;
+    // A whole code fills the four groups, wherever it was pasted.
+    if (code.size() == 16)
+        first = 0;
+    for (int i = first; i < 4 && !code.isEmpty(); ++i) {
+        // The last group takes what is left (up to its limit), so a wrong length is still seen.
+        int take = i == 3 ? 15 : 4;
+        groups[static_cast<size_t>(i)] = code.left(take);
+        code.remove(0, take);
+    }
+    return groups;
+}
 
 OptionsPane::OptionsPane(CommsWorker* worker, QWidget* parent) : Pane(parent), worker_(worker) {
     setObjectName("optionsPane");
-    setFixedSize(640, 436);
+    // The design size is the smallest; the pane grows with the window.
+    setMinimumSize(640, 436);
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(2, 0, 2, 0);
     columns->setSpacing(8);
@@ -101,20 +166,20 @@ QGroupBox* OptionsPane::BuildPreferences() {
     prefix_->setValidator(new QRegularExpressionValidator(QRegularExpression("\\+?[0-9]*"), prefix_));
     signature_ = new QLineEdit(preferences);
     signature_->setObjectName("signatureEdit");
-    prefGrid->addWidget(FieldLabel(kTextPrefix, preferences), 0, 0);
+    prefGrid->addWidget(FieldLabel(kTextPrefix, preferences, prefix_, 'p'), 0, 0);
     prefGrid->addWidget(prefix_, 0, 1);
-    prefGrid->addWidget(FieldLabel(kTextSignature, preferences), 1, 0);
+    prefGrid->addWidget(FieldLabel(kTextSignature, preferences, signature_, 'g'), 1, 0);
     prefGrid->addWidget(signature_, 1, 1);
     spanSms_ = new CheckControl(preferences);
     spanSms_->setObjectName("spanSmsCheck");
     writeLog_ = new CheckControl(preferences);
     writeLog_->setObjectName("writeLogCheck");
     auto* checks = new QHBoxLayout;
-    checks->addLayout(CheckRow(spanSms_, kTextSpanSms, preferences));
+    checks->addLayout(CheckRow(spanSms_, kTextSpanSms, preferences, 's'));
     checks->addSpacing(14);
-    checks->addLayout(CheckRow(writeLog_, kTextWriteLog, preferences));
+    checks->addLayout(CheckRow(writeLog_, kTextWriteLog, preferences, 'l'));
     prefGrid->addLayout(checks, 2, 0, 1, 2);
-    startMinimised_ = new QCheckBox(Text(kTextStartMinimised), preferences);
+    startMinimised_ = new QCheckBox(Mnemonic(Text(kTextStartMinimised), 'm'), preferences);
     startMinimised_->setObjectName("startMinimisedCheck");
     prefGrid->addWidget(startMinimised_, 3, 0, 1, 2);
     return preferences;
@@ -129,20 +194,20 @@ QGroupBox* OptionsPane::BuildSendOptions() {
     senderId_ = new QLineEdit(send);
     senderId_->setObjectName("senderIdEdit");
     senderId_->setMaxLength(254);
-    sendGrid->addWidget(FieldLabel(kTextSenderId, send), 0, 0);
+    sendGrid->addWidget(FieldLabel(kTextSenderId, send, senderId_, 'i'), 0, 0);
     sendGrid->addWidget(senderId_, 0, 1);
     deliveryAcks_ = new CheckControl(send);
     deliveryAcks_->setObjectName("deliveryAcksCheck");
     trackFailed_ = new CheckControl(send);
     trackFailed_->setObjectName("trackFailedCheck");
     auto* sendChecks = new QHBoxLayout;
-    sendChecks->addLayout(CheckRow(deliveryAcks_, kTextDeliveryAcks, send));
+    sendChecks->addLayout(CheckRow(deliveryAcks_, kTextDeliveryAcks, send, 'y'));
     sendChecks->addSpacing(14);
-    sendChecks->addLayout(CheckRow(trackFailed_, kTextTrackFailed, send));
+    sendChecks->addLayout(CheckRow(trackFailed_, kTextTrackFailed, send, 'k'));
     sendGrid->addLayout(sendChecks, 1, 0, 1, 2);
-    online_ = new QRadioButton(Text(kTextWorkOnline), send);
+    online_ = new QRadioButton(Mnemonic(Text(kTextWorkOnline), 'n'), send);
     online_->setObjectName("workOnlineRadio");
-    offline_ = new QRadioButton(Text(kTextWorkOffline), send);
+    offline_ = new QRadioButton(Mnemonic(Text(kTextWorkOffline), 'f'), send);
     offline_->setObjectName("workOfflineRadio");
     sendGrid->addWidget(online_, 2, 0, 1, 2);
     sendGrid->addWidget(offline_, 3, 0, 1, 2);
@@ -155,7 +220,7 @@ QGroupBox* OptionsPane::BuildScheduleDefaults() {
     schedule->setObjectName("scheduleSection");
     auto* scheduleBox = new QVBoxLayout(schedule);
     scheduleBox->setSpacing(3);
-    upload_ = new QRadioButton(Text(kTextUploadWithin), schedule);
+    upload_ = new QRadioButton(Mnemonic(Text(kTextUploadWithin), 'u'), schedule);
     upload_->setObjectName("uploadRadio");
     scheduleBox->addWidget(upload_);
     auto* daysRow = new QHBoxLayout;
@@ -165,10 +230,10 @@ QGroupBox* OptionsPane::BuildScheduleDefaults() {
     for (int days = 1; days <= kMaxUploadDays; ++days)
         uploadDays_->addItem(QString::number(days), days);
     daysRow->addWidget(uploadDays_);
-    daysRow->addWidget(FieldLabel(kTextDaysFromScheduled, schedule));
+    daysRow->addWidget(FieldLabel(kTextDaysFromScheduled, schedule, uploadDays_, QChar()));
     daysRow->addStretch(1);
     scheduleBox->addLayout(daysRow);
-    keepLocal_ = new QRadioButton(Text(kTextKeepLocal), schedule);
+    keepLocal_ = new QRadioButton(Mnemonic(Text(kTextKeepLocal), 'e'), schedule);
     keepLocal_->setObjectName("keepLocalRadio");
     scheduleBox->addWidget(keepLocal_);
     return schedule;
@@ -180,22 +245,21 @@ QGroupBox* OptionsPane::BuildExtraSettings() {
     extra->setObjectName("extraSection");
     auto* extraGrid = new QGridLayout(extra);
     extraGrid->setVerticalSpacing(3);
-    sourceMapi_ = new QRadioButton(Text(kTextSourceMapi), extra);
+    sourceMapi_ = new QRadioButton(Mnemonic(Text(kTextSourceMapi), 'h'), extra);
     sourceMapi_->setObjectName("sourceMapiRadio");
-    sourceWab_ = new QRadioButton(Text(kTextSourceWab), extra);
+    sourceWab_ = new QRadioButton(Mnemonic(Text(kTextSourceWab), 'v'), extra);
     sourceWab_->setObjectName("sourceWabRadio");
     auto* sourceGroup = new QButtonGroup(this);
     sourceGroup->addButton(sourceMapi_);
     sourceGroup->addButton(sourceWab_);
-    auto* sourceRow = new QHBoxLayout;
-    sourceRow->addWidget(sourceMapi_);
-    sourceRow->addWidget(sourceWab_);
-    sourceRow->addStretch(1);
-    extraGrid->addWidget(FieldLabel(kTextDataSource, extra), 0, 0);
-    extraGrid->addLayout(sourceRow, 0, 1);
-    auto* profileHeading = FieldLabel(kTextProfileSettings, extra);
-    profileHeading->setStyleSheet("QLabel { color: #0f4c81; font-weight: bold; }");
-    extraGrid->addWidget(profileHeading, 1, 0, 1, 2);
+    // Each source with its own fields under it: the mail client's profile, the vCard file or folder.
+    auto* sourceLabel = FieldLabel(kTextDataSource, extra);
+    auto* mapiRow = new QHBoxLayout;
+    mapiRow->setSpacing(8);
+    mapiRow->addWidget(sourceLabel);
+    mapiRow->addWidget(sourceMapi_);
+    mapiRow->addStretch(1);
+    extraGrid->addLayout(mapiRow, 0, 0, 1, 2);
     profileName_ = new QLineEdit(extra);
     profileName_->setObjectName("profileNameEdit");
     profilePassword_ = new QLineEdit(extra);
@@ -203,10 +267,30 @@ QGroupBox* OptionsPane::BuildExtraSettings() {
     profilePassword_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {profileName_, profilePassword_})
         edit->setMaxLength(254);
-    extraGrid->addWidget(FieldLabel(kTextProfileName, extra), 2, 0);
-    extraGrid->addWidget(profileName_, 2, 1);
-    extraGrid->addWidget(FieldLabel(kTextProfilePassword, extra), 3, 0);
-    extraGrid->addWidget(profilePassword_, 3, 1);
+    extraGrid->addWidget(FieldLabel(kTextProfileName, extra, profileName_, 'r'), 1, 0);
+    extraGrid->addWidget(profileName_, 1, 1);
+    extraGrid->addWidget(FieldLabel(kTextProfilePassword, extra, profilePassword_, 'w'), 2, 0);
+    extraGrid->addWidget(profilePassword_, 2, 1);
+    auto* wabRow = new QHBoxLayout;
+    wabRow->addSpacing(sourceLabel->sizeHint().width() + mapiRow->spacing());
+    wabRow->addWidget(sourceWab_);
+    wabRow->addStretch(1);
+    extraGrid->addLayout(wabRow, 3, 0, 1, 2);
+    vcardPath_ = new QLineEdit(extra);
+    vcardPath_->setObjectName("vcardPathEdit");
+    browseVCard_ = new QPushButton(Mnemonic(Text(kTextBrowse), 'b'), extra);
+    browseVCard_->setObjectName("browseVCardButton");
+    browseVCard_->setProperty("secondary", true);
+    browseVCard_->setStyleSheet("QPushButton { padding: 3px 6px; } QPushButton::menu-indicator { width: 0; }");
+    auto* browseMenu = new QMenu(browseVCard_);
+    connect(browseMenu->addAction(Text(kTextBrowseFile)), &QAction::triggered, this, [this] { BrowseVCard(false); });
+    connect(browseMenu->addAction(Text(kTextBrowseFolder)), &QAction::triggered, this, [this] { BrowseVCard(true); });
+    browseVCard_->setMenu(browseMenu);
+    auto* vcardRow = new QHBoxLayout;
+    vcardRow->addWidget(vcardPath_, 1);
+    vcardRow->addWidget(browseVCard_);
+    extraGrid->addWidget(FieldLabel(kTextVCardPath, extra, vcardPath_, 'c'), 4, 0);
+    extraGrid->addLayout(vcardRow, 4, 1);
     return extra;
 }
 
@@ -219,6 +303,11 @@ QGroupBox* OptionsPane::BuildProxySettings() {
     proxyKind_ = new QComboBox(proxy);
     proxyKind_->setObjectName("proxyKindList");
     FillProxyKinds(proxyKind_);
+    NameControl(proxyKind_, PlainName(Text(kTextProxyKind)));
+    // The longest kind's name must not widen the column; the open list shows it whole.
+    proxyKind_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    proxyKind_->setMinimumContentsLength(24);
+    proxyKind_->view()->setMinimumWidth(proxyKind_->view()->sizeHintForColumn(0) + 8);
     proxyGrid->addWidget(proxyKind_, 0, 0, 1, 4);
     proxyHost_ = new QLineEdit(proxy);
     proxyHost_->setObjectName("proxyHostEdit");
@@ -233,15 +322,15 @@ QGroupBox* OptionsPane::BuildProxySettings() {
     proxyPassword_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {proxyHost_, proxyPort_, proxyUser_, proxyPassword_})
         edit->setMaxLength(255);
-    proxyGrid->addWidget(FieldLabel(kTextProxyAddress, proxy), 1, 0);
+    proxyGrid->addWidget(FieldLabel(kTextProxyAddress, proxy, proxyHost_, 'a'), 1, 0);
     proxyGrid->addWidget(proxyHost_, 1, 1);
-    proxyGrid->addWidget(FieldLabel(kTextProxyPort, proxy), 1, 2);
+    proxyGrid->addWidget(FieldLabel(kTextProxyPort, proxy, proxyPort_, 'o'), 1, 2);
     proxyGrid->addWidget(proxyPort_, 1, 3);
-    proxyGrid->addWidget(FieldLabel(kTextProxyUsername, proxy), 2, 0);
+    proxyGrid->addWidget(FieldLabel(kTextProxyUsername, proxy, proxyUser_, 'u'), 2, 0);
     proxyGrid->addWidget(proxyUser_, 2, 1, 1, 3);
-    proxyGrid->addWidget(FieldLabel(kTextProxyPassword, proxy), 3, 0);
+    proxyGrid->addWidget(FieldLabel(kTextProxyPassword, proxy, proxyPassword_, 'd'), 3, 0);
     proxyGrid->addWidget(proxyPassword_, 3, 1);
-    proxyTest_ = new QPushButton(Text(kTextProxyTest), proxy);
+    proxyTest_ = new QPushButton(Mnemonic(Text(kTextProxyTest), 't'), proxy);
     proxyTest_->setObjectName("proxyTestButton");
     proxyTest_->setProperty("secondary", true);
     proxyGrid->addWidget(proxyTest_, 3, 2, 1, 2);
@@ -257,8 +346,10 @@ QGroupBox* OptionsPane::BuildVoucher() {
     auto* voucherRow = new QHBoxLayout;
     voucherRow->setSpacing(3);
     auto* validator = new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9]*"), this);
+    auto onPaste = [this](VoucherEdit* edit, const QString& text) { PasteVoucher(edit, text); };
     for (int i = 0; i < 4; ++i) {
-        voucher_[i] = new QLineEdit(voucher);
+        voucher_[i] = new VoucherEdit(voucher, onPaste);
+        NameControl(voucher_[i], FormatText(kTextVoucherGroupName, {i + 1}), Text(kTextVoucherPasteHint));
         voucher_[i]->setObjectName(QStringLiteral("voucherEdit%1").arg(i + 1));
         voucher_[i]->setMaxLength(15);
         voucher_[i]->setValidator(validator);
@@ -277,10 +368,10 @@ QGroupBox* OptionsPane::BuildVoucher() {
     }
     voucherBox->addLayout(voucherRow);
     auto* voucherButtons = new QHBoxLayout;
-    clearVoucher_ = new QPushButton(Text(kTextClear), voucher);
+    clearVoucher_ = new QPushButton(Mnemonic(Text(kTextClear), 'c'), voucher);
     clearVoucher_->setObjectName("clearVoucherButton");
     clearVoucher_->setProperty("secondary", true);
-    redeem_ = new QPushButton(Text(kTextRedeem), voucher);
+    redeem_ = new QPushButton(Mnemonic(Text(kTextRedeem), 'r'), voucher);
     redeem_->setObjectName("redeemButton");
     voucherButtons->addStretch(1);
     voucherButtons->addWidget(clearVoucher_);
@@ -307,9 +398,10 @@ QHBoxLayout* OptionsPane::BuildAccountRow() {
     account->setContentsMargins(4, 6, 4, 0);
     balance_ = new BalanceLabel(this);
     balance_->setObjectName("optionsBalance");
-    buyCredits_ = new QPushButton(Text(kTextBuyCredits), this);
+    NameControl(balance_, PlainName(Text(kIdBalance).section('%', 0, 0)));
+    buyCredits_ = new QPushButton(Mnemonic(Text(kTextBuyCredits), 'b'), this);
     buyCredits_->setObjectName("buyCreditsButton");
-    help_ = new QPushButton(Text(kTextHelp), this);
+    help_ = new QPushButton(Mnemonic(Text(kTextHelp), 'h'), this);
     help_->setObjectName("helpButton");
     help_->setProperty("secondary", true);
     account->addWidget(balance_);
@@ -336,6 +428,8 @@ void OptionsPane::UpdateEnabling() {
     bool mapi = sourceMapi_->isChecked();
     profileName_->setEnabled(mapi);
     profilePassword_->setEnabled(mapi);
+    vcardPath_->setEnabled(!mapi);
+    browseVCard_->setEnabled(!mapi);
     uploadDays_->setEnabled(upload_->isChecked());
     bool list = proxyKind_->currentData().toInt() == 4;
     proxyHost_->setEnabled(list);
@@ -356,6 +450,7 @@ void OptionsPane::LoadOptions() {
     profileName_->setText(Q(s.Outlook_Name));
     profilePassword_->setText(Q(s.Outlook_Password));
     (s.MAPI_AddressBook ? sourceMapi_ : sourceWab_)->setChecked(true);
+    vcardPath_->setText(Q(s.VCardPath));
     senderId_->setText(Q(s.sender_id));
     senderId_->setEnabled(s.set_sender);
     help_->setVisible(!s.help_url.empty());
@@ -410,15 +505,49 @@ void OptionsPane::SaveOptions() {
     s.Outlook_Password = S(profilePassword_->text().left(254));
     s.sender_id = S(senderId_->text().left(254));
     s.MAPI_AddressBook = sourceMapi_->isChecked();
+    s.VCardPath = S(vcardPath_->text().trimmed());
     s.ScheduleToServer = upload_->isChecked();
     s.UploadToServerXDaysBefore = uploadDays_->currentData().toInt();
     SaveSettings();
-    // The proxy controls follow the proxy dialog's rules: applied only when they changed.
-    ApplyProxyChoice(ProxyControls(), false, this, TheSessionUi());
+    // The proxy controls follow the proxy dialog's rules: applied only when they changed, and a
+    // refused choice is undone unless the user keeps it.
+    TryProxyChoice(ProxyControls(), false, this, TheSessionUi());
+    LoadProxyControls();
 }
 
 void OptionsPane::TestProxy() {
-    ApplyProxyChoice(ProxyControls(), true, this, TheSessionUi());
+    TryProxyChoice(ProxyControls(), true, this, TheSessionUi());
+    LoadProxyControls();
+}
+
+void OptionsPane::PasteVoucher(QLineEdit* edit, const QString& text) {
+    int first = static_cast<int>(std::find(voucher_.begin(), voucher_.end(), edit) - voucher_.begin());
+    if (first >= 4)
+        return;
+    std::array<QString, 4> current;
+    for (size_t i = 0; i < 4; ++i)
+        current[i] = voucher_[i]->text();
+    std::array<QString, 4> groups = SpreadVoucher(text, first, current);
+    for (size_t i = 0; i < 4; ++i)
+        voucher_[i]->setText(groups[i]);
+    // The focus goes to the last group that was filled.
+    for (int i = 3; i >= 0; --i) {
+        if (groups[static_cast<size_t>(i)] != current[static_cast<size_t>(i)]) {
+            voucher_[static_cast<size_t>(i)]->setFocus();
+            break;
+        }
+    }
+}
+
+void OptionsPane::BrowseVCard(bool folder) {
+    QString start = vcardPath_->text().trimmed();
+    if (start.startsWith("~/"))
+        start = QDir::homePath() + start.mid(1);
+    QString chosen =
+        folder ? QFileDialog::getExistingDirectory(this, PlainName(Text(kTextVCardPath)), start)
+               : QFileDialog::getOpenFileName(this, PlainName(Text(kTextVCardPath)), start, Text(kTextVCardFilter));
+    if (!chosen.isEmpty())
+        vcardPath_->setText(chosen);
 }
 
 void OptionsPane::ClearVoucher() {

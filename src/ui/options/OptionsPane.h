@@ -24,6 +24,11 @@ class BalanceLabel;
 class CheckControl;
 class CommsWorker;
 
+// The four voucher groups after `pasted` went into group `first` (0 to 3): only letters and digits
+// count; a whole 16-character code fills all four groups, a shorter text fills groups of four from
+// `first` on, the last group taking what is left. Groups not reached keep their `current` text.
+std::array<QString, 4> SpreadVoucher(const QString& pasted, int first, const std::array<QString, 4>& current);
+
 class OptionsPane : public Pane {
     Q_OBJECT
 public:
@@ -39,8 +44,13 @@ public:
     void ClearVoucher();
     void BuyCredits();
     void OpenHelp();
-    // "Test": applies the proxy controls and asks the gateway to verify them.
+    // "Test": applies the proxy controls and asks the gateway to verify them; a refused choice
+    // is undone unless the user keeps it.
     void TestProxy();
+    // A code pasted into voucher group `edit`, spread over the groups.
+    void PasteVoucher(QLineEdit* edit, const QString& text);
+    // "Browse..." of the vCard source: a file or a folder.
+    void BrowseVCard(bool folder);
 
     void Activate() override { LoadOptions(); }
     void Deactivate() override { SaveOptions(); }
@@ -91,6 +101,8 @@ private:
     QRadioButton* sourceWab_;
     QLineEdit* profileName_;
     QLineEdit* profilePassword_;
+    QLineEdit* vcardPath_;
+    QPushButton* browseVCard_;
     QComboBox* proxyKind_;
     QLineEdit* proxyHost_;
     QLineEdit* proxyPort_;

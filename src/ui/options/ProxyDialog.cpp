@@ -9,6 +9,7 @@
 
 #include "core/AppSettings.h"
 #include "gateway/Session.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiServices.h"
 #include "ui/shell/UiText.h"
@@ -19,6 +20,19 @@ int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, 
     int32_t code = ApplyProxyChoice(choice, test, ui);
     if (code == 0 && test)
         ShowMessageById(parent, MessageIcon::Information, kIdProxyConfigCaption, kIdProxyConfigText);
+    return code;
+}
+
+int32_t TryProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui) {
+    ProxyChoice before = StoredProxyChoice();
+    int32_t code = ApplyProxyChoice(choice, test, parent, ui);
+    if (code == 0 || code == kProxyUnchanged || SameProxyChoice(before, StoredProxyChoice()))
+        return code;
+    // A dead proxy would carry every later gateway call: keep it only when the user says so.
+    MessageAnswer answer = AskQuestion(parent, Text(kIdProxySetupCaption), Text(kTextProxyTestFailedKeep),
+                                       Mnemonic(Text(kTextKeepAnyway), 'k'), Mnemonic(Text(kTextRestorePrevious), 'r'));
+    if (answer != MessageAnswer::Yes)
+        RestoreProxyChoice(before);
     return code;
 }
 
@@ -37,13 +51,16 @@ ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
     kind_ = new QComboBox(this);
     kind_->setObjectName("proxyKindList");
     FillProxyKinds(kind_);
-    form->addRow(Text(kTextProxyKind), kind_);
+    auto* kindLabel = new QLabel(Text(kTextProxyKind), this);
+    LabelField(kindLabel, kind_, 'c');
+    form->addRow(kindLabel, kind_);
     description_ = new QLabel(this);
     description_->setObjectName("proxyDescription");
     description_->setWordWrap(true);
     description_->setMinimumHeight(44);
     description_->setStyleSheet("QLabel { color: #4a5561; }");
     form->addRow(QString(), description_);
+    NameControl(description_, Text(kTextProxyDescriptionName));
     host_ = new QLineEdit(this);
     host_->setObjectName("proxyHostEdit");
     port_ = new QLineEdit(this);
@@ -56,22 +73,27 @@ ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
     password_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {host_, port_, user_, password_})
         edit->setMaxLength(255);
-    form->addRow(Text(kTextProxyAddress), host_);
-    form->addRow(Text(kTextProxyPort), port_);
-    form->addRow(Text(kTextProxyUsername), user_);
-    form->addRow(Text(kTextProxyPassword), password_);
+    const std::pair<QLineEdit*, std::pair<int, char>> fields[] = {{host_, {kTextProxyAddress, 'a'}},
+                                                                  {port_, {kTextProxyPort, 'o'}},
+                                                                  {user_, {kTextProxyUsername, 'u'}},
+                                                                  {password_, {kTextProxyPassword, 'w'}}};
+    for (const auto& [edit, text] : fields) {
+        auto* label = new QLabel(Text(text.first), this);
+        LabelField(label, edit, text.second);
+        form->addRow(label, edit);
+    }
     layout->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    test_ = new QPushButton(Text(kTextProxyTest), this);
+    test_ = new QPushButton(Mnemonic(Text(kTextProxyTest), 't'), this);
     test_->setObjectName("proxyTestButton");
     test_->setProperty("secondary", true);
     buttons->addWidget(test_);
     buttons->addStretch(1);
-    auto* ok = new QPushButton(Text(kTextOk), this);
+    auto* ok = new QPushButton(Mnemonic(Text(kTextOk), 'o'), this);
     ok->setObjectName("proxyOkButton");
     ok->setDefault(true);
-    auto* cancel = new QPushButton(Text(kTextCancel), this);
+    auto* cancel = new QPushButton(Mnemonic(Text(kTextCancel), 'c'), this);
     cancel->setObjectName("proxyCancelButton");
     cancel->setProperty("secondary", true);
     buttons->addWidget(ok);
@@ -79,6 +101,7 @@ ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 
     const AppSettings& s = Settings();
+    opened_ = StoredProxyChoice();
     kind_->setCurrentIndex(std::clamp(s.ProxyType, 1, 4) - 1);
     host_->setText(Q(s.ProxyHost));
     port_->setText(Q(s.ProxyPort));
@@ -116,13 +139,21 @@ ProxyChoice ProxyDialog::Choice() const {
 }
 
 void ProxyDialog::Apply() {
-    lastCode_ = ApplyProxyChoice(Choice(), false, this, TheSessionUi());
-    if (lastCode_ == kProxyUnchanged || lastCode_ == 0)
+    lastCode_ = TryProxyChoice(Choice(), false, this, TheSessionUi());
+    // Refused but kept by the user's choice counts as done, too.
+    if (lastCode_ == kProxyUnchanged || lastCode_ == 0 || SameProxyChoice(Choice(), StoredProxyChoice()))
         accept();
 }
 
 void ProxyDialog::Test() {
-    lastCode_ = ApplyProxyChoice(Choice(), true, this, TheSessionUi());
+    lastCode_ = TryProxyChoice(Choice(), true, this, TheSessionUi());
+}
+
+void ProxyDialog::reject() {
+    // Whatever a test or a kept refusal stored goes back to what was there at opening.
+    if (!SameProxyChoice(opened_, StoredProxyChoice()))
+        RestoreProxyChoice(opened_);
+    QDialog::reject();
 }
 
 }  // namespace quillon

@@ -16,6 +16,9 @@ namespace quillon {
 
 // ApplyProxyChoice of the session, and a successful test confirmed with a box over `parent`.
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui);
+// The same, but a choice the gateway refused is undone (the settings as they were before the call
+// come back) unless the user answers "Keep anyway".
+int32_t TryProxyChoice(const ProxyChoice& choice, bool test, QWidget* parent, SessionUi& ui);
 
 class ProxyDialog : public QDialog {
     Q_OBJECT
@@ -27,6 +30,9 @@ public:
     void Apply();
     void Test();
     int32_t LastCode() const { return lastCode_; }
+    // The settings as they were when the dialog opened; Cancel (and Escape) puts them back.
+    const ProxyChoice& Opened() const { return opened_; }
+    void reject() override;
 
 private:
     void KindChanged();
@@ -39,6 +45,7 @@ private:
     QLineEdit* password_;
     QPushButton* test_;
     int32_t lastCode_ = kProxyUnchanged;
+    ProxyChoice opened_;
 };
 
 // The choice shown by a kind list and the four proxy fields (the dialog's and the options pane's).

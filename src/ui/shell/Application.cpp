@@ -26,6 +26,7 @@
 #include "store/StoreCheck.h"
 #include "ui/login/LoginPane.h"
 #include "ui/online/OnlineServices.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -106,11 +107,28 @@ bool OfferSalvage(Services& services, std::string& report) {
     return true;
 }
 
+}  // namespace
+
+QString DataDirectoryProblem(const std::string& dataPath) {
+    // No data folder named at all: the classic text, and how to set one up.
+    if (dataPath.size() < 2)
+        return Text(kTextNoDataPath) + "\n\n" + Text(kTextDataPathHowTo);
+    // A folder that is named but missing or unusable: say which, and how to create it.
+    if (::access(dataPath.c_str(), R_OK | W_OK | X_OK) != 0)
+        return FormatText(kTextDataDirMissing, {dataPath});
+    return {};
+}
+
+namespace {
+
 // Steps 2 and 3 of start-up; false (after telling the user) when there is no usable data directory.
 bool OpenDataDirectory(Services& services) {
     std::string dataPath = FindDataPath();
-    if (dataPath.size() < 2 || !services.startup.EnterDataDirectory(dataPath)) {
-        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), Text(kTextNoDataPath));
+    QString problem = DataDirectoryProblem(dataPath);
+    if (problem.isEmpty() && !services.startup.EnterDataDirectory(dataPath))
+        problem = FormatText(kTextDataDirMissing, {dataPath});
+    if (!problem.isEmpty()) {
+        ShowMessage(nullptr, MessageIcon::Stop, Text(kTextCriticalError), problem);
         return false;
     }
     // One sender per data directory, whatever runtime folder a copy uses: a copy that holds it is
@@ -199,6 +217,7 @@ int RunQuillon(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
     app.setQuitOnLastWindowClosed(false);
     ShellStyle::Apply(app);
+    InstallAccessibleFactories();
     app.setWindowIcon(ShellStyle::Icon("quillon"));
 
     std::unique_ptr<RecordingMessagePresenter> recorder;

@@ -2,7 +2,9 @@
 // orderly shutdown that stops the worker and checkpoints the store.
 #pragma once
 
+#include <QString>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -14,6 +16,10 @@ namespace quillon {
 // "window" (the main window made and shown or left hidden, just before the loop runs).
 using StartupProbe = std::function<void(const char* point, QWidget* window)>;
 void SetStartupProbe(StartupProbe probe);
+
+// What is wrong with a data directory before start-up enters it (empty: nothing found): none named,
+// or named but missing or not readable and writable; the text names the folder and the fix.
+QString DataDirectoryProblem(const std::string& dataPath);
 
 // Runs the program; returns its exit code.
 //

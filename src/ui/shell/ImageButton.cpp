@@ -10,7 +10,7 @@ ImageButton::ImageButton(const QString& baseName, QSize size, QWidget* parent)
     : QAbstractButton(parent), baseName_(baseName), size_(size) {
     setFixedSize(size);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void ImageButton::enterEvent(QEnterEvent* event) {
@@ -29,6 +29,10 @@ void ImageButton::paintEvent(QPaintEvent*) {
     QString state = isDown() ? "pressed" : hover_ ? "hover" : "normal";
     QPainter p(this);
     p.drawPixmap(0, 0, ShellStyle::Pixmap(baseName_ + "-" + state, size_, devicePixelRatioF()));
+    if (hasFocus()) {
+        p.setPen(QPen(ShellStyle::kHighlight, 1.5));
+        p.drawRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75));
+    }
 }
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QSvgRenderer>
 #include <QWindow>
@@ -20,6 +21,7 @@
 #include "ui/login/LoginPane.h"
 #include "ui/options/OptionsPane.h"
 #include "ui/options/ProxyDialog.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/AnimatedIndicator.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/ImageButton.h"
@@ -39,6 +41,14 @@ constexpr int kW = ShellStyle::kBackgroundWidth;
 constexpr int kH = ShellStyle::kBackgroundHeight;
 constexpr int kBorder = 1;  // the window is the background plus one pixel on each side
 constexpr int kDragBand = 80;
+constexpr int kFooterHeight = 26;
+// Design x of the tab buttons; the last three keep their distance from the right edge.
+constexpr std::array<int, 4> kTabX{24, 340, 440, 540};
+
+// The window's own state beside the settings file: size and position.
+QString WindowStateFile() {
+    return Q(DataFile("Window.conf"));
+}
 
 bool IsPhase(BusyStep step) {
     return step == BusyStep::Promoting || step == BusyStep::Sending || step == BusyStep::Querying;
@@ -65,7 +75,11 @@ MainWindow::MainWindow(MessageStore* store, CommsWorker* worker, QueuedMessageSi
       worker_(worker),
       sink_(sink) {
     setObjectName("mainWindow");
-    setFixedSize(kW + 2 * kBorder, kH + 2 * kBorder);
+    // The design size is the smallest; the panes stretch when the window grows.
+    setMinimumSize(kW + 2 * kBorder, kH + 2 * kBorder);
+    resize(minimumSize());
+    setMouseTracking(true);
+    InstallAccessibleFactories();
     setWindowIcon(ShellStyle::Icon("quillon"));
     setStyleSheet(ShellStyle::PaneStyleSheet());
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -77,33 +91,48 @@ MainWindow::MainWindow(MessageStore* store, CommsWorker* worker, QueuedMessageSi
 
     ReloadBranding();
     CreateTray();
+    CreateWindowMenu();
     SetTrayTipAndTitle();
     if (tray_)
         tray_->Add();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (!RestoreGeometry()) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    LayoutChrome();
 }
 
 // The close button, the tab buttons and the busy and off-line indicators.
 void MainWindow::CreateTitleControls() {
+    menuButton_ = new ImageButton("menu", QSize(15, 15), this);
+    menuButton_->setObjectName("menuButton");
+    menuButton_->setToolTip(Text(kTextWindowMenu));
+    NameControl(menuButton_, Text(kTextWindowMenu));
+    connect(menuButton_, &QAbstractButton::clicked, this,
+            [this] { windowMenu_.popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height()))); });
     close_ = new ImageButton("close", QSize(15, 15), this);
     close_->setObjectName("closeButton");
-    close_->setToolTip(Text(kTextClose));
-    close_->move(kBorder + kW - 19, kBorder + 4);
+    close_->setToolTip(Text(kTextClose) + " (Esc)");
+    NameControl(close_, Text(kTextClose));
     connect(close_, &QAbstractButton::clicked, this, &MainWindow::CloseToTray);
 
     const std::array<std::pair<int, int>, 4> tabTexts{{{kTabSms, kTextTabSms},
                                                        {kTabAddresses, kTextTabAddresses},
                                                        {kTabOutbox, kTextTabOutbox},
                                                        {kTabOptions, kTextTabOptions}}};
-    const std::array<int, 4> tabX{24, 340, 440, 540};
     for (size_t i = 0; i < tabTexts.size(); ++i) {
         auto* tab = new TabButton(tabTexts[i].first, Text(tabTexts[i].second), this);
         tab->setObjectName(QStringLiteral("tab%1").arg(tabTexts[i].first));
-        tab->move(kBorder + tabX[i], kBorder + 88);
+        tab->setToolTip(QStringLiteral("Ctrl+%1").arg(i + 1));
+        tab->setAccessibleDescription(Text(kTextTabsHint));
         tab->hide();
         int id = tabTexts[i].first;
         connect(tab, &QAbstractButton::clicked, this, [this, id] { SelectTab(id); });
+        connect(tab, &TabButton::stepRequested, this, [this](int delta) {
+            StepTab(delta);
+            if (TabButton* current = Tab(currentTab_))
+                current->setFocus(Qt::TabFocusReason);
+        });
         tabs_[id] = tab;
     }
     tabs_[kTabSms]->setObjectName("tabSms");
@@ -113,13 +142,13 @@ void MainWindow::CreateTitleControls() {
 
     busy_ = new AnimatedIndicator({"busy-0", "busy-1", "busy-2", "busy-3"}, 200, this);
     busy_->setObjectName("busyIndicator");
+    NameControl(busy_, Text(kTextBusyName));
     offline_ = new AnimatedIndicator({"offline-0", "offline-1"}, 1000, this);
     offline_->setObjectName("offlineIndicator");
     offline_->setToolTip(Text(kTextOfflineTip));
-    for (AnimatedIndicator* indicator : {busy_, offline_}) {
-        indicator->move(kBorder + kW - 22, kBorder + kH - 22);
+    NameControl(offline_, Text(kTextOfflineTip));
+    for (AnimatedIndicator* indicator : {busy_, offline_})
         indicator->hide();
-    }
 }
 
 // The login pane (shown first), the tab panes and the options pane.
@@ -159,6 +188,30 @@ void MainWindow::CreateTimerAndShortcuts() {
     auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
     connect(selectAll, &QShortcut::activated, this,
             [this] { SendToCurrent(kTabOutbox, static_cast<int>(PaneCommand::SelectAll)); });
+    // The tab bar: Ctrl+1 to Ctrl+4, and the next or previous tab.
+    for (size_t i = 0; i < kTabOrder.size(); ++i) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + static_cast<int>(i))), this);
+        int id = kTabOrder[i];
+        connect(shortcut, &QShortcut::activated, this, [this, id] {
+            if (loggedIn_)
+                SelectTab(id);
+        });
+    }
+    const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_Tab, 1},
+                                                     {Qt::CTRL | Qt::Key_PageDown, 1},
+                                                     {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+                                                     {Qt::CTRL | Qt::Key_Backtab, -1},
+                                                     {Qt::CTRL | Qt::Key_PageUp, -1}};
+    for (const auto& [keys, delta] : steps) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        int step = delta;
+        connect(shortcut, &QShortcut::activated, this, [this, step] { StepTab(step); });
+    }
+    // Ctrl+Q is "Exit"; Escape does what the close button does.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &MainWindow::RequestExit);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &MainWindow::CloseToTray);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
         if (currentPane_ == options_)
             options_->SaveOptions();
@@ -171,8 +224,12 @@ void MainWindow::CreateTray() {
         return;
     tray_ = new TrayController(this, config_.trayHostCheckMs);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
-    connect(tray_->VersionAction(), &QAction::triggered, this, &MainWindow::ShowVersionInformation);
-    connect(tray_->UpdatesAction(), &QAction::triggered, this, [this] {
+    ConnectMenuActions(tray_->VersionAction(), tray_->UpdatesAction(), tray_->ProxyAction(), tray_->ExitAction());
+}
+
+void MainWindow::ConnectMenuActions(QAction* version, QAction* updates, QAction* proxy, QAction* exit) {
+    connect(version, &QAction::triggered, this, &MainWindow::ShowVersionInformation);
+    connect(updates, &QAction::triggered, this, [this] {
         if (updateAction_) {
             updateAction_();
             return;
@@ -180,11 +237,54 @@ void MainWindow::CreateTray() {
         ShowLinkMessage(this, Text(kIdUpdateVisitSite), Text(kIdUpdateDialogCaption),
                         Q(Settings().UpdateURL.empty() ? Settings().help_url : Settings().UpdateURL));
     });
-    connect(tray_->ProxyAction(), &QAction::triggered, this, &MainWindow::OpenProxyDialog);
-    connect(tray_->ExitAction(), &QAction::triggered, this, &MainWindow::RequestExit);
+    connect(proxy, &QAction::triggered, this, &MainWindow::OpenProxyDialog);
+    connect(exit, &QAction::triggered, this, &MainWindow::RequestExit);
 }
 
-MainWindow::~MainWindow() = default;
+// The header's menu: what the tray menu offers, so a desktop without a tray loses nothing, and the
+// window's size.
+void MainWindow::CreateWindowMenu() {
+    windowMenu_.setObjectName("windowMenu");
+    QAction* version = windowMenu_.addAction(Mnemonic(Text(kTextMenuVersion), 'v'));
+    QAction* updates = windowMenu_.addAction(Mnemonic(Text(kTextMenuUpdates), 'u'));
+    QAction* proxy = windowMenu_.addAction(Mnemonic(Text(kTextMenuProxy), 'p'));
+    windowMenu_.addSeparator();
+    maximiseAction_ = windowMenu_.addAction(Mnemonic(Text(kTextMaximise), 'm'));
+    connect(maximiseAction_, &QAction::triggered, this, &MainWindow::ToggleMaximised);
+    windowMenu_.addSeparator();
+    QAction* exit = windowMenu_.addAction(Mnemonic(Text(kTextMenuExit), 'x'));
+    exit->setObjectName("windowMenuExit");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    exit->setShortcutContext(Qt::WidgetShortcut);  // shown in the menu; the window's own shortcut acts
+    ConnectMenuActions(version, updates, proxy, exit);
+}
+
+void MainWindow::ToggleMaximised() {
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void MainWindow::SaveGeometry() const {
+    if (DataDirectory().empty())
+        return;
+    QSettings state(WindowStateFile(), QSettings::IniFormat);
+    state.setValue("geometry", saveGeometry());
+    state.sync();
+}
+
+bool MainWindow::RestoreGeometry() {
+    if (DataDirectory().empty())
+        return false;
+    QSettings state(WindowStateFile(), QSettings::IniFormat);
+    QByteArray geometry = state.value("geometry").toByteArray();
+    return !geometry.isEmpty() && restoreGeometry(geometry);
+}
+
+MainWindow::~MainWindow() {
+    SaveGeometry();
+}
 
 // Queued connections die with their receiver, so nothing reaches a destroyed window or pane.
 void MainWindow::ConnectSink() {
@@ -219,10 +319,39 @@ void MainWindow::SetTrayTipAndTitle() {
         tray_->SetTip(title);
 }
 
+// At the design size a pane sits centred below the header. A larger window gives its extra room
+// to a pane that can grow; a pane of fixed size stays centred.
 void MainWindow::PlacePane(Pane* pane) {
-    int x = (kW - pane->width()) / 2;
-    int y = (kH - pane->height() - ShellStyle::kHeaderHeight) / 2 + ShellStyle::kHeaderHeight;
-    pane->move(kBorder + x, kBorder + y);
+    QSize design = pane->minimumSize().isEmpty() ? pane->size() : pane->minimumSize();
+    int x = (kW - design.width()) / 2;
+    int y = (kH - design.height() - ShellStyle::kHeaderHeight) / 2 + ShellStyle::kHeaderHeight;
+    int extraW = std::max(0, width() - minimumWidth());
+    int extraH = std::max(0, height() - minimumHeight());
+    QSize grown = (design + QSize(extraW, extraH)).boundedTo(pane->maximumSize());
+    x += (design.width() + extraW - grown.width()) / 2;
+    y += (design.height() + extraH - grown.height()) / 2;
+    pane->setGeometry(kBorder + x, kBorder + y, grown.width(), grown.height());
+}
+
+// The header's buttons and tabs, and the indicators, follow the right and bottom edges.
+void MainWindow::LayoutChrome() {
+    int right = width() - kBorder;
+    int bottom = height() - kBorder;
+    close_->move(right - 19, kBorder + 4);
+    menuButton_->move(right - 19 - 20, kBorder + 4);
+    for (size_t i = 0; i < kTabOrder.size(); ++i) {
+        int x = i == 0 ? kBorder + kTabX[i] : right - (kW - kTabX[i]);
+        if (TabButton* tab = Tab(kTabOrder[i]))
+            tab->move(x, kBorder + 88);
+    }
+    for (AnimatedIndicator* indicator : {busy_, offline_})
+        indicator->move(right - 22, bottom - 22);
+    for (auto& [id, pane] : panes_)
+        PlacePane(pane);
+    if (login_)
+        PlacePane(login_);
+    if (maximiseAction_)
+        maximiseAction_->setText(Mnemonic(Text(isMaximized() ? kTextRestoreSize : kTextMaximise), 'm'));
 }
 
 Pane* MainWindow::PaneForTab(int tabId) const {
@@ -255,6 +384,15 @@ void MainWindow::ReplacePane(int tabId, Pane* pane) {
     if (old == options_)
         options_ = nullptr;
     old->deleteLater();
+}
+
+void MainWindow::StepTab(int delta) {
+    if (!loggedIn_)
+        return;
+    auto at = std::find(kTabOrder.begin(), kTabOrder.end(), currentTab_);
+    int index = at == kTabOrder.end() ? 0 : static_cast<int>(at - kTabOrder.begin());
+    int count = static_cast<int>(kTabOrder.size());
+    SelectTab(kTabOrder[static_cast<size_t>(((index + delta) % count + count) % count)]);
 }
 
 void MainWindow::SelectTab(int tabId) {
@@ -313,7 +451,17 @@ void MainWindow::CloseToTray() {
     if (ClosesToTray()) {
         hide();
     } else {
-        // Without a tray the hidden window could not be reached again: minimise it instead.
+        // Without a tray the hidden window could not be reached again: quit, or minimise instead.
+        if (closeAnswer_ == 0) {
+            MessageAnswer answer =
+                AskQuestion(this, Text(kTextQuitOrKeepCaption), Text(kTextQuitOrKeepText),
+                            Mnemonic(Text(kTextQuitButton), 'q'), Mnemonic(Text(kTextKeepRunningButton), 'k'));
+            closeAnswer_ = answer == MessageAnswer::Yes ? 1 : 2;
+        }
+        if (closeAnswer_ == 1) {
+            RequestExit();
+            return;
+        }
         showMinimized();
     }
     if (store_)
@@ -329,6 +477,7 @@ void MainWindow::ShowFromTray() {
 void MainWindow::RequestExit() {
     if (currentPane_ && currentPane_ == options_)
         options_->SaveOptions();
+    SaveGeometry();
     hide();
     QCoreApplication::exit(0);
 }
@@ -497,7 +646,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), ShellStyle::kWindow);
-    QRect header(kBorder, kBorder, kW, ShellStyle::kHeaderHeight);
+    int w = width() - 2 * kBorder;
+    int h = height() - 2 * kBorder;
+    QRect header(kBorder, kBorder, w, ShellStyle::kHeaderHeight);
     QLinearGradient band(header.topLeft(), header.bottomLeft());
     band.setColorAt(0, QColor(0x0c, 0x3d, 0x68));
     band.setColorAt(1, QColor(0x12, 0x55, 0x8e));
@@ -510,15 +661,17 @@ void MainWindow::paintEvent(QPaintEvent*) {
         renderer.render(&p, banner);
     }
     // The footer strip that carries the indicators.
-    p.fillRect(QRect(kBorder, kBorder + kH - 26, kW, 26), QColor(0xe3, 0xe9, 0xef));
+    p.fillRect(QRect(kBorder, kBorder + h - kFooterHeight, w, kFooterHeight), QColor(0xe3, 0xe9, 0xef));
     p.setPen(ShellStyle::kBorder);
-    p.drawLine(kBorder, kBorder + kH - 26, kBorder + kW, kBorder + kH - 26);
+    p.drawLine(kBorder, kBorder + h - kFooterHeight, kBorder + w, kBorder + h - kFooterHeight);
     p.setPen(QPen(ShellStyle::kAccentDark, 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(0.5, 0.5, width() - 1, height() - 1));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (resizer_.Press(event))
+        return;
     if (event->button() == Qt::LeftButton && event->position().y() < kDragBand) {
         // The header works as a title bar.
         if (windowHandle() && windowHandle()->startSystemMove())
@@ -531,6 +684,8 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (resizer_.Move(event))
+        return;
     if (dragging_) {
         move(event->globalPosition().toPoint() - dragOffset_);
         return;
@@ -540,7 +695,22 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
+    resizer_.Release();
     QWidget::mouseReleaseEvent(event);
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    // As on a title bar: a double click on the header maximises or restores.
+    if (event->button() == Qt::LeftButton && event->position().y() < kDragBand) {
+        ToggleMaximised();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutChrome();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -12,6 +13,8 @@
 #include <map>
 
 #include <cstdint>
+
+#include "ui/shell/FrameResizer.h"
 
 namespace quillon {
 
@@ -45,6 +48,7 @@ public:
     static constexpr int kTabOutbox = 1046;
     static constexpr int kTabOptions = 1047;
     static constexpr int kCloseButton = 1002;
+    static constexpr std::array<int, 4> kTabOrder{kTabSms, kTabAddresses, kTabOutbox, kTabOptions};
 
     // `sink` (may be null) is the worker's: the window and its options pane connect to it.
     // `store` gives the outbox count of the tab caption and is checkpointed when the window goes to
@@ -59,6 +63,8 @@ public:
     Pane* CurrentPane() const { return currentPane_; }
     Pane* PaneForTab(int tabId) const;
     TabButton* Tab(int tabId) const;
+    // The tab `delta` places after the current one, wrapping around (Ctrl+Tab, Ctrl+Page Down).
+    void StepTab(int delta);
     // Puts another pane in the place of a tab's pane (the window takes ownership).
     void ReplacePane(int tabId, Pane* pane);
     LoginPane* Login() const { return login_; }
@@ -69,8 +75,8 @@ public:
     void LoginSucceeded();
     bool LoggedIn() const { return loggedIn_; }
 
-    // The close button: hides the window into the tray (or minimises it where no tray exists)
-    // and checkpoints the store.
+    // The close button and Escape: hides the window into the tray and checkpoints the store. Where
+    // no tray exists it asks once per run whether to quit or keep running minimised.
     void CloseToTray();
     // Tray left click and the single-instance probe: show in normal state and raise.
     void ShowFromTray();
@@ -79,6 +85,13 @@ public:
     void RequestExit();
     // Where no tray host exists, closing minimises instead of hiding.
     bool ClosesToTray() const;
+    // The header's menu button and its menu (the tray menu's items, maximising, "Exit").
+    ImageButton* MenuButton() const { return menuButton_; }
+    QMenu* WindowMenu() { return &windowMenu_; }
+    void ToggleMaximised();
+    // Size and position, kept in the data directory for the next start.
+    void SaveGeometry() const;
+    bool RestoreGeometry();
 
     void ReloadBranding();
     // A change that may have moved the balance: the displays refresh, paced.
@@ -118,7 +131,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ConnectSink();
@@ -127,6 +142,9 @@ private:
     void CreatePanes();
     void CreateTimerAndShortcuts();
     void CreateTray();
+    void CreateWindowMenu();
+    void LayoutChrome();
+    void ConnectMenuActions(QAction* version, QAction* updates, QAction* proxy, QAction* exit);
     void OnRefreshTimer();
     void RefreshBalanceDisplays();
     void OnPhase(BusyStep step);
@@ -148,6 +166,11 @@ private:
     Pane* currentPane_ = nullptr;
     int currentTab_ = 0;
     ImageButton* close_ = nullptr;
+    ImageButton* menuButton_ = nullptr;
+    QMenu windowMenu_;
+    QAction* maximiseAction_ = nullptr;
+    FrameResizer resizer_{this};
+    int closeAnswer_ = 0;  // this run's answer to the no-tray question: 0 not asked, 1 quit, 2 keep
     AnimatedIndicator* busy_ = nullptr;
     AnimatedIndicator* offline_ = nullptr;
     TrayController* tray_ = nullptr;

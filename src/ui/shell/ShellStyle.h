@@ -5,13 +5,14 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
+#include <vector>
 
 class QApplication;
 
 namespace quillon {
 
 struct ShellStyle {
-    static inline const QColor kAccent{0x1f, 0x7b, 0xc4};
+    static inline const QColor kAccent{0x1a, 0x6f, 0xb0};
     static inline const QColor kAccentDark{0x0f, 0x4c, 0x81};
     static inline const QColor kHighlight{0xf2, 0x8c, 0x28};
     static inline const QColor kWindow{0xee, 0xf2, 0xf6};
@@ -19,7 +20,7 @@ struct ShellStyle {
     static inline const QColor kBorder{0xd5, 0xdd, 0xe5};
     static inline const QColor kBorderStrong{0x9a, 0xa8, 0xb6};
     static inline const QColor kText{0x1d, 0x27, 0x33};
-    static inline const QColor kMuted{0x6b, 0x77, 0x85};
+    static inline const QColor kMuted{0x5d, 0x68, 0x75};
     static inline const QColor kError{0xc0, 0x39, 0x2b};
 
     // Background size (the window is 2 pixels larger each way), header height, tab row.
@@ -36,6 +37,16 @@ struct ShellStyle {
     // Fonts and the style sheet of the panes.
     static void Apply(QApplication& app);
     static QString PaneStyleSheet();
+
+    // The contrast ratio of two colours (1 to 21; text wants at least 4.5).
+    static double Contrast(const QColor& a, const QColor& b);
+    // Every text colour of the skin with the background it is drawn on.
+    struct TextPair {
+        const char* where;
+        QColor text;
+        QColor background;
+    };
+    static std::vector<TextPair> TextPairs();
 };
 
 }  // namespace quillon

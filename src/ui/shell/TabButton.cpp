@@ -1,5 +1,6 @@
 #include "ui/shell/TabButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -12,7 +13,15 @@ TabButton::TabButton(int commandId, const QString& caption, QWidget* parent)
     setText(caption);
     setFixedSize(98, 19);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TabButton::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        emit stepRequested(event->key() == Qt::Key_Left ? -1 : 1);
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void TabButton::SetPressed(bool pressed) {
@@ -57,6 +66,11 @@ void TabButton::paintEvent(QPaintEvent*) {
     p.setFont(f);
     p.setPen(pressed_ ? ShellStyle::kAccentDark : QColor(Qt::white));
     p.drawText(rect().adjusted(0, 1, 0, 0), Qt::AlignCenter, text());
+    if (hasFocus()) {
+        p.setPen(QPen(ShellStyle::kHighlight, 1.5, Qt::SolidLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(2, 3, -2, -1.5), 3, 3);
+    }
 }
 
 }  // namespace quillon

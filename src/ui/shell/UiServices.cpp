@@ -61,6 +61,10 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
     box.setObjectName("messageBox");
     if (message.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        if (!message.yesText.isEmpty())
+            box.button(QMessageBox::Yes)->setText(message.yesText);
+        if (!message.noText.isEmpty())
+            box.button(QMessageBox::No)->setText(message.noText);
         return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
@@ -131,6 +135,18 @@ MessageAnswer ShowMessage(QWidget* parent, MessageIcon icon, const QString& capt
 
 MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, int textId) {
     return ShowMessage(parent, icon, Text(captionId), Text(textId));
+}
+
+MessageAnswer AskQuestion(QWidget* parent, const QString& caption, const QString& text, const QString& yesText,
+                          const QString& noText) {
+    ShownMessage message;
+    message.icon = MessageIcon::Warning;
+    message.caption = caption;
+    message.text = text;
+    message.buttons = MessageButtons::YesNo;
+    message.yesText = yesText;
+    message.noText = noText;
+    return Presenter().Show(parent, message);
 }
 
 void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId) {

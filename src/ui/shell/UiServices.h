@@ -24,6 +24,9 @@ struct ShownMessage {
     QString text;
     QString link;  // non-empty: a link box offering this page
     MessageButtons buttons = MessageButtons::Ok;
+    // Own captions of the Yes and No buttons (empty: the plain ones).
+    QString yesText;
+    QString noText;
 };
 
 class MessagePresenter {
@@ -70,6 +73,9 @@ void SetPresenter(MessagePresenter* presenter);
 MessageAnswer ShowMessage(QWidget* parent, MessageIcon icon, const QString& caption, const QString& text,
                           MessageButtons buttons = MessageButtons::Ok);
 MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, int textId);
+// A question whose Yes and No buttons carry their own texts (mnemonics allowed).
+MessageAnswer AskQuestion(QWidget* parent, const QString& caption, const QString& text, const QString& yesText,
+                          const QString& noText);
 // The box with a help link: `url` as given, or "url?help=N" for a help id above 0.
 void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId = 0);
 // Opens a page in the desktop's web browser; failures are not reported.

@@ -1,8 +1,12 @@
 // quillon-ui-tour OUTDIR: walks the desktop shell through its login pane, the main window after
 // login and the options pane against the sandbox gateway, and takes a screenshot of each
-// (login.png, main.png, options.png, and shutdown.png while a message is being sent). Under X11 the screen is taken
+// (login.png, main.png, options.png, dropdown.png with a list open, resized.png with the window made
+// larger, and shutdown.png while
+// a message is being sent). Under X11 the screen is taken
 // with `import -window root` and cut to the window; elsewhere the window is grabbed.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
@@ -18,6 +22,7 @@
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
 #include "ui/login/LoginPane.h"
+#include "ui/options/OptionsPane.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -96,6 +101,19 @@ int main(int argc, char** argv) {
         window.SelectTab(MainWindow::kTabOptions);
         Wait(400);
         Shoot(window, out + "/options.png");
+        // An open drop-down list, its highlighted entry readable.
+        if (auto* kinds = window.Options()->findChild<QComboBox*>("proxyKindList")) {
+            kinds->showPopup();
+            Wait(300);
+            QTest::keyClick(kinds->view(), Qt::Key_Down);
+            Shoot(window, out + "/dropdown.png");
+            kinds->hidePopup();
+        }
+        // Made larger, the options pane takes the room; the header follows the right edge.
+        window.resize(window.minimumSize() + QSize(240, 110));
+        Wait(400);
+        Shoot(window, out + "/resized.png");
+        window.resize(window.minimumSize());
         window.SelectTab(MainWindow::kTabSms);
         for (int i = 0; i < 300 && worker.IsBusy(); ++i)
             Wait(20);
