@@ -37,6 +37,9 @@ struct SandboxConfig {
     int maxBatchNumbers = 1000;  // numbers in one quicksend call
     size_t maxRequestBytes = 64 * 1024;
     int threads = 16;
+    // Days a client reference is remembered (a repeat within them is answered with the original
+    // result); 0: references are not honoured and the gateway says nothing about them.
+    int referenceDays = 7;
 };
 
 // The configuration used when no file is given: account demo/demo with 100 credits and three vouchers.
