@@ -1,12 +1,12 @@
 // The send engine's reading of recipient lists and batch replies (its chunking is tested end to end).
 #include <gtest/gtest.h>
 
+#include "FakeComponent.h"
 #include "core/AppSettings.h"
 #include "gateway/CommsWorker.h"
 #include "gateway/SendEngine.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
-#include "FakeComponent.h"
 
 namespace quillon {
 namespace {
@@ -140,10 +140,11 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
         {"both clear", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1", "ID", "ID"},
         {"a refusal", "ERR: 304, Destination rejected To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1",
          "ERR", "ID"},
-        {"echoed for the wrong row", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0711111111 Ref: R1",
-         "ID", "REF"},
-        {"named twice", "ID: " + a + " To: 0711111111 Ref: R0\nERR: 304, x To: 0711111111 Ref: R0\nID: " + c +
-                            " To: 0722222222 Ref: R1",
+        {"echoed for the wrong row", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0711111111 Ref: R1", "ID",
+         "REF"},
+        {"named twice",
+         "ID: " + a + " To: 0711111111 Ref: R0\nERR: 304, x To: 0711111111 Ref: R0\nID: " + c +
+             " To: 0722222222 Ref: R1",
          "REF", "ID"},
         {"one reference twice", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R0", "REF",
          "REF"},
