@@ -196,6 +196,20 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
         }
         store_.Outbox().DeleteSms(id);
     }
+
+    // A recipient left to go again is sent on its own under the reference it had in its parent.
+    const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, ",0711111111,0722222222", "Hi", "", 0, "?");
+    const std::string r1 = "inst-" + std::to_string(id) + "-1";
+    component_->script["QuickBatchSend"] = {"ID: " + a + " To: 0711111111 Ref: inst-" + std::to_string(id) + "-0"};
+    worker_->SendQueuedSMSs(id);
+    component_->script["SendMsg"] = {"ID: " + c + " Ref: " + r1};
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(GatewayApi::VariantText(component_->properties["smsCLIENT_REF"]), r1);
+    for (const SmsRecord& r : store_.Outbox().LoadAllSms()) {
+        if (r.ID != id) {
+            EXPECT_EQ(r.Stat, StatusCode(MessageStatus::Unknown)) << r.To;
+        }
+    }
 }
 
 TEST_F(UnclearReplies, SingleMessageCountsOnlyAnAnswerUnderItsOwnReference) {
