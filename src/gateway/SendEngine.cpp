@@ -724,10 +724,13 @@ void SendEngine::RecordResults(MessageStore& store, const MessageOutcome& outcom
         }
     } else if (outcome.recipientCount == 1) {
         if (!outcome.accepted.empty()) {
-            outbox.SetSmsStatus(
-                row.ID, StatusCode(outcome.deferral > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown));
-            outbox.SetSmsApiMsgID(row.ID, outcome.accepted.front().apiId);
-            outbox.SetSmsQuerySchedule(row.ID, kFirstQueryInterval, due);
+            // One write for the whole result: the row is ours (Processing) since the claim.
+            SmsRecord sent = row;
+            sent.Stat = StatusCode(outcome.deferral > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown);
+            sent.ApiMsgID = outcome.accepted.front().apiId;
+            sent.QueryTime = kFirstQueryInterval;
+            sent.StatQryTm = due;
+            outbox.PutSms(sent);
         } else if (!outcome.failed.empty()) {
             outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
             if (!outcome.failed.front().reason.empty())
