@@ -567,9 +567,10 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
         } else {
             worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
             std::string chunkReply;
+            int32_t chunkError = 0;
             {
                 auto guard = gateway.Guard();
-                ReadError(gateway, gateway.QuickBatchSend(buffer.substr(1), chunkReply));
+                chunkError = ReadError(gateway, gateway.QuickBatchSend(buffer.substr(1), chunkReply));
             }
             for (const BatchResult& result : ParseBatchReply(chunkReply)) {
                 // The first entry of this chunk with that number that has no result yet.
@@ -593,7 +594,7 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
             for (size_t j = chunkStart; j < chunkEnd; ++j) {
                 if (recorded[j])
                     continue;
-                recipients_[j].reason = ReasonText(chunkReply.empty() ? "no result" : chunkReply);
+                recipients_[j].reason = ReasonText(chunkError != 0 ? chunkReply : "no result for this number");
                 failed_.push_back(recipients_[j]);
             }
         }
