@@ -544,7 +544,6 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
     LogLine("SMS batch started ok: Msg:%s API_ID:%s", text.c_str(), reply.c_str());
 
     int32_t acceptedCount = 0;
-    std::vector<bool> recorded(recipients_.size(), false);
     std::string buffer;
     size_t chunkStart = 0;
     for (size_t k = 0; k < recipients_.size(); ++k) {
@@ -554,10 +553,8 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
             continue;
         const size_t chunkEnd = k + 1;
         if (worker_.StopRequested() || unreachable_) {
-            for (size_t j = chunkStart; j < chunkEnd; ++j) {
+            for (size_t j = chunkStart; j < chunkEnd; ++j)
                 retry_.push_back(recipients_[j]);
-                recorded[j] = true;
-            }
         } else if (references_) {
             worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
             std::vector<size_t> chunk;
@@ -566,37 +563,7 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
             acceptedCount += SendChunkWithReferences(gateway, chunk);
         } else {
             worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
-            std::string chunkReply;
-            int32_t chunkError = 0;
-            {
-                auto guard = gateway.Guard();
-                chunkError = ReadError(gateway, gateway.QuickBatchSend(buffer.substr(1), chunkReply));
-            }
-            for (const BatchResult& result : ParseBatchReply(chunkReply)) {
-                // The first entry of this chunk with that number that has no result yet.
-                for (size_t j = chunkStart; j < chunkEnd; ++j) {
-                    if (recorded[j] || recipients_[j].number != result.number)
-                        continue;
-                    recorded[j] = true;
-                    if (result.accepted) {
-                        recipients_[j].apiId = ApiIdText(",ID: " + result.text);
-                        accepted_.push_back(recipients_[j]);
-                        ++acceptedCount;
-                    } else {
-                        recipients_[j].reason = ReasonText("ERR: " + result.text);
-                        failed_.push_back(recipients_[j]);
-                    }
-                    break;
-                }
-            }
-            // Without references a recipient the reply did not name cannot safely go again: it
-            // ends Failed, visibly, rather than without a row.
-            for (size_t j = chunkStart; j < chunkEnd; ++j) {
-                if (recorded[j])
-                    continue;
-                recipients_[j].reason = ReasonText(chunkError != 0 ? chunkReply : "no result for this number");
-                failed_.push_back(recipients_[j]);
-            }
+            acceptedCount += SendChunkWithoutReferences(gateway, buffer.substr(1), chunkStart, chunkEnd);
         }
         buffer.clear();
         chunkStart = chunkEnd;
@@ -614,6 +581,44 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
         } else {
             LogLine("EndBatch failed: Error:%s", endReply.c_str());
         }
+    }
+    return acceptedCount;
+}
+
+int32_t SendEngine::SendChunkWithoutReferences(GatewayApi& gateway, const std::string& numbers, size_t chunkStart,
+                                               size_t chunkEnd) {
+    int32_t acceptedCount = 0;
+    std::vector<bool> recorded(chunkEnd - chunkStart, false);
+    std::string chunkReply;
+    int32_t chunkError = 0;
+    {
+        auto guard = gateway.Guard();
+        chunkError = ReadError(gateway, gateway.QuickBatchSend(numbers, chunkReply));
+    }
+    for (const BatchResult& result : ParseBatchReply(chunkReply)) {
+        // The first entry of this chunk with that number that has no result yet.
+        for (size_t j = chunkStart; j < chunkEnd; ++j) {
+            if (recorded[j - chunkStart] || recipients_[j].number != result.number)
+                continue;
+            recorded[j - chunkStart] = true;
+            if (result.accepted) {
+                recipients_[j].apiId = ApiIdText(",ID: " + result.text);
+                accepted_.push_back(recipients_[j]);
+                ++acceptedCount;
+            } else {
+                recipients_[j].reason = ReasonText("ERR: " + result.text);
+                failed_.push_back(recipients_[j]);
+            }
+            break;
+        }
+    }
+    // Without references a recipient the reply did not name cannot safely go again: it
+    // ends Failed, visibly, rather than without a row.
+    for (size_t j = chunkStart; j < chunkEnd; ++j) {
+        if (recorded[j - chunkStart])
+            continue;
+        recipients_[j].reason = ReasonText(chunkError != 0 ? chunkReply : "no result for this number");
+        failed_.push_back(recipients_[j]);
     }
     return acceptedCount;
 }

@@ -101,6 +101,10 @@ private:
     // One recipient under its reference, tried again while the outcome is unknown.
     SubmitOutcome SendWithReference(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferral,
                                     const std::string& text, RecipientEntry& entry, std::string& reply);
+    // One batch chunk (the entries chunkStart to chunkEnd) without references: an entry the reply
+    // does not name ends Failed.
+    int32_t SendChunkWithoutReferences(GatewayApi& gateway, const std::string& numbers, size_t chunkStart,
+                                       size_t chunkEnd);
     // One batch chunk under references: the entries (indexes into recipients_) end in a list each.
     int32_t SendChunkWithReferences(GatewayApi& gateway, const std::vector<size_t>& chunk);
     // Claims the next row still pending, walking `rows` down from `next`; false when none is left
