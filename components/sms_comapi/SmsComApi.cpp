@@ -1,6 +1,7 @@
 #include "SmsComApi.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,6 +46,8 @@ enum Member : DispId {
     kSmsUNICODE,
     kSmsDELIVERY_ACK,
     kSmsDELIVERY_TIME,
+    kSmsCLIENT_REF,
+    kSmsHONOURS_REFS,
 };
 
 struct MemberInfo {
@@ -90,6 +93,8 @@ const MemberInfo kMembers[] = {
     {"smsUNICODE", kSmsUNICODE, -1, -1, true},
     {"smsDELIVERY_ACK", kSmsDELIVERY_ACK, -1, -1, true},
     {"smsDELIVERY_TIME", kSmsDELIVERY_TIME, -1, -1, true},
+    {"smsCLIENT_REF", kSmsCLIENT_REF, -1, -1, true},
+    {"smsHONOURS_REFS", kSmsHONOURS_REFS, -1, -1, false},
 };
 
 const MemberInfo* FindMember(DispId id) {
@@ -351,6 +356,12 @@ int32_t SmsComApi::GetProperty(DispId id, Variant* result) {
         case kSmsDELIVERY_TIME:
             *result = Variant::FromLong(deliveryTime_);
             break;
+        case kSmsCLIENT_REF:
+            *result = Variant::FromText(clientRef_);
+            break;
+        case kSmsHONOURS_REFS:
+            *result = Variant::FromBool(honoursRefs_);
+            break;
         default:
             return kDispMemberNotFound;
     }
@@ -367,8 +378,13 @@ int32_t SmsComApi::PutProperty(DispId id, const Variant& value) {
         case kSmsTEXT:
         case kSmsFROM:
         case kSmsTO:
+        case kSmsCLIENT_REF:
             if (!ToText(value, text))
                 return kDispTypeMismatch;
+            if (id == kSmsCLIENT_REF) {
+                clientRef_ = text;
+                return kDispOk;
+            }
             (id == kSmsUSER       ? user_
              : id == kSmsPASSWORD ? password_
              : id == kSmsTEXT     ? text_
@@ -519,6 +535,7 @@ int32_t SmsComApi::CallPlainMethod(DispId id, Reply& reply) {
             msgType_ = concat_ = deliveryTime_ = 0;
             unicode_ = deliveryAck_ = false;
             batchId_.clear();
+            clientRef_.clear();
             return kDispOk;
         case kVersion:
             reply.text = "Ver " SMS_COMAPI_VERSION;
@@ -588,9 +605,14 @@ SmsComApi::Reply SmsComApi::Authenticate(const std::string& clientId, const std:
                                          const std::string& password) {
     sessionId_.clear();
     batchId_.clear();
+    honoursRefs_ = false;
     Reply reply = Request("auth", {{"client_id", clientId}, {"user", user}, {"password", password}}, IsSessionReply);
-    if (reply.error == kErrorNone)
+    if (reply.error == kErrorNone) {
         sessionId_ = reply.text.substr(4, 32);
+        // "OK: <session> Refs: <days>": the gateway answers a repeated client reference with its first result.
+        int days = 0;
+        honoursRefs_ = sscanf(reply.text.c_str() + 36, " Refs: %d", &days) == 1 && days > 0;
+    }
     return reply;
 }
 
@@ -600,6 +622,9 @@ SmsComApi::Reply SmsComApi::SendMessage(const std::string& text, const std::stri
     FormParams params = SubmissionParams();
     params.emplace_back("to", number);
     params.emplace_back("text", text);
+    if (honoursRefs_ && !clientRef_.empty())
+        params.emplace_back("ref", clientRef_);
+    clientRef_.clear();  // a reference belongs to one submission only
     return Request("sendmsg", params, IsIdReply);
 }
 
@@ -618,7 +643,11 @@ SmsComApi::Reply SmsComApi::StartBatch(const std::string& text) {
 SmsComApi::Reply SmsComApi::QuickBatchSend(const std::string& numbers) {
     if (sessionId_.empty())
         return {kErrorUnreachable, kNotLoggedIn};
-    return Request("quicksend", {{"session", sessionId_}, {"batch", batchId_}, {"to", numbers}}, IsQuickSendReply);
+    FormParams params = {{"session", sessionId_}, {"batch", batchId_}, {"to", numbers}};
+    if (honoursRefs_ && !clientRef_.empty())
+        params.emplace_back("refs", clientRef_);
+    clientRef_.clear();
+    return Request("quicksend", params, IsQuickSendReply);
 }
 
 SmsComApi::Reply SmsComApi::EndBatch() {

@@ -78,6 +78,8 @@ private:
     bool unicode_ = false;
     bool deliveryAck_ = false;
     int32_t deliveryTime_ = 0;
+    std::string clientRef_;     // the next submission's reference(s)
+    bool honoursRefs_ = false;  // the gateway said so at login
 };
 
 }  // namespace quillon::comapi

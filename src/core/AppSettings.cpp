@@ -1,6 +1,8 @@
 #include "core/AppSettings.h"
 
 #include <cstdio>
+#include <mutex>
+#include <random>
 
 namespace quillon {
 
@@ -97,6 +99,23 @@ void LoadSettings(bool withLogin) {
     LoadString(f, "ProxyPassword", s.ProxyPassword);
     LoadBool(f, "IndividualSMSTracking", s.IndividualSMSTracking, true);
     LoadBool(f, "i18n", s.i18n, true);
+    LoadString(f, "InstallationID", s.InstallationID);
+}
+
+std::string EnsureInstallationId() {
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    AppSettings& s = Settings();
+    if (s.InstallationID.empty()) {
+        std::random_device random;
+        const uint64_t value = (static_cast<uint64_t>(random()) << 32) ^ random();
+        char text[17];
+        snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+        s.InstallationID = text;
+        TheSettingsFile().SetString("InstallationID", s.InstallationID);
+        TheSettingsFile().Save();
+    }
+    return s.InstallationID;
 }
 
 void SaveSettings() {

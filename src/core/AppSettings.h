@@ -91,6 +91,7 @@ struct AppSettings {
     std::string ProxyPassword;
     bool IndividualSMSTracking = true;
     bool i18n = true;
+    std::string InstallationID;  // made once, on the first send (EnsureInstallationId)
 };
 
 // Deployment defaults: a distributor changes these two constants (AppSettings.cpp).
@@ -104,6 +105,12 @@ SettingsFile& TheSettingsFile();
 void LoadSettings(bool withLogin);
 void SaveSettings();
 void SaveLoginSettings();
+
+// This installation's identifier (16 hexadecimal digits), the stem of every client reference sent to
+// the gateway. Made at random on first use and saved to the settings file at once, so that a
+// reference means the same message after a restart. The worker makes it when it starts, on the
+// thread that also saves the settings.
+std::string EnsureInstallationId();
 
 // The 216-letter form of a recent-recipient record: each byte as two letters 'A'+nibble, high first.
 std::string EncodeRecentRecord(const RecentRecord& record);

@@ -52,6 +52,9 @@ int64_t CommsWorker::Now() const {
 bool CommsWorker::Start() {
     if (thread_.joinable())
         return false;
+    // Made here, on the caller's thread, so that the settings file is never written by two
+    // threads at once.
+    EnsureInstallationId();
     {
         std::lock_guard<std::mutex> guard(inboxLock_);
         wake_ = false;

@@ -59,6 +59,10 @@ struct WorkerOptions {
     int keepAliveEvery = 4;                        // timer cycles between session checks
     std::chrono::milliseconds startPause{100};     // Start: pause before the first send request
     std::chrono::milliseconds postPause{1};        // posters: pause after handing a request over
+    // Sending under client references: the pause before a submission whose outcome was unknown is
+    // made again in the same pass (doubled for the next), and how often it is tried in all.
+    std::chrono::milliseconds retryPause{200};
+    int submitAttempts = 3;
 };
 
 class CommsWorker {
@@ -112,6 +116,7 @@ public:
 
     // Current time in seconds since 1970 (the injected clock when one was given).
     int64_t Now() const;
+    const WorkerOptions& Options() const { return options_; }
 
     MessageSink& Sink() { return *sink_; }
     MessageStore* Store() const { return store_; }

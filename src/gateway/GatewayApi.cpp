@@ -42,8 +42,22 @@ const MemberInfo kMethods[] = {
 };
 
 const char* const kProperties[] = {
-    "smsUSER",     "smsPASSWORD", "smsTEXT",       "smsFROM",    "smsTO",           "smsIsLoggedIn",    "smsERROR",
-    "smsMSG_TYPE", "smsCONCAT",   "smsSESSION_ID", "smsUNICODE", "smsDELIVERY_ACK", "smsDELIVERY_TIME",
+    "smsUSER",
+    "smsPASSWORD",
+    "smsTEXT",
+    "smsFROM",
+    "smsTO",
+    "smsIsLoggedIn",
+    "smsERROR",
+    "smsMSG_TYPE",
+    "smsCONCAT",
+    "smsSESSION_ID",
+    "smsUNICODE",
+    "smsDELIVERY_ACK",
+    "smsDELIVERY_TIME",
+    // Client references (our protocol extension); a component without them simply lacks the names.
+    "smsCLIENT_REF",
+    "smsHONOURS_REFS",
 };
 
 constexpr size_t kMethodCount = sizeof(kMethods) / sizeof(kMethods[0]);
@@ -87,9 +101,11 @@ enum Property : size_t {
     pUNICODE,
     pDELIVERY_ACK,
     pDELIVERY_TIME,
+    pCLIENT_REF,
+    pHONOURS_REFS,
 };
 static_assert(mGetMsgCharge + 1 == kMethodCount, "method table and indexes differ");
-static_assert(pDELIVERY_TIME + 1 == kPropertyCount, "property table and indexes differ");
+static_assert(pHONOURS_REFS + 1 == kPropertyCount, "property table and indexes differ");
 
 // The kinds as the component receives them: BOOL true with all bits set, a byte within 0..255.
 Variant Normalised(const Variant& v) {
@@ -338,6 +354,17 @@ int32_t GatewayApi::Put_smsDELIVERY_ACK(bool value) {
 }
 int32_t GatewayApi::Put_smsDELIVERY_TIME(int32_t value) {
     return Put(pDELIVERY_TIME, Variant::FromLong(value));
+}
+
+int32_t GatewayApi::Put_smsCLIENT_REF(const std::string& value) {
+    return Put(pCLIENT_REF, Variant::FromText(value));
+}
+
+bool GatewayApi::HonoursReferences() {
+    Variant v;
+    if (Get(pHONOURS_REFS, v) < 0)
+        return false;
+    return (v.kind == Variant::Kind::Bool || v.kind == Variant::Kind::Long) && v.number != 0;
 }
 
 int32_t GatewayApi::Get_smsERROR(int32_t& value) {

@@ -87,6 +87,12 @@ public:
     int32_t Put_smsUNICODE(bool value);
     int32_t Put_smsDELIVERY_ACK(bool value);
     int32_t Put_smsDELIVERY_TIME(int32_t value);
+    // The client reference(s) of the next SendMsg (one) or QuickBatchSend (one per number, joined
+    // by ","); the component forgets them after that call.
+    int32_t Put_smsCLIENT_REF(const std::string& value);
+    // Whether the gateway of the current session answers a repeated client reference with its first
+    // result (smsHONOURS_REFS); false for a component or gateway that knows nothing of references.
+    bool HonoursReferences();
     int32_t Get_smsERROR(int32_t& value);
     int32_t Get_smsSESSION_ID(std::string& value);
 

@@ -1,7 +1,10 @@
 #include "gateway/SendEngine.h"
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
 #include <exception>
+#include <thread>
 
 #include "compose/Personalisation.h"
 #include "core/AppLog.h"
@@ -24,6 +27,15 @@ constexpr size_t kChunkThreshold = 512;  // a batch chunk closes once it holds t
 constexpr int32_t kFirstQueryInterval = 60;
 constexpr int32_t kGatewayUnreachable = 99;
 constexpr int32_t kUnicodeType = 2;
+constexpr size_t kStoredNumberBytes = 64;                   // a contact's mobile as read, before normalising
+constexpr size_t kGroupRows = 100;                          // at most this many results per commit ...
+constexpr auto kGroupTime = std::chrono::milliseconds(50);  // ... or this long after the last
+constexpr size_t kReasonBytes = 100;
+
+// The refusal text kept with a failed recipient: the reply without its echoed reference.
+std::string ReasonText(const std::string& reply) {
+    return reply.substr(0, std::min(reply.find(" Ref: "), kReasonBytes));
+}
 
 // The one chunk rule of a batch, shared by BatchChunkSizes and the send pass: `length` counts one
 // comma per number.
@@ -59,22 +71,27 @@ int32_t ReadError(GatewayApi& gateway, int32_t callStatus) {
 
 std::vector<RecipientEntry> ExpandRecipients(MessageStore& store, const std::string& to, const std::string& prefix) {
     std::vector<RecipientEntry> entries;
-    for (const RecipientListEntry& item : ParseRecipientList(to)) {
+    const std::vector<RecipientListEntry> items = ParseRecipientList(to);
+    for (size_t position = 0; position < items.size(); ++position) {
+        const RecipientListEntry& item = items[position];
         // An entry that starts like a contact without being one names nobody.
         if (item.text.empty() || item.LooksLikeContact())
             continue;
         RecipientEntry entry;
         entry.token = item.text;
+        entry.position = position;
+        std::string number;
         if (item.IsContact()) {
-            std::optional<std::string> mobile = store.Book().GetContactMobile(*item.contactId, kMaxNumberBytes);
+            std::optional<std::string> mobile = store.Book().GetContactMobile(*item.contactId, kStoredNumberBytes);
             if (!mobile)
                 continue;
             entry.contactId = *item.contactId;
-            entry.number = *mobile;
+            number = *mobile;
         } else {
-            entry.number = item.text.substr(0, kMaxNumberBytes);
+            number = item.text;
         }
-        entry.number = ApplyNumberPrefix(entry.number, prefix);
+        // The gateway echoes numbers word by word: one with blanks in it could never be matched.
+        entry.number = ApplyNumberPrefix(NormaliseNumber(number).substr(0, kMaxNumberBytes), prefix);
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -97,10 +114,12 @@ std::vector<BatchResult> ParseBatchReply(const std::string& reply) {
     bool open = false;
     BatchResult current;
     std::string number;
+    std::string ref;
     auto close = [&] {
         if (!open)
             return;
         current.number = number;
+        current.ref = ref;
         results.push_back(current);
         open = false;
     };
@@ -110,9 +129,13 @@ std::vector<BatchResult> ParseBatchReply(const std::string& reply) {
         if (word == "To:") {
             if (i + 1 < words.size())
                 number = words[++i];
+        } else if (word == "Ref:") {
+            if (i + 1 < words.size())
+                ref = words[++i];
         } else if (EqualsIgnoreCase(word, "ID:") || EqualsIgnoreCase(word, "ERR:")) {
             close();
             open = true;
+            ref.clear();  // a reference belongs to the result it follows
             current = BatchResult();
             current.accepted = EqualsIgnoreCase(word, "ID:");
         } else if (open) {
@@ -159,51 +182,179 @@ void SendEngine::RunGuarded(int32_t id) {
     if (!store || !gateway)
         return;
     TrackedLock<std::recursive_mutex> workerLock(worker_.Lock());
+    {
+        auto guard = gateway->Guard();
+        references_ = gateway->HonoursReferences();
+    }
+    if (references_)
+        installationId_ = EnsureInstallationId();
+    unreachable_ = false;
+    TakeInterrupted(*store);
     SmsSelection selection;
     selection.stats = {StatusCode(MessageStatus::Pending)};
     if (id != -1)
         selection.id = id;
     std::vector<SmsRecord> rows = store->Outbox().SelectSms(selection);
-    bool anyAccepted = false;
+    const bool anyAccepted = references_ ? RunGrouped(*store, *gateway, rows) : RunDurable(*store, *gateway, rows);
+    if (unreachable_)
+        worker_.Sink().ShowCommunicationFailure();
+    if (anyAccepted && !worker_.StopRequested())
+        worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
+}
 
-    // Newest first. Each message is claimed (Processing) durably before it goes out, and its
-    // results are written durably afterwards; the results of one message and the claim of the
-    // next share one transaction, so a message costs one commit.
+void SendEngine::TakeInterrupted(MessageStore& store) {
+    for (int32_t id : store.TakeInterruptedSms()) {
+        SmsRecord row;
+        if (!store.Outbox().GetSms(id, row) || row.Stat != StatusCode(MessageStatus::Processing))
+            continue;
+        if (references_) {
+            store.Outbox().SetSmsStatus(id, StatusCode(MessageStatus::Pending));
+            LogLine("SMS %d was being sent when the program stopped: it goes again under its client reference", id);
+        } else {
+            store.Outbox().SetSmsStatus(id, StatusCode(MessageStatus::Failed));
+            LogLine(
+                "SMS %d was being sent when the program stopped: marked Failed, since the gateway does not "
+                "take client references and sending it again could send it twice",
+                id);
+        }
+        if (!worker_.StopRequested())
+            worker_.Sink().OutboxChanged(id);
+    }
+}
+
+SendEngine::MessageOutcome SendEngine::Handle(GatewayApi& gateway, MessageStore& store, const SmsRecord& row,
+                                              int32_t messagesLeft) {
+    AfterClaim(store.SmsLock(), row.ID);
+    recipients_.clear();
+    accepted_.clear();
+    failed_.clear();
+    retry_.clear();
+    MessageOutcome outcome;
+    outcome.row = row;
+    if (row.Delay > 0)
+        outcome.deferral = static_cast<int32_t>(std::max<int64_t>(0, row.Time - worker_.Now()));
+    recipients_ = ExpandRecipients(store, row.To, Settings().prefix);
+    for (RecipientEntry& entry : recipients_) {
+        if (references_)
+            entry.ref = ReferenceFor(row, entry);
+    }
+    outcome.recipientCount = recipients_.size();
+    if (unreachable_) {
+        // The gateway did not answer the message before: this one waits for a later pass too.
+        retry_ = recipients_;
+    } else {
+        Submit(gateway, store, row, outcome.deferral, messagesLeft);
+    }
+    outcome.accepted = accepted_;
+    outcome.failed = failed_;
+    outcome.retry = retry_;
+    return outcome;
+}
+
+// Newest first. Each message is claimed (Processing) durably before it goes out, and its results are
+// written durably afterwards; the results of one message and the claim of the next share one
+// transaction, so a message costs one commit.
+bool SendEngine::RunDurable(MessageStore& store, GatewayApi& gateway, const std::vector<SmsRecord>& rows) {
+    bool anyAccepted = false;
     size_t next = rows.size();
     SmsRecord row;
     bool claimed = false;
     {
-        GuardedTransaction transaction(*this, *store);
-        claimed = ClaimNext(*store, rows, next, row);
+        GuardedTransaction transaction(*this, store);
+        claimed = ClaimNext(store, rows, next, row);
     }
     while (claimed) {
-        const int32_t messagesLeft = static_cast<int32_t>(next + 1);
-        AfterClaim(store->SmsLock(), row.ID);
-        recipients_.clear();
-        accepted_.clear();
-        failed_.clear();
-        retry_.clear();
-        int32_t deferral = 0;
-        if (row.Delay > 0)
-            deferral = static_cast<int32_t>(std::max<int64_t>(0, row.Time - worker_.Now()));
-        recipients_ = ExpandRecipients(*store, row.To, Settings().prefix);
-        const size_t recipientCount = recipients_.size();
-        if (Submit(*gateway, *store, row, deferral, messagesLeft) > 0)
-            anyAccepted = true;
-
-        const int32_t done = row.ID;
+        const MessageOutcome outcome = Handle(gateway, store, row, static_cast<int32_t>(next + 1));
+        anyAccepted = anyAccepted || !outcome.accepted.empty();
         {
-            GuardedTransaction transaction(*this, *store);
-            RecordResults(*store, row, recipientCount, deferral, worker_.Now());
-            claimed = ClaimNext(*store, rows, next, row);
+            GuardedTransaction transaction(*this, store);
+            RecordResults(store, outcome, worker_.Now());
+            claimed = ClaimNext(store, rows, next, row);
         }
         if (!worker_.StopRequested()) {
-            worker_.Sink().OutboxChanged(done);
+            worker_.Sink().OutboxChanged(outcome.row.ID);
             worker_.Notify(&MessageSink::BalanceChanged);
         }
     }
-    if (anyAccepted && !worker_.StopRequested())
-        worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
+    return anyAccepted;
+}
+
+// Under client references a lost commit costs nothing but a repeated submission, which the gateway
+// answers from memory; so claims and results are written in groups of up to kGroupRows results or
+// kGroupTime. The claims are made a few rows ahead (the group grows while commits come quickly) so
+// that a row is Processing, and closed to editing, before it goes out.
+bool SendEngine::RunGrouped(MessageStore& store, GatewayApi& gateway, const std::vector<SmsRecord>& rows) {
+    using Clock = std::chrono::steady_clock;
+    bool anyAccepted = false;
+    size_t next = rows.size();
+    std::deque<SmsRecord> claimed;
+    std::vector<MessageOutcome> done;
+    size_t ahead = 1;
+    // Writes the results so far; then claims more rows when none is left in hand, or gives the
+    // claimed ones back when the pass ends early.
+    auto flush = [&](bool claimMore) {
+        const bool release = unreachable_ || worker_.StopRequested();
+        {
+            GuardedTransaction transaction(*this, store);
+            for (const MessageOutcome& outcome : done)
+                RecordResults(store, outcome, worker_.Now());
+            if (release) {
+                // Claimed but never sent: back to the queue.
+                for (const SmsRecord& row : claimed)
+                    store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+                claimed.clear();
+            }
+            SmsRecord row;
+            while (claimMore && !release && claimed.size() < ahead && ClaimNext(store, rows, next, row))
+                claimed.push_back(row);
+        }
+        if (!worker_.StopRequested()) {
+            for (const MessageOutcome& outcome : done)
+                worker_.Sink().OutboxChanged(outcome.row.ID);
+            if (!done.empty())
+                worker_.Notify(&MessageSink::BalanceChanged);
+        }
+        done.clear();
+    };
+    flush(true);
+    auto groupStart = Clock::now();
+    while (!claimed.empty()) {
+        const SmsRecord row = claimed.front();
+        claimed.pop_front();
+        done.push_back(Handle(gateway, store, row, static_cast<int32_t>(next + claimed.size() + 1)));
+        anyAccepted = anyAccepted || !done.back().accepted.empty();
+        const auto elapsed = Clock::now() - groupStart;
+        if (claimed.empty() || done.size() >= kGroupRows || elapsed >= kGroupTime || unreachable_ ||
+            worker_.StopRequested()) {
+            if (claimed.empty())
+                ahead = elapsed < kGroupTime / 2 ? std::min(kGroupRows, ahead * 2) : std::max<size_t>(1, ahead / 2);
+            flush(claimed.empty());
+            groupStart = Clock::now();
+        }
+    }
+    if (!done.empty())
+        flush(false);
+    return anyAccepted;
+}
+
+std::string SendEngine::ReferenceFor(const SmsRecord& row, const RecipientEntry& entry) const {
+    // A row made for one recipient of another row goes under that row's reference.
+    std::string inherited = ReferenceOfApiText(row.ApiMsgID);
+    if (!inherited.empty() && entry.position == 0)
+        return inherited;
+    return MakeClientReference(installationId_, row.ID, entry.position);
+}
+
+bool SendEngine::PauseBeforeRetry(int attempt) {
+    const auto pause = worker_.Options().retryPause * (1 << std::min(attempt, 6));
+    const auto until = std::chrono::steady_clock::now() + pause;
+    while (std::chrono::steady_clock::now() < until) {
+        if (worker_.StopRequested())
+            return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+    }
+    return !worker_.StopRequested();
 }
 
 bool SendEngine::ClaimNext(MessageStore& store, const std::vector<SmsRecord>& rows, size_t& next, SmsRecord& row) {
@@ -277,43 +428,89 @@ int32_t SendEngine::SendOneByOne(GatewayApi& gateway, MessageStore& store, const
     bool haveEncodedPlain = false;
     for (size_t k = 0; k < recipients_.size(); ++k) {
         RecipientEntry& entry = recipients_[k];
+        if (unreachable_) {
+            retry_.push_back(entry);
+            continue;
+        }
         worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - k));
         // Placeholders are filled in before a Unicode text is encoded, or they would go out verbatim.
         std::string text = row.Msg;
         const bool ownText = personalised && entry.contactId != -1 && ExpandPlaceholders(store, entry.contactId, text);
-        std::string reply;
-        int32_t error = 0;
-        {
+        if (!ownText && haveEncodedPlain) {
+            text = encodedPlain;
+        } else {
             auto guard = gateway.Guard();
-            SetProperties(gateway, row, kindCode, deferralSeconds);
-            if (!ownText && haveEncodedPlain) {
-                text = encodedPlain;
-            } else {
-                text = GatewayText(gateway, row.Type, text);
-                if (!ownText && row.Type == kUnicodeType) {
-                    encodedPlain = text;
-                    haveEncodedPlain = true;
-                }
+            text = GatewayText(gateway, row.Type, text);
+            if (!ownText && row.Type == kUnicodeType) {
+                encodedPlain = text;
+                haveEncodedPlain = true;
             }
-            error = ReadError(gateway, gateway.SendMsg(true, text, entry.number, reply));
         }
-        if (error == 0) {
+        std::string reply;
+        SubmitOutcome outcome = SubmitOutcome::Accepted;
+        if (references_) {
+            outcome = SendWithReference(gateway, row, kindCode, deferralSeconds, text, entry, reply);
+        } else {
+            int32_t error = 0;
+            {
+                auto guard = gateway.Guard();
+                SetProperties(gateway, row, kindCode, deferralSeconds);
+                error = ReadError(gateway, gateway.SendMsg(true, text, entry.number, reply));
+            }
+            if (error == kGatewayUnreachable)
+                worker_.Sink().ShowCommunicationFailure();
+            outcome = error == 0 ? SubmitOutcome::Accepted : SubmitOutcome::Refused;
+        }
+        if (outcome == SubmitOutcome::Accepted) {
             entry.apiId = ApiIdText("," + reply);
             accepted_.push_back(entry);
             ++acceptedCount;
             LogLine(personalised ? "ComplexSMS sent ok: Mobile:%s Msg:%s API_ID:%s"
                                  : "SMS sent ok: Mobile:%s Msg:%s API_ID:%s",
                     entry.number.c_str(), text.c_str(), reply.c_str());
-        } else {
-            if (error == kGatewayUnreachable)
-                worker_.Sink().ShowCommunicationFailure();
+        } else if (outcome == SubmitOutcome::Refused) {
             LogLine(
                 personalised ? "ComplexSMS failed: Error:%s Mobile:%s Msg:%s" : "SMS failed: Error:%s Mobile:%s Msg:%s",
                 reply.c_str(), entry.number.c_str(), text.c_str());
+            entry.reason = ReasonText(reply);
             failed_.push_back(entry);
+        } else {
+            LogLine("SMS outcome unknown, to be sent again under its reference: Error:%s Mobile:%s Ref:%s",
+                    reply.c_str(), entry.number.c_str(), entry.ref.c_str());
+            retry_.push_back(entry);
         }
     }
     return acceptedCount;
+}
+
+SubmitOutcome SendEngine::SendWithReference(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferral,
+                                            const std::string& text, RecipientEntry& entry, std::string& reply) {
+    const int attempts = std::max(1, worker_.Options().submitAttempts);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        int32_t error = 0;
+        reply.clear();
+        {
+            auto guard = gateway.Guard();
+            SetProperties(gateway, row, kindCode, deferral);
+            gateway.Put_smsCLIENT_REF(entry.ref);
+            error = ReadError(gateway, gateway.SendMsg(true, text, entry.number, reply));
+        }
+        SubmitOutcome outcome = ClassifyError(error);
+        const std::string echoed = EchoedReference(reply);
+        // An answer is ours only when it names our reference (a refusal made before the reference
+        // was read may name none).
+        if (outcome == SubmitOutcome::Accepted && echoed == entry.ref)
+            return outcome;
+        if (outcome == SubmitOutcome::Refused && (echoed.empty() || echoed == entry.ref))
+            return outcome;
+        if (outcome != SubmitOutcome::Unknown)
+            LogLine("SMS reply names another reference: Ref:%s Reply:%s", entry.ref.c_str(), reply.c_str());
+        if (attempt + 1 == attempts || !PauseBeforeRetry(attempt))
+            break;
+    }
+    if (!worker_.StopRequested())
+        unreachable_ = true;
+    return SubmitOutcome::Unknown;
 }
 
 int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferralSeconds,
@@ -321,22 +518,32 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
     std::string text = row.Msg;
     std::string reply;
     int32_t error = 0;
-    {
-        auto guard = gateway.Guard();
-        SetProperties(gateway, row, kindCode, deferralSeconds);
-        text = GatewayText(gateway, row.Type, text);
-        error = ReadError(gateway, gateway.StartBatch(text, reply));
+    const int attempts = references_ ? std::max(1, worker_.Options().submitAttempts) : 1;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        {
+            auto guard = gateway.Guard();
+            SetProperties(gateway, row, kindCode, deferralSeconds);
+            text = GatewayText(gateway, row.Type, row.Msg);
+            error = ReadError(gateway, gateway.StartBatch(text, reply));
+        }
+        // Opening a batch sends nothing, so it may always be tried again.
+        if (ClassifyError(error) != SubmitOutcome::Unknown || attempt + 1 == attempts || !PauseBeforeRetry(attempt))
+            break;
     }
     if (error != 0) {
-        if (error == kGatewayUnreachable)
+        if (error == kGatewayUnreachable && !references_)
             worker_.Sink().ShowCommunicationFailure();
         LogLine("SMS Batch start failed: Error:%s Msg:%s", reply.c_str(), text.c_str());
+        if (references_ && ClassifyError(error) == SubmitOutcome::Unknown) {
+            retry_ = recipients_;
+            if (!worker_.StopRequested())
+                unreachable_ = true;
+        }
         return 0;
     }
     LogLine("SMS batch started ok: Msg:%s API_ID:%s", text.c_str(), reply.c_str());
 
     int32_t acceptedCount = 0;
-    std::vector<bool> recorded(recipients_.size(), false);
     std::string buffer;
     size_t chunkStart = 0;
     for (size_t k = 0; k < recipients_.size(); ++k) {
@@ -345,34 +552,18 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
         if (!ChunkIsFull(buffer.size()) && k + 1 < recipients_.size())
             continue;
         const size_t chunkEnd = k + 1;
-        if (worker_.StopRequested()) {
-            for (size_t j = chunkStart; j < chunkEnd; ++j) {
+        if (worker_.StopRequested() || unreachable_) {
+            for (size_t j = chunkStart; j < chunkEnd; ++j)
                 retry_.push_back(recipients_[j]);
-                recorded[j] = true;
-            }
+        } else if (references_) {
+            worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
+            std::vector<size_t> chunk;
+            for (size_t j = chunkStart; j < chunkEnd; ++j)
+                chunk.push_back(j);
+            acceptedCount += SendChunkWithReferences(gateway, chunk);
         } else {
             worker_.Notify(&MessageSink::Progress, messagesLeft, static_cast<int>(recipients_.size() - chunkStart));
-            std::string chunkReply;
-            {
-                auto guard = gateway.Guard();
-                ReadError(gateway, gateway.QuickBatchSend(buffer.substr(1), chunkReply));
-            }
-            for (const BatchResult& result : ParseBatchReply(chunkReply)) {
-                // The first entry of this chunk with that number that has no result yet.
-                for (size_t j = chunkStart; j < chunkEnd; ++j) {
-                    if (recorded[j] || recipients_[j].number != result.number)
-                        continue;
-                    recorded[j] = true;
-                    if (result.accepted) {
-                        recipients_[j].apiId = ApiIdText(",ID: " + result.text);
-                        accepted_.push_back(recipients_[j]);
-                        ++acceptedCount;
-                    } else {
-                        failed_.push_back(recipients_[j]);
-                    }
-                    break;
-                }
-            }
+            acceptedCount += SendChunkWithoutReferences(gateway, buffer.substr(1), chunkStart, chunkEnd);
         }
         buffer.clear();
         chunkStart = chunkEnd;
@@ -394,43 +585,169 @@ int32_t SendEngine::SendBatch(GatewayApi& gateway, const SmsRecord& row, long ki
     return acceptedCount;
 }
 
-void SendEngine::RecordResults(MessageStore& store, const SmsRecord& row, size_t recipientCount,
-                               int32_t deferralSeconds, int64_t now) {
-    const int32_t due = ClampTime(now + kFirstQueryInterval);
-    if (recipientCount >= 2) {
-        if (accepted_.empty() && failed_.empty() && retry_.empty()) {
-            // Nothing came back for any recipient (the batch did not start, or its replies named
-            // nobody): an Expanded row without children would hide the message for good.
-            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
-            return;
+int32_t SendEngine::SendChunkWithoutReferences(GatewayApi& gateway, const std::string& numbers, size_t chunkStart,
+                                               size_t chunkEnd) {
+    int32_t acceptedCount = 0;
+    std::vector<bool> recorded(chunkEnd - chunkStart, false);
+    std::string chunkReply;
+    int32_t chunkError = 0;
+    {
+        auto guard = gateway.Guard();
+        chunkError = ReadError(gateway, gateway.QuickBatchSend(numbers, chunkReply));
+    }
+    for (const BatchResult& result : ParseBatchReply(chunkReply)) {
+        // The first entry of this chunk with that number that has no result yet.
+        for (size_t j = chunkStart; j < chunkEnd; ++j) {
+            if (recorded[j - chunkStart] || recipients_[j].number != result.number)
+                continue;
+            recorded[j - chunkStart] = true;
+            if (result.accepted) {
+                recipients_[j].apiId = ApiIdText(",ID: " + result.text);
+                accepted_.push_back(recipients_[j]);
+                ++acceptedCount;
+            } else {
+                recipients_[j].reason = ReasonText("ERR: " + result.text);
+                failed_.push_back(recipients_[j]);
+            }
+            break;
         }
-        store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Expanded));
-        for (const RecipientEntry& entry : accepted_) {
-            int32_t child = store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Unknown), entry.token);
+    }
+    // Without references a recipient the reply did not name cannot safely go again: it
+    // ends Failed, visibly, rather than without a row.
+    for (size_t j = chunkStart; j < chunkEnd; ++j) {
+        if (recorded[j - chunkStart])
+            continue;
+        recipients_[j].reason = ReasonText(chunkError != 0 ? chunkReply : "no result for this number");
+        failed_.push_back(recipients_[j]);
+    }
+    return acceptedCount;
+}
+
+int32_t SendEngine::SendChunkWithReferences(GatewayApi& gateway, const std::vector<size_t>& chunk) {
+    int32_t acceptedCount = 0;
+    std::vector<size_t> waiting = chunk;
+    const int attempts = std::max(1, worker_.Options().submitAttempts);
+    for (int attempt = 0; attempt < attempts && !waiting.empty(); ++attempt) {
+        if (attempt > 0 && !PauseBeforeRetry(attempt - 1))
+            break;
+        std::string numbers, refs, reply;
+        for (size_t j : waiting) {
+            numbers += (numbers.empty() ? "" : ",") + recipients_[j].number;
+            refs += (refs.empty() ? "" : ",") + recipients_[j].ref;
+        }
+        int32_t error = 0;
+        {
+            auto guard = gateway.Guard();
+            gateway.Put_smsCLIENT_REF(refs);
+            error = ReadError(gateway, gateway.QuickBatchSend(numbers, reply));
+        }
+        const SubmitOutcome outcome = ClassifyError(error);
+        if (outcome == SubmitOutcome::Unknown)
+            continue;
+        if (outcome == SubmitOutcome::Refused) {
+            // The request as a whole was refused: nothing of it was sent.
+            for (size_t j : waiting) {
+                recipients_[j].reason = ReasonText(reply);
+                failed_.push_back(recipients_[j]);
+            }
+            waiting.clear();
+            break;
+        }
+        const std::vector<BatchResult> results = ParseBatchReply(reply);
+        std::vector<size_t> still;
+        for (size_t j : waiting) {
+            RecipientEntry& entry = recipients_[j];
+            // A recipient's result must be named once, under its reference and its number; anything
+            // else (a result echoed for another row, a recipient named twice) is no answer, and the
+            // reference is asked again.
+            const BatchResult* found = nullptr;
+            int named = 0;
+            for (const BatchResult& result : results) {
+                if (result.ref == entry.ref) {
+                    found = &result;
+                    ++named;
+                }
+            }
+            if (named != 1 || found->number != entry.number) {
+                if (named > 0)
+                    LogLine("SMS batch reply unclear for Ref:%s (named %d times)", entry.ref.c_str(), named);
+                still.push_back(j);
+            } else if (found->accepted) {
+                entry.apiId = ApiIdText(",ID: " + found->text);
+                accepted_.push_back(entry);
+                ++acceptedCount;
+            } else {
+                entry.reason = ReasonText("ERR: " + found->text);
+                failed_.push_back(entry);
+            }
+        }
+        waiting = std::move(still);
+    }
+    for (size_t j : waiting)
+        retry_.push_back(recipients_[j]);
+    if (!waiting.empty() && !worker_.StopRequested())
+        unreachable_ = true;
+    return acceptedCount;
+}
+
+void SendEngine::RecordResults(MessageStore& store, const MessageOutcome& outcome, int64_t now) {
+    const SmsRecord& row = outcome.row;
+    const int32_t due = ClampTime(now + kFirstQueryInterval);
+    OutboxStore& outbox = store.Outbox();
+    if (outcome.recipientCount >= 2) {
+        if (outcome.accepted.empty() && outcome.failed.empty()) {
+            if (outcome.retry.empty()) {
+                // Nothing came back for any recipient: an Expanded row without children would hide
+                // the message for good.
+                outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+                return;
+            }
+            if (references_) {
+                // Nothing is known of any recipient: the whole message goes again, under the same
+                // references.
+                outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+                return;
+            }
+        }
+        outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Expanded));
+        for (const RecipientEntry& entry : outcome.accepted) {
+            int32_t child = outbox.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Unknown), entry.token);
             if (child < 0)
                 continue;
-            store.Outbox().SetSmsApiMsgID(child, entry.apiId);
-            store.Outbox().SetSmsQuerySchedule(child, kFirstQueryInterval, due);
+            outbox.SetSmsApiMsgID(child, entry.apiId);
+            outbox.SetSmsQuerySchedule(child, kFirstQueryInterval, due);
         }
-        for (const RecipientEntry& entry : failed_)
-            store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Failed), entry.token);
-        for (const RecipientEntry& entry : retry_)
-            store.Outbox().CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Pending), entry.token);
-    } else if (recipientCount == 1) {
-        if (!accepted_.empty()) {
-            store.Outbox().SetSmsStatus(
-                row.ID, StatusCode(deferralSeconds > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown));
-            store.Outbox().SetSmsApiMsgID(row.ID, accepted_.front().apiId);
-            store.Outbox().SetSmsQuerySchedule(row.ID, kFirstQueryInterval, due);
-        } else if (!failed_.empty()) {
-            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
-        } else if (!retry_.empty()) {
-            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+        for (const RecipientEntry& entry : outcome.failed) {
+            int32_t child = outbox.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Failed), entry.token);
+            if (child > 0 && !entry.reason.empty())
+                outbox.SetSmsApiMsgID(child, "," + entry.reason);
+        }
+        for (const RecipientEntry& entry : outcome.retry) {
+            int32_t child = outbox.CopySmsForRecipient(row.ID, StatusCode(MessageStatus::Pending), entry.token);
+            // The child goes under the reference its recipient had in the parent.
+            if (child > 0 && !entry.ref.empty())
+                outbox.SetSmsApiMsgID(child, ReferenceApiText(entry.ref));
+        }
+    } else if (outcome.recipientCount == 1) {
+        if (!outcome.accepted.empty()) {
+            // One write for the whole result: the row is ours (Processing) since the claim.
+            SmsRecord sent = row;
+            sent.Stat = StatusCode(outcome.deferral > 0 ? MessageStatus::ScheduledOnServer : MessageStatus::Unknown);
+            sent.ApiMsgID = outcome.accepted.front().apiId;
+            sent.QueryTime = kFirstQueryInterval;
+            sent.StatQryTm = due;
+            outbox.PutSms(sent);
+        } else if (!outcome.failed.empty()) {
+            outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            if (!outcome.failed.front().reason.empty())
+                outbox.SetSmsApiMsgID(row.ID, "," + outcome.failed.front().reason);
+        } else if (!outcome.retry.empty()) {
+            outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
         } else {
-            store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+            outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
         }
     } else {
-        store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
+        outbox.SetSmsStatus(row.ID, StatusCode(MessageStatus::Failed));
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "store/AddressBook.h"
 #include "store/ContactRecord.h"
@@ -24,8 +25,9 @@ public:
     // The open sequence on dataDir + "/SMS.db": a missing file is created. A damaged file is left
     // as it is and not opened (Damaged(); see StoreSalvage.h). Never throws; when the database
     // cannot be opened at all, IsOpen() and DatabaseFileExists() are false.
-    // Rows left in Editing or Processing are restored or failed only when no other store (in this
-    // or another process) has the data directory open.
+    // Rows left in Editing are restored, and rows left in Processing remembered for the send engine
+    // (TakeInterruptedSms), only when no other store (in this or another process) has the data
+    // directory open.
     explicit MessageStore(const std::string& dataDir);
     ~MessageStore() = default;  // checkpoints and closes
 
@@ -51,10 +53,15 @@ public:
     std::recursive_mutex& SmsLock() { return db_.SmsLock(); }
     std::recursive_mutex& ContactIdLock() { return db_.ContactIdLock(); }
 
+    // The rows that were left in Processing by an earlier run, once (later calls: none). The send
+    // engine puts them back in the queue or fails them, as the gateway allows.
+    std::vector<int32_t> TakeInterruptedSms();
+
 private:
     StoreDatabase db_;
     AddressBook book_;
     OutboxStore outbox_;
+    std::vector<int32_t> interrupted_;
 };
 
 }  // namespace quillon

@@ -247,6 +247,88 @@ TEST_F(SandboxServerTest, InjectedFaultsHitOnlyTheGivenNumberOfRequests) {
     EXPECT_FALSE(sandbox_.InjectFault("status", 0));
 }
 
+// Lines of a control listing after its "OK: n" line.
+std::vector<std::string> ListingLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+TEST_F(SandboxServerTest, ClientReferencesAreAnsweredFromMemoryAndSentOnce) {
+    EXPECT_NE(sandbox_.Request("auth", {{"user", "demo"}, {"password", "demo"}}).find(" Refs: 7"), std::string::npos);
+    const std::string first = Send("0712345678", "Hello", {{"ref", "r-1"}});
+    ASSERT_FALSE(first.empty()) << lastReply_;
+    EXPECT_EQ(lastReply_, "ID: " + first + " Ref: r-1");
+    // A repeat, even with another text, gets the first answer; a refusal is remembered too.
+    EXPECT_EQ(Send("0712345678", "Changed", {{"ref", "r-1"}}), first);
+    EXPECT_EQ(Send("0712349991", "No", {{"ref", "r-2"}}), "");
+    EXPECT_EQ(lastReply_, "ERR: 304, Destination rejected Ref: r-2");
+    EXPECT_EQ(Send("0712345679", "No", {{"ref", "r-2"}}), "");
+
+    const std::string batch = Call("startbatch", {{"text", "Batch"}, {"concat", "3"}}).substr(4, 32);
+    // One reference twice in one call is sent once; a reference first used by sendmsg is answered.
+    const std::string reply =
+        Call("quicksend", {{"batch", batch}, {"to", "0711000001,0711000002,0711000001"}, {"refs", "r-3,r-1,r-3"}});
+    const std::vector<std::string> lines = ListingLines("\n" + reply);
+    ASSERT_EQ(lines.size(), 3u) << reply;
+    EXPECT_EQ(lines[0].substr(0, 36), lines[2].substr(0, 36));
+    EXPECT_EQ(lines[1], "ID: " + first + " To: 0711000002 Ref: r-1");
+    EXPECT_EQ(Call("quicksend", {{"batch", batch}, {"to", "0711000001,0711000002"}, {"refs", "r-4"}}).substr(0, 8),
+              "ERR: 100");
+    EXPECT_EQ(Send("0712345678", "Bad", {{"ref", "no,commas"}}), "");
+    EXPECT_EQ(lastReply_.substr(0, 8), "ERR: 100");
+
+    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 2u);  // r-1 and r-3
+    const std::vector<std::string> refs = ListingLines(sandbox_.Control("references", {}));
+    ASSERT_EQ(refs.size(), 3u);
+    EXPECT_EQ(refs[0], "demo r-1 " + first + " repeats: 2");
+    EXPECT_EQ(refs[1], "demo r-2 ERR:304 repeats: 1");
+    EXPECT_EQ(refs[2].substr(refs[2].size() - 10), "repeats: 1");
+
+    // References are kept seven days, then a reference is new again.
+    ASSERT_TRUE(sandbox_.AdvanceClock(7 * 86400 + 1));
+    session_ = Login();
+    const std::string later = Send("0712345678", "Hello", {{"ref", "r-1"}});
+    EXPECT_FALSE(later.empty());
+    EXPECT_NE(later, first);
+
+    // A gateway that does not honour references says nothing of them and sends every request.
+    Start({"--references", "0"});
+    EXPECT_EQ(sandbox_.Request("auth", {{"user", "demo"}, {"password", "demo"}}).find("Refs"), std::string::npos);
+    EXPECT_NE(Send("0712345678", "Hello", {{"ref", "r-1"}}), Send("0712345678", "Hello", {{"ref", "r-1"}}));
+    EXPECT_EQ(lastReply_.find("Ref:"), std::string::npos);
+}
+
+TEST_F(SandboxServerTest, FaultsAfterHandlingSendTheMessageButNotTheReply) {
+    ASSERT_TRUE(sandbox_.InjectFault("lost", 1, 0, "sendmsg"));
+    long status = 0;
+    std::string reply =
+        sandbox_.Request("sendmsg", {{"session", session_}, {"to", "0712345678"}, {"text", "A"}}, &status);
+    EXPECT_EQ(reply.find("ID: "), std::string::npos) << reply;
+    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 1u) << "handled although its reply was lost";
+
+    ASSERT_TRUE(sandbox_.InjectFault("late", 1, 50, "sendmsg"));
+    EXPECT_FALSE(Send("0712345679").empty());
+    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 2u);
+
+    // A fault with a chance hits some requests only; a chance outside 1..100 is refused.
+    bool ok = false;
+    sandbox_.Control("fault", {{"kind", "lost"}, {"count", "1000"}, {"percent", "50"}, {"endpoint", "ping"}}, &ok);
+    ASSERT_TRUE(ok);
+    int answered = 0;
+    for (int i = 0; i < 40; ++i)
+        answered += Call("ping", {}) == "OK: Session valid";
+    EXPECT_GT(answered, 0);
+    EXPECT_LT(answered, 40);
+    sandbox_.Control("fault", {{"kind", "lost"}, {"count", "1"}, {"percent", "0"}}, &ok);
+    EXPECT_FALSE(ok);
+}
+
 TEST_F(SandboxServerTest, ReadsAccountsAndVouchersFromItsConfigurationFile) {
     TempDir dir;
     WriteFile(dir.File("sandbox.conf"),

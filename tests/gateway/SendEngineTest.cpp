@@ -1,6 +1,9 @@
 // The send engine's reading of recipient lists and batch replies (its chunking is tested end to end).
 #include <gtest/gtest.h>
 
+#include "FakeComponent.h"
+#include "core/AppSettings.h"
+#include "gateway/CommsWorker.h"
 #include "gateway/SendEngine.h"
 #include "store/MessageStore.h"
 #include "support/TempDir.h"
@@ -33,6 +36,21 @@ TEST(SendEngine, RecipientsExpandWithContactsPrefixAndSixteenCharacters) {
     EXPECT_EQ(entries[0].number, "0711");
     EXPECT_TRUE(ExpandRecipients(store, "", "27").empty());
     EXPECT_TRUE(ExpandRecipients(store, ",", "27").empty());
+
+    // Numbers lose blanks, dashes, dots and brackets before the cut and the prefix (the stored
+    // contact keeps its own); positions count every entry of the list, even those naming nobody.
+    ContactRecord bea;
+    bea.Name = "Bea";
+    bea.Mobile = "(082) 123-45.68";
+    bea.groups = {1};
+    const int32_t spaced = store.Book().AddContact(bea);
+    entries = ExpandRecipients(store, ",A999,A" + std::to_string(spaced) + ",+44 (0) 7700-900-123-4567", "27");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].number, "27821234568");
+    EXPECT_EQ(entries[0].position, 1u);
+    EXPECT_EQ(entries[1].number, "+440770090012345");
+    EXPECT_EQ(entries[1].position, 2u);
+    EXPECT_EQ(store.Book().GetContactMobile(spaced, 64), "(082) 123-45.68");
 }
 
 TEST(SendEngine, BatchReplyIsReadWordByWord) {
@@ -62,6 +80,174 @@ TEST(SendEngine, BatchReplyIsReadWordByWord) {
     EXPECT_EQ(results[0].text, "114, cannot route to: 0 TO: 9");
     EXPECT_TRUE(ParseBatchReply("").empty());
     EXPECT_TRUE(ParseBatchReply("<html>Bad gateway</html>").empty());
+
+    // "Ref:" belongs to the result it follows, never to the next one.
+    results = ParseBatchReply("ID: a To: 1 Ref: r-1\nID: b To: 2\nERR: 304, no To: 3 Ref: r-3");
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].ref, "r-1");
+    EXPECT_EQ(results[0].text, "a");
+    EXPECT_EQ(results[1].ref, "");
+    EXPECT_EQ(results[2].ref, "r-3");
+}
+
+// Replies of a gateway that honours references but answers unclearly: every recipient still ends
+// with a row, and one whose answer is unclear goes again under its own reference, never Failed or
+// counted as sent.
+class UnclearReplies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings();
+        Settings().InstallationID = "inst";
+        Settings().prefix.clear();
+        component_ = std::make_shared<test::FakeComponent>();
+        component_->properties["smsHONOURS_REFS"] = Variant::FromBool(true);
+        component_->script["StartBatch"] = {"ID: " + std::string(32, 'b')};
+        component_->script["EndBatch"] = {"OK: 2 messages"};
+        WorkerOptions options;
+        options.retryPause = std::chrono::milliseconds(1);
+        options.submitAttempts = 2;
+        worker_ = std::make_unique<CommsWorker>(&store_, std::make_shared<GatewayApi>(ComponentHandle(component_)),
+                                                nullptr, options);
+    }
+    void TearDown() override { Settings() = saved_; }
+
+    SmsRecord Row(int32_t id) {
+        SmsRecord r;
+        EXPECT_TRUE(store_.Outbox().GetSms(id, r));
+        return r;
+    }
+    size_t CallsOf(const std::string& method) {
+        auto calls = component_->Calls();
+        return static_cast<size_t>(std::count(calls.begin(), calls.end(), method));
+    }
+
+    test::TempDir dir_;
+    MessageStore store_{dir_.Path()};
+    AppSettings saved_;
+    std::shared_ptr<test::FakeComponent> component_;
+    std::unique_ptr<CommsWorker> worker_;
+};
+
+TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirReference) {
+    const std::string a(32, 'a'), c(32, 'c');
+    struct Case {
+        const char* what;
+        std::string reply;  // R0/R1: the recipients' references; numbers 0711111111 and 0722222222
+        const char* first;  // the first recipient's child: "ID", "ERR" or "REF" (goes again)
+        const char* second;
+    };
+    const Case cases[] = {
+        {"both clear", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1", "ID", "ID"},
+        {"a refusal", "ERR: 304, Destination rejected To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1",
+         "ERR", "ID"},
+        {"echoed for the wrong row", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0711111111 Ref: R1", "ID",
+         "REF"},
+        {"named twice",
+         "ID: " + a + " To: 0711111111 Ref: R0\nERR: 304, x To: 0711111111 Ref: R0\nID: " + c +
+             " To: 0722222222 Ref: R1",
+         "REF", "ID"},
+        {"one reference twice", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R0", "REF",
+         "REF"},
+        {"a reference we never sent", "ID: " + a + " To: 0711111111 Ref: zz\nID: " + c + " To: 0722222222 Ref: R1",
+         "REF", "ID"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        component_->invocations.clear();
+        const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, ",0711111111,0722222222", "Hi", "", 0, "?");
+        const std::string r0 = "inst-" + std::to_string(id) + "-0", r1 = "inst-" + std::to_string(id) + "-1";
+        std::string reply = k.reply;
+        for (auto [from, to] : {std::pair{"R0", r0}, std::pair{"R1", r1}})
+            for (size_t at = reply.find(from); at != std::string::npos; at = reply.find(from))
+                reply.replace(at, 2, to);
+        component_->script["QuickBatchSend"] = {reply};
+        worker_->SendQueuedSMSs(id);
+
+        const bool unclear = std::string(k.first) == "REF" || std::string(k.second) == "REF";
+        EXPECT_EQ(CallsOf("QuickBatchSend"), unclear ? 2u : 1u) << "asked again in the same pass";
+        std::vector<SmsRecord> children;
+        for (const SmsRecord& r : store_.Outbox().LoadAllSms())
+            if (r.RefID == id && r.ID != id)
+                children.push_back(r);
+        if (std::string(k.first) == "REF" && std::string(k.second) == "REF") {
+            // Nothing known of anyone: the message itself waits for the next pass.
+            EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Pending));
+            EXPECT_TRUE(children.empty());
+            store_.Outbox().DeleteSms(id);
+            continue;
+        }
+        EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Expanded));
+        ASSERT_EQ(children.size(), 2u) << "every recipient has a row";
+        for (const SmsRecord& child : children) {
+            const bool first = child.To == "0711111111";
+            const std::string expected = first ? k.first : k.second;
+            const std::string ref = first ? r0 : r1;
+            if (expected == "ID") {
+                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Unknown));
+                EXPECT_EQ(child.ApiMsgID, ",ID: " + (first ? a : c));
+            } else if (expected == "ERR") {
+                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Failed));
+                EXPECT_EQ(child.ApiMsgID, ",ERR: 304, Destination rejected");
+            } else {
+                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Pending));
+                EXPECT_EQ(child.ApiMsgID, ",REF: " + ref);
+            }
+            store_.Outbox().DeleteSms(child.ID);
+        }
+        store_.Outbox().DeleteSms(id);
+    }
+
+    // A recipient left to go again is sent on its own under the reference it had in its parent.
+    const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, ",0711111111,0722222222", "Hi", "", 0, "?");
+    const std::string r1 = "inst-" + std::to_string(id) + "-1";
+    component_->script["QuickBatchSend"] = {"ID: " + a + " To: 0711111111 Ref: inst-" + std::to_string(id) + "-0"};
+    worker_->SendQueuedSMSs(id);
+    component_->script["SendMsg"] = {"ID: " + c + " Ref: " + r1};
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(GatewayApi::VariantText(component_->properties["smsCLIENT_REF"]), r1);
+    for (const SmsRecord& r : store_.Outbox().LoadAllSms()) {
+        if (r.ID != id) {
+            EXPECT_EQ(r.Stat, StatusCode(MessageStatus::Unknown)) << r.To;
+        }
+    }
+}
+
+TEST_F(UnclearReplies, SingleMessageCountsOnlyAnAnswerUnderItsOwnReference) {
+    struct Case {
+        const char* reply;  // R: the message's reference
+        int32_t error;
+        MessageStatus status;
+        size_t calls;
+    };
+    const std::string id32(32, 'd');
+    const Case cases[] = {
+        {"ID: D Ref: R", 0, MessageStatus::Unknown, 1},
+        {"ID: D Ref: inst-1-0x", 0, MessageStatus::Pending, 2},  // another message's answer
+        {"ID: D", 0, MessageStatus::Pending, 2},                 // no reference named
+        {"ERR: 99, Timeout", 99, MessageStatus::Pending, 2},
+        {"ERR: 98, Unexpected reply", 98, MessageStatus::Pending, 2},
+        {"ERR: 303, Invalid destination number Ref: R", 303, MessageStatus::Failed, 1},
+        {"ERR: 100, Invalid ref", 100, MessageStatus::Failed, 1},  // refused before reading it
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.reply);
+        component_->invocations.clear();
+        const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, "0711111111", "Hi", "", 0, "?");
+        std::string reply = k.reply;
+        const std::string ref = "inst-" + std::to_string(id) + "-0";
+        if (size_t at = reply.find("Ref: R"); at != std::string::npos && reply.size() == at + 6)
+            reply.replace(at + 5, 1, ref);
+        if (size_t at = reply.find(" D"); at != std::string::npos)
+            reply.replace(at + 1, 1, id32);
+        component_->script["SendMsg"] = {reply, k.error};
+        worker_->SendQueuedSMSs(id);
+        EXPECT_EQ(Row(id).Stat, StatusCode(k.status));
+        EXPECT_EQ(CallsOf("SendMsg"), k.calls);
+        if (k.status == MessageStatus::Unknown) {
+            EXPECT_EQ(Row(id).ApiMsgID, ",ID: " + id32);
+        }
+        store_.Outbox().DeleteSms(id);
+    }
 }
 
 }  // namespace

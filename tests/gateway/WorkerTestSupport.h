@@ -220,4 +220,15 @@ protected:
     std::unique_ptr<CommsWorker> worker_;
 };
 
+// The same against a gateway that knows nothing of client references: the engines keep their
+// one-commit-per-message way and fail what they cannot safely send again.
+class LegacyGatewayFixture : public WorkerFixture {
+protected:
+    std::vector<std::string> SandboxArgs() const override {
+        std::vector<std::string> args = WorkerFixture::SandboxArgs();
+        args.insert(args.end(), {"--references", "0"});
+        return args;
+    }
+};
+
 }  // namespace quillon::test

@@ -93,8 +93,9 @@ TEST(StoreFile, DeletingEveryGroupGivesANewCatchAllGroupWithTheNextGidAtTheNextO
 
 // Only the last program out leaves rows behind: a second program on the same data directory (the
 // command line beside the desktop) must not take the desktop's message under edit back to the outbox,
-// nor fail the one its worker is sending. The next lone open restores and fails them.
-TEST(StoreFile, OpenRestoresEditedAndFailsInterruptedRowsOnlyWhenNoOtherStoreUsesThem) {
+// nor take the one its worker is sending. The next lone open restores the edited row and hands the
+// interrupted one to its send engine (which decides, knowing the gateway, whether it may go again).
+TEST(StoreFile, OpenRestoresEditedAndTakesInterruptedRowsOnlyWhenNoOtherStoreUsesThem) {
     TempDir dir;
     auto first = std::make_unique<MessageStore>(dir.Path());
     int32_t edited = first->Outbox().AddSms(3, 0, 0, 0, "1", "edited", "", 0, "?");
@@ -111,12 +112,15 @@ TEST(StoreFile, OpenRestoresEditedAndFailsInterruptedRowsOnlyWhenNoOtherStoreUse
         ASSERT_TRUE(second.IsOpen());
         EXPECT_EQ(stat(second, edited), 5);
         EXPECT_EQ(stat(second, processing), 10);
+        EXPECT_TRUE(second.TakeInterruptedSms().empty());
     }
     EXPECT_EQ(stat(*first, edited), 5);
     first.reset();
     MessageStore alone(dir.Path());
     EXPECT_EQ(stat(alone, edited), 3);
-    EXPECT_EQ(stat(alone, processing), 2);
+    EXPECT_EQ(stat(alone, processing), 10);
+    EXPECT_EQ(alone.TakeInterruptedSms(), std::vector<int32_t>{processing});
+    EXPECT_TRUE(alone.TakeInterruptedSms().empty());
     EXPECT_EQ(stat(alone, sent), 3);
 }
 

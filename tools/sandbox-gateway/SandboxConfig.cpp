@@ -176,6 +176,9 @@ std::string TakeLine(const std::vector<std::string>& w, SandboxConfig& config, F
     } else if (key == "max-parts") {
         if (w.size() != 2 || !ParseInt(w[1], 1, 255, config.maxParts))
             return "expected: max-parts N";
+    } else if (key == "references") {
+        if (w.size() != 2 || !ParseInt(w[1], 0, 3650, config.referenceDays))
+            return "expected: references DAYS (0: not honoured)";
     } else if (key == "id-suffix") {
         if (w.size() != 2)
             return "expected: id-suffix WORD";

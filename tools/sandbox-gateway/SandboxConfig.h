@@ -48,6 +48,9 @@ struct SandboxConfig {
     size_t maxRequestBytes = 64 * 1024;
     int threads = 16;
     std::vector<SandboxFile> files;
+    // Days a client reference is remembered (a repeat within them is answered with the original
+    // result); 0: references are not honoured and the gateway says nothing about them.
+    int referenceDays = 7;
 };
 
 // The configuration used when no file is given: account demo/demo with 100 credits and three vouchers.

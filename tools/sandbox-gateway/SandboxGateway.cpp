@@ -141,6 +141,30 @@ std::string NormaliseNumber(const std::string& raw) {
     return digits;
 }
 
+// A client reference: 1 to 64 letters, digits, '-', '_' or '.'.
+bool IsReference(const std::string& ref) {
+    return !ref.empty() && ref.size() <= 64 && std::all_of(ref.begin(), ref.end(), [](unsigned char c) {
+        return isalnum(c) || c == '-' || c == '_' || c == '.';
+    });
+}
+
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> items;
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t comma = list.find(',', pos);
+        if (comma == std::string::npos)
+            comma = list.size();
+        std::string n = list.substr(pos, comma - pos);
+        n.erase(0, n.find_first_not_of(" \t\r\n"));
+        n.erase(n.find_last_not_of(" \t\r\n") + 1);
+        if (!n.empty())
+            items.push_back(n);
+        pos = comma + 1;
+    }
+    return items;
+}
+
 }  // namespace
 
 std::string ErrorReply(int code, const std::string& text) {
@@ -185,6 +209,7 @@ void SandboxGateway::Reset() {
     sessions_.clear();
     messages_.clear();
     batches_.clear();
+    references_.clear();
     received_.clear();
     clockOffsetMs_ = 0;
 }
@@ -234,6 +259,17 @@ std::string SandboxGateway::MessagesText() {
                  " parts: " + std::to_string(m.parts) + "\n";
     }
     return "OK: " + std::to_string(messages_.size()) + "\n" + lines;
+}
+
+std::string SandboxGateway::ReferencesText() {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::string lines;
+    for (const auto& [key, r] : references_) {
+        std::string result = r.result.rfind("ID: ", 0) == 0 ? r.result.substr(4, 32)
+                                                            : "ERR:" + r.result.substr(5, r.result.find(',') - 5);
+        lines += key.first + " " + key.second + " " + result + " repeats: " + std::to_string(r.repeats) + "\n";
+    }
+    return "OK: " + std::to_string(references_.size()) + "\n" + lines;
 }
 
 std::string SandboxGateway::NewId() {
@@ -302,6 +338,9 @@ std::string SandboxGateway::Auth(const Params& p) {
         return ErrorReply(kErrAuth, "Authentication failed");
     std::string id = NewId();
     sessions_[id] = Session{account->user, NowMs()};
+    // Telling the client that references are honoured, and for how long, after the session.
+    if (config_.referenceDays > 0)
+        return "OK: " + id + " Refs: " + std::to_string(config_.referenceDays);
     return "OK: " + id;
 }
 
@@ -372,6 +411,22 @@ std::string SandboxGateway::Submit(SandboxAccount& account, const Submission& s,
     return "ID: " + id + (config_.idSuffix.empty() ? "" : " " + config_.idSuffix);
 }
 
+std::string SandboxGateway::SubmitOnce(SandboxAccount& account, const Submission& s, const std::string& number,
+                                       const std::string& batch, const std::string& ref) {
+    if (ref.empty())
+        return Submit(account, s, number, batch);
+    const int64_t now = NowMs();
+    auto key = std::make_pair(account.user, ref);
+    auto it = references_.find(key);
+    if (it != references_.end() && now - it->second.atMs < int64_t(config_.referenceDays) * 86400000) {
+        ++it->second.repeats;
+        return it->second.result;
+    }
+    std::string result = Submit(account, s, number, batch);
+    references_[key] = Remembered{result, now, 0};
+    return result;
+}
+
 int SandboxGateway::StatusOf(const Message& m, int64_t nowMs) const {
     if (m.cancelled)
         return 6;
@@ -409,7 +464,11 @@ std::string SandboxGateway::SendMsg(const Params& p) {
     std::string error;
     if (!ReadSubmission(p, s, error))
         return error;
-    return Submit(*account, s, Get(p, "to"), "");
+    const std::string ref = config_.referenceDays > 0 ? Get(p, "ref") : std::string();
+    if (!ref.empty() && !IsReference(ref))
+        return ErrorReply(kErrParameter, "Invalid ref");
+    std::string result = SubmitOnce(*account, s, Get(p, "to"), "", ref);
+    return ref.empty() ? result : result + " Ref: " + ref;
 }
 
 std::string SandboxGateway::StartBatch(const Params& p) {
@@ -434,34 +493,27 @@ std::string SandboxGateway::QuickSend(const Params& p) {
     if (it == batches_.end() || !it->second.open || it->second.user != account->user) {
         return ErrorReply(kErrUnknownBatch, "Unknown or closed batch");
     }
-    std::vector<std::string> numbers;
-    std::string list = Get(p, "to");
-    size_t pos = 0;
-    while (pos <= list.size()) {
-        size_t comma = list.find(',', pos);
-        if (comma == std::string::npos)
-            comma = list.size();
-        std::string n = list.substr(pos, comma - pos);
-        n.erase(0, n.find_first_not_of(" \t\r\n"));
-        n.erase(n.find_last_not_of(" \t\r\n") + 1);
-        if (!n.empty())
-            numbers.push_back(n);
-        pos = comma + 1;
-    }
+    std::vector<std::string> numbers = SplitList(Get(p, "to"));
+    // References, when given, pair with the numbers by position.
+    std::vector<std::string> refs = config_.referenceDays > 0 ? SplitList(Get(p, "refs")) : std::vector<std::string>();
+    if (!refs.empty() && (refs.size() != numbers.size() || !std::all_of(refs.begin(), refs.end(), IsReference)))
+        return ErrorReply(kErrParameter, "Invalid refs");
     if (numbers.empty())
         return ErrorReply(kErrParameter, "Missing numbers");
     if (numbers.size() > size_t(config_.maxBatchNumbers))
         return ErrorReply(kErrParameter, "Too many numbers");
     std::string reply;
-    for (const auto& n : numbers) {
-        std::string line = Submit(*account, it->second.submission, n, it->first);
+    for (size_t k = 0; k < numbers.size(); ++k) {
+        const std::string& n = numbers[k];
+        const std::string ref = refs.empty() ? std::string() : refs[k];
+        std::string line = SubmitOnce(*account, it->second.submission, n, it->first, ref);
         if (line.rfind("ID: ", 0) == 0)
             ++it->second.accepted;
         // A number that is not one is echoed without its blanks, so the reply stays word-separated.
         std::string shown;
         for (char c : n)
             shown += isspace(static_cast<unsigned char>(c)) ? '_' : c;
-        reply += line + " To: " + shown + "\n";
+        reply += line + " To: " + shown + (ref.empty() ? "" : " Ref: " + ref) + "\n";
     }
     return reply;
 }

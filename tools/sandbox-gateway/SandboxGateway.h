@@ -57,6 +57,9 @@ public:
     bool SetCredit(const std::string& user, Millis credit);
     std::string ReceivedText(const std::string& endpoint) const;  // "OK: n" then one line per request
     std::string MessagesText();                                   // "OK: n" then one line per message
+    // "OK: n" then one line per client reference kept: "USER REF RESULT repeats: K", where RESULT is
+    // the message id or "ERR:<code>" and K counts the repeats answered from memory.
+    std::string ReferencesText();
 
 private:
     struct Message {
@@ -85,6 +88,12 @@ private:
         bool open = true;
         int accepted = 0;
     };
+    // The first result given for a client reference, answered again to every repeat.
+    struct Remembered {
+        std::string result;  // "ID: <id>" or "ERR: <code>, <text>"
+        int64_t atMs = 0;
+        int repeats = 0;
+    };
     struct Session {
         std::string user;
         int64_t lastUseMs = 0;
@@ -100,6 +109,10 @@ private:
     std::string Submit(SandboxAccount& account, const Submission& s, const std::string& number,
                        const std::string& batch);
     int StatusOf(const Message& m, int64_t nowMs) const;
+    // Submit, once per client reference of the account: a reference seen within referenceDays
+    // gets its first result again and sends nothing. An empty reference always submits.
+    std::string SubmitOnce(SandboxAccount& account, const Submission& s, const std::string& number,
+                           const std::string& batch, const std::string& ref);
 
     std::string Auth(const Params& p);
     std::string SendMsg(const Params& p);
@@ -120,7 +133,8 @@ private:
     std::map<std::string, Session> sessions_;
     std::map<std::string, Message> messages_;
     std::map<std::string, Batch> batches_;
-    std::vector<std::pair<std::string, std::string>> received_;  // endpoint, form-encoded parameters
+    std::map<std::pair<std::string, std::string>, Remembered> references_;  // (user, reference)
+    std::vector<std::pair<std::string, std::string>> received_;             // endpoint, form-encoded parameters
     int64_t clockOffsetMs_ = 0;
     std::mt19937_64 random_;
 };

@@ -125,6 +125,8 @@ void SandboxServer::HandleControl(const httplib::Request& req, httplib::Response
         Reply(res, gateway_.ReceivedText(Param(p, "endpoint")));
     } else if (name == "messages") {
         Reply(res, gateway_.MessagesText());
+    } else if (name == "references") {
+        Reply(res, gateway_.ReferencesText());
     } else if (name == "credit") {
         Millis credit = 0;
         if (!ParseCredits(Param(p, "credit"), credit) || !gateway_.SetCredit(Param(p, "user"), credit)) {
@@ -145,12 +147,14 @@ void SandboxServer::ArmFault(const Params& p, httplib::Response& res) {
     try {
         f.remaining = std::stoi(Param(p, "count").empty() ? "1" : Param(p, "count"));
         f.value = Param(p, "value").empty() ? 0 : std::stoi(Param(p, "value"));
+        f.percent = Param(p, "percent").empty() ? 100 : std::stoi(Param(p, "percent"));
     } catch (...) {
         f.remaining = -1;
     }
-    static const char* kinds[] = {"drop", "delay", "status", "garbage", "oversize"};
+    static const char* kinds[] = {"drop", "delay", "status", "garbage", "oversize", "lost", "late"};
     bool known = std::find(std::begin(kinds), std::end(kinds), f.kind) != std::end(kinds);
-    if (!known || f.remaining < 1 || f.value < 0 || (f.kind == "delay" && f.value > 600000) ||
+    bool delays = f.kind == "delay" || f.kind == "late";
+    if (!known || f.remaining < 1 || f.value < 0 || (delays && f.value > 600000) || f.percent < 1 || f.percent > 100 ||
         (f.kind == "status" && f.value != 0 && (f.value < 100 || f.value > 599))) {
         Reply(res, ErrorReply(kErrParameter, "Invalid fault"));
         return;
@@ -188,11 +192,21 @@ bool SandboxServer::AnswerWithFault(const Fault& fault, httplib::Response& res) 
 void SandboxServer::HandleProtocol(const httplib::Request& req, httplib::Response& res) {
     std::string endpoint = req.matches[1];
     Fault fault;
-    if (TakeFault(endpoint, fault) && AnswerWithFault(fault, res))
+    const bool faulty = TakeFault(endpoint, fault);
+    const bool afterHandling = faulty && (fault.kind == "lost" || fault.kind == "late");
+    if (faulty && !afterHandling && AnswerWithFault(fault, res))
         return;
     std::string reply = gateway_.Handle(endpoint, ReadParams(req));
     if (verbose_)
-        fprintf(stderr, "sandbox: %s %s -> %s\n", endpoint.c_str(), req.body.c_str(), reply.c_str());
+        fprintf(stderr, "sandbox: %s %s -> %s%s\n", endpoint.c_str(), req.body.c_str(), reply.c_str(),
+                afterHandling ? (" (" + fault.kind + ")").c_str() : "");
+    if (afterHandling && fault.kind == "lost") {
+        // The request took effect; its reply never arrives.
+        res.set_content_provider(64, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
+        return;
+    }
+    if (afterHandling)
+        Pause(fault.value);
     Reply(res, reply);
 }
 
@@ -260,6 +274,8 @@ bool SandboxServer::TakeFault(const std::string& endpoint, Fault& out) {
     std::lock_guard<std::mutex> guard(lock_);
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (!it->endpoint.empty() && it->endpoint != endpoint)
+            continue;
+        if (it->percent < 100 && static_cast<int>(random_() % 100) >= it->percent)
             continue;
         out = *it;
         if (--it->remaining <= 0)

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,11 @@ public:
 
 private:
     struct Fault {
-        std::string kind;      // drop, delay, status, garbage, oversize
+        std::string kind;      // drop, delay, status, garbage, oversize; after handling: lost, late
         std::string endpoint;  // empty: any protocol request
         int remaining = 0;
         int value = 0;
+        int percent = 100;  // chance that a matching request is hit
     };
     void ConfigureServer(const SandboxConfig& config);
     void HandleControl(const httplib::Request& req, httplib::Response& res);
@@ -57,6 +59,7 @@ private:
     bool verbose_ = false;  // QUILLON_SANDBOX_VERBOSE: every request and reply on stderr
     std::vector<Fault> faults_;
     std::vector<SandboxFile> files_;
+    std::mt19937 random_{std::random_device{}()};
 };
 
 }  // namespace quillon::sandbox

@@ -34,6 +34,8 @@ Options:
   --price CREDIT      charge per SMS part (default 1.0)
   --max-parts N       longest concatenated message, in parts (default 16)
   --threads N         worker threads (default 16)
+  --references DAYS   days a client reference is remembered (default 7);
+                      0: references are not honoured
   --help              this text
 
 Built-in configuration (used when no --config is given):
@@ -57,6 +59,8 @@ Configuration file: one entry per line, '#' starts a comment line.
                           after every 1 KiB; cut: the connection closes after
                           BYTES of the announced body
   redirect NAME URL       /files/NAME answers 302 with Location URL
+  references DAYS         days a client reference is remembered (default 7);
+                          0: references are not honoured
 /files/ names that are not configured answer 404 with a body.
 Accounts or vouchers in the file replace the built-in ones of that kind.
 Command-line options override the file.
@@ -96,7 +100,13 @@ Test control endpoints (GET or POST, form parameters):
                                      body), delay (answered after V
                                      ms), status (HTTP status V, default 500),
                                      garbage (a reply of no protocol shape),
-                                     oversize (a 2 MiB reply)
+                                     oversize (a 2 MiB reply); the request is
+                                     handled, then: lost (connection closed
+                                     before the reply's body), late (answered
+                                     after V ms); &percent=P: each matching
+                                     request fails with P % chance
+  /control/references                every client reference kept: "USER REF
+                                     RESULT repeats: K"
   /control/credit?user=U&credit=C    sets an account's credit
   /control/reset                     configured accounts and vouchers, no
                                      messages, sessions, faults or history,
@@ -141,6 +151,8 @@ std::string TakeOption(const std::string& arg, const char* value, quillon::sandb
         return ParseNumber(value, 1, 255, config.maxParts) ? "" : "bad part count";
     } else if (arg == "--threads") {
         return ParseNumber(value, 1, 256, config.threads) ? "" : "bad thread count";
+    } else if (arg == "--references") {
+        return ParseNumber(value, 0, 3650, config.referenceDays) ? "" : "bad reference days";
     }
     return "unknown option " + arg;
 }
