@@ -10,6 +10,7 @@
 
 #include "addressbook/ExternalBook.h"
 #include "compose/ContactSelection.h"
+#include "compose/HexImport.h"
 #include "compose/MessageLength.h"
 #include "compose/MessageQueuer.h"
 #include "compose/RecentRecipients.h"
@@ -44,6 +45,7 @@ enum class ComposeStatus {
     kNotAllowed,    // Schedule while editing a stored message or without text
     kCancelled,     // the schedule dialog was cancelled; nothing stored
     kStoreFailed,   // the store refused the row(s); nothing stored and the composition kept
+    kTooLong,       // longer than the gateway takes (one SMS, or kMaxSmsParts with SpanSMS); nothing stored
 };
 
 struct ComposeResult {
@@ -71,10 +73,16 @@ public:
 
     // ---- what the user puts together ----
     int32_t Kind() const { return kind_; }
-    void SetKind(int32_t kind) { kind_ = kind; }
+    // A new kind recounts the text (which may then be too long to send) but never cuts it.
+    void SetKind(int32_t kind);
     const std::string& Text() const { return text_; }
     // Every change of the text box: the length rules may cut the text (see Length()).
     const LengthState& SetText(const std::string& text, size_t selectionEnd);
+    // The text box got the focus: a text beyond the limit keeps its longest leading part that fits.
+    const LengthState& ApplyLengthLimit();
+    // Reads a file as the hex text of a file kind. A file too long for the message limit is refused
+    // (TooLongForSms) and the text left as it was.
+    bool ImportFile(const std::string& path, HexImportFailure& failure);
     const LengthState& Length() const { return length_; }
     size_t CaretPos() const { return caretPos_; }
     void SetCaretPos(size_t pos) { caretPos_ = pos; }

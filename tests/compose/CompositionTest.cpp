@@ -236,7 +236,7 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     EXPECT_TRUE(r.updated);
     EXPECT_EQ(r.storedIds, (std::vector<int32_t>{scheduled}));
     SmsRecord row = Get(scheduled);
-    EXPECT_EQ(row.Stat, 0);  // the schedule of the row is not kept
+    EXPECT_EQ(row.Stat, 4);  // still waits for its time: made Pending it would go at once
     EXPECT_EQ(row.Type, 2);
     EXPECT_EQ(row.Msg, "New text");
     EXPECT_EQ(row.To, ",0821,A" + std::to_string(ann));
