@@ -360,12 +360,15 @@ public:
             detail = "cannot copy " + source.string() + ": " + ec.message();
             return false;
         }
-        fs::path wal = source;
-        wal += "-wal";
-        if (fs::exists(wal, ec)) {
-            fs::path walCopy = copy_;
-            walCopy += "-wal";
-            fs::copy_file(wal, walCopy, ec);  // without it the copy holds the last checkpoint
+        // The log of a WAL database holds the latest changes; a rollback journal beside the file undoes
+        // a half-written transaction when the copy is opened.
+        for (const char* suffix : {"-wal", "-journal"}) {
+            fs::path side = source;
+            side += suffix;
+            fs::path sideCopy = copy_;
+            sideCopy += suffix;
+            if (fs::exists(side, ec))
+                fs::copy_file(side, sideCopy, ec);
         }
         return true;
     }
