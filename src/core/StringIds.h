@@ -38,6 +38,11 @@ enum StringId : int {
     kIdBinaryMessage = 1251,
     kIdClipboardApiId = 1252,
     kIdFirstMessageTypeName = 1312,  // name of message kind n: 1312 + n
+    kIdAddressBookRoot = 1321,
+    kIdOutlookRoot = 1322,
+    kIdRecentRoot = 1323,
+    kIdFileExtension = 1325,
+    kIdFileFilter = 1326,
     kIdNotEnoughInfoCaption = 1331,
     kIdNoDestination = 1332,
     kIdBalanceShort = 1333,
@@ -70,6 +75,12 @@ enum StringId : int {
     kIdVoucherTooShort = 1395,
     kIdVoucherRedeemed = 1396,
     kIdBalance = 1398,
+    kIdFirstMonthName = 1456,  // "Month", then January .. December: 1457 .. 1468
+    kIdDayHeading = 1469,
+    kIdHourHeading = 1470,
+    kIdMinuteHeading = 1471,
+    kIdFirstWeekdayName = 1472,  // Monday .. Sunday: 1472 .. 1478
+    kIdFirstNth = 1479,          // 1st .. 4th: 1479 .. 1482
     kIdVersionLine = 1488,
     kIdCommsLine = 1489,
     kIdCannotAccessBookCaption = 1504,
