@@ -100,6 +100,7 @@ ExternalBookResult Composition::LoadOutlookEntries(bool force) {
 }
 
 void Composition::SizeContactSelection() {
+    searchContacts_.clear();
     if (store_)
         contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->Book().PeekNextContactId(), 0)) + 1);
 }
@@ -319,9 +320,11 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
 
 QuickSearch::Match Composition::QuickSearchNext(const std::string& fieldText,
                                                 const std::function<bool()>& loadExternal) {
-    std::vector<ContactRow> contacts;
-    if (store_)
-        contacts = store_->Book().ListContacts();
+    // Reading 10,000 contacts costs more than searching them: they are kept between presses.
+    if (store_ && (searchContacts_.empty() ||
+                   static_cast<size_t>(std::max<int32_t>(store_->Book().ContactCount(), 0)) != searchContacts_.size()))
+        searchContacts_ = store_->Book().ListContacts();
+    const std::vector<ContactRow>& contacts = searchContacts_;
     QuickSearch::ExternalSource external = [this, &loadExternal]() -> const std::vector<OutlookEntry>* {
         if (!outlookLoaded_ && loadExternal)
             loadExternal();

@@ -132,6 +132,9 @@ public:
     // when the walk reaches it and nothing is loaded yet (it may decline by returning false).
     QuickSearch::Match QuickSearchNext(const std::string& fieldText, const std::function<bool()>& loadExternal);
     void QuickSearchTextChanged() { quickSearch_.TextChanged(); }
+    // The address book changed: the next search reads the contacts again (a search also does so when
+    // their number changed).
+    void ContactsChanged() { searchContacts_.clear(); }
 
 private:
     int64_t Now() const;
@@ -154,6 +157,7 @@ private:
     std::vector<OutlookEntry> outlookEntries_;
     bool outlookLoaded_ = false;
     QuickSearch quickSearch_;
+    std::vector<ContactRow> searchContacts_;  // the contacts as the last search read them
 
     bool editing_ = false;
     int32_t editedId_ = -1;

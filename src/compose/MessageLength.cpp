@@ -55,10 +55,11 @@ LengthState Finish(LengthState state, int32_t kind, bool spanSms, bool editing) 
     state.counterText = CounterText(state.count.units, state.count.parts);
     state.nonGsm.clear();
     if (typed && kind != kUnicodeKind && !tally.gsm)
-        state.nonGsm = NonGsmCharacters(state.text);
+        state.nonGsm = NonGsmCharacters(state.text, kMaxNamedCharacters);
     const int64_t budget = SmsUnitBudget(state.count.alphabet, MaxParts(spanSms));
     const int64_t room = tally.characters - state.count.units + budget;
     state.limit = static_cast<size_t>(std::clamp<int64_t>(room, 0, spanSms ? kLongTextLimit : budget));
+    state.caret = std::min(state.caret, static_cast<size_t>(tally.characters));
     state.textPresent = present;
     state.sendEnabled = present && state.fits;
     state.scheduleEnabled = state.sendEnabled && !editing;
@@ -110,13 +111,12 @@ LengthState CountMessageLength(const std::string& previous, const std::string& t
                                bool spanSms, bool editing) {
     LengthState state;
     state.text = text;
-    state.caret = std::min(selectionEnd, CharacterCount(text));
+    state.caret = selectionEnd;  // Finish keeps it within the text
     if (FitsLimit(CountMessage(text, kind), spanSms))
         return Finish(std::move(state), kind, spanSms, editing);
     if (IsDataKind(kind)) {
         state.text = previous;
         state.refused = true;
-        state.caret = std::min(selectionEnd, CharacterCount(previous));
         return Finish(std::move(state), kind, spanSms, editing);
     }
     // The stretch the edit replaced: what lies between the longest common start and end of both texts.
@@ -156,7 +156,7 @@ LengthState CountMessageLength(const std::string& previous, const std::string& t
 LengthState RecountMessageLength(const std::string& text, int32_t kind, bool spanSms, bool editing) {
     LengthState state;
     state.text = text;
-    state.caret = CharacterCount(text);
+    state.caret = SIZE_MAX;  // the end: Finish keeps it within the text
     return Finish(std::move(state), kind, spanSms, editing);
 }
 

@@ -13,7 +13,8 @@
 
 namespace quillon {
 
-constexpr int kLongTextLimit = 2048;  // text box limit while long messages are allowed
+constexpr int kLongTextLimit = 2048;        // text box limit while long messages are allowed
+constexpr size_t kMaxNamedCharacters = 16;  // characters forcing UCS-2 that a length check names
 
 // Number of characters of a UTF-8 text (a malformed byte counts as one character).
 size_t CharacterCount(const std::string& text);
@@ -40,7 +41,8 @@ struct LengthState {
     SmsCount count;
     bool fits = true;  // within the limit: Send and Schedule work only then
     std::string counterText;
-    std::vector<uint32_t> nonGsm;  // a Text or Flash message's characters that force UCS-2
+    std::vector<uint32_t> nonGsm;  // a Text or Flash message's characters that force UCS-2 (the first
+                                   // kMaxNamedCharacters of them)
     bool textPresent = false;      // Send works only while this is true
     bool sendEnabled = false;
     bool scheduleEnabled = false;  // never while a stored message is being edited

@@ -209,9 +209,9 @@ SmsCount CountOnWire(const std::string& text, long gatewayKind, bool unicodeHex)
     return CountTypedText(TallyText(text), unicodeHex);
 }
 
-std::vector<uint32_t> NonGsmCharacters(const std::string& text) {
+std::vector<uint32_t> NonGsmCharacters(const std::string& text, size_t limit) {
     std::vector<uint32_t> found;
-    for (size_t pos = 0; pos < text.size();) {
+    for (size_t pos = 0; pos < text.size() && found.size() < limit;) {
         const uint32_t cp = NextCodePoint(text, pos);
         if (GsmSeptets(cp) == 0 && std::find(found.begin(), found.end(), cp) == found.end())
             found.push_back(cp);

@@ -63,8 +63,9 @@ int64_t DataOctets(const std::string& hexText);
 // anything else data in hex), `unicodeHex` that the text is UCS-2 in hexadecimal (four digits a unit).
 SmsCount CountOnWire(const std::string& text, long gatewayKind, bool unicodeHex);
 
-// The characters of a text that GSM 7-bit cannot carry, each once, in order of first appearance.
-std::vector<uint32_t> NonGsmCharacters(const std::string& text);
+// The characters of a text that GSM 7-bit cannot carry, each once, in order of first appearance; at
+// most `limit` of them.
+std::vector<uint32_t> NonGsmCharacters(const std::string& text, size_t limit = SIZE_MAX);
 // Replaces look-alikes that have GSM equivalents (curly quotes, dashes, ellipsis, non-breaking and other
 // spaces, bullets, ...) and returns the new text; `replaced` counts the characters changed.
 std::string ReplaceGsmLookalikes(const std::string& text, int* replaced = nullptr);
