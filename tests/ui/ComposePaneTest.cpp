@@ -215,6 +215,30 @@ private slots:
         tzset();
     }
 
+    void ChargeBeyondTheBalanceAsksFirst() {
+        UiTestEnv env(false);
+        Settings().SpanSMS = true;
+        Settings().CreditsPerPart = 2;
+        Settings().LastBalance = 35;  // 3.5 credits
+        ComposePane pane(env.Store(), nullptr);
+        pane.Model().SetText(std::string(200, 'a'), 200);  // 2 parts
+        pane.Model().To().EndEdit(0, std::string("0711000001"));
+        env.Messages().SetAnswer(MessageAnswer::No);
+        pane.Send();  // 2 SMS = 4 credits: asked, and refused
+        QCOMPARE(env.Shown().size(), 1);
+        QVERIFY(env.Shown()[0].startsWith("Confirm charge|This will be charged 2 SMS (4 credits)"));
+        QCOMPARE(env.Store()->Outbox().SmsRowCount(), 0);
+        env.Messages().SetAnswer(MessageAnswer::Yes);
+        pane.Send();
+        QCOMPARE(env.Store()->Outbox().SmsRowCount(), 1);
+        Settings().LastBalance = 40;  // exactly enough: no question
+        pane.Model().SetText("hi", 2);
+        pane.Model().To().EndEdit(0, std::string("0711000001"));
+        pane.Send();
+        QCOMPARE(env.Shown().size(), 2);
+        QCOMPARE(env.Store()->Outbox().SmsRowCount(), 2);
+    }
+
     void EveryControlIsReachedByTabAndNamed() {
         UiTestEnv env(false);
         ComposePane pane(env.Store(), nullptr);
