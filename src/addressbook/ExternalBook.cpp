@@ -15,6 +15,7 @@
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/StringIds.h"
+#include "core/StringTable.h"
 #include "core/TextUtil.h"
 
 namespace quillon {
@@ -187,8 +188,8 @@ public:
         if (db_)
             sqlite3_close(db_);
     }
-    bool Open(const fs::path& path, int busyTimeoutMs, std::string& detail) {
-        int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    bool Open(const fs::path& path, int busyTimeoutMs, std::string& detail, int flags = SQLITE_OPEN_READONLY) {
+        int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) {
             detail = "cannot open " + path.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
             return false;
@@ -336,9 +337,55 @@ bool ReadLists(sqlite3* h, const fs::path& path, const std::map<std::string, Car
 }
 
 // One address book database: a leaf per card with a mobile number, a node per mailing list.
+// A private copy of a mail client's database and its write-ahead log. Opening the profile's own file,
+// even read-only, leaves -wal and -shm files in the profile (owned by whoever ran us) and may take
+// part in the mail client's checkpoints; the copy is read instead and removed afterwards.
+class PrivateCopy {
+public:
+    ~PrivateCopy() {
+        std::error_code ec;
+        if (!dir_.empty())
+            fs::remove_all(dir_, ec);
+    }
+    bool Make(const fs::path& source, std::string& detail) {
+        std::error_code ec;
+        std::string pattern = (fs::temp_directory_path(ec) / "quillon-book-XXXXXX").string();
+        if (ec || !mkdtemp(pattern.data())) {
+            detail = "cannot create a temporary folder for " + source.string();
+            return false;
+        }
+        dir_ = pattern;
+        copy_ = dir_ / source.filename();
+        if (!fs::copy_file(source, copy_, ec)) {
+            detail = "cannot copy " + source.string() + ": " + ec.message();
+            return false;
+        }
+        // The log of a WAL database holds the latest changes; a rollback journal beside the file undoes
+        // a half-written transaction when the copy is opened.
+        for (const char* suffix : {"-wal", "-journal"}) {
+            fs::path side = source;
+            side += suffix;
+            fs::path sideCopy = copy_;
+            sideCopy += suffix;
+            if (fs::exists(side, ec))
+                fs::copy_file(side, sideCopy, ec);
+        }
+        return true;
+    }
+    const fs::path& Path() const { return copy_; }
+
+private:
+    fs::path dir_;
+    fs::path copy_;
+};
+
 bool ReadBookDatabase(const fs::path& path, int busyTimeoutMs, ExternalBookTree& node, std::string& detail) {
+    PrivateCopy copy;
+    if (!copy.Make(path, detail))
+        return false;
     Database db;
-    if (!db.Open(path, busyTimeoutMs, detail))
+    // Read-write on the copy only, so that SQLite can take in the copied log.
+    if (!db.Open(copy.Path(), busyTimeoutMs, detail, SQLITE_OPEN_READWRITE))
         return false;
     sqlite3* h = db.Handle();
     std::vector<std::string> order;
@@ -441,7 +488,11 @@ ExternalBookResult ReadMailClientBook(const ExternalBookOptions& options, std::s
         for (const auto& book : books) {
             const std::string file = book.filename().string();
             auto n = names.find(file);
-            ExternalBookTree node = MakeNode(n != names.end() ? n->second : book.stem().string());
+            // The default book has no description of its own; the mail client shows it by this name.
+            std::string bookName = n != names.end()         ? n->second
+                                   : file == "abook.sqlite" ? LoadResourceString(kTextPersonalAddressBook)
+                                                            : book.stem().string();
+            ExternalBookTree node = MakeNode(bookName);
             if (!ReadBookDatabase(book, options.busyTimeoutMs, node, detail))
                 return Fail(ExternalBookStatus::kReadFailed, detail);
             built.children.push_back(std::move(node));

@@ -10,6 +10,7 @@
 #include "compose/HexImport.h"
 #include "compose/MessageLength.h"
 #include "core/AppSettings.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "store/MessageStore.h"
 #include "store/MessageType.h"
@@ -188,6 +189,7 @@ int ReportCompose(const ComposeResult& result, const ScheduleResult& computed, b
         case ComposeStatus::kNoText:
             return Failure("the message text is empty");
         case ComposeStatus::kNoRecipients:
+        case ComposeStatus::kTooLong:
             return Failure(LoadResourceString(result.TextId()));
         case ComposeStatus::kNotAllowed:
             return UsageError("a message being edited cannot be scheduled");
@@ -238,23 +240,23 @@ int RunCompose(CliContext& context, std::vector<std::string>& args) {
     if (rc != kOk)
         return rc;
 
-    std::string text = o.text;
     if (o.haveFile) {
         HexImportFailure failure{};
-        if (!ImportFileAsHex(o.file, text, failure))
+        if (!model.ImportFile(o.file, failure))
             return Failure(HexImportFailureText(o.file, failure));
-    }
-    if (o.haveText || o.haveFile) {
-        const LengthState& length = model.SetText(text, CharacterCount(text));
-        if (length.cut)
-            std::cerr << "quillon-cli: SpanSMS is off: the text was cut to " << length.counterText << "\n";
+    } else if (o.haveText) {
+        // A script's text is refused whole rather than cut as typing would cut it.
+        const SmsCount count = CountMessage(o.text, kind);
+        if (!FitsLimit(count, Settings().SpanSMS))
+            return Failure(LoadResourceString(kTextTooLongText) + " (" + CounterText(count.units, count.parts) + ")");
+        model.SetText(o.text, CharacterCount(o.text));
     }
 
     ComposeResult result;
     ScheduleResult computed;
     if (o.schedule) {
         result = model.ScheduleComposed([&](ScheduleResult& r) {
-            computed = ComputeSchedule(o.choices, o.upload, o.now);
+            computed = AcceptSchedule(o.choices, o.upload, o.now);
             r = computed;
             return computed.status == ScheduleStatus::Ok;
         });

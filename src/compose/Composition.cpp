@@ -35,10 +35,14 @@ MessageQueuer StoreOnlyQueuer(MessageStore* store) {
 }
 
 int ComposeResult::CaptionId() const {
+    if (status == ComposeStatus::kTooLong)
+        return kTextTooLongCaption;
     return status == ComposeStatus::kNoRecipients ? kIdNotEnoughInfoCaption : 0;
 }
 
 int ComposeResult::TextId() const {
+    if (status == ComposeStatus::kTooLong)
+        return kTextTooLongText;
     return status == ComposeStatus::kNoRecipients ? kIdNoDestination : 0;
 }
 
@@ -46,7 +50,7 @@ Composition::Composition(MessageStore* store, AppSettings& settings, MessageQueu
     : store_(store), settings_(settings), queuer_(std::move(queuer)), recent_(settings) {
     if (!queuer_)
         queuer_ = StoreOnlyQueuer(store_);
-    length_ = CountMessageLength("", 0, settings_.SpanSMS, false);
+    length_ = RecountMessageLength("", kind_, settings_.SpanSMS, false);
 }
 
 int64_t Composition::Now() const {
@@ -54,9 +58,34 @@ int64_t Composition::Now() const {
 }
 
 const LengthState& Composition::SetText(const std::string& text, size_t selectionEnd) {
-    length_ = CountMessageLength(text, selectionEnd, settings_.SpanSMS, editing_);
+    length_ = CountMessageLength(text_, text, selectionEnd, kind_, settings_.SpanSMS, editing_);
     text_ = length_.text;
     return length_;
+}
+
+const LengthState& Composition::ApplyLengthLimit() {
+    length_ = quillon::ApplyLengthLimit(text_, caretPos_, kind_, settings_.SpanSMS, editing_);
+    text_ = length_.text;
+    return length_;
+}
+
+void Composition::SetKind(int32_t kind) {
+    kind_ = kind;
+    length_ = RecountMessageLength(text_, kind_, settings_.SpanSMS, editing_);
+}
+
+bool Composition::ImportFile(const std::string& path, HexImportFailure& failure) {
+    std::string hex;
+    if (!ImportFileAsHex(path, hex, failure))
+        return false;
+    if (!FitsLimit(CountMessage(hex, kind_), settings_.SpanSMS)) {
+        failure = HexImportFailure::TooLongForSms;
+        return false;
+    }
+    filePath_ = path;
+    text_ = hex;
+    length_ = RecountMessageLength(text_, kind_, settings_.SpanSMS, editing_);
+    return true;
 }
 
 void Composition::SetOutlookEntries(const ExternalBookTree& tree) {
@@ -71,6 +100,7 @@ ExternalBookResult Composition::LoadOutlookEntries(bool force) {
 }
 
 void Composition::SizeContactSelection() {
+    searchContacts_.clear();
     if (store_)
         contacts_.Resize(static_cast<size_t>(std::max<int32_t>(store_->Book().PeekNextContactId(), 0)) + 1);
 }
@@ -127,6 +157,10 @@ ComposeResult Composition::SendComposed() {
         result.status = ComposeStatus::kNoText;
         return result;
     }
+    if (!FitsLimit(CountMessage(text_, kind_), settings_.SpanSMS)) {
+        result.status = ComposeStatus::kTooLong;
+        return result;
+    }
     if (CollectRecipients() < 1) {
         result.status = ComposeStatus::kNoRecipients;
         return result;
@@ -171,6 +205,10 @@ ComposeResult Composition::ScheduleComposed(const ScheduleDialogRunner& runDialo
     ComposeResult result;
     if (editing_ || !length_.textPresent) {
         result.status = ComposeStatus::kNotAllowed;
+        return result;
+    }
+    if (!FitsLimit(CountMessage(text_, kind_), settings_.SpanSMS)) {
+        result.status = ComposeStatus::kTooLong;
         return result;
     }
     if (CollectRecipients() < 1) {
@@ -224,7 +262,7 @@ void Composition::ResetComposition() {
         editedId_ = -1;
     }
     text_.clear();
-    length_ = CountMessageLength("", 0, settings_.SpanSMS, false);
+    length_ = RecountMessageLength("", kind_, settings_.SpanSMS, false);
     caretPos_ = 0;
     toList_.Reset();
     recipientText_.clear();
@@ -259,7 +297,8 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
         editedId_ = id;
     }
     kind_ = row.Type;
-    SetText(row.Msg, 0);
+    text_ = row.Msg;
+    length_ = RecountMessageLength(text_, kind_, settings_.SpanSMS, editing_);
 
     int32_t firstContact = -1;
     for (const RecipientListEntry& entry : ParseRecipientList(row.To)) {
@@ -281,9 +320,11 @@ bool Composition::LoadStoredMessage(int32_t id, bool forEdit) {
 
 QuickSearch::Match Composition::QuickSearchNext(const std::string& fieldText,
                                                 const std::function<bool()>& loadExternal) {
-    std::vector<ContactRow> contacts;
-    if (store_)
-        contacts = store_->Book().ListContacts();
+    // Reading 10,000 contacts costs more than searching them: they are kept between presses.
+    if (store_ && (searchContacts_.empty() ||
+                   static_cast<size_t>(std::max<int32_t>(store_->Book().ContactCount(), 0)) != searchContacts_.size()))
+        searchContacts_ = store_->Book().ListContacts();
+    const std::vector<ContactRow>& contacts = searchContacts_;
     QuickSearch::ExternalSource external = [this, &loadExternal]() -> const std::vector<OutlookEntry>* {
         if (!outlookLoaded_ && loadExternal)
             loadExternal();

@@ -10,6 +10,7 @@
 
 #include "addressbook/ExternalBook.h"
 #include "compose/ContactSelection.h"
+#include "compose/HexImport.h"
 #include "compose/MessageLength.h"
 #include "compose/MessageQueuer.h"
 #include "compose/RecentRecipients.h"
@@ -44,6 +45,7 @@ enum class ComposeStatus {
     kNotAllowed,    // Schedule while editing a stored message or without text
     kCancelled,     // the schedule dialog was cancelled; nothing stored
     kStoreFailed,   // the store refused the row(s); nothing stored and the composition kept
+    kTooLong,       // longer than the gateway takes (one SMS, or kMaxSmsParts with SpanSMS); nothing stored
 };
 
 struct ComposeResult {
@@ -71,10 +73,16 @@ public:
 
     // ---- what the user puts together ----
     int32_t Kind() const { return kind_; }
-    void SetKind(int32_t kind) { kind_ = kind; }
+    // A new kind recounts the text (which may then be too long to send) but never cuts it.
+    void SetKind(int32_t kind);
     const std::string& Text() const { return text_; }
     // Every change of the text box: the length rules may cut the text (see Length()).
     const LengthState& SetText(const std::string& text, size_t selectionEnd);
+    // The text box got the focus: a text beyond the limit keeps its longest leading part that fits.
+    const LengthState& ApplyLengthLimit();
+    // Reads a file as the hex text of a file kind. A file too long for the message limit is refused
+    // (TooLongForSms) and the text left as it was.
+    bool ImportFile(const std::string& path, HexImportFailure& failure);
     const LengthState& Length() const { return length_; }
     size_t CaretPos() const { return caretPos_; }
     void SetCaretPos(size_t pos) { caretPos_ = pos; }
@@ -124,6 +132,9 @@ public:
     // when the walk reaches it and nothing is loaded yet (it may decline by returning false).
     QuickSearch::Match QuickSearchNext(const std::string& fieldText, const std::function<bool()>& loadExternal);
     void QuickSearchTextChanged() { quickSearch_.TextChanged(); }
+    // The address book changed: the next search reads the contacts again (a search also does so when
+    // their number changed).
+    void ContactsChanged() { searchContacts_.clear(); }
 
 private:
     int64_t Now() const;
@@ -146,6 +157,7 @@ private:
     std::vector<OutlookEntry> outlookEntries_;
     bool outlookLoaded_ = false;
     QuickSearch quickSearch_;
+    std::vector<ContactRow> searchContacts_;  // the contacts as the last search read them
 
     bool editing_ = false;
     int32_t editedId_ = -1;

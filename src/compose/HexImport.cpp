@@ -1,5 +1,8 @@
 #include "compose/HexImport.h"
 
+#include "core/AppSettings.h"
+#include "core/SmsEncoding.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,6 +125,11 @@ std::string HexImportFailureText(const std::string& path, HexImportFailure failu
         case HexImportFailure::TooLarge:
             text +=
                 ReasonText(kIdImportTooLarge, kIdFirstImportReason + 3, {static_cast<long long>(kMaxHexImportBytes)});
+            break;
+        case HexImportFailure::TooLongForSms:
+            text += ReasonText(
+                kTextImportTooLongForSms, kIdFirstImportReason + 3,
+                {static_cast<long long>(SmsUnitBudget(SmsAlphabet::kData, Settings().SpanSMS ? kMaxSmsParts : 1))});
             break;
         default:
             text += LoadResourceString(kIdUnknownImportReason);

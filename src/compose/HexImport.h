@@ -17,6 +17,7 @@ enum class HexImportFailure : int {
     ReadFailed = 3,        // fewer bytes arrived than the file's size
     NotRegularFile = 4,    // a directory, fifo, device or socket
     TooLarge = 5,          // more than kMaxHexImportBytes
+    TooLongForSms = 6,     // more octets than the message limit (one SMS, or the most parts) carries
 };
 
 // 64 KiB of content is 128 KiB of hex text, already far beyond what a gateway accepts as one message;

@@ -3,81 +3,70 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/AppSettings.h"
+#include "store/MessageType.h"
 
 namespace quillon {
 
 namespace {
 
-// Decodes the character at byte `pos`; returns its code point and advances `pos`. A malformed or cut
-// sequence yields its first byte as one character, so every byte belongs to exactly one character.
-uint32_t NextCodePoint(const std::string& text, size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    size_t extra = 0;
-    uint32_t value = lead;
-    uint32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        value = lead & 0x1F;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        value = lead & 0x0F;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        value = lead & 0x07;
-        minimum = 0x10000;
-    }
-    if (extra == 0 || pos + extra >= text.size()) {
-        pos += 1;
-        return lead;
-    }
-    for (size_t i = 1; i <= extra; ++i) {
-        const auto cont = static_cast<unsigned char>(text[pos + i]);
-        if ((cont & 0xC0) != 0x80) {
-            pos += 1;
-            return lead;
-        }
-        value = (value << 6) | (cont & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        pos += 1;
-        return lead;
-    }
-    pos += extra + 1;
-    return value;
+constexpr int32_t kUnicodeKind = static_cast<int32_t>(MessageType::Unicode);
+
+bool IsDataKind(int32_t kind) {
+    const long code = GatewayKindCode(kind);
+    return code != 0 && code != 1;
 }
 
-LengthState Finish(LengthState state, bool editing) {
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool TallyFits(const SmsTally& tally, int32_t kind, bool spanSms) {
+    return FitsLimit(CountTypedText(tally, kind == kUnicodeKind), spanSms);
+}
+
+// Length of the longest leading part of `text` that fits, in bytes; `kept` gets its characters.
+size_t FittingPrefix(const std::string& text, const SmsTally& before, const SmsTally& after, int32_t kind, bool spanSms,
+                     size_t& kept) {
+    SmsTally tally = before;
+    size_t best = 0;
+    size_t count = 0;
+    kept = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        tally.Add(NextCodePoint(text, pos));
+        ++count;
+        SmsTally whole = tally;
+        whole += after;
+        if (TallyFits(whole, kind, spanSms)) {
+            best = pos;
+            kept = count;
+        } else if (!whole.gsm || kind == kUnicodeKind) {
+            break;  // in UCS-2 the count only grows: nothing longer fits
+        }
+    }
+    return best;
+}
+
+LengthState Finish(LengthState state, int32_t kind, bool spanSms, bool editing) {
     const bool present = !state.text.empty();
-    state.parts = PartCount(state.weight);
-    state.counterText = CounterText(state.weight, state.parts);
+    const bool typed = !IsDataKind(kind);
+    const SmsTally tally = TallyText(state.text);
+    state.count = typed ? CountTypedText(tally, kind == kUnicodeKind) : CountMessage(state.text, kind);
+    state.fits = FitsLimit(state.count, spanSms);
+    state.counterText = CounterText(state.count.units, state.count.parts);
+    state.nonGsm.clear();
+    if (typed && kind != kUnicodeKind && !tally.gsm)
+        state.nonGsm = NonGsmCharacters(state.text, kMaxNamedCharacters);
+    const int64_t budget = SmsUnitBudget(state.count.alphabet, MaxParts(spanSms));
+    const int64_t room = tally.characters - state.count.units + budget;
+    state.limit = static_cast<size_t>(std::clamp<int64_t>(room, 0, spanSms ? kLongTextLimit : budget));
+    state.caret = std::min(state.caret, static_cast<size_t>(tally.characters));
     state.textPresent = present;
-    state.sendEnabled = present;
-    state.scheduleEnabled = present && !editing;
+    state.sendEnabled = present && state.fits;
+    state.scheduleEnabled = state.sendEnabled && !editing;
     return state;
 }
 
 }  // namespace
-
-int CharWeight(uint32_t codePoint) {
-    switch (codePoint) {
-        case 0x0C:  // form feed
-        case '[':
-        case '\\':
-        case ']':
-        case '^':
-        case '{':
-        case '|':
-        case '}':
-        case '~':
-        case 0x20AC:  // euro sign
-            return 2;
-        default:
-            return 1;
-    }
-}
 
 size_t CharacterCount(const std::string& text) {
     size_t count = 0;
@@ -93,80 +82,94 @@ size_t ByteOffsetOfCharacter(const std::string& text, size_t index) {
     return pos;
 }
 
-int64_t WeightedLength(const std::string& text) {
-    int64_t weight = 0;
-    for (size_t pos = 0; pos < text.size();)
-        weight += CharWeight(NextCodePoint(text, pos));
-    return weight;
-}
-
-int64_t PartCount(int64_t weight) {
-    if (weight <= kSingleSmsWeight)
-        return 1;
-    return (weight - 1) / kConcatPartWeight + 1;
-}
-
-std::string CounterText(int64_t weight, int64_t parts) {
+std::string CounterText(int64_t units, int64_t parts) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%lld (%lld)", static_cast<long long>(weight), static_cast<long long>(parts));
+    std::snprintf(buffer, sizeof buffer, "%lld (%lld)", static_cast<long long>(units), static_cast<long long>(parts));
     return buffer;
 }
 
-LengthState CountMessageLength(const std::string& text, size_t selectionEnd, bool spanSms, bool editing) {
+SmsCount CountMessage(const std::string& text, int32_t kind) {
+    if (IsDataKind(kind)) {
+        SmsCount count;
+        count.alphabet = SmsAlphabet::kData;
+        count.units = DataOctets(text);
+        count.parts = SmsParts(count.alphabet, count.units);
+        return count;
+    }
+    return CountTypedText(TallyText(text), kind == kUnicodeKind);
+}
+
+int MaxParts(bool spanSms) {
+    return spanSms ? kMaxSmsParts : 1;
+}
+
+bool FitsLimit(const SmsCount& count, bool spanSms) {
+    return count.units <= SmsUnitBudget(count.alphabet, MaxParts(spanSms));
+}
+
+LengthState CountMessageLength(const std::string& previous, const std::string& text, size_t selectionEnd, int32_t kind,
+                               bool spanSms, bool editing) {
     LengthState state;
     state.text = text;
-    const auto n = static_cast<int64_t>(CharacterCount(text));
-    state.weight = WeightedLength(text);
-    state.caret = std::min<size_t>(selectionEnd, static_cast<size_t>(n));
-    if (spanSms) {
-        state.limit = kLongTextLimit;
-        return Finish(std::move(state), editing);
+    state.caret = selectionEnd;  // Finish keeps it within the text
+    if (FitsLimit(CountMessage(text, kind), spanSms))
+        return Finish(std::move(state), kind, spanSms, editing);
+    if (IsDataKind(kind)) {
+        state.text = previous;
+        state.refused = true;
+        return Finish(std::move(state), kind, spanSms, editing);
     }
-    // The number of characters that keeps the weight at 160.
-    int64_t limit = n - state.weight + kSingleSmsWeight;
-    if (limit < kSingleSmsWeight && state.weight > kSingleSmsWeight) {
-        // Walk with a running sum and stop at the first character that brings it to 160 or more: that
-        // character and everything after it go, so a cut text weighs at most 159.
-        int64_t sum = 0;
-        size_t pos = 0;
-        size_t kept = 0;
-        while (pos < text.size()) {
-            size_t next = pos;
-            const int w = CharWeight(NextCodePoint(text, next));
-            if (sum + w >= kSingleSmsWeight)
-                break;
-            sum += w;
-            pos = next;
-            ++kept;
-        }
-        state.text.erase(pos);
-        state.cut = true;
-        state.weight = sum;
+    // The stretch the edit replaced: what lies between the longest common start and end of both texts.
+    size_t pre = 0;
+    const size_t shorter = std::min(previous.size(), text.size());
+    while (pre < shorter && previous[pre] == text[pre])
+        ++pre;
+    while (pre > 0 && ((pre < text.size() && IsContinuation(text[pre])) ||
+                       (pre < previous.size() && IsContinuation(previous[pre]))))
+        --pre;
+    size_t suf = 0;
+    while (suf < shorter - pre && previous[previous.size() - 1 - suf] == text[text.size() - 1 - suf])
+        ++suf;
+    while (suf > 0 && IsContinuation(text[text.size() - suf]))
+        --suf;
+    const std::string head = text.substr(0, pre);
+    const std::string inserted = text.substr(pre, text.size() - pre - suf);
+    const std::string tail = text.substr(text.size() - suf);
+    const SmsTally headTally = TallyText(head);
+    const SmsTally tailTally = TallyText(tail);
+    SmsTally without = headTally;
+    without += tailTally;
+    size_t kept = 0;
+    if (TallyFits(without, kind, spanSms)) {
+        const size_t bytes = FittingPrefix(inserted, headTally, tailTally, kind, spanSms, kept);
+        state.text = head + inserted.substr(0, bytes) + tail;
+        state.caret = static_cast<size_t>(headTally.characters) + kept;
+    } else {
+        const size_t bytes = FittingPrefix(text, SmsTally{}, SmsTally{}, kind, spanSms, kept);
+        state.text = text.substr(0, bytes);
         state.caret = std::min(selectionEnd, kept);
-        limit = static_cast<int64_t>(kept) - sum + kSingleSmsWeight;
     }
-    state.limit = static_cast<size_t>(std::max<int64_t>(limit, 0));
-    return Finish(std::move(state), editing);
+    state.cut = true;
+    return Finish(std::move(state), kind, spanSms, editing);
 }
 
-LengthState CountMessageLength(const std::string& text, size_t selectionEnd, bool editing) {
-    return CountMessageLength(text, selectionEnd, Settings().SpanSMS, editing);
-}
-
-LengthState ApplyLengthLimit(const std::string& text, size_t caretPos, bool spanSms) {
+LengthState RecountMessageLength(const std::string& text, int32_t kind, bool spanSms, bool editing) {
     LengthState state;
     state.text = text;
-    state.limit = spanSms ? kLongTextLimit : kSingleSmsWeight;
-    if (!spanSms) {
-        const size_t end = ByteOffsetOfCharacter(text, kSingleSmsWeight);
-        if (end < text.size()) {
-            state.text.erase(end);
-            state.cut = true;
-        }
+    state.caret = SIZE_MAX;  // the end: Finish keeps it within the text
+    return Finish(std::move(state), kind, spanSms, editing);
+}
+
+LengthState ApplyLengthLimit(const std::string& text, size_t caretPos, int32_t kind, bool spanSms, bool editing) {
+    LengthState state;
+    state.text = text;
+    if (!IsDataKind(kind) && !FitsLimit(CountMessage(text, kind), spanSms)) {
+        size_t kept = 0;
+        state.text = text.substr(0, FittingPrefix(text, SmsTally{}, SmsTally{}, kind, spanSms, kept));
+        state.cut = true;
     }
     state.caret = std::min(caretPos, CharacterCount(state.text));
-    state.weight = WeightedLength(state.text);
-    return Finish(std::move(state), false);
+    return Finish(std::move(state), kind, spanSms, editing);
 }
 
 }  // namespace quillon

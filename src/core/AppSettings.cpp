@@ -84,6 +84,7 @@ void LoadSettings(bool withLogin) {
     LoadString(f, "help_url", s.help_url);
     LoadBool(f, "ScheduleToServer", s.ScheduleToServer, false);
     LoadInt(f, "UploadToServerXDaysBefore", s.UploadToServerXDaysBefore, 1);
+    LoadInt(f, "CreditsPerPart", s.CreditsPerPart, 1);
     LoadString(f, "UpdateVersionURL", s.UpdateVersionURL);
     LoadString(f, "UpdateFileURL", s.UpdateFileURL);
     LoadString(f, "UpdateURL", s.UpdateURL);
@@ -144,6 +145,7 @@ void SaveSettings() {
     f.SetInt("WorkingOnLine", s.WorkingOnLine);
     f.SetInt("ScheduleToServer", s.ScheduleToServer);
     f.SetInt("UploadToServerXDaysBefore", s.UploadToServerXDaysBefore);
+    f.SetInt("CreditsPerPart", s.CreditsPerPart);
     f.SetInt("ProxyType", s.ProxyType);
     f.SetString("ProxyHost", s.ProxyHost);
     f.SetString("ProxyPort", s.ProxyPort);

@@ -80,6 +80,7 @@ struct AppSettings {
     std::string help_url;
     bool ScheduleToServer = false;
     int32_t UploadToServerXDaysBefore = 1;
+    int32_t CreditsPerPart = 1;  // what one SMS part costs, for the charge shown before sending
     std::string UpdateVersionURL;
     std::string UpdateFileURL;
     std::string UpdateURL;

@@ -1,5 +1,7 @@
 #include "gateway/SendEngine.h"
 
+#include "core/SmsEncoding.h"
+
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -413,7 +415,7 @@ int32_t SendEngine::Submit(GatewayApi& gateway, MessageStore& store, const SmsRe
 
 void SendEngine::SetProperties(GatewayApi& gateway, const SmsRecord& row, long kindCode, int32_t deferralSeconds) {
     const AppSettings& settings = Settings();
-    gateway.Put_smsCONCAT(settings.SpanSMS ? 3 : 0);
+    gateway.Put_smsCONCAT(settings.SpanSMS ? kMaxSmsParts : 0);
     gateway.Put_smsMSG_TYPE(static_cast<int32_t>(kindCode));
     gateway.Put_smsFROM(row.SenderID);
     gateway.Put_smsUNICODE(row.Type == kUnicodeType);

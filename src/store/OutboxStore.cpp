@@ -128,10 +128,13 @@ void OutboxStore::UpdateSms(int32_t id, int32_t type, const std::string& to, con
                 return;
             savedStat = q.Int(0);
         }
-        // A message that was scheduled goes back to waiting for its time; any other becomes pending.
+        // A message that was scheduled goes back to waiting for its time; any other becomes pending. A
+        // locally scheduled one stays local: made Pending it would go at once, not at its time.
         bool scheduled = savedStat == StatusCode(MessageStatus::DelayScheduled) ||
                          savedStat == StatusCode(MessageStatus::ScheduledOnServer);
         int32_t stat = StatusCode(scheduled ? MessageStatus::DelayScheduled : MessageStatus::Pending);
+        if (savedStat == StatusCode(MessageStatus::Scheduled))
+            stat = savedStat;
         {
             Query u(db_,
                     "UPDATE \"SMS\" SET \"Stat\" = ?, \"Type\" = ?, \"To\" = ?, \"ToInfo\" = ?, \"Msg\" = ? WHERE "

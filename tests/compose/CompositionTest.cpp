@@ -207,6 +207,35 @@ TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
     EXPECT_EQ(failing.Text(), "Later");
 }
 
+TEST_F(CompositionTest, NothingTooLongForTheGatewayIsStored) {
+    settings.SpanSMS = false;
+    Type("0821");
+    // Typed as Text it fits one SMS; as Unicode (UCS-2, 70 a part) it no longer does and is not cut.
+    model.SetText(std::string(100, 'a'), 100);
+    model.SetKind(2);
+    EXPECT_EQ(model.Text().size(), 100u);
+    EXPECT_FALSE(model.Length().sendEnabled);
+    ComposeResult r = model.SendComposed();
+    EXPECT_EQ(r.status, ComposeStatus::kTooLong);
+    EXPECT_NE(r.TextId(), 0);
+    EXPECT_EQ(model.ScheduleComposed(Dialog({1800000000})).status, ComposeStatus::kTooLong);
+    EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
+    EXPECT_EQ(model.To().Numbers().size(), 1u);  // the composition is kept for the user to shorten
+
+    // A file too large for one SMS is refused before anything changes; with long messages it goes.
+    const std::string card = dir.File("card.vcf");
+    test::WriteFile(card, std::string(141, 'v'));
+    model.SetKind(6);
+    HexImportFailure failure{};
+    EXPECT_FALSE(model.ImportFile(card, failure));
+    EXPECT_EQ(failure, HexImportFailure::TooLongForSms);
+    EXPECT_EQ(model.Text().size(), 100u);
+    settings.SpanSMS = true;
+    ASSERT_TRUE(model.ImportFile(card, failure));
+    EXPECT_EQ(model.Length().counterText, "141 (2)");
+    EXPECT_TRUE(model.SendComposed().Ok());
+}
+
 TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     const int32_t ann = Contact("Ann", "Lee", "0831112222");
     const int32_t scheduled =
@@ -236,7 +265,7 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     EXPECT_TRUE(r.updated);
     EXPECT_EQ(r.storedIds, (std::vector<int32_t>{scheduled}));
     SmsRecord row = Get(scheduled);
-    EXPECT_EQ(row.Stat, 0);  // the schedule of the row is not kept
+    EXPECT_EQ(row.Stat, 4);  // still waits for its time: made Pending it would go at once
     EXPECT_EQ(row.Type, 2);
     EXPECT_EQ(row.Msg, "New text");
     EXPECT_EQ(row.To, ",0821,A" + std::to_string(ann));

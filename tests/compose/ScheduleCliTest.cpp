@@ -27,7 +27,18 @@ TEST(LengthScheduleCli, LengthPrintsTheCounter) {
     EXPECT_EQ(r.out, "307 (3)\n");
 
     r = Cli(dir, {"length", "--span", "off", "--show-text", std::string(150, 'a') + "{{{{{{"});
-    EXPECT_EQ(r.out, "158 (1)\n" + std::string(150, 'a') + "{{{{\n");
+    EXPECT_EQ(r.out, "160 (1)\n" + std::string(150, 'a') + "{{{{{\n");
+
+    r = Cli(dir, {"length", "--explain", "--kind", "0", "caf\xC3\xA9 \xE2\x80\x9Cok\xE2\x80\x9D"});
+    EXPECT_EQ(r.out,
+              "9 (1)\nalphabet: UCS-2 (UTF-16 units)\nunits: 9 (one SMS 70, 67 per part, at most 1 part(s))\n"
+              "forcing UCS-2: \xE2\x80\x9C (U+201C) \xE2\x80\x9D (U+201D)\n");
+    const std::string card = dir.File("card.vcf");
+    test::WriteFile(card, std::string(141, 'v'));
+    r = Cli(dir, {"length", "--span", "off", "--file", card});
+    EXPECT_EQ(r.rc, 1);  // one octet too many for one SMS
+    EXPECT_EQ(r.out, "141 (2)\n");
+    EXPECT_EQ(Cli(dir, {"length", "--span", "on", "--file", card}).out, "141 (2)\n");
 
     EXPECT_EQ(Cli(dir, {"length"}).rc, 2);
     EXPECT_EQ(Cli(dir, {"length", "--span", "maybe", "x"}).rc, 2);

@@ -72,6 +72,7 @@ std::vector<SavedKey> SavedKeys(const std::string& recent) {
             {"WORKINGONLINE", "1", "0"},
             {"SCHEDULETOSERVER", "0", "1"},
             {"UPLOADTOSERVERXDAYSBEFORE", "1", "7"},
+            {"CREDITSPERPART", "1", "2"},
             {"PROXYTYPE", "1", "4"},
             {"PROXYHOST", "", "proxy.example"},
             {"PROXYPORT", "", "3128"},

@@ -73,7 +73,7 @@ TEST_F(SmsRecordTest, StatusChangesEditsAndScansOnKnownRowsOnly) {
     EXPECT_EQ(Get(queued).Stat, 1);
 }
 
-TEST_F(SmsRecordTest, UpdateSmsKeepsServerSchedulingOnlyForServerScheduledRows) {
+TEST_F(SmsRecordTest, UpdateSmsKeepsEveryScheduledRowWaitingForItsTime) {
     int32_t onServer = store.Outbox().AddSms(7, 1800000000, 0, 0, "1", "a", "S", 172800, "?");
     int32_t scheduled = store.Outbox().AddSms(4, 1800000000, 0, 0, "1", "b", "", 0, "?");
     int32_t delay = store.Outbox().AddSms(6, 1800000000, 0, 0, "1", "c", "", 86400, "?");
@@ -84,7 +84,7 @@ TEST_F(SmsRecordTest, UpdateSmsKeepsServerSchedulingOnlyForServerScheduledRows) 
     // A missing contact adds an empty item to the display text.
     EXPECT_EQ(Fields(Get(onServer)), "6|2|1|,0830,A99|0830,|new text||7|S|172800|0|0|?");
     EXPECT_EQ(Get(onServer).Time, 1800000000);
-    EXPECT_EQ(Get(scheduled).Stat, 0);
+    EXPECT_EQ(Get(scheduled).Stat, 4);  // still waits for its time, not sent at once
     EXPECT_EQ(Get(delay).Stat, 6);
     store.Outbox().UpdateSms(99, 0, "1", "x");
     EXPECT_EQ(store.Outbox().SmsRowCount(), 3);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "core/SmsEncoding.h"
 #include "gateway/FormCodec.h"
 
 namespace quillon::sandbox {
@@ -37,64 +38,6 @@ bool GetInt(const Params& params, const std::string& name, int minValue, int max
         return false;
     out = static_cast<int>(value);
     return true;
-}
-
-bool IsHex(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return isxdigit(c) != 0; });
-}
-
-// Decodes UTF-8 leniently (a stray byte counts as one character).
-std::vector<uint32_t> CodePoints(const std::string& text) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = text[i];
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + extra >= text.size()) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char d = text[i + k];
-            if ((d & 0xC0) != 0x80)
-                ok = false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += extra + 1;
-    }
-    return out;
-}
-
-// The GSM 03.38 default alphabet and its escape extension.
-const char32_t* kGsmBasic =
-    U"@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
-    U"¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà";
-const char32_t* kGsmExtension = U"\f^{}\\[~]|€";
-
-int GsmWeight(uint32_t cp) {
-    for (const char32_t* p = kGsmBasic; *p; ++p) {
-        if (*p == cp)
-            return 1;
-    }
-    for (const char32_t* p = kGsmExtension; *p; ++p) {
-        if (*p == cp)
-            return 2;
-    }
-    return 0;
-}
-
-int PartsFor(size_t units, size_t single, size_t multi) {
-    if (units <= single)
-        return 1;
-    return static_cast<int>((units + multi - 1) / multi);
 }
 
 // Failures by destination: the last four digits of the number pick the fate.
@@ -172,28 +115,7 @@ std::string ErrorReply(int code, const std::string& text) {
 }
 
 int CountParts(const std::string& text, int msgType, bool unicode) {
-    bool dataKind = msgType != 0 && msgType != 1;
-    if (dataKind) {
-        size_t octets = IsHex(text) && text.size() % 2 == 0 ? text.size() / 2 : text.size();
-        return PartsFor(octets, 140, 134);
-    }
-    if (unicode && IsHex(text) && text.size() % 4 == 0)
-        return PartsFor(text.size() / 4, 70, 67);
-    std::vector<uint32_t> cps = CodePoints(text);
-    size_t septets = 0;
-    bool gsm = !unicode;
-    for (uint32_t cp : cps) {
-        int w = GsmWeight(cp);
-        if (w == 0)
-            gsm = false;
-        septets += w;
-    }
-    if (gsm)
-        return PartsFor(septets, 160, 153);
-    size_t units = 0;
-    for (uint32_t cp : cps)
-        units += cp > 0xFFFF ? 2 : 1;
-    return PartsFor(units, 70, 67);
+    return static_cast<int>(CountOnWire(text, msgType, unicode).parts);
 }
 
 SandboxGateway::SandboxGateway(SandboxConfig config) : config_(std::move(config)), random_(std::random_device{}()) {
@@ -390,7 +312,8 @@ std::string SandboxGateway::Submit(SandboxAccount& account, const Submission& s,
     if (FateOf(number) == Fate::RejectAtSend)
         return ErrorReply(kErrRejected, "Destination rejected");
     int parts = CountParts(s.text, s.msgType, s.unicode);
-    int allowed = s.concat == 0 ? 1 : config_.maxParts;
+    // concat names the most parts the sender allows; the account's own limit caps it.
+    int allowed = s.concat == 0 ? 1 : std::min(s.concat, config_.maxParts);
     if (parts > allowed)
         return ErrorReply(kErrTooLong, "Message too long");
     Millis charge = config_.pricePerPart * parts;

@@ -73,7 +73,8 @@ Charges: per SMS part. GSM 7-bit text: 160 characters in one part, 153 per
 part when concatenated (^{}\[~]|€ count twice); text with other characters or
 unicode=1 (hexadecimal UCS-2): 70, or 67 per part; data kinds (msg_type other
 than 0 and 1, hexadecimal): 140 octets, or 134 per part. concat=0 allows one
-part only. Not enough credit: ERR 301.
+part only, concat=N at most N (and never more than --max-parts). Not enough
+credit: ERR 301.
 
 Failures by destination number (its last four digits):
   ...9991  rejected at send (ERR 304)

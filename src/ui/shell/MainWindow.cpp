@@ -18,6 +18,7 @@
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
+#include "ui/compose/ComposePane.h"
 #include "ui/login/LoginPane.h"
 #include "ui/options/OptionsPane.h"
 #include "ui/options/ProxyDialog.h"
@@ -155,8 +156,9 @@ void MainWindow::CreateTitleControls() {
 void MainWindow::CreatePanes() {
     login_ = new LoginPane(this);
     connect(login_, &LoginPane::loggedIn, this, &MainWindow::LoginSucceeded);
-    panes_[kTabSms] = new PlaceholderPane(Text(kTextComposePlaceholder), "quillon", PlaceholderPane::WithBalance, this);
-    panes_[kTabSms]->setObjectName("composePane");
+    auto* compose = new ComposePane(store_, worker_, this);
+    connect(compose, &ComposePane::outboxChanged, this, [this] { RecountOutboxCaption(); });
+    panes_[kTabSms] = compose;
     panes_[kTabAddresses] = new PlaceholderPane(Text(kTextAddressesPlaceholder), "quillon", 0, this);
     panes_[kTabAddresses]->setObjectName("addressBookPane");
     panes_[kTabOutbox] =
