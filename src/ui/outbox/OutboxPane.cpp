@@ -75,7 +75,11 @@ OutboxPane::OutboxPane(MessageStore& store, CommsWorker* worker, QWidget* parent
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setHighlightSections(false);
-    const int widths[kOutboxColumnCount] = {126, 110, 120, 54, 190};
+    // Widths follow the font, so no scale cuts the time short.
+    const QFontMetrics metrics = view_->fontMetrics();
+    const int chars = metrics.averageCharWidth();
+    const int widths[kOutboxColumnCount] = {metrics.horizontalAdvance("00/00/0000 00:00") + kStatusIconSize + 20,
+                                            chars * 14, chars * 17, chars * 7, chars * 16};
     for (int c = 0; c < kOutboxColumnCount; ++c)
         view_->setColumnWidth(c, widths[c]);
     header->setStretchLastSection(true);

@@ -32,6 +32,8 @@ StatusLegendDialog::StatusLegendDialog(QWidget* parent) : QDialog(parent) {
         table_->setItem(code, 1, new QTableWidgetItem(Q(StatusExplanation(code))));
     }
     table_->resizeColumnToContents(0);
+    table_->setColumnWidth(0, table_->columnWidth(0) + 12);
+    table_->setColumnWidth(1, 620 - table_->columnWidth(0));
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->resizeRowsToContents();
     layout->addWidget(table_);
@@ -41,7 +43,7 @@ StatusLegendDialog::StatusLegendDialog(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(620, 460);
+    resize(680, 440);
 }
 
 }  // namespace quillon
