@@ -105,15 +105,23 @@ bool OutboxOrder::Sort() {
         for (uint64_t k : keyed)
             ids_.push_back(static_cast<int32_t>(static_cast<uint32_t>(k) ^ 0x80000000u));
     } else {
-        std::vector<std::pair<std::string, int32_t>> keyed;
-        while (q.Step())
-            keyed.emplace_back(q.Text(1), q.Int(0));
+        // The texts stay where they were read; only their positions move while sorting.
+        std::vector<std::string> texts;
+        std::vector<int32_t> found;
+        while (q.Step()) {
+            texts.push_back(q.Text(1));
+            found.push_back(q.Int(0));
+        }
         ok = !q.Failed();
+        std::vector<uint32_t> positions(texts.size());
+        for (uint32_t i = 0; i < positions.size(); ++i)
+            positions[i] = i;
         // Stable: equal texts keep store order.
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        ids_.reserve(keyed.size());
-        for (auto& k : keyed)
-            ids_.push_back(k.second);
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&texts](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+        ids_.reserve(positions.size());
+        for (uint32_t p : positions)
+            ids_.push_back(found[p]);
     }
     if (!ok)
         ids_.clear();
