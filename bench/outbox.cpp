@@ -23,8 +23,8 @@ struct BusyOutbox {
     BusyOutbox() {
         store = std::make_unique<MessageStore>(dir.Path());
         std::mt19937 random(7);
-        const char* words[] = {"meeting", "today", "invoice", "ready", "collect", "Friday", "late", "call",
-                               "me",      "thanks", "code",   "gate",  "10:30",   "Tuesday", "see", "you"};
+        const char* words[] = {"meeting", "today",  "invoice", "ready", "collect", "Friday",  "late", "call",
+                               "me",      "thanks", "code",    "gate",  "10:30",   "Tuesday", "see",  "you"};
         StoreTransaction batch(*store);
         for (int i = 0; i < kRows; ++i) {
             std::string text;
@@ -32,8 +32,9 @@ struct BusyOutbox {
             while (static_cast<int>(text.size()) < length)
                 text += std::string(words[random() % 16]) + " ";
             const std::string to = ",07700" + std::to_string(900000 + random() % 400);
-            store->Outbox().AddSms(static_cast<int32_t>(random() % 18), 1765000000 + static_cast<int32_t>(random() % 2600000),
-                                   0, 0, to, text, "", 0, random() % 2 ? "1.0" : "?");
+            store->Outbox().AddSms(static_cast<int32_t>(random() % 18),
+                                   1765000000 + static_cast<int32_t>(random() % 2600000), 0, 0, to, text, "", 0,
+                                   random() % 2 ? "1.0" : "?");
         }
     }
 };

@@ -15,6 +15,16 @@ bool IsNumericColumn(int column) {
     return column == static_cast<int>(OutboxColumn::Sent) || column == static_cast<int>(OutboxColumn::Status);
 }
 
+// A number key and an ID in one value whose unsigned order is key order, then ID order.
+uint64_t PackKey(int32_t key, int32_t id) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(key) ^ 0x80000000u) << 32) |
+           (static_cast<uint32_t>(id) ^ 0x80000000u);
+}
+
+int32_t UnpackId(uint64_t packed) {
+    return static_cast<int32_t>(static_cast<uint32_t>(packed) ^ 0x80000000u);
+}
+
 std::string AsciiLower(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z')
@@ -27,6 +37,15 @@ std::string AsciiLower(std::string text) {
 bool OutboxOrder::Rebuild() {
     descending_ = false;
     return Sort();
+}
+
+void OutboxOrder::Adopt(OutboxOrder&& other) {
+    filter_ = std::move(other.filter_);
+    sortColumn_ = other.sortColumn_;
+    descending_ = other.descending_;
+    ids_ = std::move(other.ids_);
+    keyed_ = std::move(other.keyed_);
+    rows_.clear();
 }
 
 bool OutboxOrder::SortBy(int column) {
@@ -50,11 +69,33 @@ bool OutboxOrder::ClickColumn(int column) {
     return Sort();
 }
 
-bool OutboxOrder::StatusChanged(int32_t) {
+bool OutboxOrder::StatusChanged(const std::vector<int32_t>& ids) {
     if (sortColumn_ != static_cast<int>(OutboxColumn::Status))
         return false;
     descending_ = false;
-    return Sort();
+    if (keyed_.size() != ids_.size() || !filter_.text.empty() || filter_.status != StatusGroup::All)
+        return Sort();
+    // Each changed message leaves its place and goes in at the place of its new status: the same
+    // order a full sort gives, without reading every row again.
+    std::unordered_map<int32_t, uint64_t> moved;
+    for (int32_t id : ids) {
+        SmsRecord r;
+        if (!store_.Outbox().GetSms(id, r))
+            return Sort();  // gone: a rebuild will follow, meanwhile read it all
+        moved[id] = PackKey(r.Stat, id);
+    }
+    size_t before = keyed_.size();
+    keyed_.erase(
+        std::remove_if(keyed_.begin(), keyed_.end(), [&moved](uint64_t k) { return moved.count(UnpackId(k)) > 0; }),
+        keyed_.end());
+    if (before - keyed_.size() != moved.size())
+        return Sort();  // a message the list did not hold
+    for (const auto& entry : moved)
+        keyed_.insert(std::lower_bound(keyed_.begin(), keyed_.end(), entry.second), entry.second);
+    for (size_t i = 0; i < keyed_.size(); ++i)
+        ids_[i] = UnpackId(keyed_[i]);
+    rows_.clear();
+    return true;
 }
 
 int OutboxOrder::RowOf(int32_t id) const {
@@ -69,6 +110,7 @@ int OutboxOrder::RowOf(int32_t id) const {
 
 bool OutboxOrder::Sort() {
     ids_.clear();
+    keyed_.clear();
     rows_.clear();
     std::string sql = std::string("SELECT \"ID\", ") + kKeyColumns[sortColumn_] + " FROM \"SMS\" WHERE 1";
     std::vector<int32_t> codes = StatusGroupCodes(filter_.status);
@@ -93,17 +135,13 @@ bool OutboxOrder::Sort() {
     bool ok = true;
     if (IsNumericColumn(sortColumn_)) {
         // Keys and IDs in one 64-bit value: one integer sort gives key order, then store order.
-        std::vector<uint64_t> keyed;
-        while (q.Step()) {
-            auto key = static_cast<uint32_t>(q.Int(1)) ^ 0x80000000u;  // signed order as unsigned
-            auto id = static_cast<uint32_t>(q.Int(0)) ^ 0x80000000u;
-            keyed.push_back((static_cast<uint64_t>(key) << 32) | id);
-        }
+        while (q.Step())
+            keyed_.push_back(PackKey(q.Int(1), q.Int(0)));
         ok = !q.Failed();
-        std::sort(keyed.begin(), keyed.end());
-        ids_.reserve(keyed.size());
-        for (uint64_t k : keyed)
-            ids_.push_back(static_cast<int32_t>(static_cast<uint32_t>(k) ^ 0x80000000u));
+        std::sort(keyed_.begin(), keyed_.end());
+        ids_.reserve(keyed_.size());
+        for (uint64_t k : keyed_)
+            ids_.push_back(UnpackId(k));
     } else {
         // The texts stay where they were read; only their positions move while sorting.
         std::vector<std::string> texts;
@@ -123,8 +161,10 @@ bool OutboxOrder::Sort() {
         for (uint32_t p : positions)
             ids_.push_back(found[p]);
     }
-    if (!ok)
+    if (!ok) {
         ids_.clear();
+        keyed_.clear();
+    }
     return ok;
 }
 

@@ -38,11 +38,14 @@ public:
     // A click on a column heading: the sorted column reverses; another column becomes the sort
     // column, sorted ascending.
     bool ClickColumn(int column);
-    // A message's status changed: only a list sorted by status is sorted again (ascending, as a
-    // rebuild does). True when it was.
-    bool StatusChanged(int32_t id);
+    // Messages' statuses changed: only a list sorted by status is sorted again (ascending, as a
+    // rebuild does), by moving just those messages when the list knows them. True when it was.
+    bool StatusChanged(const std::vector<int32_t>& ids);
 
     void SetFilter(const OutboxFilter& filter) { filter_ = filter; }
+    // Takes the list of another order over the same store (one sorted elsewhere, for instance on
+    // another thread): its filter, sort column, direction and rows.
+    void Adopt(OutboxOrder&& other);
     const OutboxFilter& Filter() const { return filter_; }
 
     int SortColumn() const { return sortColumn_; }
@@ -61,6 +64,8 @@ private:
     int sortColumn_ = 0;
     bool descending_ = false;
     std::vector<int32_t> ids_;
+    // Sorted by a number: key and ID of every listed message, ascending (see Sort).
+    std::vector<uint64_t> keyed_;
     mutable std::unordered_map<int32_t, int> rows_;  // id -> row, built on first use
 };
 

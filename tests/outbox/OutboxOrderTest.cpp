@@ -76,7 +76,7 @@ TEST(OutboxOrder, SortRules) {
                 order.Rebuild();
             } else if (step == -2) {
                 store->Outbox().SetSmsStatus(2, StatusCode(MessageStatus::Delivered));
-                order.StatusChanged(2);
+                order.StatusChanged({2});
             } else {
                 order.ClickColumn(step);
             }

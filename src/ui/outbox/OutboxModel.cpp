@@ -96,6 +96,13 @@ void OutboxModel::Rebuild() {
     endResetModel();
 }
 
+void OutboxModel::Adopt(OutboxOrder&& order) {
+    beginResetModel();
+    cache_.clear();
+    order_.Adopt(std::move(order));
+    endResetModel();
+}
+
 void OutboxModel::StatusesChanged(const std::vector<int32_t>& ids) {
     if (ids.empty())
         return;
@@ -103,7 +110,7 @@ void OutboxModel::StatusesChanged(const std::vector<int32_t>& ids) {
         cache_.erase(id);
     if (order_.SortColumn() == static_cast<int>(OutboxColumn::Status)) {
         beginResetModel();
-        order_.StatusChanged(ids.front());
+        order_.StatusChanged(ids);
         endResetModel();
         return;
     }

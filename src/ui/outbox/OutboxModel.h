@@ -26,6 +26,8 @@ public:
 
     // Re-reads the list and sorts it ascending by the sort column (a reset of the model).
     void Rebuild();
+    // Takes a list rebuilt elsewhere (a reset of the model).
+    void Adopt(OutboxOrder&& order);
     // Messages' statuses changed: sorted by status, the list is sorted again (one reset);
     // otherwise only their rows are repainted.
     void StatusesChanged(const std::vector<int32_t>& ids);

@@ -1,6 +1,7 @@
 #include "ui/outbox/OutboxPane.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +21,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
+#include <thread>
+#include <unordered_map>
 
 #include "compose/ClipboardText.h"
 #include "core/AppSettings.h"
@@ -113,14 +117,17 @@ OutboxPane::OutboxPane(MessageStore& store, CommsWorker* worker, QWidget* parent
 
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(kRefreshGatherMs);
-    connect(&refreshTimer_, &QTimer::timeout, this, &OutboxPane::FlushRefresh);
+    connect(&refreshTimer_, &QTimer::timeout, this, &OutboxPane::OnRefreshTimer);
     findTimer_.setSingleShot(true);
     findTimer_.setInterval(kFindDelayMs);
     connect(&findTimer_, &QTimer::timeout, this, &OutboxPane::ApplyFilter);
     UpdateSortIndicator();
 }
 
-OutboxPane::~OutboxPane() = default;
+OutboxPane::~OutboxPane() {
+    if (rebuildThread_.joinable())
+        rebuildThread_.join();
+}
 
 QWidget* OutboxPane::BuildFindRow() {
     auto* row = new QWidget(this);
@@ -234,6 +241,7 @@ void OutboxPane::RefreshOutbox(int mode) {
 
 void OutboxPane::FlushRefresh() {
     refreshTimer_.stop();
+    ++generation_;  // a rebuild on its thread would be older than this one
     if (!isVisible()) {
         // A hidden list is rebuilt when it is shown again.
         stale_ = stale_ || pendingWhole_ || !pendingIds_.empty();
@@ -254,6 +262,59 @@ void OutboxPane::FlushRefresh() {
     emit outboxCountChanged();
 }
 
+// The worker's refreshes: status changes at once; a rebuild is read and sorted on a thread, and
+// only its result is taken on this one, so a long list never holds up the interface.
+void OutboxPane::OnRefreshTimer() {
+    if (!isVisible() || (!pendingWhole_ && !stale_)) {
+        FlushRefresh();
+        return;
+    }
+    if (!pendingIds_.empty()) {
+        model_->StatusesChanged(std::vector<int32_t>(pendingIds_.begin(), pendingIds_.end()));
+        pendingIds_.clear();
+    }
+    pendingWhole_ = false;
+    stale_ = false;
+    if (rebuildRunning_) {
+        rebuildAgain_ = true;
+        return;
+    }
+    StartBackgroundRebuild();
+}
+
+void OutboxPane::StartBackgroundRebuild() {
+    rebuildRunning_ = true;
+    rebuildAgain_ = false;
+    auto order = std::make_shared<OutboxOrder>(store_);
+    order->SetFilter(model_->Order().Filter());
+    const int column = model_->Order().SortColumn();
+    const unsigned generation = generation_;
+    QPointer<OutboxPane> self(this);
+    if (rebuildThread_.joinable())
+        rebuildThread_.join();  // it has handed its result over already
+    rebuildThread_ = std::thread([order, column, generation, self] {
+        order->SortBy(column);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [order, generation, self] {
+                if (!self)
+                    return;
+                self->rebuildRunning_ = false;
+                if (generation == self->generation_ && self->isVisible()) {
+                    self->model_->Adopt(std::move(*order));
+                    emit self->outboxCountChanged();
+                } else {
+                    self->stale_ = true;
+                }
+                if (self->rebuildAgain_ || self->stale_) {
+                    self->pendingWhole_ = true;
+                    self->refreshTimer_.start();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 void OutboxPane::SaveViewState() {
     savedSelection_ = GetSelectedIds();
     savedCurrent_ = model_->IdAt(view_->currentIndex().row());
@@ -261,12 +322,23 @@ void OutboxPane::SaveViewState() {
 }
 
 void OutboxPane::RestoreViewState() {
+    // One pass over the list finds the rows of the remembered messages.
+    std::unordered_map<int32_t, int> wanted;
+    for (int32_t id : savedSelection_)
+        wanted[id] = -1;
+    wanted[savedCurrent_] = -1;
+    wanted[savedTop_] = -1;
+    const std::vector<int32_t>& ids = model_->Order().Ids();
+    for (size_t row = 0; row < ids.size(); ++row) {
+        auto it = wanted.find(ids[row]);
+        if (it != wanted.end())
+            it->second = static_cast<int>(row);
+    }
     std::vector<int> rows;
     rows.reserve(savedSelection_.size());
     for (int32_t id : savedSelection_) {
-        int row = model_->RowOf(id);
-        if (row >= 0)
-            rows.push_back(row);
+        if (wanted[id] >= 0)
+            rows.push_back(wanted[id]);
     }
     std::sort(rows.begin(), rows.end());
     QItemSelection selection;
@@ -280,10 +352,10 @@ void OutboxPane::RestoreViewState() {
     }
     QItemSelectionModel* selectionModel = view_->selectionModel();
     selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
-    int current = model_->RowOf(savedCurrent_);
+    int current = savedCurrent_ ? wanted[savedCurrent_] : -1;
     if (current >= 0)
         selectionModel->setCurrentIndex(model_->index(current, 0), QItemSelectionModel::NoUpdate);
-    int top = model_->RowOf(savedTop_);
+    int top = savedTop_ ? wanted[savedTop_] : -1;
     if (top >= 0)
         view_->scrollTo(model_->index(top, 0), QAbstractItemView::PositionAtTop);
     UpdateSortIndicator();
@@ -296,6 +368,7 @@ void OutboxPane::UpdateSortIndicator() {
 }
 
 void OutboxPane::OnColumnClick(int column) {
+    ++generation_;
     model_->ClickColumn(column);
 }
 
@@ -305,6 +378,7 @@ void OutboxPane::ApplyFilter() {
     filter.status = static_cast<StatusGroup>(statusFilter_->currentData().toInt());
     if (filter == model_->Order().Filter())
         return;
+    ++generation_;
     model_->SetFilter(filter);
 }
 

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "outbox/OutboxExport.h"
@@ -50,8 +51,11 @@ public:
     void RefreshOutbox(int mode) override;
     bool HandleCommand(PaneCommand command) override;
 
-    // Carries out the refreshes gathered so far (the timer does it otherwise).
+    // Carries out the refreshes gathered so far (the timer does it otherwise, reading the list for
+    // a rebuild on a thread of its own).
     void FlushRefresh();
+    // True while a rebuild is being read on its thread.
+    bool RebuildRunning() const { return rebuildRunning_; }
     // The IDs of the selected rows, in display order.
     std::vector<int32_t> GetSelectedIds() const;
     void SelectAllRows();
@@ -110,6 +114,8 @@ private:
     void ApplyFilter();
     void UpdateUndoBar();
     void UpdateSortIndicator();
+    void OnRefreshTimer();
+    void StartBackgroundRebuild();
 
     MessageStore& store_;
     CommsWorker* worker_;
@@ -132,6 +138,10 @@ private:
     bool pendingWhole_ = false;
     std::set<int32_t> pendingIds_;
     bool stale_ = true;  // a rebuild is owed for when the pane is shown
+    bool rebuildRunning_ = false;
+    std::thread rebuildThread_;
+    bool rebuildAgain_ = false;  // notifications came while it ran
+    unsigned generation_ = 0;    // changes of sort or filter by the user; an older rebuild is dropped
 
     // Kept across a reset of the model, by message.
     std::vector<int32_t> savedSelection_;
