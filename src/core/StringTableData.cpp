@@ -364,8 +364,8 @@ const BuiltInString kStrings[] = {
      "The database %1!s! could not be read. It was moved to %2!s! and a new, empty database was created."},
     // The outbox pane
     {kTextOutboxUnknownCode, "Unknown (%1!d!)"},
-    {kTextOutboxSendNow, "Send Now"},
-    {kTextOutboxExport, "Export CSV"},
+    {kTextOutboxSendNow, "Send &Now"},
+    {kTextOutboxExport, "E&xport CSV"},
     {kTextOutboxFind, "F&ind:"},
     {kTextOutboxFindHint, "Recipient or text"},
     {kTextOutboxShow, "S&how:"},

@@ -172,7 +172,7 @@ QWidget* OutboxPane::BuildButtonRow() {
     export_ = new QPushButton(Text(kTextOutboxExport), row);
     export_->setObjectName("outboxExportButton");
     for (QPushButton* button : {sendNow_, help_, export_}) {
-        button->setAccessibleName(button->text());
+        button->setAccessibleName(QString(button->text()).remove('&'));
         layout->addWidget(button);
     }
     connect(sendNow_, &QPushButton::clicked, this, &OutboxPane::SendNowAll);
@@ -243,7 +243,9 @@ void OutboxPane::FlushRefresh() {
     refreshTimer_.stop();
     ++generation_;  // a rebuild on its thread would be older than this one
     if (!isVisible()) {
-        // A hidden list is rebuilt when it is shown again.
+        // A hidden list is rebuilt when it is shown again; the tab's count is cheap to keep.
+        if (pendingWhole_)
+            emit outboxCountChanged();
         stale_ = stale_ || pendingWhole_ || !pendingIds_.empty();
         pendingWhole_ = false;
         pendingIds_.clear();
@@ -614,15 +616,21 @@ ExportResult OutboxPane::ExportTo(const QString& path, const std::vector<int32_t
         box.setMaximum(progress->total);
         box.setValue(progress->done);
     });
+    // Until the box shows (quick exports never show it), the pane takes no commands.
+    const QList<QWidget*> controls = {view_, find_, statusFilter_, sendNow_, help_, export_, undoBar_};
+    for (QWidget* control : controls)
+        control->setEnabled(false);
     QEventLoop loop;
     connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
     tick.start(100);
     thread->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    loop.exec();  // the box is window-modal: only its Cancel reaches the user
     thread->wait();
     delete thread;
     tick.stop();
     box.reset();
+    for (QWidget* control : controls)
+        control->setEnabled(true);
     switch (*result) {
         case ExportResult::Ok:
             ShowMessage(this, MessageIcon::Information, QString(), Text(kIdExportDone));
