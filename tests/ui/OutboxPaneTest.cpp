@@ -2,8 +2,10 @@
 // the menu's greying, every command with its texts on line and off line, delete with undo, the
 // export through the pane, the status images and the legend.
 #include <QAction>
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -24,7 +26,9 @@
 #include "ui/outbox/OutboxPane.h"
 #include "ui/outbox/StatusIcons.h"
 #include "ui/outbox/StatusLegendDialog.h"
+#include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
+#include "ui/shell/TabButton.h"
 #include "ui/shell/UiText.h"
 
 using namespace quillon;
@@ -297,6 +301,36 @@ private slots:
         env.Messages().Clear();
         QCOMPARE(pane.ExportTo("/nonexistent-dir/x.txt", nullptr), ExportResult::CannotOpen);
         QCOMPARE(env.Shown(), QStringList{"Unable to export!|Unable to open '/nonexistent-dir/x.txt' for writing!"});
+    }
+
+    void FindAndStatusFilterLeaveTheCaptionCountAlone() {
+        UiTestEnv env(false);
+        MessageStore& store = *env.Store();
+        const int32_t a = Add(store, "0711000001"), b = Add(store, "0711000002"), c = Add(store, "0711000003");
+        const int32_t done = Add(store, "0711000004", StatusCode(MessageStatus::Delivered));
+        MainWindowOptions options;
+        options.tray = false;
+        MainWindow window(&store, nullptr, nullptr, options);
+        window.show();
+        window.LoginSucceeded();
+        window.SelectTab(MainWindow::kTabOutbox);
+        auto* pane = qobject_cast<OutboxPane*>(window.PaneForTab(MainWindow::kTabOutbox));
+        QVERIFY(pane);
+        QCOMPARE(Shown(*pane), (std::vector<int32_t>{a, b, c, done}));
+        auto* find = pane->findChild<QLineEdit*>("outboxFindEdit");
+        auto* show = pane->findChild<QComboBox*>("outboxStatusFilter");
+        QTest::keyClicks(find, "000002");
+        QTRY_COMPARE(Shown(*pane), std::vector<int32_t>{b});
+        find->clear();
+        show->setCurrentIndex(static_cast<int>(StatusGroup::Delivered));
+        QTRY_COMPARE(Shown(*pane), std::vector<int32_t>{done});
+        QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), QString("Outbox (3)"));
+        // Deleting recounts the caption at once.
+        show->setCurrentIndex(static_cast<int>(StatusGroup::Waiting));
+        QTRY_COMPARE(Shown(*pane), (std::vector<int32_t>{a, b, c}));
+        pane->SelectAllRows();
+        pane->DeleteSelected();
+        QCOMPARE(window.Tab(MainWindow::kTabOutbox)->text(), QString("Outbox (0)"));
     }
 
     void UnreadableCellsAndUnknownStates() {
