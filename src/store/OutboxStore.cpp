@@ -184,6 +184,15 @@ void OutboxStore::DeleteSms(int32_t id) {
     tx.Check(q.Bind(id).Run());
 }
 
+bool OutboxStore::RestoreSms(const SmsRecord& record) {
+    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
+    SmsRecord existing;
+    if (record.ID <= 0 || GetSms(record.ID, existing))
+        return false;
+    Tx tx(db_);
+    return tx.Check(InsertSms(record) == record.ID) && tx.Commit();
+}
+
 int32_t OutboxStore::CountOutbox() {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
     Query q(db_, "SELECT n FROM OutboxWaiting LIMIT 1");

@@ -49,6 +49,9 @@ public:
     // A child row for one recipient of a multi-recipient row; -1 for an unknown id.
     int32_t CopySmsForRecipient(int32_t id, int32_t stat, const std::string& to);
     void DeleteSms(int32_t id);
+    // Puts a deleted row back as it was, under its own ID (undo of a delete). False when a row
+    // with that ID exists or the store cannot write.
+    bool RestoreSms(const SmsRecord& record);
     // Rows waiting to be sent (kWaitingStatuses).
     int32_t CountOutbox();
     // The stored ToInfo of a recipient list: up to three entries (contacts by name), " ..." when

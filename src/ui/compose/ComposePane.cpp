@@ -537,10 +537,11 @@ void ComposePane::Reset() {
     model_.ResetComposition();
 }
 
-void ComposePane::LoadStoredMessage(int32_t id, bool forEdit) {
+bool ComposePane::LoadStoredMessage(int id, bool forEdit) {
     tree_->AddressBookRoot()->setExpanded(false);
-    model_.LoadStoredMessage(id, forEdit);
+    const bool loaded = model_.LoadStoredMessage(id, forEdit);
     RefreshFromModel();
+    return loaded;
 }
 
 // ---- showing the model ----

@@ -53,7 +53,7 @@ public slots:
     // A new composition to these groups and contacts (the address book's "send a message to").
     void StartMessageTo(const std::vector<int32_t>& groupIds, const std::vector<int32_t>& contactIds);
     // The outbox's "Edit message" (forEdit) and "Resend this SMS".
-    void LoadStoredMessage(int32_t id, bool forEdit);
+    bool LoadStoredMessage(int id, bool forEdit) override;
     void Send();
     void Schedule();
     void Reset();

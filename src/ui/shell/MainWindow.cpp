@@ -23,6 +23,7 @@
 #include "ui/options/OptionsPane.h"
 #include "ui/options/ProxyDialog.h"
 #include "ui/shell/Accessibility.h"
+#include "ui/outbox/OutboxPane.h"
 #include "ui/shell/AnimatedIndicator.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/ImageButton.h"
@@ -161,9 +162,21 @@ void MainWindow::CreatePanes() {
     panes_[kTabSms] = compose;
     panes_[kTabAddresses] = new PlaceholderPane(Text(kTextAddressesPlaceholder), "quillon", 0, this);
     panes_[kTabAddresses]->setObjectName("addressBookPane");
-    panes_[kTabOutbox] =
-        new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
-    panes_[kTabOutbox]->setObjectName("outboxPane");
+    if (store_) {
+        auto* outbox = new OutboxPane(*store_, worker_, this);
+        connect(outbox, &OutboxPane::onLineChanged, this, &MainWindow::SetOnlineDisplay);
+        connect(outbox, &OutboxPane::outboxCountChanged, this, &MainWindow::RecountOutboxCaption);
+        connect(outbox, &OutboxPane::composeRequested, this, [this](int id, bool forEdit) {
+            if (Pane* compose = PaneForTab(kTabSms))
+                compose->LoadStoredMessage(id, forEdit);
+            SelectTab(kTabSms);
+        });
+        panes_[kTabOutbox] = outbox;
+    } else {
+        panes_[kTabOutbox] =
+            new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
+        panes_[kTabOutbox]->setObjectName("outboxPane");
+    }
     if (BalanceLabel* balance = panes_[kTabSms]->Balance()) {
         connect(balance, &BalanceLabel::updateRequested, this, &MainWindow::OnBalanceChanged);
     }

@@ -27,6 +27,8 @@ public:
     virtual void RefreshOutbox(int) {}
     // True when the pane took the command.
     virtual bool HandleCommand(PaneCommand) { return false; }
+    // The compose pane: opens a stored message, for editing or as the start of a new one.
+    virtual bool LoadStoredMessage(int /*id*/, bool /*forEdit*/) { return false; }
 };
 
 }  // namespace quillon

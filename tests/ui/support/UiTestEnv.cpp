@@ -14,7 +14,7 @@
 
 namespace quillon::test {
 
-UiTestEnv::UiTestEnv(bool withSandbox) {
+UiTestEnv::UiTestEnv(bool withSandbox, const std::vector<std::string>& sandboxArgs) {
     setenv("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf", 1);
     setenv("QUILLON_GATEWAY_TIMEOUT_MS", "3000", 1);
     SetDataDirectory(dir_.Path());
@@ -32,7 +32,7 @@ UiTestEnv::UiTestEnv(bool withSandbox) {
     SetOnLine(false);
     ok_ = true;
     if (withSandbox) {
-        ok_ = sandbox_.Start();
+        ok_ = sandbox_.Start(sandboxArgs);
         Settings().COMBaseURL = sandbox_.BaseUrl();
     } else {
         // Nothing listens on port 9 of the loopback: every call fails as unreachable.

@@ -23,8 +23,8 @@ namespace quillon::test {
 
 class UiTestEnv {
 public:
-    // withSandbox: start the sandbox gateway and point the binding at it.
-    explicit UiTestEnv(bool withSandbox = true);
+    // withSandbox: start the sandbox gateway (with sandboxArgs) and point the binding at it.
+    explicit UiTestEnv(bool withSandbox = true, const std::vector<std::string>& sandboxArgs = {});
     ~UiTestEnv();
 
     bool Ok() const { return ok_; }
