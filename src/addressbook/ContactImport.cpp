@@ -160,9 +160,9 @@ ImportReport ImportVCard(MessageStore& store, const ContactImportOptions& option
             continue;  // a group card names members; the members' own cards carry them
         ContactRecord c;
         c.Name =
-            CutUtf8(card.given.empty() && card.family.empty() ? card.name : Trim(card.given), CsvContactRow::kMaxName);
-        c.Surname = CutUtf8(Trim(card.family), CsvContactRow::kMaxSurname);
-        c.Title = CutUtf8(Trim(card.prefix), CsvContactRow::kMaxTitle);
+            CutUtf8(card.given.empty() && card.family.empty() ? card.name : card.given, CsvContactRow::kMaxName);
+        c.Surname = CutUtf8(card.family, CsvContactRow::kMaxSurname);
+        c.Title = CutUtf8(card.prefix, CsvContactRow::kMaxTitle);
         c.Custom = CutUtf8(card.note, CsvContactRow::kMaxCustom);
         c.Mobile = CutUtf8(card.mobile, CsvContactRow::kMaxMobile);
         std::vector<std::string> groups;
