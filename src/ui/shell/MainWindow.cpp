@@ -17,6 +17,7 @@
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
+#include "ui/addressbook/AddressBookPane.h"
 #include "ui/login/LoginPane.h"
 #include "ui/options/OptionsPane.h"
 #include "ui/options/ProxyDialog.h"
@@ -128,8 +129,10 @@ void MainWindow::CreatePanes() {
     connect(login_, &LoginPane::loggedIn, this, &MainWindow::LoginSucceeded);
     panes_[kTabSms] = new PlaceholderPane(Text(kTextComposePlaceholder), "quillon", PlaceholderPane::WithBalance, this);
     panes_[kTabSms]->setObjectName("composePane");
-    panes_[kTabAddresses] = new PlaceholderPane(Text(kTextAddressesPlaceholder), "quillon", 0, this);
-    panes_[kTabAddresses]->setObjectName("addressBookPane");
+    auto* addressBook = new AddressBookPane(store_, this);
+    // The compose pane takes the recipients; the window shows it.
+    connect(addressBook, &AddressBookPane::newMessageRequested, this, [this] { SelectTab(kTabSms); });
+    panes_[kTabAddresses] = addressBook;
     panes_[kTabOutbox] =
         new PlaceholderPane(Text(kTextOutboxPlaceholder), "quillon", PlaceholderPane::WithStatusLine, this);
     panes_[kTabOutbox]->setObjectName("outboxPane");
