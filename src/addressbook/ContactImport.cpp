@@ -13,7 +13,7 @@ namespace {
 
 // Rows per transaction: large enough for speed, small enough that a cancel keeps recent work and
 // the ui thread is not kept from the store for long.
-constexpr int kBatchRows = 2000;
+constexpr int kBatchRows = 10000;
 constexpr int kProgressRows = 500;
 
 // Adds one contact under the import's rules; counts it in the report.

@@ -1,5 +1,7 @@
 #include "addressbook/ContactTable.h"
 
+#include <algorithm>
+
 #include "core/TextUtil.h"
 #include "store/AddressBook.h"
 
@@ -12,31 +14,57 @@ std::string SearchKey(const std::string& field) {
     return FoldCase(CutUtf8(field, 127));
 }
 
+// Texts longer than a length field can say are cut (the store keeps far shorter ones).
+std::string Fit(const std::string& text) {
+    return CutUtf8(text, 0xFFFF);
+}
+
 }  // namespace
 
 void ContactTable::Load(AddressBook& book) {
-    rows_ = book.ListContacts();
-    keys_.clear();
-    keys_.reserve(rows_.size());
-    byCid_.clear();
-    byCid_.reserve(rows_.size());
-    members_.clear();
-    all_.clear();
-    all_.reserve(rows_.size());
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        const ContactRecord& c = rows_[i].contact;
-        keys_.push_back(SearchKey(c.Name) + '\x01' + SearchKey(c.Surname) + '\x01' + SearchKey(c.Mobile));
-        byCid_[rows_[i].CID] = i;
-        all_.push_back(static_cast<int32_t>(i));
-        for (int32_t gid : c.groups)
-            if (gid != kAllContacts)
-                members_[gid].push_back(static_cast<int32_t>(i));
-    }
+    *this = ContactTable();
+    book.VisitContacts([this](int32_t cid, const ContactRecord& c) {
+        Texts t{};
+        t.offset = static_cast<uint32_t>(text_.size());
+        const std::string fields[3] = {Fit(c.Name), Fit(c.Surname), Fit(c.Mobile)};
+        for (int i = 0; i < 3; ++i) {
+            t.len[i] = static_cast<uint16_t>(fields[i].size());
+            text_ += fields[i];
+        }
+        t.keyOffset = static_cast<uint32_t>(keys_.size());
+        for (const auto& f : fields)
+            keys_ += SearchKey(f) + '\x01';
+        t.keyLen = static_cast<uint32_t>(keys_.size() - t.keyOffset);
+        all_.push_back(static_cast<int32_t>(cids_.size()));
+        cids_.push_back(cid);
+        texts_.push_back(t);
+    });
+    firstGroup_.assign(cids_.size(), 0);
+    book.VisitMemberships([this](int32_t cid, int32_t gid) {
+        int64_t index = IndexOf(cid);
+        if (index < 0)
+            return;
+        if (firstGroup_[static_cast<size_t>(index)] == 0)
+            firstGroup_[static_cast<size_t>(index)] = gid;
+        if (gid != kAllContacts)
+            members_[gid].push_back(static_cast<int32_t>(index));
+    });
+    text_.shrink_to_fit();
+    keys_.shrink_to_fit();
+}
+
+std::string_view ContactTable::Field(size_t index, ContactField field) const {
+    const Texts& t = texts_[index];
+    size_t offset = t.offset;
+    int n = static_cast<int>(field);
+    for (int i = 0; i < n; ++i)
+        offset += t.len[i];
+    return std::string_view(text_).substr(offset, t.len[n]);
 }
 
 int64_t ContactTable::IndexOf(int32_t cid) const {
-    auto it = byCid_.find(cid);
-    return it == byCid_.end() ? -1 : static_cast<int64_t>(it->second);
+    auto it = std::lower_bound(cids_.begin(), cids_.end(), cid);
+    return it == cids_.end() || *it != cid ? -1 : static_cast<int64_t>(it - cids_.begin());
 }
 
 const std::vector<int32_t>& ContactTable::MembersOf(int32_t gid) const {
@@ -48,15 +76,16 @@ const std::vector<int32_t>& ContactTable::MembersOf(int32_t gid) const {
 }
 
 int64_t ContactTable::Find(const std::string& text, size_t start) const {
-    if (rows_.empty() || text.empty())
+    if (cids_.empty() || text.empty())
         return -1;
     const std::string folded = FoldCase(text);
     if (folded.find('\x01') != std::string::npos)
         return -1;
-    start %= rows_.size();
-    for (size_t n = 0; n < rows_.size(); ++n) {
-        size_t i = (start + n) % rows_.size();
-        if (keys_[i].find(folded) != std::string::npos)
+    const std::string_view keys(keys_);
+    start %= cids_.size();
+    for (size_t n = 0; n < cids_.size(); ++n) {
+        size_t i = (start + n) % cids_.size();
+        if (keys.substr(texts_[i].keyOffset, texts_[i].keyLen).find(folded) != std::string_view::npos)
             return static_cast<int64_t>(i);
     }
     return -1;

@@ -49,6 +49,7 @@ AddressBookPane::AddressBookPane(MessageStore* store, QWidget* parent)
       memberModel_(new MemberListModel(table_, this)) {
     setObjectName("addressBookPane");
     setAccessibleName(Text(kTextTabAddresses));
+    setFixedSize(640, 484);
     runDialog = [](QDialog& d) { return d.exec() == QDialog::Accepted; };
     CreateWidgets();
     Rebuild();
@@ -68,8 +69,8 @@ void AddressBookPane::CreateWidgets() {
     memberList_->setAccessibleName(Text(kTextAbMembersHeading));
     memberList_->setModel(memberModel_);
     memberList_->setContextMenuPolicy(Qt::CustomContextMenu);
-    memberList_->horizontalHeader()->resizeSection(0, 150);
-    memberList_->horizontalHeader()->resizeSection(1, 150);
+    memberList_->horizontalHeader()->resizeSection(0, 130);
+    memberList_->horizontalHeader()->resizeSection(1, 130);
     memberList_->dragText = [this](int row) { return ContactDragText(memberModel_->TableIndex(row), CurrentGid()); };
 
     searchField_ = new QLineEdit(this);
@@ -207,7 +208,7 @@ int32_t AddressBookPane::CurrentGid() const {
 int32_t AddressBookPane::CidOfMemberRow(int row) const {
     if (row < 0 || row >= memberModel_->rowCount())
         return 0;
-    return table_.Row(static_cast<size_t>(memberModel_->TableIndex(row))).CID;
+    return table_.Cid(static_cast<size_t>(memberModel_->TableIndex(row)));
 }
 
 std::vector<int32_t> AddressBookPane::SelectedContacts() const {
@@ -388,7 +389,7 @@ void AddressBookPane::HandleDrop(int targetRow, const QString& payload, bool cop
     if (!store_ || targetRow < 1 || !toGid || !ParseContactDragText(payload, index, fromGid) || index < 0 ||
         static_cast<uint64_t>(index) >= table_.Size())
         return;
-    const int32_t cid = table_.Row(static_cast<size_t>(index)).CID;
+    const int32_t cid = table_.Cid(static_cast<size_t>(index));
     if (copy)
         store_->Book().AddMembershipIfMissing(cid, toGid);
     else
@@ -412,8 +413,8 @@ void AddressBookPane::Search() {
     if (hit < 0)
         return;
     searchPosition_ = static_cast<size_t>(hit);
-    const auto& groups = table_.Row(static_cast<size_t>(hit)).contact.groups;
-    int row = groupModel_->RowOf(groups.empty() ? ContactTable::kAllContacts : groups.front());
+    const int32_t first = table_.FirstGroup(static_cast<size_t>(hit));
+    int row = groupModel_->RowOf(first ? first : ContactTable::kAllContacts);
     SelectGroupRow(row >= 0 ? row : 0);
     int memberRow = memberModel_->RowOfTableIndex(static_cast<int32_t>(hit));
     if (memberRow < 0)

@@ -10,6 +10,7 @@
 
 #include "addressbook/ContactTable.h"
 #include "addressbook/GroupList.h"
+#include "store/ContactRecord.h"
 #include "ui/shell/Pane.h"
 
 class QDialog;

@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <algorithm>
 
 #include "ui/shell/UiText.h"
 
@@ -67,15 +68,10 @@ int MemberListModel::columnCount(const QModelIndex& parent) const {
 QVariant MemberListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
         return {};
-    const ContactRecord& c = table_.Row(static_cast<size_t>(TableIndex(index.row()))).contact;
-    switch (index.column()) {
-        case 0:
-            return Q(c.Name);
-        case 1:
-            return Q(c.Surname);
-        default:
-            return Q(c.Mobile);
-    }
+    const ContactField fields[] = {ContactField::kName, ContactField::kSurname, ContactField::kMobile};
+    const std::string_view text =
+        table_.Field(static_cast<size_t>(TableIndex(index.row())), fields[std::clamp(index.column(), 0, 2)]);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, int role) const {
