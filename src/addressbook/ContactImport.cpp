@@ -1,5 +1,7 @@
 #include "addressbook/ContactImport.h"
 
+#include <chrono>
+
 #include "addressbook/ExternalBook.h"
 #include "addressbook/ExternalBookParts.h"
 #include "core/StringIds.h"
@@ -11,9 +13,10 @@ namespace quillon {
 
 namespace {
 
-// Rows per transaction: large enough for speed, small enough that a cancel keeps recent work and
-// the ui thread is not kept from the store for long.
+// A transaction ends after this many rows or this long, whichever comes first: large enough for
+// speed, short enough that the ui thread is never kept from the store for long.
 constexpr int kBatchRows = 10000;
+constexpr auto kBatchTime = std::chrono::milliseconds(100);
 constexpr int kProgressRows = 500;
 
 // Adds one contact under the import's rules; counts it in the report.
@@ -45,7 +48,7 @@ public:
         if (book.AddContact(contact) <= 0)
             return false;
         ++report_.inserted;
-        if (++rowsInBatch_ >= kBatchRows)
+        if (++rowsInBatch_ >= kBatchRows || std::chrono::steady_clock::now() - batchStart_ > kBatchTime)
             return Flush();
         return true;
     }
@@ -55,6 +58,7 @@ public:
         delete batch_;
         batch_ = new StoreTransaction(store_);
         rowsInBatch_ = 0;
+        batchStart_ = std::chrono::steady_clock::now();
         return ok;
     }
 
@@ -64,6 +68,7 @@ private:
     ImportReport& report_;
     StoreTransaction* batch_;
     int rowsInBatch_ = 0;
+    std::chrono::steady_clock::time_point batchStart_ = std::chrono::steady_clock::now();
 };
 
 bool Cancelled(const std::atomic<bool>* cancel) {
@@ -159,8 +164,7 @@ ImportReport ImportVCard(MessageStore& store, const ContactImportOptions& option
         if (card.group)
             continue;  // a group card names members; the members' own cards carry them
         ContactRecord c;
-        c.Name =
-            CutUtf8(card.given.empty() && card.family.empty() ? card.name : card.given, CsvContactRow::kMaxName);
+        c.Name = CutUtf8(card.given.empty() && card.family.empty() ? card.name : card.given, CsvContactRow::kMaxName);
         c.Surname = CutUtf8(card.family, CsvContactRow::kMaxSurname);
         c.Title = CutUtf8(card.prefix, CsvContactRow::kMaxTitle);
         c.Custom = CutUtf8(card.note, CsvContactRow::kMaxCustom);
