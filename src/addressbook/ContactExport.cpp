@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "store/MessageStore.h"
 
@@ -172,38 +173,65 @@ ExportReport ExportContacts(MessageStore& store, const ContactExportOptions& opt
     if (!options.vcard)
         file.Write(std::string("FName,SName,Title,Custom,Mobile") + (groupColumn ? ",Group" : "") + "\r\n");
     std::string chunk;
-    ContactRecord c;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if ((i + 1) % kProgressRows == 0) {
-            if (cancel && cancel->load()) {
-                report.status = ExportStatus::kCancelled;
-                return report;
-            }
-            if (progress)
-                progress(i, items.size());
-            if (!file.Write(chunk))
-                break;
-            chunk.clear();
-        }
-        if (!book.LoadContact(items[i].cid, c))
-            continue;  // deleted since it was chosen
+    // One contact's line or card; false once the export is to stop (cancelled, or the disk refused).
+    auto add = [&](const ContactRecord& c, int32_t gid, const std::vector<int32_t>& groups) {
         if (options.vcard) {
             std::vector<std::string> names;
-            for (int32_t gid : book.GroupsOfContact(items[i].cid))
-                if (gid != 1 && groupNames.count(gid))
-                    names.push_back(groupNames[gid]);
+            for (int32_t g : groups)
+                if (g != 1 && groupNames.count(g))
+                    names.push_back(groupNames[g]);
             chunk += VCardOf(c, names);
         } else {
             chunk += CsvField(c.Name) + ',' + CsvField(c.Surname) + ',' + CsvField(c.Title) + ',' + CsvField(c.Custom) +
                      ',' + CsvField(c.Mobile);
             // A group whose name is gone leaves its lines without the sixth value.
-            auto name = groupNames.find(items[i].gid);
+            auto name = groupNames.find(gid);
             if (groupColumn && name != groupNames.end())
                 chunk += ',' + CsvField(name->second);
             chunk += "\r\n";
         }
-        ++report.written;
+        if (++report.written % kProgressRows != 0)
+            return true;
+        if (cancel && cancel->load()) {
+            report.status = ExportStatus::kCancelled;
+            return false;
+        }
+        if (progress)
+            progress(static_cast<uint64_t>(report.written), items.size());
+        bool written = file.Write(chunk);
+        chunk.clear();
+        return written;
+    };
+    if (!options.selection && !groupColumn) {
+        // Every member once, in id order: one pass over the contacts instead of a lookup each.
+        std::unordered_set<int32_t> wanted;
+        for (const auto& item : items)
+            wanted.insert(item.cid);
+        std::unordered_map<int32_t, std::vector<int32_t>> groupsOf;
+        if (options.vcard)
+            book.VisitMemberships([&](int32_t cid, int32_t gid) {
+                if (wanted.count(cid))
+                    groupsOf[cid].push_back(gid);
+            });
+        static const std::vector<int32_t> kNoGroups;
+        bool going = true;
+        book.VisitContacts([&](int32_t cid, const ContactRecord& c) {
+            if (going && wanted.count(cid)) {
+                auto g = groupsOf.find(cid);
+                going = add(c, 0, g == groupsOf.end() ? kNoGroups : g->second);
+            }
+        });
+    } else {
+        ContactRecord c;
+        for (const auto& item : items) {
+            if (!book.LoadContact(item.cid, c))
+                continue;  // deleted since it was chosen
+            if (!add(c, item.gid, options.vcard ? book.GroupsOfContact(item.cid) : std::vector<int32_t>()))
+                break;
+        }
     }
+    if (report.status == ExportStatus::kCancelled)
+        return report;
     file.Write(chunk);
     if (!file.Finish())
         report.status = ExportStatus::kWriteFailed;
