@@ -194,6 +194,27 @@ private slots:
         QCOMPARE(GroupsOf(*env.Store(), bob), std::vector<int32_t>{3});
     }
 
+    void NewMessageHandsOverGroupsOrContacts() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        book.AddGroup("A");
+        book.AddGroup("B");
+        book.AddContact({"Ann", "", "", "", "1", {2}});
+        book.AddContact({"Bob", "", "", "", "2", {2}});
+        AddressBookPane pane(env.Store());
+        QSignalSpy spy(&pane, &AddressBookPane::newMessageRequested);
+        pane.NewMessageToGroups(2);
+        pane.GroupList()->selectAll();
+        pane.NewMessageToGroups(1);
+        pane.SelectGroupRow(1);
+        pane.MemberList()->selectAll();
+        pane.NewMessageToContacts();
+        QCOMPARE(spy.size(), 3);
+        QCOMPARE(spy[0][0].value<QVector<int>>(), QVector<int>({3}));
+        QCOMPARE(spy[1][0].value<QVector<int>>(), QVector<int>({1, 2, 3}));
+        QCOMPARE(spy[2][1].value<QVector<int>>(), QVector<int>({1, 2}));
+    }
+
     void ImportThroughThePaneReportsTheCounts() {
         test::UiTestEnv env(false);
         env.Store()->Book().AddGroup("A");

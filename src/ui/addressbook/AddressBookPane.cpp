@@ -476,6 +476,28 @@ void AddressBookPane::Export() {
     }
 }
 
+// ---------------------------------------------------------------- new message
+
+void AddressBookPane::NewMessageToGroups(int row) {
+    if (row < 0 || row >= groupModel_->rowCount())
+        return;
+    QVector<int> gids;
+    for (const auto& index : groupList_->selectionModel()->selectedRows())
+        gids.push_back(GidOfRow(index.row()));
+    std::sort(gids.begin(), gids.end());
+    if (!gids.contains(GidOfRow(row)))
+        gids = {GidOfRow(row)};
+    emit newMessageRequested(gids, {});
+}
+
+void AddressBookPane::NewMessageToContacts() {
+    QVector<int> cids;
+    for (int32_t cid : SelectedContacts())
+        cids.push_back(cid);
+    if (!cids.isEmpty())
+        emit newMessageRequested({}, cids);
+}
+
 // ---------------------------------------------------------------- menus
 
 void AddressBookPane::ShowGroupMenu(const QPoint& pos) {
@@ -509,12 +531,7 @@ void AddressBookPane::ShowGroupMenu(const QPoint& pos) {
     } else if (chosen == all) {
         groupList_->selectAll();
     } else if (chosen == message) {
-        QVector<int> gids;
-        for (const auto& index : groupList_->selectionModel()->selectedRows())
-            gids.push_back(GidOfRow(index.row()));
-        if (!gids.contains(GidOfRow(clicked)))
-            gids = {GidOfRow(clicked)};
-        emit newMessageRequested(gids, {});
+        NewMessageToGroups(clicked);
     }
 }
 
@@ -560,12 +577,8 @@ void AddressBookPane::ShowMemberMenu(const QPoint& pos) {
         Upload(CurrentGid(), true);
     else if (chosen == all)
         memberList_->selectAll();
-    else if (chosen == message) {
-        QVector<int> cids;
-        for (int32_t cid : SelectedContacts())
-            cids.push_back(cid);
-        emit newMessageRequested({}, cids);
-    }
+    else if (chosen == message)
+        NewMessageToContacts();
 }
 
 }  // namespace quillon

@@ -63,6 +63,10 @@ public:
     void Search();
     void CopyOrMoveSelected(bool move);
     void HandleDrop(int targetRow, const QString& payload, bool copy);
+    // "New message to group" on `row` (all selected groups when it is one of them), "New Message"
+    // to the selected contacts.
+    void NewMessageToGroups(int row);
+    void NewMessageToContacts();
 
     GroupListView* GroupList() const { return groupList_; }
     MemberListView* MemberList() const { return memberList_; }
