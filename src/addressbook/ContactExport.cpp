@@ -112,6 +112,72 @@ std::vector<ExportItem> ItemsToExport(AddressBook& book, const ContactExportOpti
     return items;
 }
 
+// Writes the items' lines (or cards) into the file, counting them in the report.
+void WriteContacts(AddressBook& book, const ContactExportOptions& options, const std::vector<ExportItem>& items,
+                   std::unordered_map<int32_t, std::string>& groupNames, ExportFile& file, ExportReport& report,
+                   const ExportProgress& progress, const std::atomic<bool>* cancel) {
+    const bool groupColumn = options.withGroups && !options.selection && !options.vcard;
+    std::string chunk;
+    // One contact's line or card; false once the export is to stop (cancelled, or the disk refused).
+    auto add = [&](const ContactRecord& c, int32_t gid, const std::vector<int32_t>& groups) {
+        if (options.vcard) {
+            std::vector<std::string> names;
+            for (int32_t g : groups)
+                if (g != 1 && groupNames.count(g))
+                    names.push_back(groupNames[g]);
+            chunk += VCardOf(c, names);
+        } else {
+            chunk += CsvField(c.Name) + ',' + CsvField(c.Surname) + ',' + CsvField(c.Title) + ',' + CsvField(c.Custom) +
+                     ',' + CsvField(c.Mobile);
+            // A group whose name is gone leaves its lines without the sixth value.
+            auto name = groupNames.find(gid);
+            if (groupColumn && name != groupNames.end())
+                chunk += ',' + CsvField(name->second);
+            chunk += "\r\n";
+        }
+        if (++report.written % kProgressRows != 0)
+            return true;
+        if (cancel && cancel->load()) {
+            report.status = ExportStatus::kCancelled;
+            return false;
+        }
+        if (progress)
+            progress(static_cast<uint64_t>(report.written), items.size());
+        bool written = file.Write(chunk);
+        chunk.clear();
+        return written;
+    };
+    if (!options.selection && !groupColumn) {
+        // Every member once, in id order: one pass over the contacts instead of a lookup each.
+        std::unordered_set<int32_t> wanted;
+        for (const auto& item : items)
+            wanted.insert(item.cid);
+        std::unordered_map<int32_t, std::vector<int32_t>> groupsOf;
+        if (options.vcard)
+            book.VisitMemberships([&](int32_t cid, int32_t gid) {
+                if (wanted.count(cid))
+                    groupsOf[cid].push_back(gid);
+            });
+        static const std::vector<int32_t> kNoGroups;
+        bool going = true;
+        book.VisitContacts([&](int32_t cid, const ContactRecord& c) {
+            if (going && wanted.count(cid)) {
+                auto g = groupsOf.find(cid);
+                going = add(c, 0, g == groupsOf.end() ? kNoGroups : g->second);
+            }
+        });
+    } else {
+        ContactRecord c;
+        for (const auto& item : items) {
+            if (!book.LoadContact(item.cid, c))
+                continue;  // deleted since it was chosen
+            if (!add(c, item.gid, options.vcard ? book.GroupsOfContact(item.cid) : std::vector<int32_t>()))
+                break;
+        }
+    }
+    file.Write(chunk);
+}
+
 }  // namespace
 
 std::string CsvField(const std::string& value) {
@@ -172,67 +238,9 @@ ExportReport ExportContacts(MessageStore& store, const ContactExportOptions& opt
     const bool groupColumn = options.withGroups && !options.selection && !options.vcard;
     if (!options.vcard)
         file.Write(std::string("FName,SName,Title,Custom,Mobile") + (groupColumn ? ",Group" : "") + "\r\n");
-    std::string chunk;
-    // One contact's line or card; false once the export is to stop (cancelled, or the disk refused).
-    auto add = [&](const ContactRecord& c, int32_t gid, const std::vector<int32_t>& groups) {
-        if (options.vcard) {
-            std::vector<std::string> names;
-            for (int32_t g : groups)
-                if (g != 1 && groupNames.count(g))
-                    names.push_back(groupNames[g]);
-            chunk += VCardOf(c, names);
-        } else {
-            chunk += CsvField(c.Name) + ',' + CsvField(c.Surname) + ',' + CsvField(c.Title) + ',' + CsvField(c.Custom) +
-                     ',' + CsvField(c.Mobile);
-            // A group whose name is gone leaves its lines without the sixth value.
-            auto name = groupNames.find(gid);
-            if (groupColumn && name != groupNames.end())
-                chunk += ',' + CsvField(name->second);
-            chunk += "\r\n";
-        }
-        if (++report.written % kProgressRows != 0)
-            return true;
-        if (cancel && cancel->load()) {
-            report.status = ExportStatus::kCancelled;
-            return false;
-        }
-        if (progress)
-            progress(static_cast<uint64_t>(report.written), items.size());
-        bool written = file.Write(chunk);
-        chunk.clear();
-        return written;
-    };
-    if (!options.selection && !groupColumn) {
-        // Every member once, in id order: one pass over the contacts instead of a lookup each.
-        std::unordered_set<int32_t> wanted;
-        for (const auto& item : items)
-            wanted.insert(item.cid);
-        std::unordered_map<int32_t, std::vector<int32_t>> groupsOf;
-        if (options.vcard)
-            book.VisitMemberships([&](int32_t cid, int32_t gid) {
-                if (wanted.count(cid))
-                    groupsOf[cid].push_back(gid);
-            });
-        static const std::vector<int32_t> kNoGroups;
-        bool going = true;
-        book.VisitContacts([&](int32_t cid, const ContactRecord& c) {
-            if (going && wanted.count(cid)) {
-                auto g = groupsOf.find(cid);
-                going = add(c, 0, g == groupsOf.end() ? kNoGroups : g->second);
-            }
-        });
-    } else {
-        ContactRecord c;
-        for (const auto& item : items) {
-            if (!book.LoadContact(item.cid, c))
-                continue;  // deleted since it was chosen
-            if (!add(c, item.gid, options.vcard ? book.GroupsOfContact(item.cid) : std::vector<int32_t>()))
-                break;
-        }
-    }
+    WriteContacts(book, options, items, groupNames, file, report, progress, cancel);
     if (report.status == ExportStatus::kCancelled)
         return report;
-    file.Write(chunk);
     if (!file.Finish())
         report.status = ExportStatus::kWriteFailed;
     return report;

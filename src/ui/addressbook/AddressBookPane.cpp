@@ -138,8 +138,11 @@ void AddressBookPane::CreateWidgets() {
     connect(newContact, &QPushButton::clicked, this, [this] { NewContact(true); });
     connect(upload, &QPushButton::clicked, this, [this] { Upload(CurrentGid(), true); });
     connect(exportButton, &QPushButton::clicked, this, &AddressBookPane::Export);
+    AddKeyboardShortcuts();
+}
 
-    // The keyboard way to everything the member list's menu offers.
+// The keyboard way to everything the lists' menus offer.
+void AddressBookPane::AddKeyboardShortcuts() {
     auto current = [this] { return memberList_->currentIndex().row(); };
     AddShortcut(memberList_, QKeySequence::Copy, [this, current] { CopyContact(current()); });
     AddShortcut(memberList_, QKeySequence::Cut, [this, current] { CutContact(current()); });

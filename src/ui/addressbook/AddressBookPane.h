@@ -80,6 +80,7 @@ private:
     enum class ClipMode { None, Copy, Cut };
 
     void CreateWidgets();
+    void AddKeyboardShortcuts();
     void ShowGroupMenu(const QPoint& pos);
     void ShowMemberMenu(const QPoint& pos);
     void FillMembers();
