@@ -67,6 +67,13 @@ struct VCardEntry {
     std::string mobile;
     bool group = false;
     std::vector<std::string> members;  // uids of the members of a group
+    // The parts a contact import keeps: N's given name, family name and prefix, the NOTE, and the
+    // CATEGORIES (line breaks kept).
+    std::string given;
+    std::string family;
+    std::string prefix;
+    std::string note;
+    std::vector<std::string> categories;
 };
 std::vector<VCardEntry> ParseVCards(const std::string& text);
 

@@ -88,14 +88,28 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
-// Splits a structured value at unescaped ";".
-std::vector<std::string> SplitStructured(const std::string& s) {
+// Unescapes a text value keeping its line breaks.
+std::string UnescapeText(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            char n = s[++i];
+            out.push_back(n == 'n' || n == 'N' ? '\n' : n);
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+// Splits a structured value at unescaped `separator` (";" between parts, "," in a list).
+std::vector<std::string> SplitStructured(const std::string& s, char separator = ';') {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size()) {
             parts.back().push_back(s[i]);
             parts.back().push_back(s[++i]);
-        } else if (s[i] == ';') {
+        } else if (s[i] == separator) {
             parts.emplace_back();
         } else {
             parts.back().push_back(s[i]);
@@ -361,6 +375,16 @@ std::vector<VCardEntry> ParseVCards(const std::string& text) {
             std::string given = parts.size() > 1 ? Trim(Unescape(parts[1])) : "";
             std::string family = Trim(Unescape(parts[0]));
             structuredName = Trim(given + " " + family);
+            current.family = UnescapeText(parts[0]);
+            current.given = parts.size() > 1 ? UnescapeText(parts[1]) : "";
+            current.prefix = parts.size() > 3 ? UnescapeText(parts[3]) : "";
+        } else if (prop.name == "NOTE") {
+            if (current.note.empty())
+                current.note = UnescapeText(prop.value);
+        } else if (prop.name == "CATEGORIES") {
+            for (const auto& category : SplitStructured(prop.value, ','))
+                if (!Trim(category).empty())
+                    current.categories.push_back(Trim(UnescapeText(category)));
         } else if (prop.name == "ORG") {
             org = Trim(Unescape(SplitStructured(prop.value)[0]));
         } else if (prop.name == "EMAIL") {

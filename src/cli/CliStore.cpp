@@ -69,6 +69,8 @@ int GroupsCommand(CliContext& context, std::vector<std::string>& args) {
         std::cout << groups[static_cast<size_t>(row)].GID << '\n';
         return kOk;
     }
+    if (const CliSubcommand* other = FindSubcommand("groups", sub))
+        return other->handler(context, args);
     return UsageError("unknown groups subcommand '" + sub + "'");
 }
 
@@ -127,6 +129,8 @@ int ContactsCommand(CliContext& context, std::vector<std::string>& args) {
         }
         return kOk;
     }
+    if (const CliSubcommand* other = FindSubcommand("contacts", sub))
+        return other->handler(context, args);
     return UsageError("unknown contacts subcommand '" + sub + "'");
 }
 

@@ -312,6 +312,29 @@ std::vector<ContactRow> AddressBook::ListContacts() {
     return rows;
 }
 
+void AddressBook::VisitContacts(const std::function<void(int32_t, const ContactRecord&)>& visit) {
+    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
+    Query q(db_,
+            "SELECT \"CID\", \"Name\", \"Surname\", \"Title\", \"Custom\", \"Mobile\" FROM \"CONTACTS\" ORDER BY "
+            "\"CID\"");
+    ContactRecord c;
+    while (q.Step()) {
+        c.Name = q.Text(1);
+        c.Surname = q.Text(2);
+        c.Title = q.Text(3);
+        c.Custom = q.Text(4);
+        c.Mobile = q.Text(5);
+        visit(q.Int(0), c);
+    }
+}
+
+void AddressBook::VisitMemberships(const std::function<void(int32_t, int32_t)>& visit) {
+    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
+    Query q(db_, "SELECT \"CID\", \"GID\" FROM \"CONTACT_GROUP_MAP\" ORDER BY rowid");
+    while (q.Step())
+        visit(q.Int(0), q.Int(1));
+}
+
 int32_t AddressBook::ContactCount() {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
     Query q(db_, "SELECT count(*) FROM \"CONTACTS\"");

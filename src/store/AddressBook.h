@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ public:
     bool GetContactNameParts(int32_t cid, std::string& name, std::string& surname, std::string& mobile);
     bool ContactMobileExists(const std::string& mobile);
     std::vector<ContactRow> ListContacts();  // CID order, texts uncut, groups filled in view order
+    // The same rows one at a time, without holding them all (groups left empty); then every
+    // membership in view order. For callers that keep their own compact copy.
+    void VisitContacts(const std::function<void(int32_t cid, const ContactRecord& contact)>& visit);
+    void VisitMemberships(const std::function<void(int32_t cid, int32_t gid)>& visit);
     int32_t ContactCount();
 
     // ---- memberships (CONTACT_GROUP_MAP) ----

@@ -19,6 +19,7 @@
 #include "gateway/Session.h"
 #include "store/MessageStore.h"
 #include "ui/compose/ComposePane.h"
+#include "ui/addressbook/AddressBookPane.h"
 #include "ui/login/LoginPane.h"
 #include "ui/options/OptionsPane.h"
 #include "ui/options/ProxyDialog.h"
@@ -160,8 +161,14 @@ void MainWindow::CreatePanes() {
     auto* compose = new ComposePane(store_, worker_, this);
     connect(compose, &ComposePane::outboxChanged, this, [this] { RecountOutboxCaption(); });
     panes_[kTabSms] = compose;
-    panes_[kTabAddresses] = new PlaceholderPane(Text(kTextAddressesPlaceholder), "quillon", 0, this);
-    panes_[kTabAddresses]->setObjectName("addressBookPane");
+    auto* addressBook = new AddressBookPane(store_, this);
+    connect(addressBook, &AddressBookPane::newMessageRequested, this,
+            [this, compose](const QVector<int>& groupIds, const QVector<int>& contactIds) {
+                compose->StartMessageTo(std::vector<int32_t>(groupIds.begin(), groupIds.end()),
+                                        std::vector<int32_t>(contactIds.begin(), contactIds.end()));
+                SelectTab(kTabSms);
+            });
+    panes_[kTabAddresses] = addressBook;
     if (store_) {
         auto* outbox = new OutboxPane(*store_, worker_, this);
         connect(outbox, &OutboxPane::onLineChanged, this, &MainWindow::SetOnlineDisplay);

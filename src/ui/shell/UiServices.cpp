@@ -60,6 +60,8 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
     QMessageBox box(BoxIcon(message.icon), message.caption, message.text, QMessageBox::NoButton, parent);
     box.setObjectName("messageBox");
     if (message.buttons == MessageButtons::YesNo) {
+        if (message.icon == MessageIcon::None)
+            box.setIcon(QMessageBox::Question);  // a confirmation without an icon of its own
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         if (!message.yesText.isEmpty())
             box.button(QMessageBox::Yes)->setText(message.yesText);

@@ -1,0 +1,242 @@
+// The address book pane: refusals, dialogs, delete scope, the pane's clipboard, quick search, drag
+// and drop, the keyboard copy and move, and an import through the pane.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "store/MessageStore.h"
+#include "support/UiTestEnv.h"
+#include "ui/addressbook/AddressBookPane.h"
+#include "ui/addressbook/AddressBookViews.h"
+#include "ui/addressbook/ContactDialogs.h"
+#include "ui/addressbook/ImportExportDialogs.h"
+
+using namespace quillon;
+
+namespace {
+
+// GIDs of a contact's groups, sorted.
+std::vector<int32_t> GroupsOf(MessageStore& store, int32_t cid) {
+    auto g = store.Book().GroupsOfContact(cid);
+    std::sort(g.begin(), g.end());
+    return g;
+}
+
+// Drops `text` on group row `row` of the pane's group list with `keys` held; true when accepted.
+bool Drop(AddressBookPane& pane, int row, const QString& text, Qt::KeyboardModifiers keys) {
+    QListView* list = pane.GroupList();
+    const QPoint pos = list->visualRect(list->model()->index(row, 0)).center();
+    QMimeData data;
+    data.setText(text);
+    QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+    QCoreApplication::sendEvent(list->viewport(), &enter);
+    QDropEvent drop(pos, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, keys);
+    QCoreApplication::sendEvent(list->viewport(), &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+class AddressBookPaneTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void RefusesWithoutGroupsExceptFromTheMenus() {
+        test::UiTestEnv env(false);
+        AddressBookPane pane(env.Store());
+        int dialogs = 0;
+        pane.runDialog = [&](QDialog&) { return ++dialogs, false; };
+        pane.NewContact(true);
+        pane.Upload(1, true);
+        pane.Export();
+        QCOMPARE(env.Shown(), QStringList({"Need a group|Create a group before you add contacts into it.",
+                                           "Need a group|Create a group before you upload contacts into it.",
+                                           "Export failed|There is nothing to export"}));
+        QCOMPARE(dialogs, 0);
+        pane.NewContact(false);
+        QCOMPARE(dialogs, 1);
+    }
+
+    void GroupDialogCutsTheNameAndWantsAVisibleCharacter() {
+        GroupDialog dialog({});
+        auto* ok = dialog.findChild<QPushButton*>("okButton");
+        const std::pair<QString, bool> cases[] = {{"", false}, {"   ", false}, {" a", true}, {"Friends", true}};
+        for (const auto& [text, enabled] : cases) {
+            dialog.NameField()->setText(text);
+            QCOMPARE(ok->isEnabled(), enabled);
+        }
+        dialog.NameField()->setText(QString(25, 'x'));
+        QCOMPARE(dialog.Name(), QString(21, 'x'));
+    }
+
+    void DeleteFromThisGroupOnlyKeepsTheOtherMembership() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        book.AddGroup("A");  // 2
+        book.AddGroup("B");  // 3
+        int32_t cid = book.AddContact({"Ann", "", "", "", "1", {2, 3}});
+        AddressBookPane pane(env.Store());
+        pane.SelectGroupRow(1);
+        pane.MemberList()->selectRow(0);
+        pane.runDialog = [](QDialog& d) {
+            static_cast<DeleteChoiceDialog&>(d).ThisGroupOnly()->setChecked(true);
+            return true;
+        };
+        pane.DeleteContacts();
+        QCOMPARE(GroupsOf(*env.Store(), cid), std::vector<int32_t>{3});
+        QVERIFY(env.Shown().first().startsWith("Confirm Contact Delete|Are you sure you want to delete 1 contact(s)?"));
+    }
+
+    void CutThenPasteTwiceMakesOneNewContactInBothGroups() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        for (const char* g : {"A", "B", "C"})
+            book.AddGroup(g);
+        int32_t cid = book.AddContact({"Ann", "Lee", "", "", "1", {2}});
+        AddressBookPane pane(env.Store());
+        pane.SelectGroupRow(1);
+        pane.CutContact(0);
+        QCOMPARE(book.ContactCount(), 0);
+        pane.SelectGroupRow(2);
+        pane.PasteContact();
+        pane.SelectGroupRow(3);
+        pane.PasteContact();
+        auto rows = book.ListContacts();
+        QCOMPARE(rows.size(), size_t(1));
+        QVERIFY(rows[0].CID != cid);
+        QCOMPARE(GroupsOf(*env.Store(), rows[0].CID), (std::vector<int32_t>{3, 4}));
+    }
+
+    void SearchWrapsRoundAndSelectsTheContactsGroup() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        book.AddGroup("A");
+        book.AddGroup("B");
+        book.AddContact({"Ann", "", "", "", "0821", {2}});
+        book.AddContact({"Bob", "", "", "", "0931", {3}});
+        AddressBookPane pane(env.Store());
+        pane.SearchField()->setText("93");  // typing searches from the start
+        QCOMPARE(pane.CurrentGid(), 3);
+        QCOMPARE(pane.SelectedContacts(), std::vector<int32_t>{2});
+        pane.Search();  // the walk wraps round to the same contact
+        QCOMPARE(pane.SelectedContacts(), std::vector<int32_t>{2});
+        pane.SearchField()->setText("ANN");
+        QCOMPARE(pane.CurrentGid(), 2);
+        QCOMPARE(pane.SelectedContacts(), std::vector<int32_t>{1});
+    }
+
+    void DragAndDropCopiesMovesOrRefuses() {
+        struct Case {
+            const char* what;
+            int row;
+            QString payload;  // %1: the dragged contact's table index
+            Qt::KeyboardModifiers keys;
+            bool accepted;
+            std::vector<int32_t> groups;  // of the contact afterwards
+        };
+        const Case cases[] = {
+            {"no key moves (from All Contacts: out of every group)", 2, "CID:%1|GID:1", {}, true, {3}},
+            {"Shift moves out of the source group only", 2, "CID:%1|GID:2", Qt::ShiftModifier, true, {3, 4}},
+            {"Ctrl copies", 2, "CID:%1|GID:2", Qt::ControlModifier, true, {2, 3, 4}},
+            {"Alt copies", 2, "CID:%1|GID:2", Qt::AltModifier, true, {2, 3, 4}},
+            {"Ctrl onto a group it is in changes nothing", 1, "CID:%1|GID:2", Qt::ControlModifier, true, {2, 4}},
+            {"Ctrl+Shift is refused", 2, "CID:%1|GID:2", Qt::ControlModifier | Qt::ShiftModifier, false, {2, 4}},
+            {"All Contacts is no target", 0, "CID:%1|GID:2", {}, false, {2, 4}},
+            {"foreign text does nothing", 2, "hello", {}, true, {2, 4}},
+            {"an index outside the table does nothing", 2, "CID:99|GID:2", {}, true, {2, 4}},
+        };
+        for (const auto& c : cases) {
+            test::UiTestEnv env(false);
+            AddressBook& book = env.Store()->Book();
+            for (const char* g : {"A", "B", "C"})
+                book.AddGroup(g);
+            int32_t cid = book.AddContact({"Ann", "", "", "", "1", {2, 4}});
+            AddressBookPane pane(env.Store());
+            pane.resize(800, 500);
+            pane.show();
+            const QString payload = c.payload.contains("%1") ? c.payload.arg(pane.Table().IndexOf(cid)) : c.payload;
+            QCOMPARE(Drop(pane, c.row, payload, c.keys), c.accepted);
+            QVERIFY2(GroupsOf(*env.Store(), cid) == c.groups, c.what);
+        }
+        QCOMPARE(ContactDragText(7, 2), QString("CID:7|GID:2"));
+    }
+
+    void KeyboardCopyAndMoveToAGroup() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        for (const char* g : {"A", "B"})
+            book.AddGroup(g);
+        int32_t ann = book.AddContact({"Ann", "", "", "", "1", {2}});
+        int32_t bob = book.AddContact({"Bob", "", "", "", "2", {2}});
+        AddressBookPane pane(env.Store());
+        pane.show();
+        QApplication::setActiveWindow(&pane);
+        QVERIFY(QTest::qWaitForWindowActive(&pane));
+        pane.SelectGroupRow(1);
+        pane.MemberList()->selectRow(0);
+        pane.runDialog = [](QDialog& d) {
+            static_cast<GroupPickerDialog&>(d).List()->setCurrentRow(1);  // "B"
+            return true;
+        };
+        pane.MemberList()->setFocus();
+        QTest::keyClick(pane.MemberList(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(GroupsOf(*env.Store(), ann), (std::vector<int32_t>{2, 3}));
+        // (selectRow would read the modifiers of the key click before.)
+        pane.MemberList()->selectionModel()->select(pane.MemberList()->model()->index(1, 0),
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QVERIFY(pane.MemberList()->hasFocus());
+        QCOMPARE(pane.SelectedContacts(), std::vector<int32_t>{bob});
+        QTest::keyClick(pane.MemberList(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(GroupsOf(*env.Store(), bob), std::vector<int32_t>{3});
+    }
+
+    void NewMessageHandsOverGroupsOrContacts() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        book.AddGroup("A");
+        book.AddGroup("B");
+        book.AddContact({"Ann", "", "", "", "1", {2}});
+        book.AddContact({"Bob", "", "", "", "2", {2}});
+        AddressBookPane pane(env.Store());
+        QSignalSpy spy(&pane, &AddressBookPane::newMessageRequested);
+        pane.NewMessageToGroups(2);
+        pane.GroupList()->selectAll();
+        pane.NewMessageToGroups(1);
+        pane.SelectGroupRow(1);
+        pane.MemberList()->selectAll();
+        pane.NewMessageToContacts();
+        QCOMPARE(spy.size(), 3);
+        QCOMPARE(spy[0][0].value<QVector<int>>(), QVector<int>({3}));
+        QCOMPARE(spy[1][0].value<QVector<int>>(), QVector<int>({1, 2, 3}));
+        QCOMPARE(spy[2][1].value<QVector<int>>(), QVector<int>({1, 2}));
+    }
+
+    void ImportThroughThePaneReportsTheCounts() {
+        test::UiTestEnv env(false);
+        env.Store()->Book().AddGroup("A");
+        const std::string file = env.DataDir() + "/in.csv";
+        test::WriteFile(file, "fname,mobile\nAnn,1\nBob,\nCid,1\n");
+        AddressBookPane pane(env.Store());
+        pane.SelectGroupRow(1);
+        pane.runDialog = [&](QDialog& d) {
+            auto& dialog = static_cast<ImportDialog&>(d);
+            if (dialog.findChild<QPushButton*>("okButton")->isEnabled())
+                return false;  // no path yet
+            dialog.PathField()->setText(QString::fromStdString(file));
+            dialog.PreventDuplicates()->setChecked(true);
+            return dialog.findChild<QPushButton*>("okButton")->isEnabled();
+        };
+        pane.Upload(pane.CurrentGid(), true);
+        QCOMPARE(env.Shown().size(), 1);
+        QVERIFY(env.Shown()[0].contains("(1) items where inserted into the database\nand (1) item were discarded."));
+        QVERIFY(env.Shown()[0].contains("(1) items were skipped as duplicates."));
+        QCOMPARE(pane.MemberList()->model()->rowCount(), 1);
+    }
+};
+
+QTEST_MAIN(AddressBookPaneTest)
+#include "AddressBookPaneTest.moc"
