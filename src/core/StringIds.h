@@ -160,7 +160,19 @@ enum UiTextId : int {
     kTextUpdateBalance,
     kTextOptionsSave,
     kTextDatabaseMovedReport,
-    kTextLastUiText
+    kTextLastUiText,
+    // Private files, links, keyring and the single-instance folder.
+    kTextLinkRefusedCaption = 5800,
+    kTextLinkRefused,
+    kTextGatewayInClear,
+    kTextDataDirExposed,
+    kTextPasswordsInKeyring,
+    kTextPasswordsInFile,
+    kTextRememberTip,
+    kTextRuntimeFolderUnsafe,
+    kTextInstanceLockForeign,
+    kTextSecurityCaption,
+    kTextLastSecurityText
 };
 
 }  // namespace quillon

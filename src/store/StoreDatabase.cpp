@@ -14,6 +14,7 @@
 
 #include "core/AppLog.h"
 #include "core/FileUtil.h"
+#include "core/PrivateFiles.h"
 #include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
@@ -248,6 +249,8 @@ bool StoreDatabase::OpenDatabase() {
             return false;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
+        // Made 0600 before SQLite sees it: its -wal and -shm files take the database file's mode.
+        CreatePrivateFile(path_);
         int rc = sqlite3_open_v2(path_.c_str(), &db_,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
         if (rc != SQLITE_OK) {
@@ -263,8 +266,12 @@ bool StoreDatabase::OpenDatabase() {
             // FULL: the write-ahead log is flushed to the disk at every commit, so a change
             // survives a power cut too, not only a crash of the program.
             rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;", nullptr, nullptr, nullptr);
-            if (rc == SQLITE_OK)
+            if (rc == SQLITE_OK) {
+                // Files left readable by an older version are narrowed as well.
+                for (const char* suffix : {"-wal", "-shm"})
+                    RestrictToOwner(path_ + suffix);
                 return true;
+            }
         }
         int primary = rc & 0xff;
         LogLine("Store: %s cannot be read: %s", path_.c_str(), sqlite3_errmsg(db_));

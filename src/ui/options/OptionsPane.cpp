@@ -12,6 +12,7 @@
 #include "gateway/CommsWorker.h"
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
+#include "ui/options/SecurityNote.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/ShellStyle.h"
@@ -69,6 +70,8 @@ OptionsPane::OptionsPane(CommsWorker* worker, QWidget* parent) : Pane(parent), w
     left->addWidget(BuildPreferences());
     left->addWidget(BuildSendOptions());
     left->addWidget(BuildScheduleDefaults());
+    securityNote_ = new SecurityNote(this);
+    left->addWidget(securityNote_);
     left->addStretch(1);
     left->addLayout(BuildOkRow());
 
@@ -363,6 +366,7 @@ void OptionsPane::LoadOptions() {
     uploadDays_->setCurrentIndex(std::clamp(s.UploadToServerXDaysBefore, 1, kMaxUploadDays) - 1);
     UpdateEnabling();
     ShowBalance();
+    securityNote_->Refresh();
 }
 
 void OptionsPane::LoadProxyControls() {
@@ -467,15 +471,12 @@ void OptionsPane::RedeemVoucher() {
 
 void OptionsPane::BuyCredits() {
     const AppSettings& s = Settings();
-    std::string url = s.voucher_url;
+    std::string session;
     if (s.WorkingOnLine && s.client_id == "QLNX") {
-        std::string session;
         if (GatewayHandle gateway = GatewayApi::Instance())
             gateway->Get_smsSESSION_ID(session);
-        if (!session.empty())
-            url += "?session_id=" + session;
     }
-    OpenWebPage(url);
+    OpenWebPage(VoucherPageUrl(s.voucher_url, session));
 }
 
 void OptionsPane::OpenHelp() {

@@ -77,7 +77,8 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
         link->setObjectName("linkMessageLink");
         link->setTextInteractionFlags(Qt::TextBrowserInteraction);
         link->setOpenExternalLinks(false);
-        QObject::connect(link, &QLabel::linkActivated, [](const QString& url) { Presenter().OpenUrl(url); });
+        const LinkUse use = message.linkUse;
+        QObject::connect(link, &QLabel::linkActivated, [use](const QString& url) { OpenLink(url, use); });
         layout->addWidget(link);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
         buttons->button(QDialogButtonBox::Ok)->setText(Text(kTextOk));
@@ -100,6 +101,9 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
 }
 
 void DialogMessagePresenter::OpenUrl(const QString& url) {
+    // The last gate before the desktop's opener, for callers that skipped OpenLink.
+    if (!IsOpenableLink(url.toStdString(), LinkUse::kInstaller))
+        return;
     QDesktopServices::openUrl(QUrl(url));
 }
 
@@ -163,8 +167,10 @@ MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, 
     return ShowMessage(parent, icon, Text(captionId), Text(textId));
 }
 
-void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId) {
+void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId,
+                     LinkUse use) {
     ShownMessage message;
+    message.linkUse = use;
     message.icon = MessageIcon::Error;
     message.caption = caption;
     message.text = text;
@@ -177,10 +183,20 @@ void ShowLinkMessage(QWidget* parent, const QString& text, const QString& captio
     Presenter().Show(parent, message);
 }
 
-void OpenWebPage(const std::string& url) {
+bool OpenLink(const QString& url, LinkUse use) {
+    if (!IsOpenableLink(url.toStdString(), use)) {
+        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextLinkRefusedCaption),
+                    FormatText(kTextLinkRefused, {url.toStdString()}));
+        return false;
+    }
+    Presenter().OpenUrl(url);
+    return true;
+}
+
+void OpenWebPage(const std::string& url, LinkUse use) {
     if (url.empty())
         return;
-    Presenter().OpenUrl(QString::fromStdString(url));
+    OpenLink(QString::fromStdString(url), use);
 }
 
 namespace {
