@@ -172,6 +172,9 @@ enum UiTextId : int {
     kTextRuntimeFolderUnsafe,
     kTextInstanceLockForeign,
     kTextSecurityCaption,
+    kTextGatewayInClearShort,
+    kTextDataDirExposedShort,
+    kTextPasswordsInFileShort,
     kTextLastSecurityText
 };
 

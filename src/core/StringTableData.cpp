@@ -384,6 +384,9 @@ const BuiltInString kStrings[] = {
      "The program cannot start: its lock file %1!s! belongs to another user. Remove it, or ask your "
      "administrator to."},
     {kTextSecurityCaption, "Security"},
+    {kTextGatewayInClearShort, "Warning: the gateway address is not encrypted (http:)."},
+    {kTextDataDirExposedShort, "Warning: other users can read the data folder."},
+    {kTextPasswordsInFileShort, "Passwords are kept in SMS.dat (no desktop keyring)."},
 };
 
 }  // namespace

@@ -111,10 +111,11 @@ private slots:
         pane.LoadOptions();
         auto* note = pane.findChild<QLabel*>("securityNote");
         QVERIFY(note);
-        QVERIFY(note->text().contains("http://gateway.example/http/"));
+        QVERIFY(note->text().contains("not encrypted"));
+        QVERIFY(note->toolTip().contains("http://gateway.example/http/"));
         Settings().COMBaseURL = "https://gateway.example/http/";
         pane.LoadOptions();
-        QVERIFY(!note->text().contains("gateway.example"));
+        QVERIFY(!note->text().contains("not encrypted"));
     }
 };
 

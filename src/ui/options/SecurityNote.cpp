@@ -21,17 +21,25 @@ SecurityNote::SecurityNote(QWidget* parent) : QLabel(parent) {
 }
 
 void SecurityNote::Refresh() {
-    QStringList lines;
+    // One short line each on the pane; the whole explanation in the tooltip.
+    QStringList lines, details;
     const AppSettings& s = Settings();
-    if (SendsPasswordInClear(s.COMBaseURL))
-        lines << FormatText(kTextGatewayInClear, {s.COMBaseURL});
+    if (SendsPasswordInClear(s.COMBaseURL)) {
+        lines << Text(kTextGatewayInClearShort);
+        details << FormatText(kTextGatewayInClear, {s.COMBaseURL});
+    }
     const std::string dir = DataDirectory();
     const PlaceSafety place = CheckPlace(dir);
-    if (place == PlaceSafety::kReadableByOthers || place == PlaceSafety::kWritableByOthers)
-        lines << FormatText(kTextDataDirExposed, {dir});
-    lines << Text(SecretStoreAvailable() ? kTextPasswordsInKeyring : kTextPasswordsInFile);
+    if (place == PlaceSafety::kReadableByOthers || place == PlaceSafety::kWritableByOthers) {
+        lines << Text(kTextDataDirExposedShort);
+        details << FormatText(kTextDataDirExposed, {dir});
+    }
+    const bool keyring = SecretStoreAvailable();
+    lines << Text(keyring ? kTextPasswordsInKeyring : kTextPasswordsInFileShort);
+    details << Text(keyring ? kTextPasswordsInKeyring : kTextPasswordsInFile);
     setText(lines.join('\n'));
-    // Warnings in the palette's link colour would read as links: a plain bold marks them instead.
+    setToolTip(details.join("\n\n"));
+    setAccessibleDescription(details.join('\n'));
     QFont f = font();
     f.setBold(lines.size() > 1);
     setFont(f);
