@@ -70,7 +70,12 @@ QString SingleInstance::ProbePath() {
 }
 
 SingleInstance::Outcome SingleInstance::Acquire() {
-    const QString path = LockPath();
+    const Folder folder = ChooseRuntimeDirectory();
+    if (folder.path.isEmpty()) {  // refused, and no private folder could be made either
+        problem_ = FormatText(kTextRuntimeFolderUnsafe, {S(folder.refused), S(QDir::tempPath())});
+        return Outcome::Failed;
+    }
+    const QString path = folder.path + "/" + kLockName;
     int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     struct stat st {};
     if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || !S_ISREG(st.st_mode))) {
