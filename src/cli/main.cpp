@@ -21,7 +21,8 @@ std::vector<CliCommand>& Registry() {
 }
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: quillon-cli [--data-dir DIR] COMMAND [ARGS...]\n\n"
+    out << "usage: quillon-cli [--data-dir DIR] COMMAND [ARGS...]\n"
+           "       quillon-cli --version\n\n"
            "Without --data-dir the data directory is DataPath from Tarvane/Qln3.conf\n"
            "(or the QUILLON_DATAPATH environment variable).\n\nCommands:\n";
     for (const auto& c : Registry()) {
@@ -127,6 +128,10 @@ int main(int argc, char** argv) {
     if (!args.empty() && (args[0] == "--data-dir" || args[0].rfind("--data-dir=", 0) == 0)) {
         if (!TakeOption(args, "--data-dir", dataDir))
             return UsageError("--data-dir needs a directory");
+    }
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "quillon-cli " << QUILLON_VERSION << "\n";
+        return kOk;
     }
     if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         PrintUsage(std::cout);

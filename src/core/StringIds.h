@@ -175,7 +175,19 @@ enum UiTextId : int {
     kTextGatewayInClearShort,
     kTextDataDirExposedShort,
     kTextPasswordsInFileShort,
-    kTextLastSecurityText
+    kTextLastSecurityText,
+    // Online services: the update check, the version dialog
+    kTextUpdateProgressTitle = 5900,
+    kTextUpdateStepContacting,
+    kTextUpdateStepLooking,
+    kTextUpdateStepDownloading,
+    kTextUpdateStepInstalling,
+    kTextDownloadedKb,
+    kTextCopy,
+    kTextVersionQt,
+    kTextVersionSqlite,
+    kTextVersionCurl,
+    kTextLastOnlineText
 };
 
 }  // namespace quillon

@@ -387,6 +387,17 @@ const BuiltInString kStrings[] = {
     {kTextGatewayInClearShort, "Warning: the gateway address is not encrypted (http:)."},
     {kTextDataDirExposedShort, "Warning: other users can read the data folder."},
     {kTextPasswordsInFileShort, "Passwords are kept in SMS.dat (no desktop keyring)."},
+    // Online services: the update check, the version dialog
+    {kTextUpdateProgressTitle, "Checking for updates ..."},
+    {kTextUpdateStepContacting, "Contacting update server"},
+    {kTextUpdateStepLooking, "Looking for new update"},
+    {kTextUpdateStepDownloading, "Downloading update"},
+    {kTextUpdateStepInstalling, "Update downloaded, installing"},
+    {kTextDownloadedKb, "%dKB"},
+    {kTextCopy, "&Copy"},
+    {kTextVersionQt, "Qt: %1!s!"},
+    {kTextVersionSqlite, "SQLite: %1!s!"},
+    {kTextVersionCurl, "libcurl: %1!s!"},
 };
 
 }  // namespace

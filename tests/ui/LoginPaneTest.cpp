@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QDialog>
+
 #include "core/AppSettings.h"
 #include "gateway/Session.h"
 #include "support/UiTestEnv.h"
@@ -163,6 +165,63 @@ private slots:
         c.user->setFocus();
         QTest::keyClick(c.user, Qt::Key_Return);
         QVERIFY(!c.ok->isEnabled());
+    }
+
+    // The dialog's Enter moves through the fields; OK reports whether the gateway mailed the password.
+    void RecoveryDialogMovesOnWithEnterAndReportsTheGatewaysAnswer() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        struct Case {
+            const char* user;
+            bool cancel;
+            QString status;
+        };
+        const Case cases[] = {{"demo", false, Text(kIdPasswordSent)},
+                              {"nobody", false, Text(kIdPasswordNotSent)},
+                              {"demo", true, QString()}};
+        for (const Case& c : cases) {
+            LoginPane pane;
+            bool checked = false;
+            QDialog* dialog = nullptr;
+            auto drive = [&] {
+                dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog && dialog->objectName() == "recoveryDialog");
+                auto* user = dialog->findChild<QLineEdit*>("recoveryUser");
+                auto* email = dialog->findChild<QLineEdit*>("recoveryEmail");
+                auto* ok = dialog->findChild<QPushButton*>("recoveryOk");
+                QCOMPARE(user->maxLength(), 31);
+                QCOMPARE(email->maxLength(), 127);
+                QApplication::setActiveWindow(dialog);
+                user->setFocus();
+                QTest::keyClick(user, Qt::Key_Return);  // empty: stays
+                QVERIFY(user->hasFocus());
+                QTest::keyClicks(user, c.user);
+                QTest::keyClick(user, Qt::Key_Return);
+                QVERIFY(email->hasFocus());
+                QVERIFY(!ok->isEnabled());
+                QTest::keyClicks(email, "  ");
+                QVERIFY(!ok->isEnabled());
+                email->clear();
+                QTest::keyClicks(email, "demo@example.com");
+                QTest::keyClick(email, Qt::Key_Return);  // moves to OK, does not press it
+                QVERIFY(dialog->isVisible());
+                QVERIFY(ok->hasFocus());
+                checked = true;
+                if (c.cancel)
+                    dialog->reject();
+                else
+                    QTest::keyClick(ok, Qt::Key_Return);
+            };
+            QTimer::singleShot(0, [&] {
+                drive();
+                if (dialog && dialog->isVisible())
+                    dialog->reject();  // a failed check must not leave the dialog waiting
+            });
+            pane.RecoverForgottenPassword();
+            QVERIFY(checked);
+            QCOMPARE(pane.StatusText(), c.status);
+        }
+        QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(2));
     }
 
     void ForgotPasswordInADistributorEditionOpensTheHelpPage() {

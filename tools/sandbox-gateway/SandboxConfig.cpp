@@ -75,7 +75,47 @@ bool ParseInt(const std::string& text, int minValue, int maxValue, int& out) {
 struct FileState {
     bool ownAccounts = false;
     bool ownVouchers = false;
+    std::string folder;  // relative file sources are read from the configuration file's folder
 };
+
+bool ValidFileName(const std::string& name) {
+    if (name.empty() || name[0] == '.')
+        return false;
+    for (char c : name) {
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+            return false;
+    }
+    return true;
+}
+
+// file NAME SOURCE [pace=MS] [cut=BYTES]  |  redirect NAME URL
+std::string TakeFile(const std::vector<std::string>& w, SandboxConfig& config, const FileState& state) {
+    SandboxFile file;
+    if (w[0] == "redirect") {
+        if (w.size() != 3 || !ValidFileName(w[1]))
+            return "expected: redirect NAME URL";
+        file.name = w[1];
+        file.redirect = w[2];
+        config.files.push_back(file);
+        return "";
+    }
+    if (w.size() < 3 || w.size() > 5 || !ValidFileName(w[1]))
+        return "expected: file NAME SOURCE [pace=MS] [cut=BYTES]";
+    file.name = w[1];
+    file.source = w[2][0] == '/' || state.folder.empty() ? w[2] : state.folder + "/" + w[2];
+    for (size_t i = 3; i < w.size(); ++i) {
+        int value = 0;
+        if (w[i].rfind("pace=", 0) == 0 && ParseInt(w[i].substr(5), 0, 60000, value)) {
+            file.paceMs = value;
+        } else if (w[i].rfind("cut=", 0) == 0 && ParseInt(w[i].substr(4), 1, 1000000000, value)) {
+            file.cutAfter = static_cast<size_t>(value);
+        } else {
+            return "bad file option " + w[i];
+        }
+    }
+    config.files.push_back(file);
+    return "";
+}
 
 std::string TakeAccount(const std::vector<std::string>& w, SandboxConfig& config, FileState& state) {
     SandboxAccount account;
@@ -115,6 +155,8 @@ std::string TakeLine(const std::vector<std::string>& w, SandboxConfig& config, F
         return TakeAccount(w, config, state);
     if (key == "voucher")
         return TakeVoucher(w, config, state);
+    if (key == "file" || key == "redirect")
+        return TakeFile(w, config, state);
     if (key == "client-id") {
         if (w.size() != 2)
             return "expected: client-id ID";
@@ -153,6 +195,8 @@ bool LoadConfigFile(const std::string& path, SandboxConfig& config, std::string&
         return false;
     }
     FileState state;
+    if (size_t slash = path.rfind('/'); slash != std::string::npos)
+        state.folder = path.substr(0, slash);
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {

@@ -23,6 +23,16 @@ struct SandboxVoucher {
     Millis amount = 0;
 };
 
+// A file served at /files/NAME (version files, update packages, branding images for the client's
+// online services): its bytes, or a redirect, optionally paced or cut short.
+struct SandboxFile {
+    std::string name;
+    std::string source;    // local file, read at each request
+    std::string redirect;  // non-empty: answered with 302 to this URL instead
+    int paceMs = 0;        // pause after every 1 KiB block
+    size_t cutAfter = 0;   // non-zero: the connection closes after this many bytes of the body
+};
+
 struct SandboxConfig {
     std::vector<SandboxAccount> accounts;
     std::vector<SandboxVoucher> vouchers;
@@ -37,6 +47,7 @@ struct SandboxConfig {
     int maxBatchNumbers = 1000;  // numbers in one quicksend call
     size_t maxRequestBytes = 64 * 1024;
     int threads = 16;
+    std::vector<SandboxFile> files;
 };
 
 // The configuration used when no file is given: account demo/demo with 100 credits and three vouchers.

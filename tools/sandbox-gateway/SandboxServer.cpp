@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
 
 #include "gateway/FormCodec.h"
 
@@ -44,13 +47,16 @@ void Reply(httplib::Response& res, const std::string& body) {
 
 }  // namespace
 
-SandboxServer::SandboxServer(SandboxConfig config) : gateway_(config), server_(std::make_unique<httplib::Server>()) {
+SandboxServer::SandboxServer(SandboxConfig config)
+    : gateway_(config), server_(std::make_unique<httplib::Server>()), files_(config.files) {
     const char* verbose = getenv("QUILLON_SANDBOX_VERBOSE");
     verbose_ = verbose && *verbose && strcmp(verbose, "0") != 0;
     ConfigureServer(config);
     auto control = [this](const httplib::Request& req, httplib::Response& res) { HandleControl(req, res); };
     server_->Get(R"(/control/([A-Za-z_]+))", control);
     server_->Post(R"(/control/([A-Za-z_]+))", control);
+    server_->Get(R"(/files/(.+))",
+                 [this](const httplib::Request& req, httplib::Response& res) { HandleFile(req, res); });
     auto protocol = [this](const httplib::Request& req, httplib::Response& res) { HandleProtocol(req, res); };
     server_->Get(R"(/([A-Za-z_]+))", protocol);
     server_->Post(R"(/([A-Za-z_]+))", protocol);
@@ -188,6 +194,45 @@ void SandboxServer::HandleProtocol(const httplib::Request& req, httplib::Respons
     if (verbose_)
         fprintf(stderr, "sandbox: %s %s -> %s\n", endpoint.c_str(), req.body.c_str(), reply.c_str());
     Reply(res, reply);
+}
+
+void SandboxServer::HandleFile(const httplib::Request& req, httplib::Response& res) {
+    std::string name = req.matches[1];
+    auto it = std::find_if(files_.begin(), files_.end(), [&name](const SandboxFile& f) { return f.name == name; });
+    std::ifstream in;
+    if (it != files_.end() && it->redirect.empty())
+        in.open(it->source, std::ios::binary);
+    if (it == files_.end() || (it->redirect.empty() && !in)) {
+        res.status = 404;
+        res.set_content("Not found: " + name + "\n", "text/plain");
+        return;
+    }
+    if (!it->redirect.empty()) {
+        res.set_redirect(it->redirect, 302);
+        res.set_content("Moved\n", "text/plain");
+        return;
+    }
+    auto bytes = std::make_shared<std::string>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const SandboxFile file = *it;
+    if (file.paceMs == 0 && file.cutAfter == 0) {
+        res.set_content(*bytes, "application/octet-stream");
+        return;
+    }
+    // Paced or cut short: 1 KiB blocks; a cut closes the connection with the announced length unmet.
+    res.set_content_provider(bytes->size(), "application/octet-stream",
+                             [this, bytes, file](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 if (file.cutAfter > 0 && offset >= file.cutAfter)
+                                     return false;
+                                 size_t n = std::min<size_t>({length, 1024, bytes->size() - offset});
+                                 if (file.cutAfter > 0)
+                                     n = std::min(n, file.cutAfter - offset);
+                                 if (!sink.write(bytes->data() + offset, n))
+                                     return false;
+                                 if (file.paceMs > 0)
+                                     Pause(file.paceMs);
+                                 std::lock_guard<std::mutex> guard(lock_);
+                                 return !stopping_;
+                             });
 }
 
 SandboxServer::~SandboxServer() = default;

@@ -41,6 +41,7 @@ private:
     void HandleControl(const httplib::Request& req, httplib::Response& res);
     void ArmFault(const Params& params, httplib::Response& res);
     void HandleProtocol(const httplib::Request& req, httplib::Response& res);
+    void HandleFile(const httplib::Request& req, httplib::Response& res);
     // Answers in place of the gateway when a fault says so; false when the gateway should answer.
     bool AnswerWithFault(const Fault& fault, httplib::Response& res);
     // Takes one matching fault off the list; false when none applies.
@@ -55,6 +56,7 @@ private:
     bool stopping_ = false;
     bool verbose_ = false;  // QUILLON_SANDBOX_VERBOSE: every request and reply on stderr
     std::vector<Fault> faults_;
+    std::vector<SandboxFile> files_;
 };
 
 }  // namespace quillon::sandbox

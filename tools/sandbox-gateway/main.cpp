@@ -51,6 +51,13 @@ Configuration file: one entry per line, '#' starts a comment line.
   part-price CREDIT
   max-parts N
   id-suffix WORD          tests only: message id replies end in " WORD"
+  file NAME SOURCE [pace=MS] [cut=BYTES]
+                          serves the local file SOURCE (relative: to the
+                          configuration file) at /files/NAME; pace: a pause
+                          after every 1 KiB; cut: the connection closes after
+                          BYTES of the announced body
+  redirect NAME URL       /files/NAME answers 302 with Location URL
+/files/ names that are not configured answer 404 with a body.
 Accounts or vouchers in the file replace the built-in ones of that kind.
 Command-line options override the file.
 

@@ -28,6 +28,29 @@ bool HasNonBlank(const QString& text) {
     return false;
 }
 
+// Enter in a field of the recovery dialog moves the focus on (when the field is not empty) and is
+// never taken by the dialog as a press of its default button.
+class EnterMovesFocus : public QObject {
+public:
+    EnterMovesFocus(QLineEdit* from, QWidget* to) : QObject(from), from_(from), to_(to) {
+        from->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        if (!from_->text().isEmpty())
+            to_->setFocus();
+        return true;
+    }
+
+private:
+    QLineEdit* from_;
+    QWidget* to_;
+};
+
 // The recovery dialog: user name and e-mail address; OK asks the gateway to mail the password.
 // Returns the status text for the login pane.
 QString RunRecoveryDialog(QWidget* parent) {
@@ -42,9 +65,11 @@ QString RunRecoveryDialog(QWidget* parent) {
     auto* form = new QFormLayout;
     auto* user = new QLineEdit(&dialog);
     user->setObjectName("recoveryUser");
+    user->setAccessibleName(Text(kTextRecoveryUser));
     user->setMaxLength(31);
     auto* email = new QLineEdit(&dialog);
     email->setObjectName("recoveryEmail");
+    email->setAccessibleName(Text(kTextRecoveryEmail));
     email->setMaxLength(127);
     form->addRow(Text(kTextRecoveryUser), user);
     form->addRow(Text(kTextRecoveryEmail), email);
@@ -53,16 +78,15 @@ QString RunRecoveryDialog(QWidget* parent) {
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setText(Text(kTextOk));
     ok->setEnabled(false);
+    ok->setObjectName("recoveryOk");
     buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
     buttons->button(QDialogButtonBox::Cancel)->setProperty("secondary", true);
     layout->addWidget(buttons);
     auto update = [&] { ok->setEnabled(HasNonBlank(user->text()) && HasNonBlank(email->text())); };
     QObject::connect(user, &QLineEdit::textChanged, &dialog, update);
     QObject::connect(email, &QLineEdit::textChanged, &dialog, update);
-    QObject::connect(user, &QLineEdit::returnPressed, &dialog, [&] {
-        if (!user->text().isEmpty())
-            email->setFocus();
-    });
+    new EnterMovesFocus(user, email);
+    new EnterMovesFocus(email, ok);
     bool failed = true;
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
         failed = true;

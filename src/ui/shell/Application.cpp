@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <utility>
@@ -21,6 +23,7 @@
 #include "store/MessageType.h"
 #include "store/StartupContext.h"
 #include "ui/login/LoginPane.h"
+#include "ui/online/OnlineServices.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
@@ -109,6 +112,7 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
     services.window =
         std::make_unique<MainWindow>(services.startup.Store(), services.worker.get(), services.sink.get());
     MainWindow& window = *services.window;
+    InstallOnlineServices(window);
     InstallTerminationHandlers(&window, [&window] { window.RequestExit(); });
     window.AnswerProbesFrom(&instance);
     instance.Listen();
@@ -121,6 +125,7 @@ int RunMessageLoop(QApplication& app, Services& services, SingleInstance& instan
     }
     ReachPoint("window", &window);
     int exitCode = app.exec();
+    RemoveOnlineServices();
     if (services.worker->IsRunning())
         RunShutdownSequence(*services.worker, *services.sink);
     return exitCode;
@@ -133,6 +138,13 @@ void SetStartupProbe(StartupProbe probe) {
 }
 
 int RunQuillon(int argc, char** argv) {
+    // Answered before any window system is needed, so scripts and bug reports can ask for it.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Quillon %s\n", QUILLON_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));

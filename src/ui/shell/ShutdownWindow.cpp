@@ -32,21 +32,26 @@ void Pump(std::chrono::milliseconds duration) {
 
 }  // namespace
 
-ShutdownWindow::ShutdownWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+ShutdownWindow::ShutdownWindow(QWidget* parent)
+    : ShutdownWindow(kTextShutdownCaption,
+                     {kTextStepCompleting, kTextStepStopping, kTextStepSaving, kTextStepCompleted}, parent) {
     setObjectName("shutdownWindow");
-    setWindowTitle(Text(kTextShutdownCaption));
+}
+
+ShutdownWindow::ShutdownWindow(int titleId, const std::array<int, kStepCount>& texts, QWidget* parent)
+    : QWidget(parent, Qt::Dialog) {
+    setWindowTitle(Text(titleId));
     setWindowIcon(ShellStyle::Icon("quillon"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(22, 18, 22, 18);
-    auto* title = new QLabel(Text(kTextShutdownCaption), this);
+    body_ = layout;
+    auto* title = new QLabel(Text(titleId), this);
     title->setStyleSheet("QLabel { color: #0f4c81; font-size: 11pt; font-weight: bold; }");
     layout->addWidget(title);
     layout->addSpacing(6);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(8);
-    const std::array<int, kStepCount> texts{kTextStepCompleting, kTextStepStopping, kTextStepSaving,
-                                            kTextStepCompleted};
     for (int i = 0; i < kStepCount; ++i) {
         markers_[i] = new QLabel(this);
         markers_[i]->setObjectName(QStringLiteral("stepMarker%1").arg(i + 1));

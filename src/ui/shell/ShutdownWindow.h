@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <array>
 #include <chrono>
@@ -21,6 +22,8 @@ public:
     static constexpr int kStepCount = 4;
 
     explicit ShutdownWindow(QWidget* parent = nullptr);
+    // The same four-step window with other texts (the update check's).
+    ShutdownWindow(int titleId, const std::array<int, kStepCount>& stepIds, QWidget* parent = nullptr);
 
     void SetCurrentStep(int step);  // 0 .. 3
     int CurrentStep() const { return current_; }
@@ -34,8 +37,11 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Where a window of this class adds its own controls under the steps.
+    QVBoxLayout* Body() const { return body_; }
 
 private:
+    QVBoxLayout* body_ = nullptr;
     std::array<QLabel*, kStepCount> markers_{};
     std::array<QLabel*, kStepCount> texts_{};
     int current_ = -1;

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "compose/ClipboardText.h"
+#include "ui/online/LinkDialog.h"
 #include "ui/shell/UiText.h"
 
 namespace quillon {
@@ -53,39 +54,8 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
     if (!parent)
         parent = QApplication::activeWindow();
     if (!message.link.isEmpty()) {
-        // The link box: heading, text, the page as a clickable link, OK and Cancel.
-        QDialog box(parent);
-        box.setObjectName("linkMessageBox");
-        box.setWindowTitle(message.caption);
-        auto* layout = new QVBoxLayout(&box);
-        auto* row = new QHBoxLayout;
-        auto* icon = new QLabel(&box);
-        QMessageBox::Icon kind = BoxIcon(message.icon);
-        QStyle::StandardPixmap sp = kind == QMessageBox::Critical      ? QStyle::SP_MessageBoxCritical
-                                    : kind == QMessageBox::Warning     ? QStyle::SP_MessageBoxWarning
-                                    : kind == QMessageBox::Information ? QStyle::SP_MessageBoxInformation
-                                                                       : QStyle::SP_MessageBoxInformation;
-        icon->setPixmap(box.style()->standardIcon(sp).pixmap(32, 32));
-        icon->setAlignment(Qt::AlignTop);
-        row->addWidget(icon);
-        auto* text = new QLabel(message.text, &box);
-        text->setWordWrap(true);
-        text->setMinimumWidth(320);
-        row->addWidget(text, 1);
-        layout->addLayout(row);
-        auto* link = new QLabel(QString("<a href=\"%1\">%1</a>").arg(message.link.toHtmlEscaped()), &box);
-        link->setObjectName("linkMessageLink");
-        link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        link->setOpenExternalLinks(false);
-        const LinkUse use = message.linkUse;
-        QObject::connect(link, &QLabel::linkActivated, [use](const QString& url) { OpenLink(url, use); });
-        layout->addWidget(link);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
-        buttons->button(QDialogButtonBox::Ok)->setText(Text(kTextOk));
-        buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
-        QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-        QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
-        layout->addWidget(buttons);
+        LinkDialog box(message.icon, message.caption, message.text, message.link, parent);
+        box.SetLinkUse(message.linkUse);
         return box.exec() == QDialog::Accepted ? MessageAnswer::Ok : MessageAnswer::Cancel;
     }
     QMessageBox box(BoxIcon(message.icon), message.caption, message.text, QMessageBox::NoButton, parent);
@@ -174,12 +144,7 @@ void ShowLinkMessage(QWidget* parent, const QString& text, const QString& captio
     message.icon = MessageIcon::Error;
     message.caption = caption;
     message.text = text;
-    message.link = helpId > 0 ? QString("%1?help=%2").arg(url).arg(helpId) : url;
-    if (message.link.isEmpty()) {
-        message.link.clear();
-        Presenter().Show(parent, message);
-        return;
-    }
+    message.link = LinkDialog::LinkFor(url, helpId);
     Presenter().Show(parent, message);
 }
 
