@@ -112,17 +112,5 @@ TEST_F(Keyring, SavesGoToTheKeyringAndAnUnrememberedPasswordIsKeptNowhere) {
     EXPECT_EQ(Settings().ProxyPassword, "proxy-pw");
 }
 
-// Two data directories keep apart: the secrets are filed under the folder.
-TEST_F(Keyring, EachDataDirectoryHasItsOwnSecrets) {
-    TempDir other;
-    ASSERT_TRUE(StoreSecret(dir_.Path(), "ProxyPassword", "mine"));
-    ASSERT_TRUE(StoreSecret(other.Path(), "ProxyPassword", "theirs"));
-    std::string value;
-    ASSERT_TRUE(LookupSecret(dir_.Path(), "ProxyPassword", value));
-    EXPECT_EQ(value, "mine");
-    ASSERT_TRUE(ClearSecret(other.Path(), "ProxyPassword"));
-    EXPECT_FALSE(LookupSecret(other.Path(), "ProxyPassword", value));
-}
-
 }  // namespace
 }  // namespace quillon

@@ -6,11 +6,8 @@
 #include <QDir>
 #include <QtTest>
 
-#include "core/AppSettings.h"
 #include "core/PrivateFiles.h"
 #include "support/TempDir.h"
-#include "support/UiTestEnv.h"
-#include "ui/options/OptionsPane.h"
 #include "ui/shell/SingleInstance.h"
 #include "ui/shell/UiServices.h"
 
@@ -101,21 +98,6 @@ private slots:
         QCOMPARE(int(shown.size()), 2);
         QVERIFY(shown[0].text.contains("file:///home/user/evil.desktop"));
         QVERIFY(shown[1].text.contains("javascript:alert(1)"));
-    }
-
-    void OptionsPaneWarnsOfAnUnencryptedGateway() {
-        UiTestEnv env(false);
-        QVERIFY(env.Ok());
-        Settings().COMBaseURL = "http://gateway.example/http/";
-        OptionsPane pane;
-        pane.LoadOptions();
-        auto* note = pane.findChild<QLabel*>("securityNote");
-        QVERIFY(note);
-        QVERIFY(note->text().contains("not encrypted"));
-        QVERIFY(note->toolTip().contains("http://gateway.example/http/"));
-        Settings().COMBaseURL = "https://gateway.example/http/";
-        pane.LoadOptions();
-        QVERIFY(!note->text().contains("not encrypted"));
     }
 };
 
