@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "cli/CliCommand.h"
+#include "core/AppSettings.h"
 #include "core/DataPath.h"
+#include "core/LinkPolicy.h"
 #include "store/MessageStore.h"
 #include "store/StartupContext.h"
 
@@ -179,6 +181,9 @@ int main(int argc, char** argv) {
     CliContext context{dataDir};
     // Start-up order as in the desktop program: settings, store, log.
     startup.OpenSettings(false);
+    if (SendsPasswordInClear(Settings().COMBaseURL))
+        std::cerr << "quillon-cli: warning: the gateway address " << Settings().COMBaseURL
+                  << " is not encrypted (http:): the password and the messages cross the network in clear text\n";
     if (command->needsStore) {
         MessageStore& store = startup.OpenStore();
         if (store.Damaged())

@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "core/AppSettings.h"
+#include "core/LogEscape.h"
+#include "core/PrivateFiles.h"
 
 namespace quillon {
 
@@ -95,8 +98,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 AppLog::AppLog(std::string path, uint64_t maxSize, Clock clock)
     : clock_(std::move(clock)), maxSize_(maxSize), path_(std::move(path)) {
     stderrChannel_ = StderrChannel();
-    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kPrivateFileMode);
     if (fd >= 0) {
+        // Message texts and numbers go in here: an older log left readable by others is narrowed too.
+        RestrictToOwner(fd);
         WriteAll(fd, Banner(Now()));
         ::close(fd);
     }
@@ -122,6 +127,15 @@ void AppLog::WriteV(const char* format, va_list args) {
     std::string message = n < 0 ? std::string() : std::string(buffer);
     if (n > static_cast<int>(kMaxMessage))
         TrimPartialCharacter(message);
+    // Logged values may hold line breaks and escapes (message texts, gateway replies): escaped, one event
+    // stays one line. A line break that ends the format itself is the caller's and is kept.
+    const bool formatEndsLine = format && *format && format[std::strlen(format) - 1] == '\n';
+    const bool keepNewline = formatEndsLine && !message.empty() && message.back() == '\n';
+    if (keepNewline)
+        message.pop_back();
+    message = EscapeLogText(message);
+    if (keepNewline)
+        message += '\n';
 
     const time_t now = Now();
     struct tm local = Local(now);
@@ -134,7 +148,7 @@ void AppLog::WriteV(const char* format, va_list args) {
     int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         // The log was rotated away (or removed): start a fresh one the way a new run would.
-        fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+        fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, kPrivateFileMode);
         if (fd >= 0) {
             line = Banner(now) + line;
         } else if (errno == EEXIST) {

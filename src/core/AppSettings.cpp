@@ -4,6 +4,10 @@
 #include <mutex>
 #include <random>
 
+#include "core/AppLog.h"
+#include "core/DataPath.h"
+#include "core/SecretStore.h"
+
 namespace quillon {
 
 // Deployment defaults. A distributor changes these two addresses for its own edition.
@@ -26,6 +30,61 @@ void LoadInt(const SettingsFile& file, const char* key, int32_t& value, int32_t 
 
 void LoadBool(const SettingsFile& file, const char* key, bool& value, bool defaultValue) {
     file.GetBool(key, value, defaultValue);
+}
+
+// The secret fields of the settings by key.
+std::string* SecretField(AppSettings& s, const std::string& key) {
+    if (key == "Password")
+        return &s.Password;
+    if (key == "ProxyPassword")
+        return &s.ProxyPassword;
+    if (key == "Outlook_Password")
+        return &s.Outlook_Password;
+    return nullptr;
+}
+
+std::string SecretsFolder(const SettingsFile& file) {
+    return FolderOf(file.Path());
+}
+
+// With a keyring: a password still in the file moves there and the file keeps the key with an empty
+// value; an empty one in the file is read from the keyring. An account password the user did not ask
+// to remember serves this run only and is kept nowhere.
+void LoadSecrets(SettingsFile& file, AppSettings& s, bool withLogin) {
+    if (!SecretStoreAvailable())
+        return;
+    const std::string dir = SecretsFolder(file);
+    bool moved = false;
+    for (const std::string& key : SecretSettingKeys()) {
+        if (key == "Password" && !withLogin)
+            continue;
+        std::string* field = SecretField(s, key);
+        const bool keep = key != "Password" || s.RememberPassword;
+        std::string inFile;
+        if (file.Lookup(key, inFile) && !inFile.empty()) {
+            if (keep ? StoreSecret(dir, key, inFile) : ClearSecret(dir, key)) {
+                file.SetString(key, "");
+                moved = true;
+            }
+        } else if (keep) {
+            LookupSecret(dir, key, *field);
+        }
+    }
+    if (moved && file.Save())
+        LogLine("Security: passwords moved from %s to the desktop keyring", file.Path().c_str());
+}
+
+// Writes a password: to the keyring when one answers (the file keeps the key, empty), else to the file.
+void SaveSecret(SettingsFile& file, const std::string& key, const std::string& value, bool keep) {
+    const std::string dir = SecretsFolder(file);
+    if (SecretStoreAvailable()) {
+        bool done = keep && !value.empty() ? StoreSecret(dir, key, value) : ClearSecret(dir, key);
+        if (done) {
+            file.SetString(key, "");
+            return;
+        }
+    }
+    file.SetString(key, keep ? value : std::string());
 }
 
 }  // namespace
@@ -101,6 +160,7 @@ void LoadSettings(bool withLogin) {
     LoadBool(f, "IndividualSMSTracking", s.IndividualSMSTracking, true);
     LoadBool(f, "i18n", s.i18n, true);
     LoadString(f, "InstallationID", s.InstallationID);
+    LoadSecrets(TheSettingsFile(), s, withLogin);
 }
 
 std::string EnsureInstallationId() {
@@ -129,7 +189,7 @@ void SaveSettings() {
     f.SetInt("DeliveryAcks", s.DeliveryAcks);
     f.SetInt("StartMinimized", s.StartMinimized);
     f.SetString("Outlook_Name", s.Outlook_Name);
-    f.SetString("Outlook_Password", s.Outlook_Password);
+    SaveSecret(f, "Outlook_Password", s.Outlook_Password, true);
     f.SetInt("MAPI_AddressBook", s.MAPI_AddressBook);
     f.SetString("VCardPath", s.VCardPath);
     f.SetString("sender_id", s.sender_id);
@@ -150,7 +210,7 @@ void SaveSettings() {
     f.SetString("ProxyHost", s.ProxyHost);
     f.SetString("ProxyPort", s.ProxyPort);
     f.SetString("ProxyUsername", s.ProxyUsername);
-    f.SetString("ProxyPassword", s.ProxyPassword);
+    SaveSecret(f, "ProxyPassword", s.ProxyPassword, true);
     f.SetInt("IndividualSMSTracking", s.IndividualSMSTracking);
     for (int slot = 0; slot < count; ++slot)
         f.SetString(RecentKey(slot), EncodeRecentRecord(s.recent[slot]));
@@ -161,7 +221,8 @@ void SaveLoginSettings() {
     SettingsFile& f = TheSettingsFile();
     const AppSettings& s = Settings();
     f.SetString("Login", s.Login);
-    f.SetString("Password", s.Password);
+    // Not remembered: the password stays in memory for this run (the off-line login) and nowhere else.
+    SaveSecret(f, "Password", s.Password, s.RememberPassword);
     f.SetInt("RememberPassword", s.RememberPassword);
     f.SetInt("WorkingOnLine", s.WorkingOnLine);
     f.Save();

@@ -12,6 +12,7 @@
 
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
+#include "core/PrivateFiles.h"
 
 namespace quillon {
 
@@ -165,13 +166,13 @@ bool SettingsFile::Save() {
         int inPlace = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (inPlace < 0)
             return false;
+        RestrictToOwner(inPlace);
         bool written =
             WriteAll(inPlace, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) && ::fsync(inPlace) == 0;
         return (::close(inPlace) == 0) && written;
     }
-    struct stat old {};
-    if (::stat(path_.c_str(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
+    // Passwords and the account live here: the file written is the user's alone, whatever mode the old one had.
+    RestrictToOwner(fd);
     bool ok = WriteAll(fd, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(temp.c_str(), path_.c_str()) != 0) {

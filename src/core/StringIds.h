@@ -172,6 +172,21 @@ enum UiTextId : int {
     kTextOptionsSave,
     kTextDatabaseMovedReport,
     kTextLastUiText,
+    // Private files, links, keyring and the single-instance folder.
+    kTextLinkRefusedCaption = 5800,
+    kTextLinkRefused,
+    kTextGatewayInClear,
+    kTextDataDirExposed,
+    kTextPasswordsInKeyring,
+    kTextPasswordsInFile,
+    kTextRememberTip,
+    kTextRuntimeFolderUnsafe,
+    kTextInstanceLockForeign,
+    kTextSecurityCaption,
+    kTextGatewayInClearShort,
+    kTextDataDirExposedShort,
+    kTextPasswordsInFileShort,
+    kTextLastSecurityText,
     // Online services: the update check, the version dialog
     kTextUpdateProgressTitle = 5900,
     kTextUpdateStepContacting,
@@ -198,6 +213,7 @@ enum UiTextId : int {
     kTextSalvageFailed,
     kTextStoreDamagedWhileRunning,
     kTextSalvageCaption,
+    kTextLastStoreText,
     // Window handling, keyboard and start-up guidance of the desktop shell.
     kTextQuitOrKeepCaption = 5700,
     kTextQuitOrKeepText,
@@ -223,7 +239,7 @@ enum UiTextId : int {
     kTextTabsHint,
     kTextBusyName,
     kTextProxyDescriptionName,
-    kTextLastShellText
+    kTextLastShellText,
     // Compose pane and schedule dialog.
     kTextTooLongCaption = 5400,
     kTextTooLongText,
@@ -238,7 +254,6 @@ enum UiTextId : int {
     kTextCostConfirm,
     kTextKindLabel,
     kTextFileLabel,
-    kTextBrowse,
     kTextMessageLabel,
     kTextNameButton,
     kTextTitleButton,
@@ -281,7 +296,7 @@ enum UiTextId : int {
     kTextVCardBranch,
     kTextPersonalAddressBook,
     kTextNoWeekday,
-    kTextLastUiText
+    kTextLastComposeText,
     // The outbox pane
     kTextOutboxUnknownCode = 5500,
     kTextOutboxSendNow,
@@ -313,6 +328,7 @@ enum UiTextId : int {
     kTextOutboxDeleted,
     kTextOutboxUndo,
     kTextOutboxListName,
+    kTextLastOutboxText,
     // Address book pane, contact import and export.
     kTextImportReport = 5600,
     kTextImportDuplicates,
@@ -402,7 +418,7 @@ enum UiTextId : int {
     kTextExpDefaultName,
     kTextExpFilter,
     kTextExpProgress,
-    kTextAddressBookLast
+    kTextAddressBookLast,
 };
 
 }  // namespace quillon

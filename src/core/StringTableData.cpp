@@ -363,6 +363,31 @@ const BuiltInString kStrings[] = {
     {kTextOptionsSave, "Save"},
     {kTextDatabaseMovedReport,
      "The database %1!s! could not be read. It was moved to %2!s! and a new, empty database was created."},
+    // Private files, links, keyring and the single-instance folder.
+    {kTextLinkRefusedCaption, "Link not opened"},
+    {kTextLinkRefused, "This address was not opened because it is not a web page or an e-mail address:\n%1!s!"},
+    {kTextGatewayInClear,
+     "The gateway address %1!s! is not encrypted (http:): your password and your messages cross the network "
+     "in clear text."},
+    {kTextDataDirExposed,
+     "Other users of this computer can read the data folder %1!s!. Run \"chmod 700\" on it to keep your "
+     "messages and contacts private."},
+    {kTextPasswordsInKeyring, "Passwords are kept in the desktop keyring."},
+    {kTextPasswordsInFile,
+     "Passwords are kept in SMS.dat in the data folder, readable only by you (no desktop keyring was found)."},
+    {kTextRememberTip,
+     "When unticked, the password serves this session only (working off-line included) and is forgotten "
+     "when the program ends."},
+    {kTextRuntimeFolderUnsafe,
+     "The folder %1!s! is not private to you, so it is not used. This copy of the program uses %2!s! "
+     "instead; a second start may not find it."},
+    {kTextInstanceLockForeign,
+     "The program cannot start: its lock file %1!s! belongs to another user. Remove it, or ask your "
+     "administrator to."},
+    {kTextSecurityCaption, "Security"},
+    {kTextGatewayInClearShort, "Warning: the gateway address is not encrypted (http:)."},
+    {kTextDataDirExposedShort, "Warning: other users can read the data folder."},
+    {kTextPasswordsInFileShort, "Passwords are kept in SMS.dat (no desktop keyring)."},
     // Online services: the update check, the version dialog
     {kTextUpdateProgressTitle, "Checking for updates ..."},
     {kTextUpdateStepContacting, "Contacting update server"},

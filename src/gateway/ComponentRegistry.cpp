@@ -7,8 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/AppLog.h"
 #include "core/DataPath.h"
 #include "core/FileUtil.h"
+#include "core/PrivateFiles.h"
 #include "core/TestSeams.h"
 #include "core/TextUtil.h"
 
@@ -105,9 +107,17 @@ std::vector<std::string> ComponentRegistry::RegistrationFileCandidates() {
 }
 
 std::string ComponentRegistry::FindRegistrationFile() {
-    for (const auto& candidate : RegistrationFileCandidates())
-        if (FileExists(candidate, FileKind::kRegular))
-            return candidate;
+    for (const auto& candidate : RegistrationFileCandidates()) {
+        if (!FileExists(candidate, FileKind::kRegular))
+            continue;
+        // The file names libraries that get loaded into this process: one that others could have
+        // written would run their code as this user.
+        if (WritableByOthers(candidate)) {
+            LogLine("Security: %s is skipped: other users can change it or its folder", candidate.c_str());
+            continue;
+        }
+        return candidate;
+    }
     return {};
 }
 
@@ -156,6 +166,13 @@ ComponentHandle ComponentRegistry::CreateObject(const std::string& progId, std::
 
 ComponentHandle ComponentRegistry::CreateObjectFromLibrary(const std::string& libraryPath, const std::string& progId,
                                                            std::string* error) {
+    // A bare name is looked up in the system's library folders.
+    if (libraryPath.find('/') != std::string::npos && WritableByOthers(libraryPath)) {
+        LogLine("Security: %s is not loaded: other users can change it or its folder", libraryPath.c_str());
+        if (error)
+            *error = libraryPath + " is not loaded: other users can change it or its folder";
+        return nullptr;
+    }
     auto library = std::make_shared<LibraryHandle>();
     library->handle = ::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library->handle) {

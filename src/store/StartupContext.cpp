@@ -5,6 +5,7 @@
 #include "core/AppLog.h"
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
+#include "core/PrivateFiles.h"
 #include "store/MessageStore.h"
 
 namespace quillon {
@@ -43,6 +44,7 @@ SalvageReport StartupContext::SalvageStore() {
 void StartupContext::OpenLog() {
     log_ = std::make_unique<AppLog>(DataFile("SMS.log"));
     SetTheLog(log_.get());
+    ReportExposedDataDirectory(DataDirectory());
 }
 
 void StartupContext::Close() {

@@ -14,6 +14,7 @@
 
 #include "core/AppLog.h"
 #include "core/FileUtil.h"
+#include "core/PrivateFiles.h"
 #include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
@@ -245,6 +246,8 @@ bool StoreDatabase::OpenDatabase() {
             return false;
         }
     }
+    // Made 0600 before SQLite sees it: its -wal and -shm files take the database file's mode.
+    CreatePrivateFile(path_);
     int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                              nullptr);
     if (rc != SQLITE_OK) {
@@ -259,8 +262,12 @@ bool StoreDatabase::OpenDatabase() {
         "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master; PRAGMA synchronous=FULL; "
         "PRAGMA foreign_keys=OFF;";
     rc = sqlite3_exec(db_, setup, nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        // Files left readable by an older version are narrowed as well.
+        for (const char* suffix : {"-wal", "-shm"})
+            RestrictToOwner(path_ + suffix);
         return true;
+    }
     ReportError(setup, rc);
     return false;
 }

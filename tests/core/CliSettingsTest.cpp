@@ -63,5 +63,27 @@ TEST(CliSettings, GetAndSetWithTheirExitCodes) {
     EXPECT_NE(help.out.find("settings get KEY"), std::string::npos);
 }
 
+// A gateway address that sends the password in clear is named once on stderr by every command.
+TEST(CliSettings, WarnsOnceOfAnUnencryptedGateway) {
+    const struct {
+        const char* url;
+        size_t warnings;
+    } cases[] = {
+        {"http://gw.example/http/", 1},
+        {"http://127.0.0.1:8080/http/", 0},  // nothing leaves this computer
+        {"https://gw.example/http/", 0},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        ASSERT_EQ(RunCli(dir.Path(), {"settings", "set", "COMBaseURL", c.url}).rc, 0);
+        const CliResult r = RunCli(dir.Path(), {"settings", "get", "prefix"});
+        EXPECT_EQ(r.rc, 0);
+        size_t count = 0;
+        for (size_t at = r.err.find("not encrypted"); at != std::string::npos; at = r.err.find("not encrypted", at + 1))
+            ++count;
+        EXPECT_EQ(count, c.warnings) << c.url << ": " << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace quillon

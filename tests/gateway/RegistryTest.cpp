@@ -1,7 +1,10 @@
 // The component registry: the registration file and what happens when creation fails.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "core/TestSeams.h"
@@ -88,6 +91,25 @@ TEST_F(RegistryTest, CreationFailuresGiveNoObjectAndAReason) {
         EXPECT_FALSE(registry.CreateObject(progId, &error)) << progId;
         EXPECT_FALSE(error.empty()) << progId;
     }
+}
+
+// Whatever another user could put in place would run as this user: such files are not used.
+TEST_F(RegistryTest, PlacesOthersCanWriteAreNeitherReadNorLoaded) {
+    const std::string shared = dir_.File("shared");
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    std::filesystem::copy_file(QUILLON_COMPONENT_LIB, shared + "/libsms_comapi.so");
+    test::WriteFile(shared + "/components.conf", std::string("SMS_COMAPI.SMS = ") + QUILLON_COMPONENT_LIB + "\n");
+    ::setenv("QUILLON_COMPONENTS", (shared + "/components.conf").c_str(), 1);
+    EXPECT_NE(ComponentRegistry::FindRegistrationFile(), shared + "/components.conf");
+
+    Register("SMS_COMAPI.SMS = " + shared + "/libsms_comapi.so\n");
+    std::string error;
+    EXPECT_FALSE(ComponentRegistry::Instance().CreateObject(GatewayApi::kProgId, &error));
+    EXPECT_NE(error.find("other users"), std::string::npos) << error;
+    // The same library in a folder of the user's own is loaded.
+    ASSERT_EQ(::chmod(shared.c_str(), 0755), 0);
+    EXPECT_TRUE(ComponentRegistry::Instance().CreateObject(GatewayApi::kProgId, &error)) << error;
 }
 
 TEST_F(RegistryTest, MissingRegistrationLeavesTheGatewayUnavailable) {

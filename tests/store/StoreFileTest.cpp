@@ -166,3 +166,34 @@ TEST(StoreFile, AStoreThatCannotBeCreatedIsReportedNotThrown) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// The database and its write-ahead files hold every message: the user's alone under any umask, and a
+// database an older version left readable is narrowed when opened.
+TEST(StoreFile, DatabaseFilesAreOwnerOnlyWhateverTheUmask) {
+    for (mode_t mask : {mode_t{022}, mode_t{002}}) {
+        SCOPED_TRACE(mask);
+        const mode_t old = ::umask(mask);
+        TempDir dir;
+        {
+            MessageStore store(dir.Path());
+            ASSERT_TRUE(store.DatabaseFileExists());
+            for (const char* name : {"SMS.db", "SMS.db-wal", "SMS.db-shm"}) {
+                struct stat st {};
+                ASSERT_EQ(::stat(dir.File(name).c_str(), &st), 0) << name;
+                EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+            }
+        }
+        ::chmod(dir.File("SMS.db").c_str(), 0644);
+        { MessageStore reopened(dir.Path()); }
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.File("SMS.db").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        ::umask(old);
+    }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -126,7 +126,8 @@ private slots:
         QVERIFY(env.Shown().isEmpty());
     }
 
-    void UnrememberedPasswordLeavesTheBoxesEmptyButKeepsTheAccount() {
+    // The password serves this run (its off-line login) and is kept nowhere after it; the account name stays.
+    void UnrememberedPasswordServesThisRunOnly() {
         UiTestEnv env;
         QVERIFY(env.Ok());
         {
@@ -136,8 +137,10 @@ private slots:
             c.password->setText("demo");
             QVERIFY(pane.Accept());
         }
-        env.ReloadSettingsFromDisk();
         QCOMPARE(Settings().Password, std::string("demo"));
+        env.ReloadSettingsFromDisk();
+        QCOMPARE(Settings().Login, std::string("demo"));
+        QCOMPARE(Settings().Password, std::string());
         LoginPane next;
         Controls n = Open(next);
         QVERIFY(n.user->text().isEmpty());

@@ -11,11 +11,22 @@ class UiTextTest : public QObject {
 
 private slots:
     void EveryShellIdHasAText() {
-        for (int id = kTextTabSms; id < kTextLastUiText; ++id) {
-            if (id == kTextDatabaseMovedReport + 1)
-                id = kTextTooLongCaption;  // blocks of ids are numbered apart
-            QVERIFY2(FindBuiltInString(id) != nullptr, qPrintable(QString::number(id)));
-            QVERIFY(!Text(id).startsWith("String ["));
+        // Each block of the program's own texts is numbered apart and ends with its marker.
+        const std::pair<int, int> blocks[] = {
+            {kTextTabSms, kTextLastUiText},
+            {kTextWentOffLine, kTextLastStoreText},
+            {kTextTooLongCaption, kTextLastComposeText},
+            {kTextOutboxUnknownCode, kTextLastOutboxText},
+            {kTextImportReport, kTextAddressBookLast},
+            {kTextQuitOrKeepCaption, kTextLastShellText},
+            {kTextLinkRefusedCaption, kTextLastSecurityText},
+            {kTextUpdateProgressTitle, kTextLastOnlineText},
+        };
+        for (auto [first, end] : blocks) {
+            for (int id = first; id < end; ++id) {
+                QVERIFY2(FindBuiltInString(id) != nullptr, qPrintable(QString::number(id)));
+                QVERIFY(!Text(id).startsWith("String ["));
+            }
         }
         QCOMPARE(Text(4999), QString("String [4999]"));
     }

@@ -141,6 +141,7 @@ LoginPane::LoginPane(QWidget* parent) : Pane(parent) {
     grid->addWidget(password_, 1, 1, 1, 3);
     remember_ = new CheckControl(this);
     remember_->setObjectName("rememberPassword");
+    remember_->setToolTip(Text(kTextRememberTip));
     offline_ = new CheckControl(this);
     offline_->setObjectName("workOffline");
     auto* rememberLabel = new QLabel(Text(kTextLoginRemember), this);

@@ -63,7 +63,7 @@ LinkDialog::LinkDialog(MessageIcon icon, const QString& caption, const QString& 
     linkLabel_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     linkLabel_->setFocusPolicy(Qt::StrongFocus);
     linkLabel_->setOpenExternalLinks(false);
-    connect(linkLabel_, &QLabel::linkActivated, this, [this] { Presenter().OpenUrl(link_); });
+    connect(linkLabel_, &QLabel::linkActivated, this, [this] { OpenLink(link_, linkUse_); });
     layout->addWidget(linkLabel_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

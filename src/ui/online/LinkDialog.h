@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "core/LinkPolicy.h"
 #include "gateway/Session.h"
 
 namespace quillon {
@@ -20,12 +21,15 @@ public:
     static QString LinkFor(const QString& url, int helpId);
 
     QString Link() const { return link_; }
+    // Which addresses activating the link may open (OpenLink); a web page unless set.
+    void SetLinkUse(LinkUse use) { linkUse_ = use; }
     QLabel* LinkLabel() const { return linkLabel_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
 private:
     QString link_;
+    LinkUse linkUse_ = LinkUse::kWebPage;
     QLabel* linkLabel_;
     QPushButton* ok_;
     QPushButton* cancel_;

@@ -119,12 +119,12 @@ UpdateOutcome RunSteps(QWidget* owner, UpdateProgressDialog& dialog, const Updat
     if (kind == PackageKind::Unknown ||
         !UpdateVerified(published, s.UpdateVersionURL, s.UpdateFileURL, package, o.requireHttps)) {
         LogLine("CheckForUpdates: %s not verified, left to be installed by hand", package.c_str());
-        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand);
+        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand, 0, LinkUse::kInstaller);
         return UpdateOutcome::Unverified;
     }
     bool started = o.start ? o.start(package, kind) : StartUpdatePackage(package, kind);
     if (!started)
-        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand);
+        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand, 0, LinkUse::kInstaller);
     Pump(o.exitPauseMs);
     Pump(o.pumpMs);
     if (dialog.Cancelled())

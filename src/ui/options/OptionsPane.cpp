@@ -22,6 +22,7 @@
 #include "gateway/GatewayApi.h"
 #include "gateway/Session.h"
 #include "ui/shell/Accessibility.h"
+#include "ui/options/SecurityNote.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/CheckControl.h"
 #include "ui/shell/ShellStyle.h"
@@ -134,6 +135,8 @@ OptionsPane::OptionsPane(CommsWorker* worker, QWidget* parent) : Pane(parent), w
     left->addWidget(BuildPreferences());
     left->addWidget(BuildSendOptions());
     left->addWidget(BuildScheduleDefaults());
+    securityNote_ = new SecurityNote(this);
+    left->addWidget(securityNote_);
     left->addStretch(1);
     left->addLayout(BuildOkRow());
 
@@ -458,6 +461,7 @@ void OptionsPane::LoadOptions() {
     uploadDays_->setCurrentIndex(std::clamp(s.UploadToServerXDaysBefore, 1, kMaxUploadDays) - 1);
     UpdateEnabling();
     ShowBalance();
+    securityNote_->Refresh();
 }
 
 void OptionsPane::LoadProxyControls() {
@@ -596,15 +600,12 @@ void OptionsPane::RedeemVoucher() {
 
 void OptionsPane::BuyCredits() {
     const AppSettings& s = Settings();
-    std::string url = s.voucher_url;
+    std::string session;
     if (s.WorkingOnLine && s.client_id == "QLNX") {
-        std::string session;
         if (GatewayHandle gateway = GatewayApi::Instance())
             gateway->Get_smsSESSION_ID(session);
-        if (!session.empty())
-            url += "?session_id=" + session;
     }
-    OpenWebPage(url);
+    OpenWebPage(VoucherPageUrl(s.voucher_url, session));
 }
 
 void OptionsPane::OpenHelp() {

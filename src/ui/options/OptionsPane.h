@@ -68,6 +68,7 @@ signals:
 
 private:
     CommsWorker* worker_;
+    class SecurityNote* securityNote_ = nullptr;
 
     // The sections of the pane, built in tab order.
     QGroupBox* BuildPreferences();

@@ -239,11 +239,17 @@ int RunQuillon(int argc, char** argv) {
 
     // 1. One copy per user: a second start shows the first copy's window and ends.
     SingleInstance instance;
+    const SingleInstance::Folder runtime = SingleInstance::ChooseRuntimeDirectory();
+    if (!runtime.refused.isEmpty())
+        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextSecurityCaption),
+                    FormatText(kTextRuntimeFolderUnsafe, {S(runtime.refused), S(runtime.path)}));
     switch (instance.Acquire()) {
         case SingleInstance::Outcome::AnotherRuns:
             SingleInstance::FindRunningInstance();
             return 0;
         case SingleInstance::Outcome::Failed:
+            if (!instance.Problem().isEmpty())
+                ShowMessage(nullptr, MessageIcon::Stop, Text(kTextSecurityCaption), instance.Problem());
             return 0;
         case SingleInstance::Outcome::First:
             break;

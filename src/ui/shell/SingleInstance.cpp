@@ -8,6 +8,10 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <cerrno>
+#include <cstdlib>
+
+#include "core/PrivateFiles.h"
+#include "ui/shell/UiText.h"
 
 namespace quillon {
 
@@ -38,13 +42,23 @@ SingleInstance::~SingleInstance() {
         ::close(lockFd_);
 }
 
-QString SingleInstance::RuntimeDirectory() {
+SingleInstance::Folder SingleInstance::ChooseRuntimeDirectory() {
+    QString usual;
     QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime);
-    QString dir = QDir::tempPath() + QStringLiteral("/quillon-%1").arg(::getuid());
-    ::mkdir(QFile::encodeName(dir).constData(), 0700);
-    return dir;
+    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
+        usual = QString::fromLocal8Bit(runtime);
+    } else {
+        usual = QDir::tempPath() + QStringLiteral("/quillon-%1").arg(::getuid());
+        MakePrivateFolder(QFile::encodeName(usual).toStdString());
+    }
+    if (IsOwnFolder(QFile::encodeName(usual).toStdString()))
+        return {usual, {}};
+    // Made once per process, so the lock and the socket of this copy stay together.
+    static const QString fresh = [] {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quillon-%1-XXXXXX").arg(::getuid()));
+        return ::mkdtemp(pattern.data()) ? QFile::decodeName(pattern) : QString();
+    }();
+    return {fresh, usual};
 }
 
 QString SingleInstance::LockPath() {
@@ -56,9 +70,25 @@ QString SingleInstance::ProbePath() {
 }
 
 SingleInstance::Outcome SingleInstance::Acquire() {
-    int fd = ::open(QFile::encodeName(LockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const Folder folder = ChooseRuntimeDirectory();
+    if (folder.path.isEmpty()) {  // refused, and no private folder could be made either
+        problem_ = FormatText(kTextRuntimeFolderUnsafe, {S(folder.refused), S(QDir::tempPath())});
         return Outcome::Failed;
+    }
+    const QString path = folder.path + "/" + kLockName;
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+        errno = EACCES;
+    }
+    if (fd < 0) {
+        // Someone else's file (or a link) where the lock belongs: say so rather than end silently.
+        if (errno == EACCES || errno == ELOOP || errno == EPERM)
+            problem_ = FormatText(kTextInstanceLockForeign, {S(path)});
+        return Outcome::Failed;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         ::close(fd);

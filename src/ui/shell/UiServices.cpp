@@ -55,6 +55,7 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
         parent = QApplication::activeWindow();
     if (!message.link.isEmpty()) {
         LinkDialog box(message.icon, message.caption, message.text, message.link, parent);
+        box.SetLinkUse(message.linkUse);
         return box.exec() == QDialog::Accepted ? MessageAnswer::Ok : MessageAnswer::Cancel;
     }
     QMessageBox box(BoxIcon(message.icon), message.caption, message.text, QMessageBox::NoButton, parent);
@@ -76,6 +77,9 @@ MessageAnswer DialogMessagePresenter::Show(QWidget* parent, const ShownMessage& 
 }
 
 void DialogMessagePresenter::OpenUrl(const QString& url) {
+    // The last gate before the desktop's opener, for callers that skipped OpenLink.
+    if (!IsOpenableLink(url.toStdString(), LinkUse::kInstaller))
+        return;
     QDesktopServices::openUrl(QUrl(url));
 }
 
@@ -151,8 +155,10 @@ MessageAnswer AskQuestion(QWidget* parent, const QString& caption, const QString
     return Presenter().Show(parent, message);
 }
 
-void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId) {
+void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId,
+                     LinkUse use) {
     ShownMessage message;
+    message.linkUse = use;
     message.icon = MessageIcon::Error;
     message.caption = caption;
     message.text = text;
@@ -160,10 +166,20 @@ void ShowLinkMessage(QWidget* parent, const QString& text, const QString& captio
     Presenter().Show(parent, message);
 }
 
-void OpenWebPage(const std::string& url) {
+bool OpenLink(const QString& url, LinkUse use) {
+    if (!IsOpenableLink(url.toStdString(), use)) {
+        ShowMessage(nullptr, MessageIcon::Warning, Text(kTextLinkRefusedCaption),
+                    FormatText(kTextLinkRefused, {url.toStdString()}));
+        return false;
+    }
+    Presenter().OpenUrl(url);
+    return true;
+}
+
+void OpenWebPage(const std::string& url, LinkUse use) {
     if (url.empty())
         return;
-    Presenter().OpenUrl(QString::fromStdString(url));
+    OpenLink(QString::fromStdString(url), use);
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/LinkPolicy.h"
 #include "gateway/Session.h"
 
 namespace quillon {
@@ -22,7 +23,8 @@ struct ShownMessage {
     MessageIcon icon = MessageIcon::None;
     QString caption;
     QString text;
-    QString link;  // non-empty: a link box offering this page
+    QString link;                         // non-empty: a link box offering this page
+    LinkUse linkUse = LinkUse::kWebPage;  // which addresses the link box may open
     MessageButtons buttons = MessageButtons::Ok;
     // Own captions of the Yes and No buttons (empty: the plain ones).
     QString yesText;
@@ -36,7 +38,8 @@ public:
     virtual void OpenUrl(const QString& url) = 0;
 };
 
-// Real modal boxes and the desktop's web browser.
+// Real modal boxes and the desktop's web browser. OpenUrl opens nothing that IsOpenableLink refuses
+// for the installer (the widest use), whoever calls it.
 class DialogMessagePresenter : public MessagePresenter {
 public:
     MessageAnswer Show(QWidget* parent, const ShownMessage& message) override;
@@ -76,10 +79,16 @@ MessageAnswer ShowMessageById(QWidget* parent, MessageIcon icon, int captionId, 
 // A question whose Yes and No buttons carry their own texts (mnemonics allowed).
 MessageAnswer AskQuestion(QWidget* parent, const QString& caption, const QString& text, const QString& yesText,
                           const QString& noText);
-// The box with a help link: `url` as given, or "url?help=N" for a help id above 0.
-void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId = 0);
-// Opens a page in the desktop's web browser; failures are not reported.
-void OpenWebPage(const std::string& url);
+// The box with a help link: `url` as given, or "url?help=N" for a help id above 0. Clicking the link
+// opens it as OpenLink does for `use`.
+void ShowLinkMessage(QWidget* parent, const QString& text, const QString& caption, const QString& url, int helpId = 0,
+                     LinkUse use = LinkUse::kWebPage);
+// Opens an address from the settings through the presenter when IsOpenableLink allows it for `use`;
+// otherwise tells the user it was refused. Returns whether it was handed on. Failures of the desktop's
+// opener are not reported.
+bool OpenLink(const QString& url, LinkUse use = LinkUse::kWebPage);
+// OpenLink for a web page; an empty address does nothing.
+void OpenWebPage(const std::string& url, LinkUse use = LinkUse::kWebPage);
 
 // Hands the store's message copies (CopySmsToClipboard) to the system clipboard,
 // with the platform's line ends. Start-up installs it once the application object exists and
