@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cli/CliCommand.h"
+#include "core/PrivateFiles.h"
 #include "core/TextUtil.h"
 #include "store/MessageStore.h"
 #include "store/StartupContext.h"
@@ -67,7 +68,10 @@ int RunInit(CliContext& context, std::vector<std::string>& args) {
     std::string dataDir = path.string();
     while (dataDir.size() > 1 && dataDir.back() == '/')
         dataDir.pop_back();
-    fs::create_directories(path, error);
+    // The data folder holds every message and contact: only its owner may look inside.
+    fs::create_directories(path.parent_path(), error);
+    if (!error && !MakePrivateFolder(dataDir))
+        error = std::make_error_code(std::errc::permission_denied);
     if (error || ::access(dataDir.c_str(), R_OK | W_OK | X_OK) != 0)
         return Failure("cannot create or write the data directory " + dataDir);
 

@@ -57,7 +57,7 @@ std::string ExportLine(MessageStore& store, const SmsRecord& r) {
 }
 
 ExportResult ExportOutbox(MessageStore& store, const std::string& path, const std::vector<int32_t>* ids,
-                          ExportProgress* progress) {
+                          OutboxExportProgress* progress) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
     if (!file)
         return ExportResult::CannotOpen;

@@ -19,7 +19,7 @@ class MessageStore;
 enum class ExportResult { Ok, CannotOpen, WriteFailed, Cancelled };
 
 // Shared with a thread that runs the export: how far it got, and a request to stop.
-struct ExportProgress {
+struct OutboxExportProgress {
     std::atomic<int> done{0};
     std::atomic<int> total{0};
     std::atomic<bool> cancel{false};
@@ -34,6 +34,6 @@ std::string ExportLine(MessageStore& store, const SmsRecord& record);
 // order (an ID no longer in the store is left out); without, every message in ID order. A failed
 // or cancelled export leaves what was written so far.
 ExportResult ExportOutbox(MessageStore& store, const std::string& path, const std::vector<int32_t>* ids,
-                          ExportProgress* progress = nullptr);
+                          OutboxExportProgress* progress = nullptr);
 
 }  // namespace quillon

@@ -1,5 +1,6 @@
 // quillon-cli init DIR: the data directory made ready and named in Qln3.conf, other lines kept.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -56,6 +57,9 @@ TEST(CliInit, MakesTheDataDirectoryAndNamesIt) {
         }
         EXPECT_TRUE(Exists(data + "/SMS.dat"));
         EXPECT_TRUE(Exists(data + "/SMS.db"));
+        struct stat info {};
+        ASSERT_EQ(stat(data.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);  // private whatever the umask
         // The program now finds it without being told.
         auto get = RunProgram({QUILLON_CLI_EXE, "settings", "get", "ProxyType"}, options);
         EXPECT_EQ(get.rc, 0) << get.err;

@@ -128,7 +128,7 @@ TEST_F(OutboxOrderTest, ExportQuotesWhatWouldBreakARecordAndKeepsTheRest) {
     Settings().prefix.clear();
 
     EXPECT_EQ(ExportOutbox(*store_, dir_.Path() + "/no/such/dir/x.txt", nullptr), ExportResult::CannotOpen);
-    ExportProgress progress;
+    OutboxExportProgress progress;
     progress.cancel = true;
     EXPECT_EQ(ExportOutbox(*store_, path, nullptr, &progress), ExportResult::Cancelled);
 }

@@ -223,7 +223,7 @@ private slots:
         AddressBookPane pane(env.Store());
         pane.SelectGroupRow(1);
         pane.runDialog = [&](QDialog& d) {
-            auto& dialog = static_cast<ImportDialog&>(d);
+            auto& dialog = static_cast<ContactImportDialog&>(d);
             if (dialog.findChild<QPushButton*>("okButton")->isEnabled())
                 return false;  // no path yet
             dialog.PathField()->setText(QString::fromStdString(file));

@@ -433,7 +433,7 @@ void AddressBookPane::Search() {
 void AddressBookPane::Upload(int32_t gid, bool refuseWithoutGroups) {
     if (!store_ || (refuseWithoutGroups && RefuseWithoutGroups(kTextAbNeedGroupUpload)))
         return;
-    ImportDialog dialog(groupModel_->Groups(), gid, this);
+    ContactImportDialog dialog(groupModel_->Groups(), gid, this);
     if (!runDialog(dialog))
         return;
     const ContactImportOptions options = dialog.Options();
@@ -453,7 +453,7 @@ void AddressBookPane::Export() {
         ShowMessage(this, MessageIcon::Information, Text(kTextAbExportFailedCaption), Text(kTextAbNothingToExport));
         return;
     }
-    ExportDialog dialog(groupModel_->Groups(), SelectedContacts(), this);
+    ContactExportDialog dialog(groupModel_->Groups(), SelectedContacts(), this);
     if (!runDialog(dialog))
         return;
     const ContactExportOptions options = dialog.Options();

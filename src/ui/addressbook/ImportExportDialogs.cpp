@@ -77,7 +77,8 @@ QLineEdit* MakePathField(QDialog* dialog, const QString& label, QGridLayout* gri
 
 // ---------------------------------------------------------------- import
 
-ImportDialog::ImportDialog(const std::vector<GroupListEntry>& groups, int32_t gid, QWidget* parent) : QDialog(parent) {
+ContactImportDialog::ContactImportDialog(const std::vector<GroupListEntry>& groups, int32_t gid, QWidget* parent)
+    : QDialog(parent) {
     setObjectName("importDialog");
     setWindowTitle(Text(kTextImpTitle));
     setAccessibleName(Text(kTextImpTitle));
@@ -112,14 +113,14 @@ ImportDialog::ImportDialog(const std::vector<GroupListEntry>& groups, int32_t gi
     layout->addWidget(groups_);
     buttons_ = OkCancel(this);
     layout->addWidget(buttons_);
-    connect(browse, &QPushButton::clicked, this, &ImportDialog::Browse);
-    connect(path_, &QLineEdit::textChanged, this, &ImportDialog::UpdateOk);
-    connect(groups_, &QListWidget::itemChanged, this, &ImportDialog::UpdateOk);
+    connect(browse, &QPushButton::clicked, this, &ContactImportDialog::Browse);
+    connect(path_, &QLineEdit::textChanged, this, &ContactImportDialog::UpdateOk);
+    connect(groups_, &QListWidget::itemChanged, this, &ContactImportDialog::UpdateOk);
     UpdateOk();
     resize(560, 420);
 }
 
-ContactImportOptions ImportDialog::Options() const {
+ContactImportOptions ContactImportDialog::Options() const {
     ContactImportOptions o;
     o.path = S(path_->text());
     o.format = FormatOfPath(o.path);
@@ -130,19 +131,20 @@ ContactImportOptions ImportDialog::Options() const {
     return o;
 }
 
-void ImportDialog::Browse() {
+void ContactImportDialog::Browse() {
     QString file = QFileDialog::getOpenFileName(this, Text(kTextImpTitle), path_->text(), Text(kTextImpFilter));
     if (!file.isEmpty())
         path_->setText(file);
 }
 
-void ImportDialog::UpdateOk() {
+void ContactImportDialog::UpdateOk() {
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(!path_->text().isEmpty() && !TickedGids(groups_, false).empty());
 }
 
 // ---------------------------------------------------------------- export
 
-ExportDialog::ExportDialog(const std::vector<GroupListEntry>& groups, std::vector<int32_t> selection, QWidget* parent)
+ContactExportDialog::ContactExportDialog(const std::vector<GroupListEntry>& groups, std::vector<int32_t> selection,
+                                         QWidget* parent)
     : QDialog(parent), selectionIds_(std::move(selection)) {
     setObjectName("exportDialog");
     setWindowTitle(Text(kTextExpTitle));
@@ -175,16 +177,16 @@ ExportDialog::ExportDialog(const std::vector<GroupListEntry>& groups, std::vecto
     } else {
         selection_->setChecked(true);
     }
-    connect(browse, &QPushButton::clicked, this, &ExportDialog::Browse);
-    connect(path_, &QLineEdit::textChanged, this, &ExportDialog::Update);
-    connect(groups_, &QListWidget::itemChanged, this, &ExportDialog::Update);
-    connect(selection_, &QRadioButton::toggled, this, &ExportDialog::Update);
-    connect(vcard_, &QCheckBox::toggled, this, &ExportDialog::Update);
+    connect(browse, &QPushButton::clicked, this, &ContactExportDialog::Browse);
+    connect(path_, &QLineEdit::textChanged, this, &ContactExportDialog::Update);
+    connect(groups_, &QListWidget::itemChanged, this, &ContactExportDialog::Update);
+    connect(selection_, &QRadioButton::toggled, this, &ContactExportDialog::Update);
+    connect(vcard_, &QCheckBox::toggled, this, &ContactExportDialog::Update);
     Update();
     resize(560, 420);
 }
 
-ContactExportOptions ExportDialog::Options() const {
+ContactExportOptions ContactExportDialog::Options() const {
     ContactExportOptions o;
     o.path = S(path_->text());
     o.selection = selection_->isChecked();
@@ -195,14 +197,14 @@ ContactExportOptions ExportDialog::Options() const {
     return o;
 }
 
-void ExportDialog::Browse() {
+void ContactExportDialog::Browse() {
     const QString proposed = path_->text().isEmpty() ? Text(kTextExpDefaultName) : path_->text();
     QString file = QFileDialog::getSaveFileName(this, Text(kTextExpTitle), proposed, Text(kTextExpFilter));
     if (!file.isEmpty())
         path_->setText(file);
 }
 
-void ExportDialog::Update() {
+void ContactExportDialog::Update() {
     const bool bySelection = selection_->isChecked();
     groups_->setEnabled(!bySelection);
     // One line per group only makes sense in a delimited file; a card lists its groups itself.

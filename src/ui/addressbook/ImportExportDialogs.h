@@ -20,11 +20,11 @@ class QRadioButton;
 
 namespace quillon {
 
-class ImportDialog : public QDialog {
+class ContactImportDialog : public QDialog {
     Q_OBJECT
 public:
     // `groups` as the group list holds them (the catch-all first group is not offered); `gid` is ticked.
-    ImportDialog(const std::vector<GroupListEntry>& groups, int32_t gid, QWidget* parent = nullptr);
+    ContactImportDialog(const std::vector<GroupListEntry>& groups, int32_t gid, QWidget* parent = nullptr);
     ContactImportOptions Options() const;
 
     QLineEdit* PathField() const { return path_; }
@@ -44,10 +44,11 @@ private:
     QDialogButtonBox* buttons_;
 };
 
-class ExportDialog : public QDialog {
+class ContactExportDialog : public QDialog {
     Q_OBJECT
 public:
-    ExportDialog(const std::vector<GroupListEntry>& groups, std::vector<int32_t> selection, QWidget* parent = nullptr);
+    ContactExportDialog(const std::vector<GroupListEntry>& groups, std::vector<int32_t> selection,
+                        QWidget* parent = nullptr);
     ContactExportOptions Options() const;
 
     QLineEdit* PathField() const { return path_; }

@@ -31,7 +31,7 @@
 #include "outbox/OutboxText.h"
 #include "store/MessageStatus.h"
 #include "store/MessageStore.h"
-#include "ui/outbox/ExportDialog.h"
+#include "ui/outbox/OutboxExportDialog.h"
 #include "ui/outbox/OutboxModel.h"
 #include "ui/outbox/StatusIcons.h"
 #include "ui/outbox/StatusLegendDialog.h"
@@ -590,14 +590,14 @@ void OutboxPane::OnExportButton() {
         return;
     }
     std::vector<int32_t> ids = GetSelectedIds();
-    ExportDialog dialog(!ids.empty(), this);
+    OutboxExportDialog dialog(!ids.empty(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     ExportTo(dialog.Path(), dialog.SelectedOnly() ? &ids : nullptr);
 }
 
 ExportResult OutboxPane::ExportTo(const QString& path, const std::vector<int32_t>* ids) {
-    auto progress = std::make_shared<ExportProgress>();
+    auto progress = std::make_shared<OutboxExportProgress>();
     auto result = std::make_shared<ExportResult>(ExportResult::WriteFailed);
     const std::string file = S(path);
     auto list = std::make_shared<std::vector<int32_t>>(ids ? *ids : std::vector<int32_t>());

@@ -151,14 +151,14 @@ int main(int argc, char** argv) {
         pane->MemberList()->selectRow(1);
         Shoot(window, out + "/addressbook.png");
 
-        ImportDialog import(GroupListWithCounts(env.Store()->Book()), 3, &window);
+        ContactImportDialog import(GroupListWithCounts(env.Store()->Book()), 3, &window);
         import.PathField()->setText("/home/user/contacts.csv");
         import.move(window.pos() + QPoint(80, 60));
         import.show();
         Shoot(import, out + "/import.png");
         import.hide();
 
-        ExportDialog exportDialog(GroupListWithCounts(env.Store()->Book()), {}, &window);
+        ContactExportDialog exportDialog(GroupListWithCounts(env.Store()->Book()), {}, &window);
         exportDialog.PathField()->setText("/home/user/Contacts.csv");
         exportDialog.GroupList()->item(1)->setCheckState(Qt::Checked);
         exportDialog.move(window.pos() + QPoint(80, 60));

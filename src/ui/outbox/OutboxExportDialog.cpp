@@ -1,4 +1,4 @@
-#include "ui/outbox/ExportDialog.h"
+#include "ui/outbox/OutboxExportDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -27,7 +27,7 @@ QString FileDialogFilter() {
 }
 }  // namespace
 
-ExportDialog::ExportDialog(bool haveSelection, QWidget* parent) : QDialog(parent) {
+OutboxExportDialog::OutboxExportDialog(bool haveSelection, QWidget* parent) : QDialog(parent) {
     setObjectName("exportDialog");
     setWindowTitle(Text(kTextOutboxExportTitle));
     setAccessibleName(Text(kTextOutboxExportTitle));
@@ -68,26 +68,26 @@ ExportDialog::ExportDialog(bool haveSelection, QWidget* parent) : QDialog(parent
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(browse, &QPushButton::clicked, this, &ExportDialog::Browse);
-    connect(path_, &QLineEdit::textChanged, this, &ExportDialog::UpdateOk);
-    connect(selected_, &QRadioButton::toggled, this, &ExportDialog::UpdateOk);
+    connect(browse, &QPushButton::clicked, this, &OutboxExportDialog::Browse);
+    connect(path_, &QLineEdit::textChanged, this, &OutboxExportDialog::UpdateOk);
+    connect(selected_, &QRadioButton::toggled, this, &OutboxExportDialog::UpdateOk);
     UpdateOk();
     resize(460, sizeHint().height());
 }
 
-QString ExportDialog::Path() const {
+QString OutboxExportDialog::Path() const {
     return path_->text();
 }
 
-bool ExportDialog::SelectedOnly() const {
+bool OutboxExportDialog::SelectedOnly() const {
     return selected_->isChecked();
 }
 
-void ExportDialog::SetPath(const QString& path) {
+void OutboxExportDialog::SetPath(const QString& path) {
     path_->setText(path.left(kMaxPath));
 }
 
-void ExportDialog::Browse() {
+void OutboxExportDialog::Browse() {
     QFileDialog dialog(this, Text(kTextOutboxExportTitle));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Text(kIdExportDefaultExtension).remove("*."));
@@ -97,7 +97,7 @@ void ExportDialog::Browse() {
         SetPath(dialog.selectedFiles().front());
 }
 
-void ExportDialog::UpdateOk() {
+void OutboxExportDialog::UpdateOk() {
     ok_->setEnabled(!path_->text().isEmpty());
 }
 

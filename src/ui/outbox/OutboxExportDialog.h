@@ -9,11 +9,11 @@ class QRadioButton;
 
 namespace quillon {
 
-class ExportDialog : public QDialog {
+class OutboxExportDialog : public QDialog {
     Q_OBJECT
 public:
     // Without a selection the "selected" choice is disabled and "all" is checked.
-    ExportDialog(bool haveSelection, QWidget* parent = nullptr);
+    OutboxExportDialog(bool haveSelection, QWidget* parent = nullptr);
 
     QString Path() const;
     bool SelectedOnly() const;
