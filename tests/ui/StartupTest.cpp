@@ -73,14 +73,18 @@ struct Run {
         QFile file(stateFile);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     }
-    // Waits (bounded) for the program to end; its exit code, or -1 when it did not end.
+    // Waits (bounded) for the program to end; its exit code, or -1 when it did not start, did not
+    // end or crashed. The end may already have been seen while a QTRY_ wait ran the event loop, and
+    // waitForFinished() answers false for a process that has already finished.
     int Finish(int timeoutMs = 30000) {
-        if (!process.waitForFinished(timeoutMs)) {
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
             process.kill();
             process.waitForFinished(5000);
             return -1;
         }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        if (process.error() == QProcess::FailedToStart || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
     }
     int Terminate() {
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
