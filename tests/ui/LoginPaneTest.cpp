@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <QDialog>
+#include <QPointer>
 
 #include "core/AppSettings.h"
 #include "gateway/Session.h"
@@ -207,10 +208,12 @@ private slots:
                 QVERIFY(dialog->isVisible());
                 QVERIFY(ok->hasFocus());
                 checked = true;
-                if (c.cancel)
+                if (c.cancel) {
                     dialog->reject();
-                else
+                } else {
                     QTest::keyClick(ok, Qt::Key_Return);
+                    QTRY_VERIFY(!dialog->isVisible());  // closes when the gateway has answered
+                }
             };
             QTimer::singleShot(0, [&] {
                 drive();
@@ -221,6 +224,51 @@ private slots:
             QVERIFY(checked);
             QCOMPARE(pane.StatusText(), c.status);
         }
+        QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(2));
+    }
+
+    // While the gateway takes its time the dialog keeps the event loop running, busy with its fields
+    // locked; Cancel then closes it at once and the late answer is dropped.
+    void RecoveryWaitsForTheGatewayOffTheUiThread() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        for (bool cancel : {false, true}) {
+            QVERIFY(env.Sandbox().InjectFault("delay", 1, 1000, "forgot_password"));
+            LoginPane pane;
+            int ticks = 0;
+            QTimer ticker;
+            connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+            ticker.start(20);
+            bool checked = false;
+            QPointer<QDialog> dialog;
+            auto drive = [&] {
+                dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* user = dialog->findChild<QLineEdit*>("recoveryUser");
+                user->setText("demo");
+                dialog->findChild<QLineEdit*>("recoveryEmail")->setText("demo@example.com");
+                dialog->findChild<QPushButton*>("recoveryOk")->click();
+                ticks = 0;
+                QTRY_VERIFY(ticks >= 5);  // the event loop runs while the request waits
+                QVERIFY(dialog->isVisible());
+                QVERIFY(!user->isEnabled());
+                QVERIFY(!dialog->findChild<QPushButton*>("recoveryOk")->isEnabled());
+                QVERIFY(dialog->findChild<QWidget*>("recoveryBusy")->isVisible());
+                checked = true;
+                if (cancel)
+                    dialog->reject();
+                else
+                    QTRY_VERIFY(!dialog->isVisible());
+            };
+            QTimer::singleShot(0, [&] {
+                drive();
+                if (dialog && dialog->isVisible())
+                    dialog->reject();  // a failed check must not leave the dialog waiting
+            });
+            pane.RecoverForgottenPassword();
+            QVERIFY(checked);
+            QCOMPARE(pane.StatusText(), cancel ? QString() : Text(kIdPasswordSent));
+        }  // the cancelled request is joined with its pane
         QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(2));
     }
 

@@ -7,6 +7,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "core/AppSettings.h"
@@ -52,9 +54,26 @@ private:
     QWidget* to_;
 };
 
-// The recovery dialog: user name and e-mail address; OK asks the gateway to mail the password.
-// Returns the status text for the login pane.
-QString RunRecoveryDialog(QWidget* parent) {
+// Asks the gateway to mail the password; true when it accepted. Runs on a worker thread: the call
+// and the smsERROR read that judges it are one unit under the binding's lock.
+bool SendRecoveryRequest(const std::string& user, const std::string& email) {
+    GatewayHandle gateway = GatewayApi::Instance();
+    if (!gateway)
+        return false;
+    auto guard = gateway->Guard();
+    std::string reply;
+    int32_t error = -1;
+    return gateway->RecoverPassword(user, email, reply) >= 0 && gateway->Get_smsERROR(error) >= 0 && error == 0;
+}
+
+// Results of the recovery dialog besides Rejected: the request ended, one way or the other.
+enum RecoveryResult { kRecoverySent = 2, kRecoveryNotSent = 3 };
+
+using RecoveryStarter = std::function<void(std::string, std::string, std::function<void(bool)>)>;
+
+// The recovery dialog: user name and e-mail address; OK asks the gateway to mail the password,
+// through `start`, while the dialog stays responsive. Returns the status text for the login pane.
+QString RunRecoveryDialog(QWidget* parent, const RecoveryStarter& start) {
     QDialog dialog(parent);
     dialog.setObjectName("recoveryDialog");
     dialog.setWindowTitle(Text(kTextRecoveryTitle));
@@ -75,37 +94,51 @@ QString RunRecoveryDialog(QWidget* parent) {
     form->addRow(Text(kTextRecoveryUser), user);
     form->addRow(Text(kTextRecoveryEmail), email);
     layout->addLayout(form);
+    auto* busy = new QProgressBar(&dialog);
+    busy->setObjectName("recoveryBusy");
+    busy->setAccessibleName(Text(kTextBusyName));
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setMaximumHeight(6);
+    busy->hide();
+    layout->addWidget(busy);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setText(Text(kTextOk));
     ok->setEnabled(false);
     ok->setObjectName("recoveryOk");
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
-    buttons->button(QDialogButtonBox::Cancel)->setProperty("secondary", true);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setText(Text(kTextCancel));
+    cancel->setProperty("secondary", true);
     layout->addWidget(buttons);
-    auto update = [&] { ok->setEnabled(HasNonBlank(user->text()) && HasNonBlank(email->text())); };
+    bool running = false;
+    auto update = [&] { ok->setEnabled(!running && HasNonBlank(user->text()) && HasNonBlank(email->text())); };
     QObject::connect(user, &QLineEdit::textChanged, &dialog, update);
     QObject::connect(email, &QLineEdit::textChanged, &dialog, update);
     new EnterMovesFocus(user, email);
     new EnterMovesFocus(email, ok);
-    bool failed = true;
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-        failed = true;
-        if (GatewayHandle gateway = GatewayApi::Instance()) {
-            auto guard = gateway->Guard();
-            std::string reply;
-            int32_t error = -1;
-            if (gateway->RecoverPassword(S(user->text()), S(email->text()), reply) >= 0 &&
-                gateway->Get_smsERROR(error) >= 0 && error == 0)
-                failed = false;
-        }
-        dialog.accept();
+        if (running)
+            return;
+        running = true;
+        for (QWidget* w : {static_cast<QWidget*>(user), static_cast<QWidget*>(email), static_cast<QWidget*>(ok)})
+            w->setEnabled(false);
+        busy->show();
+        dialog.setCursor(Qt::BusyCursor);
+        cancel->setFocus();
+        // Cancel or closing leaves the request to finish on its own; its answer then finds no dialog.
+        QPointer<QDialog> target(&dialog);
+        start(S(user->text()), S(email->text()), [target](bool sent) {
+            if (target)
+                target->done(sent ? kRecoverySent : kRecoveryNotSent);
+        });
     });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     dialog.setMinimumWidth(380);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    if (result != kRecoverySent && result != kRecoveryNotSent)
         return QString();
-    return Text(failed ? kIdPasswordNotSent : kIdPasswordSent);
+    return Text(result == kRecoverySent ? kIdPasswordSent : kIdPasswordNotSent);
 }
 
 }  // namespace
@@ -254,7 +287,40 @@ void LoginPane::RecoverForgottenPassword() {
         OpenWebPage(Settings().help_url);
         return;
     }
-    status_->setText(RunRecoveryDialog(this));
+    status_->setText(
+        RunRecoveryDialog(this, [this](std::string user, std::string email, std::function<void(bool)> done) {
+            StartRecovery(std::move(user), std::move(email), std::move(done));
+        }));
+}
+
+void LoginPane::StartRecovery(std::string user, std::string email, std::function<void(bool)> done) {
+    const int id = nextRecovery_++;
+    Recovery& recovery = recoveries_[id];
+    recovery.done = std::move(done);
+    // The pane joins every request before it goes, so `this` outlives the thread; the queued answer
+    // is dropped with the pane's posted events when the pane is gone.
+    recovery.thread = std::thread([this, id, user = std::move(user), email = std::move(email)] {
+        const bool sent = SendRecoveryRequest(user, email);
+        QMetaObject::invokeMethod(
+            this, [this, id, sent] { FinishRecovery(id, sent); }, Qt::QueuedConnection);
+    });
+}
+
+void LoginPane::FinishRecovery(int id, bool sent) {
+    auto it = recoveries_.find(id);
+    if (it == recoveries_.end())
+        return;
+    it->second.thread.join();  // its last step was posting this call
+    std::function<void(bool)> done = std::move(it->second.done);
+    recoveries_.erase(it);
+    if (done)
+        done(sent);
+}
+
+LoginPane::~LoginPane() {
+    // A request still waiting for the gateway ends within the gateway's time limit.
+    for (auto& entry : recoveries_)
+        entry.second.thread.join();
 }
 
 void LoginPane::paintEvent(QPaintEvent*) {

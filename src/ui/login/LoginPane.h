@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <functional>
+#include <map>
+#include <string>
+#include <thread>
 
 #include "ui/shell/Pane.h"
 
@@ -19,6 +22,7 @@ class LoginPane : public Pane {
     Q_OBJECT
 public:
     explicit LoginPane(QWidget* parent = nullptr);
+    ~LoginPane() override;
 
     // Fills the pane from the settings (Login, Password, RememberPassword, WorkingOnLine).
     void Open();
@@ -42,6 +46,15 @@ protected:
 
 private:
     void UpdateOkButton();
+    // One password-recovery request on its own thread; `done` gets on the ui thread whether the
+    // gateway mailed the password.
+    void StartRecovery(std::string user, std::string email, std::function<void(bool)> done);
+    void FinishRecovery(int id, bool sent);
+
+    struct Recovery {
+        std::thread thread;
+        std::function<void(bool)> done;
+    };
 
     QLineEdit* user_;
     QLineEdit* password_;
@@ -51,6 +64,8 @@ private:
     QPushButton* forgot_;
     QLabel* status_;
     SessionUi* sessionUi_ = nullptr;
+    std::map<int, Recovery> recoveries_;
+    int nextRecovery_ = 0;
 };
 
 }  // namespace quillon
