@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/AppLog.h"
@@ -318,26 +319,55 @@ bool StoreDatabase::ApplyLayouts() {
     // Secondary indexes: memberships by contact and by group, messages by state, contacts by number.
     // OutboxWaiting keeps the number of rows waiting to be sent, so that the outbox count is one
     // read; it is recounted at every open.
-    const std::string waiting = " IN (" + StatusCodeList(kWaitingStatuses) + ")";
+    // The triggers test a state with "=" terms, not "IN (...)": a list of three constants is built
+    // into a temporary table each time a trigger fires, which made every change of a row's state
+    // (two per message sent) many times dearer. A file written with other triggers gets these at
+    // open.
+    auto waiting = [](const char* row) {
+        std::string terms;
+        for (MessageStatus status : kWaitingStatuses)
+            terms +=
+                (terms.empty() ? "(" : " OR ") + std::string(row) + ".Stat = " + std::to_string(StatusCode(status));
+        return terms + ")";
+    };
+    const std::pair<const char*, std::string> triggers[] = {
+        {"OutboxWaiting_Insert", "CREATE TRIGGER OutboxWaiting_Insert AFTER INSERT ON SMS WHEN " + waiting("NEW") +
+                                     " BEGIN UPDATE OutboxWaiting SET n = n + 1; END"},
+        {"OutboxWaiting_Delete", "CREATE TRIGGER OutboxWaiting_Delete AFTER DELETE ON SMS WHEN " + waiting("OLD") +
+                                     " BEGIN UPDATE OutboxWaiting SET n = n - 1; END"},
+        {"OutboxWaiting_Update", "CREATE TRIGGER OutboxWaiting_Update AFTER UPDATE OF Stat ON SMS WHEN " +
+                                     waiting("OLD") + " <> " + waiting("NEW") +
+                                     " BEGIN UPDATE OutboxWaiting SET n = n + (CASE WHEN " + waiting("NEW") +
+                                     " THEN 1 ELSE -1 END); END"},
+    };
     const std::string extras[] = {
         "CREATE INDEX IF NOT EXISTS CONTACT_GROUP_MAP_CID ON CONTACT_GROUP_MAP(CID)",
         "CREATE INDEX IF NOT EXISTS CONTACT_GROUP_MAP_GID ON CONTACT_GROUP_MAP(GID)",
         "CREATE INDEX IF NOT EXISTS SMS_Stat ON SMS(Stat)",
         "CREATE INDEX IF NOT EXISTS CONTACTS_Mobile ON CONTACTS(Mobile)",
         "CREATE TABLE IF NOT EXISTS OutboxWaiting (n INTEGER NOT NULL)",
-        "CREATE TRIGGER IF NOT EXISTS OutboxWaiting_Insert AFTER INSERT ON SMS WHEN NEW.Stat" + waiting +
-            " BEGIN UPDATE OutboxWaiting SET n = n + 1; END",
-        "CREATE TRIGGER IF NOT EXISTS OutboxWaiting_Delete AFTER DELETE ON SMS WHEN OLD.Stat" + waiting +
-            " BEGIN UPDATE OutboxWaiting SET n = n - 1; END",
-        "CREATE TRIGGER IF NOT EXISTS OutboxWaiting_Update AFTER UPDATE OF Stat ON SMS WHEN (OLD.Stat" + waiting +
-            ") <> (NEW.Stat" + waiting + ") BEGIN UPDATE OutboxWaiting SET n = n + (CASE WHEN NEW.Stat" + waiting +
-            " THEN 1 ELSE -1 END); END",
-        "DELETE FROM OutboxWaiting",
-        "INSERT INTO OutboxWaiting (n) SELECT count(*) FROM SMS WHERE Stat" + waiting,
     };
     for (const std::string& sql : extras)
         if (!tx.Check(Exec(sql)))
             return false;
+    // A trigger is replaced only when it differs, so that an open beside a running program does
+    // not change the schema under it every time.
+    for (const auto& [name, create] : triggers) {
+        std::string stored;
+        {
+            Query q(*this, "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?");
+            if (q.Bind(std::string(name)).Step())
+                stored = q.Text(0);
+            if (!tx.Check(!q.Failed()))
+                return false;
+        }
+        if (stored != create &&
+            !(tx.Check(Exec(std::string("DROP TRIGGER IF EXISTS ") + name)) && tx.Check(Exec(create))))
+            return false;
+    }
+    if (!tx.Check(Exec("DELETE FROM OutboxWaiting")) ||
+        !tx.Check(Exec("INSERT INTO OutboxWaiting (n) SELECT count(*) FROM SMS WHERE " + waiting("SMS"))))
+        return false;
     return tx.Commit();
 }
 

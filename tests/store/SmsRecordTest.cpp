@@ -131,6 +131,36 @@ TEST_F(SmsRecordTest, CountOutboxFollowsEveryChangeOfState) {
     EXPECT_EQ(store.Outbox().CountOutbox(), 4);
 }
 
+// A file whose count triggers were written with "IN (...)" lists gets the current ones at open, once,
+// and the count still follows the rows.
+TEST(SmsRecordFileTest, OlderCountTriggersAreReplacedAtOpen) {
+    TempDir dir;
+    const std::string path = dir.Path() + "/SMS.db";
+    { MessageStore store(dir.Path()); }
+    test::RawQuery(path,
+                   "DROP TRIGGER OutboxWaiting_Update; CREATE TRIGGER OutboxWaiting_Update AFTER UPDATE OF Stat ON "
+                   "SMS WHEN (OLD.Stat IN (0, 4, 6)) <> (NEW.Stat IN (0, 4, 6)) BEGIN UPDATE OutboxWaiting SET n = "
+                   "n + 7; END");
+    const std::string countTriggers = "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND sql LIKE ";
+    ASSERT_EQ(test::RawInt(path, countTriggers + "'% IN (%'"), 1);
+    for (int open = 0; open < 2; ++open) {
+        const int schema = test::RawInt(path, "PRAGMA schema_version");
+        MessageStore store(dir.Path());
+        EXPECT_EQ(test::RawInt(path, countTriggers + "'% IN (%'"), 0);
+        EXPECT_EQ(test::RawInt(path, countTriggers + "'%OutboxWaiting%'"), 3);
+        if (open == 1) {  // already current: the schema is left alone
+            EXPECT_EQ(test::RawInt(path, "PRAGMA schema_version"), schema);
+        }
+        const int32_t id = store.Outbox().AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
+        EXPECT_EQ(store.Outbox().CountOutbox(), open + 1);
+        store.Outbox().SetSmsStatus(id, 1);
+        store.Outbox().SetSmsStatus(id, 4);
+        store.Outbox().SetSmsStatus(id, 5);
+        EXPECT_EQ(store.Outbox().CountOutbox(), open);
+        store.Outbox().SetSmsStatus(id, 6);
+    }
+}
+
 TEST_F(SmsRecordTest, BuildToInfoNamesContactsAndShortensLongLists) {
     const std::string ann = std::to_string(Contact("Ann", "Lee", "0821"));
     const std::string solo = std::to_string(Contact("Solo", "", "0822"));
