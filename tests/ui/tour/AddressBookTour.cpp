@@ -96,15 +96,16 @@ int Measure(int contacts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    if (argc > 2 && QString(argv[1]) == "--measure")
+    if (argc > 2 && std::string(argv[1]) == "--measure") {
+        QApplication app(argc, argv);
+        ShellStyle::Apply(app);
         return Measure(std::atoi(argv[2]));
-    const test::TourOutput out(app, argc, argv);
-
-    test::UiTestEnv env;
-    if (!test::SandboxStarted(env, "quillon-addressbook-tour"))
+    }
+    test::TourApp tour(argc, argv, "quillon-addressbook-tour");
+    if (!tour.Started())
         return 1;
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     FillBook(env.Store()->Book());
     test::TourShell shell(env);
     MainWindow& window = shell.Window();

@@ -15,7 +15,6 @@
 #include "ui/compose/RecipientTree.h"
 #include "ui/compose/ScheduleDialog.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/ShellStyle.h"
 
 using namespace quillon;
 
@@ -42,13 +41,11 @@ int32_t NewGroup(MessageStore& store, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    const test::TourOutput out(app, argc, argv);
-
-    test::UiTestEnv env;
-    if (!test::SandboxStarted(env, "quillon-compose-tour"))
+    test::TourApp tour(argc, argv, "quillon-compose-tour");
+    if (!tour.Started())
         return 1;
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     Settings().Sig = "-- sent with Quillon";
     Settings().SpanSMS = true;
     MessageStore& store = *env.Store();

@@ -10,16 +10,13 @@
 #include "ui/online/LinkDialog.h"
 #include "ui/online/UpdateProgressDialog.h"
 #include "ui/online/VersionDialog.h"
-#include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiText.h"
 
 using namespace quillon;
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    const test::TourOutput out(app, argc, argv);
-    test::UiTestEnv env(false);
+    test::TourApp tour(argc, argv, "quillon-online-tour", false);
+    const test::TourOutput& out = tour.Out();
     {
         UpdateProgressDialog progress;
         progress.SetCurrentStep(2);

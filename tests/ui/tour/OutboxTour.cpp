@@ -11,7 +11,6 @@
 #include "ui/outbox/OutboxPane.h"
 #include "ui/outbox/StatusLegendDialog.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/ShellStyle.h"
 
 using namespace quillon;
 
@@ -40,13 +39,11 @@ void FillOutbox(MessageStore& store) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    const test::TourOutput out(app, argc, argv);
-
-    test::UiTestEnv env;
-    if (!test::SandboxStarted(env, "quillon-outbox-tour"))
+    test::TourApp tour(argc, argv, "quillon-outbox-tour");
+    if (!tour.Started())
         return 1;
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     FillOutbox(*env.Store());
     test::TourShell shell(env);
     MainWindow& window = shell.Window();

@@ -11,6 +11,7 @@
 #include "gateway/GatewayApi.h"
 #include "support/UiTestEnv.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/ShellStyle.h"
 
 namespace quillon::test {
 
@@ -48,10 +49,18 @@ void ShootDialog(QWidget& dialog, QPoint at, const QString& file) {
     dialog.hide();
 }
 
-bool SandboxStarted(UiTestEnv& env, const char* program) {
-    if (env.Ok())
+TourApp::TourApp(int& argc, char** argv, const char* program, bool withSandbox)
+    : app_(argc, argv), out_(app_, argc, argv), program_(program) {
+    ShellStyle::Apply(app_);
+    env_ = std::make_unique<UiTestEnv>(withSandbox);
+}
+
+TourApp::~TourApp() = default;
+
+bool TourApp::Started() {
+    if (env_->Ok())
         return true;
-    std::fprintf(stderr, "%s: the sandbox gateway did not start: %s\n", program, env.Sandbox().LastError().c_str());
+    std::fprintf(stderr, "%s: the sandbox gateway did not start: %s\n", program_, env_->Sandbox().LastError().c_str());
     return false;
 }
 

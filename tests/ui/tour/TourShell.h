@@ -2,6 +2,7 @@
 // over a test environment with its comms worker, logged in to the sandbox's demo account.
 #pragma once
 
+#include <QApplication>
 #include <QPoint>
 #include <QString>
 #include <memory>
@@ -9,7 +10,6 @@
 #include "gateway/CommsWorker.h"
 #include "ui/shell/QueuedMessageSink.h"
 
-class QApplication;
 class QWidget;
 
 namespace quillon {
@@ -40,8 +40,24 @@ void Shoot(QWidget& window, const QString& file);
 // Shows a dialog at `at`, takes it and hides it again.
 void ShootDialog(QWidget& dialog, QPoint at, const QString& file);
 
-// False, with the reason on stderr, when the environment's sandbox gateway did not start.
-bool SandboxStarted(UiTestEnv& env, const char* program);
+// A tour's program: the application in the shell's style, where its pictures go, and a fresh test
+// environment (with the sandbox gateway unless told otherwise).
+class TourApp {
+public:
+    TourApp(int& argc, char** argv, const char* program, bool withSandbox = true);
+    ~TourApp();
+
+    // False, with the reason on stderr, when the sandbox gateway did not start.
+    bool Started();
+    const TourOutput& Out() const { return out_; }
+    UiTestEnv& Env() { return *env_; }
+
+private:
+    QApplication app_;
+    TourOutput out_;
+    std::unique_ptr<UiTestEnv> env_;
+    const char* program_;
+};
 
 // The main window over the environment's store, with the worker and sink it talks through. Build it
 // after filling the store; it stops the worker when it goes.

@@ -18,7 +18,6 @@
 #include "ui/login/LoginPane.h"
 #include "ui/options/OptionsPane.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/ShellStyle.h"
 #include "ui/shell/ShutdownWindow.h"
 
 using namespace quillon;
@@ -32,13 +31,11 @@ void Wait(int ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    const test::TourOutput out(app, argc, argv);
-
-    test::UiTestEnv env;
-    if (!test::SandboxStarted(env, "quillon-ui-tour"))
+    test::TourApp tour(argc, argv, "quillon-ui-tour");
+    if (!tour.Started())
         return 1;
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     Settings().help_url = "https://www.quillon-sms.example/help";
     Settings().Sig = "-- sent with Quillon";
     Settings().prefix = "+44";
