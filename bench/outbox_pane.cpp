@@ -121,7 +121,8 @@ void MeasureStoreReads(OutboxPane& pane, MessageStore& store) {
 
     const int32_t visibleId = model.IdAt(view.rowAt(0) + 1);
     int resets = 0;
-    QObject::connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    const QMetaObject::Connection counting =
+        QObject::connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
     reads = model.StoreReads();
     store.Outbox().SetSmsStatus(visibleId, StatusCode(MessageStatus::Failed));
     pane.RefreshOutbox(visibleId);
@@ -129,6 +130,7 @@ void MeasureStoreReads(OutboxPane& pane, MessageStore& store) {
     QTest::qWait(50);
     std::printf("one status change, sorted by time: %lld row(s) read, %d rebuild(s)\n", model.StoreReads() - reads,
                 resets);
+    QObject::disconnect(counting);  // `resets` ends with this function
 
     pane.OnColumnClick(2);
     QElapsedTimer timer;
