@@ -80,42 +80,19 @@ void ReportGaps(const char* what, std::vector<double> gaps, double seconds) {
         kPending, what, seconds, gaps.size(), max, p99, over50);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    test::UiTestEnv env(true, {"--session-idle", "100000000"});
-    if (!env.Ok()) {
-        std::fprintf(stderr, "bench_outbox_pane: the sandbox gateway did not start\n");
-        return 1;
+// kRows messages, delivered but for every (kRows / kPending)th one, which waits to be sent.
+void FillOutbox(MessageStore& store) {
+    StoreTransaction batch(store);
+    for (int i = 0; i < kRows; ++i) {
+        const bool pending = i % (kRows / kPending) == 0;
+        store.Outbox().AddSms(pending ? 0 : StatusCode(MessageStatus::Delivered), 1765000000 + i * 7, 0, 0,
+                              ",07700" + std::to_string(900000 + i % 997), "Message number " + std::to_string(i), "", 0,
+                              pending ? "?" : "1.0");
     }
-    MessageStore& store = *env.Store();
-    Settings().Login = "demo";
-    Settings().Password = "demo";
-    env.Sandbox().SetCredit("demo", 1000000);
-    QueuedMessageSink sink;
-    WorkerOptions options;
-    options.cycleLength = std::chrono::milliseconds(3600000);
-    options.startPause = std::chrono::milliseconds(0);
-    CommsWorker worker(&store, GatewayApi::Instance(), &sink, options);
-    OutboxPane pane(store, &worker);
-    sink.ConnectQueued(&QueuedMessageSink::outboxChanged, &pane, &OutboxPane::RefreshOutbox);
-    pane.show();
-    pane.Activate();
-    QTest::qWait(200);
-    const double emptyMb = ResidentMb();
+}
 
-    {
-        StoreTransaction batch(store);
-        for (int i = 0; i < kRows; ++i) {
-            const bool pending = i % (kRows / kPending) == 0;
-            store.Outbox().AddSms(pending ? 0 : StatusCode(MessageStatus::Delivered), 1765000000 + i * 7, 0, 0,
-                                  ",07700" + std::to_string(900000 + i % 997), "Message number " + std::to_string(i),
-                                  "", 0, pending ? "?" : "1.0");
-        }
-    }
+void MeasureRebuilds(OutboxPane& pane) {
     OutboxModel& model = *pane.Model();
-    QTableView& view = *pane.View();
     QElapsedTimer timer;
     for (int column : {0, 2, 4}) {
         if (model.Order().SortColumn() != column)
@@ -127,6 +104,13 @@ int main(int argc, char** argv) {
         std::printf("rebuild of the shown list sorted by column %d: %.1f ms (%d rows)\n", column, Ms(timer),
                     model.rowCount());
     }
+}
+
+// Rows read by a scroll to the middle and by one status change, then the time to sort again after a
+// status change while sorted by status.
+void MeasureStoreReads(OutboxPane& pane, MessageStore& store) {
+    OutboxModel& model = *pane.Model();
+    QTableView& view = *pane.View();
     pane.OnColumnClick(0);  // back to time, ascending
     QTest::qWait(100);
     long long reads = model.StoreReads();
@@ -137,7 +121,8 @@ int main(int argc, char** argv) {
 
     const int32_t visibleId = model.IdAt(view.rowAt(0) + 1);
     int resets = 0;
-    QObject::connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    const QMetaObject::Connection counting =
+        QObject::connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
     reads = model.StoreReads();
     store.Outbox().SetSmsStatus(visibleId, StatusCode(MessageStatus::Failed));
     pane.RefreshOutbox(visibleId);
@@ -145,28 +130,22 @@ int main(int argc, char** argv) {
     QTest::qWait(50);
     std::printf("one status change, sorted by time: %lld row(s) read, %d rebuild(s)\n", model.StoreReads() - reads,
                 resets);
+    QObject::disconnect(counting);  // `resets` ends with this function
 
     pane.OnColumnClick(2);
+    QElapsedTimer timer;
     timer.start();
     store.Outbox().SetSmsStatus(visibleId, StatusCode(MessageStatus::Delivered));
     pane.RefreshOutbox(visibleId);
     pane.FlushRefresh();
     QCoreApplication::processEvents();
     std::printf("one status change, sorted by status: %.1f ms to sort again and repaint\n", Ms(timer));
+}
 
-    for (int column = 1; column < 5; ++column)
-        pane.OnColumnClick(column);
-    view.scrollToBottom();
-    QTest::qWait(100);
-    std::printf("resident memory: %.1f MB with an empty outbox, %.1f MB with %d messages (+%.1f MB)\n", emptyMb,
-                ResidentMb(), kRows, ResidentMb() - emptyMb);
-
-    // The worker sends the pending messages while the pane is shown.
-    SetOnLine(true);
-    if (!LogInToGateway("demo", "demo")) {
-        std::fprintf(stderr, "bench_outbox_pane: login to the sandbox failed\n");
-        return 1;
-    }
+// The event loop while the worker sends the pending messages: sorted by time, by status, and (as a
+// control for the machine's own noise) with the pane hidden.
+void MeasureStalls(OutboxPane& pane, MessageStore& store, CommsWorker& worker) {
+    OutboxModel& model = *pane.Model();
     // Asked on a thread of its own, so the measuring never waits for the store's lock.
     std::atomic<bool> anyWaiting{true}, stopWatching{false};
     std::thread watcher([&] {
@@ -176,7 +155,6 @@ int main(int argc, char** argv) {
         }
     });
     auto waiting = [&anyWaiting, &worker] { return anyWaiting || worker.IsBusy() || worker.QueuedRequests() > 0; };
-    // Sorted by time, by status, and (as a control for the machine's own noise) with the pane hidden.
     const char* runs[] = {"time", "status", "nothing: pane hidden (control)"};
     for (int run = 0; run < 3; ++run) {
         const int column = run == 1 ? 2 : 0;
@@ -203,6 +181,50 @@ int main(int argc, char** argv) {
     }
     stopWatching = true;
     watcher.join();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    test::UiTestEnv env(true, {"--session-idle", "100000000"});
+    if (!env.Ok()) {
+        std::fprintf(stderr, "bench_outbox_pane: the sandbox gateway did not start\n");
+        return 1;
+    }
+    MessageStore& store = *env.Store();
+    Settings().Login = "demo";
+    Settings().Password = "demo";
+    env.Sandbox().SetCredit("demo", 1000000);
+    QueuedMessageSink sink;
+    WorkerOptions options;
+    options.cycleLength = std::chrono::milliseconds(3600000);
+    options.startPause = std::chrono::milliseconds(0);
+    CommsWorker worker(&store, GatewayApi::Instance(), &sink, options);
+    OutboxPane pane(store, &worker);
+    sink.ConnectQueued(&QueuedMessageSink::outboxChanged, &pane, &OutboxPane::RefreshOutbox);
+    pane.show();
+    pane.Activate();
+    QTest::qWait(200);
+    const double emptyMb = ResidentMb();
+
+    FillOutbox(store);
+    MeasureRebuilds(pane);
+    MeasureStoreReads(pane, store);
+    for (int column = 1; column < 5; ++column)
+        pane.OnColumnClick(column);
+    pane.View()->scrollToBottom();
+    QTest::qWait(100);
+    std::printf("resident memory: %.1f MB with an empty outbox, %.1f MB with %d messages (+%.1f MB)\n", emptyMb,
+                ResidentMb(), kRows, ResidentMb() - emptyMb);
+
+    // The worker sends the pending messages while the pane is shown.
+    SetOnLine(true);
+    if (!LogInToGateway("demo", "demo")) {
+        std::fprintf(stderr, "bench_outbox_pane: login to the sandbox failed\n");
+        return 1;
+    }
+    MeasureStalls(pane, store, worker);
     worker.RequestStop();
     worker.WaitForExit();
     return 0;

@@ -31,12 +31,25 @@ enum StringId : int {
     kIdProgressQuerying = 1190,
     kIdUpdateVisitSite = 1200,
     kIdUpdateDialogCaption = 1201,
+    kIdUpdateFailedCaption = 1202,
+    kIdUpdateRunByHand = 1203,
+    kIdUpdateDownloadFailed = 1204,
+    kIdUpdateCheckFailed = 1205,
+    kIdUpdateLatest = 1206,
+    kIdUpdateLatestCaption = 1207,
     kIdFirstStatusName = 1216,  // display name of status code n: 1216 + n
     kIdAllContacts = 1248,
     kIdClipboardHead = 1249,
     kIdClipboardMessage = 1250,
     kIdBinaryMessage = 1251,
     kIdClipboardApiId = 1252,
+    kIdDownloadNoSession = 1264,
+    kIdDownloadCannotOpenUrl = 1265,
+    kIdDownloadCannotCreate = 1266,
+    kIdDownloadCannotRead = 1267,
+    kIdDownloadCannotWrite = 1268,
+    kIdDownloadShortWrite = 1269,
+    kIdDownloadCannotMove = 1271,
     kIdFirstMessageTypeName = 1312,  // name of message kind n: 1312 + n
     kIdAddressBookRoot = 1321,
     kIdOutlookRoot = 1322,
@@ -199,7 +212,6 @@ enum UiTextId : int {
     kTextVersionSqlite,
     kTextVersionCurl,
     kTextLastOnlineText,
-
 
     // One sender per data directory; a damaged store and its salvage.
     kTextWentOffLine = 5300,

@@ -239,6 +239,18 @@ std::string Cut255(const std::string& s) {
     return s.substr(0, 255);
 }
 
+// Writes the choice into the settings, each field cut to what the settings file holds, and saves.
+AppSettings& StoreProxyChoice(const ProxyChoice& choice) {
+    AppSettings& s = Settings();
+    s.ProxyType = choice.type;
+    s.ProxyHost = Cut255(choice.host);
+    s.ProxyPort = Cut255(choice.port);
+    s.ProxyUsername = Cut255(choice.user);
+    s.ProxyPassword = Cut255(choice.password);
+    SaveSettings();
+    return s;
+}
+
 }  // namespace
 
 bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test) {
@@ -260,13 +272,7 @@ bool ProxyChoiceNeedsApply(const ProxyChoice& choice, bool test) {
 int32_t ApplyProxyChoice(const ProxyChoice& choice, bool test, SessionUi& ui) {
     if (!ProxyChoiceNeedsApply(choice, test))
         return kProxyUnchanged;
-    AppSettings& s = Settings();
-    s.ProxyType = choice.type;
-    s.ProxyHost = Cut255(choice.host);
-    s.ProxyPort = Cut255(choice.port);
-    s.ProxyUsername = Cut255(choice.user);
-    s.ProxyPassword = Cut255(choice.password);
-    SaveSettings();
+    StoreProxyChoice(choice);
     ui.BeginWait();
     int32_t code = ApplyProxySettings(true, ui);
     ui.EndWait();
@@ -283,13 +289,7 @@ bool SameProxyChoice(const ProxyChoice& a, const ProxyChoice& b) {
 }
 
 void RestoreProxyChoice(const ProxyChoice& choice) {
-    AppSettings& s = Settings();
-    s.ProxyType = choice.type;
-    s.ProxyHost = Cut255(choice.host);
-    s.ProxyPort = Cut255(choice.port);
-    s.ProxyUsername = Cut255(choice.user);
-    s.ProxyPassword = Cut255(choice.password);
-    SaveSettings();
+    const AppSettings& s = StoreProxyChoice(choice);
     if (GatewayHandle api = GatewayApi::Instance()) {
         auto guard = api->Guard();
         std::string reply;

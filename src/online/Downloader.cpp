@@ -10,6 +10,7 @@
 
 #include "core/AppSettings.h"
 #include "core/DataPath.h"
+#include "core/StringIds.h"
 #include "core/StringTable.h"
 #include "core/TextUtil.h"
 
@@ -17,13 +18,6 @@ namespace quillon {
 
 namespace {
 
-constexpr int kOpenSessionFailed = 1264;
-constexpr int kOpenUrlFailed = 1265;
-constexpr int kCreateFailed = 1266;
-constexpr int kReadFailed = 1267;
-constexpr int kWriteFailed = 1268;
-constexpr int kShortWrite = 1269;
-constexpr int kMoveFailed = 1271;
 constexpr int kMaxRedirects = 5;
 
 enum class Stop { None, Cancelled, BadStatus, TooLarge, WriteFailed, ShortWrite };
@@ -232,10 +226,10 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
     error_.clear();
     const std::string origin = UrlOrigin(url);
     if (origin.empty())
-        return Fail(kOpenUrlFailed, url);
+        return Fail(kIdDownloadCannotOpenUrl, url);
     CURL* curl = curl_easy_init();
     if (!curl)
-        return Fail(kOpenSessionFailed, "");
+        return Fail(kIdDownloadNoSession, "");
     MakeFolders(FolderOf(target));
 
     const std::string temp = target + ".tmp";
@@ -243,7 +237,7 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         curl_easy_cleanup(curl);
-        return Fail(kCreateFailed, temp);
+        return Fail(kIdDownloadCannotCreate, temp);
     }
 
     Transfer t;
@@ -264,11 +258,11 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
         if (t.stop == Stop::Cancelled || (cancel && cancel->load())) {
             result = kCancelled;
         } else if (t.stop == Stop::WriteFailed) {
-            result = Fail(kWriteFailed, target);
+            result = Fail(kIdDownloadCannotWrite, target);
         } else if (t.stop == Stop::ShortWrite) {
-            result = Fail(kShortWrite, url, target);
+            result = Fail(kIdDownloadShortWrite, url, target);
         } else if (code != CURLE_OK && CouldNotConnect(code) && t.stop == Stop::None) {
-            result = Fail(kOpenUrlFailed, url);
+            result = Fail(kIdDownloadCannotOpenUrl, url);
         } else if (code == CURLE_OK && IsRedirect(status)) {
             // Only to the same scheme, host and port: a version file or package from elsewhere
             // is not what the distributor configured.
@@ -281,9 +275,9 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
                 t.total = 0;
                 continue;
             }
-            result = Fail(kReadFailed, url);
+            result = Fail(kIdDownloadCannotRead, url);
         } else if (code != CURLE_OK || status < 200 || status > 299) {
-            result = Fail(kReadFailed, url);
+            result = Fail(kIdDownloadCannotRead, url);
         }
         break;
     }
@@ -295,7 +289,7 @@ int Downloader::Download(const std::string& url, const std::string& target, cons
 int Downloader::Finish(int result, int fd, const std::string& temp, const std::string& target,
                        const std::atomic<bool>* cancel) {
     if (result == kOk && fsync(fd) != 0)
-        result = Fail(kWriteFailed, target);
+        result = Fail(kIdDownloadCannotWrite, target);
     close(fd);
     if (result == kOk && cancel && cancel->load())
         result = kCancelled;
@@ -307,7 +301,7 @@ int Downloader::Finish(int result, int fd, const std::string& temp, const std::s
     if (rename(temp.c_str(), target.c_str()) != 0) {
         int err = errno;
         unlink(temp.c_str());
-        return Fail(kMoveFailed, temp, target, std::strerror(err));
+        return Fail(kIdDownloadCannotMove, temp, target, std::strerror(err));
     }
     return kOk;
 }

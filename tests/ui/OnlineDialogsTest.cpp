@@ -10,6 +10,7 @@
 #include "core/DataPath.h"
 #include "core/FileUtil.h"
 #include "gateway/Session.h"
+#include "support/FileServer.h"
 #include "support/UiTestEnv.h"
 #include "ui/online/BrandingDownload.h"
 #include "ui/online/LinkDialog.h"
@@ -63,28 +64,25 @@ class OnlineDialogsTest : public QObject {
     Q_OBJECT
 
 private:
-    TempDir files_;
-    SandboxProcess sandbox_;
-    std::string Url(const std::string& name) const { return sandbox_.BaseUrl() + "files/" + name; }
+    FileServer files_;
 
 private slots:
     void initTestCase() {
         const std::string png = ImageBytes(648, 81, "PNG");
-        WriteFile(files_.File("header.png"), png);
-        WriteFile(files_.File("header.bmp"), ImageBytes(648, 81, "BMP"));
-        WriteFile(files_.File("header.jpg"), ImageBytes(648, 81, "JPG"));
-        WriteFile(files_.File("truncated.png"), png.substr(0, png.size() / 2));
-        WriteFile(files_.File("huge.png"), HugeClaimPng());
-        WriteFile(files_.File("program"), std::string("\x7f"
-                                                      "ELF\x02\x01\x01\x00",
-                                                      8) +
-                                              std::string(4000, '\0'));
-        WriteFile(files_.File("toolarge"), std::string(3 * 1024 * 1024, 'x'));
-        WriteFile(files_.File("sandbox.conf"),
-                  "file header.png header.png\nfile header.bmp header.bmp\nfile header.jpg header.jpg\n"
-                  "file truncated.png truncated.png\nfile huge.png huge.png\nfile program program\n"
-                  "file toolarge toolarge\nfile cut.png header.png cut=200\n");
-        QVERIFY2(sandbox_.Start({"--config", files_.File("sandbox.conf")}), sandbox_.LastError().c_str());
+        files_.Put("header.png", png);
+        files_.Put("header.bmp", ImageBytes(648, 81, "BMP"));
+        files_.Put("header.jpg", ImageBytes(648, 81, "JPG"));
+        files_.Put("truncated.png", png.substr(0, png.size() / 2));
+        files_.Put("huge.png", HugeClaimPng());
+        files_.Put("program", std::string("\x7f"
+                                          "ELF\x02\x01\x01\x00",
+                                          8) +
+                                  std::string(4000, '\0'));
+        files_.Put("toolarge", std::string(3 * 1024 * 1024, 'x'));
+        QVERIFY2(files_.Start("file header.png header.png\nfile header.bmp header.bmp\nfile header.jpg header.jpg\n"
+                              "file truncated.png truncated.png\nfile huge.png huge.png\nfile program program\n"
+                              "file toolarge toolarge\nfile cut.png header.png cut=200\n"),
+                 files_.LastError().c_str());
     }
 
     void LinkBoxAddsTheHelpQueryAndOpensTheLink() {
@@ -145,7 +143,7 @@ private slots:
         UiTestEnv env(false);
         const std::string target = DataFile("XInfo.dll");
         WriteFile(target, "old header");
-        Settings().bg_image_path = Url(file.toStdString());
+        Settings().bg_image_path = files_.Url(file.toStdString());
         BrandingDownload download;
         QSignalSpy finished(&download, &BrandingDownload::finished);
         QVERIFY(download.Start());
@@ -186,7 +184,7 @@ private slots:
         MainWindow window(env.Store(), nullptr, nullptr, options);
         InstallOnlineServices(window);
         QVERIFY(!window.HasBranding());
-        Settings().bg_image_path = Url("header.png");
+        Settings().bg_image_path = files_.Url("header.png");
         SetOnLine(true);
         QVERIFY(LogInToGateway("demo", "demo"));
         QTRY_VERIFY_WITH_TIMEOUT(window.HasBranding(), 20000);

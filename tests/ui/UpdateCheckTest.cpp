@@ -6,6 +6,7 @@
 #include "core/FileUtil.h"
 #include "online/Sha256.h"
 #include "online/UpdateVersion.h"
+#include "support/FileServer.h"
 #include "support/UiTestEnv.h"
 #include "ui/online/UpdateCheck.h"
 #include "ui/online/UpdateProgressDialog.h"
@@ -23,27 +24,23 @@ class UpdateCheckTest : public QObject {
     Q_OBJECT
 
 private:
-    TempDir files_;
-    SandboxProcess sandbox_;
-
-    std::string Url(const std::string& name) const { return sandbox_.BaseUrl() + "files/" + name; }
+    FileServer files_;
 
 private slots:
     void initTestCase() {
         const std::string digest = Sha256Hex(kPackage);
-        WriteFile(files_.File("pkg"), kPackage);
-        WriteFile(files_.File("big"), std::string(200 * 1024, 'b'));
-        WriteFile(files_.File("newer"), "3.0.0.9\nsha256 " + digest + "\n");
-        WriteFile(files_.File("unsigned"), "3.0.0.9\n");
-        WriteFile(files_.File("wrong"), "3.0.0.9\nsha256 " + Sha256Hex("something else") + "\n");
-        WriteFile(files_.File("same"), "3.0.0.5\nsha256 " + digest + "\n");
-        WriteFile(files_.File("older"), "3.0.0.1\n");
-        WriteFile(files_.File("huge"), std::string(5000, '9'));
-        WriteFile(files_.File("sandbox.conf"),
-                  "file newer newer\nfile unsigned unsigned\nfile wrong wrong\nfile same same\n"
-                  "file older older\nfile huge huge\nfile pkg.AppImage pkg\nfile pkg.bin pkg\n"
-                  "file slow.AppImage big pace=40\n");
-        QVERIFY2(sandbox_.Start({"--config", files_.File("sandbox.conf")}), sandbox_.LastError().c_str());
+        files_.Put("pkg", kPackage);
+        files_.Put("big", std::string(200 * 1024, 'b'));
+        files_.Put("newer", "3.0.0.9\nsha256 " + digest + "\n");
+        files_.Put("unsigned", "3.0.0.9\n");
+        files_.Put("wrong", "3.0.0.9\nsha256 " + Sha256Hex("something else") + "\n");
+        files_.Put("same", "3.0.0.5\nsha256 " + digest + "\n");
+        files_.Put("older", "3.0.0.1\n");
+        files_.Put("huge", std::string(5000, '9'));
+        QVERIFY2(files_.Start("file newer newer\nfile unsigned unsigned\nfile wrong wrong\nfile same same\n"
+                              "file older older\nfile huge huge\nfile pkg.AppImage pkg\nfile pkg.bin pkg\n"
+                              "file slow.AppImage big pace=40\n"),
+                 files_.LastError().c_str());
     }
 
     void EachPathEndsInItsMessage_data() {
@@ -82,8 +79,8 @@ private slots:
         QFETCH(bool, started);
         UiTestEnv env(false);
         QVERIFY(env.Ok());
-        Settings().UpdateVersionURL = Url(version.toStdString());
-        Settings().UpdateFileURL = Url(package.toStdString());
+        Settings().UpdateVersionURL = files_.Url(version.toStdString());
+        Settings().UpdateFileURL = files_.Url(package.toStdString());
         Settings().UpdateURL = kManualPage;
 
         UpdateCheckOptions options;
@@ -138,7 +135,7 @@ private slots:
     void WithoutConfigurationTheDistributorsSiteIsOffered() {
         UiTestEnv env(false);
         Settings().UpdateVersionURL = "http://";  // 7 characters
-        Settings().UpdateFileURL = Url("pkg.AppImage");
+        Settings().UpdateFileURL = files_.Url("pkg.AppImage");
         Settings().UpdateURL = kManualPage;
         Settings().help_url = "https://help.example/";
         QCOMPARE(CheckForUpdates(nullptr), UpdateOutcome::NotConfigured);

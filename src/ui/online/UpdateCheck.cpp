@@ -18,15 +18,6 @@ namespace quillon {
 
 namespace {
 
-constexpr int kTextVisitSite = 1200;
-constexpr int kCaptionUpdate = 1201;
-constexpr int kCaptionFailed = 1202;
-constexpr int kTextRunByHand = 1203;
-constexpr int kTextDownloadFailed = 1204;
-constexpr int kTextCheckFailed = 1205;
-constexpr int kTextLatest = 1206;
-constexpr int kCaptionLatest = 1207;
-
 bool running = false;
 
 void Pump(int ms) {
@@ -69,7 +60,7 @@ int RunDownload(DownloadKind kind, const std::string& url, const std::string& ta
 }
 
 void ShowFailure(QWidget* owner, int textId, const std::string& link) {
-    ShowLinkMessage(owner, Text(textId), Text(kCaptionFailed), Q(link));
+    ShowLinkMessage(owner, Text(textId), Text(kIdUpdateFailedCaption), Q(link));
 }
 
 // Steps 4 to 11 with the dialog up.
@@ -87,13 +78,13 @@ UpdateOutcome RunSteps(QWidget* owner, UpdateProgressDialog& dialog, const Updat
     std::string error;
     if (RunDownload(DownloadKind::VersionFile, s.UpdateVersionURL, VersionFilePath(), dialog, false, error) !=
         Downloader::kOk) {
-        ShowFailure(owner, kTextCheckFailed, s.UpdateURL);
+        ShowFailure(owner, kIdUpdateCheckFailed, s.UpdateURL);
         return UpdateOutcome::VersionFailed;
     }
     step(1, o.stepPauseMs);
     const VersionFile published = ReadVersionFile(VersionFilePath());
     if (!IsNewer(published.version, o.running)) {
-        ShowMessage(nullptr, MessageIcon::Information, Text(kCaptionLatest), Text(kTextLatest));
+        ShowMessage(nullptr, MessageIcon::Information, Text(kIdUpdateLatestCaption), Text(kIdUpdateLatest));
         return UpdateOutcome::UpToDate;
     }
     step(2, o.stepPauseMs);
@@ -105,7 +96,7 @@ UpdateOutcome RunSteps(QWidget* owner, UpdateProgressDialog& dialog, const Updat
     if (result != Downloader::kOk || dialog.Cancelled()) {
         if (dialog.Cancelled())
             return UpdateOutcome::Cancelled;
-        ShowFailure(owner, kTextDownloadFailed, s.UpdateURL);
+        ShowFailure(owner, kIdUpdateDownloadFailed, s.UpdateURL);
         return UpdateOutcome::DownloadFailed;
     }
     dialog.CancelButton()->setEnabled(false);
@@ -119,12 +110,12 @@ UpdateOutcome RunSteps(QWidget* owner, UpdateProgressDialog& dialog, const Updat
     if (kind == PackageKind::Unknown ||
         !UpdateVerified(published, s.UpdateVersionURL, s.UpdateFileURL, package, o.requireHttps)) {
         LogLine("CheckForUpdates: %s not verified, left to be installed by hand", package.c_str());
-        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand, 0, LinkUse::kInstaller);
+        ShowLinkMessage(owner, Text(kIdUpdateRunByHand), Text(kIdUpdateFailedCaption), byHand, 0, LinkUse::kInstaller);
         return UpdateOutcome::Unverified;
     }
     bool started = o.start ? o.start(package, kind) : StartUpdatePackage(package, kind);
     if (!started)
-        ShowLinkMessage(owner, Text(kTextRunByHand), Text(kCaptionFailed), byHand, 0, LinkUse::kInstaller);
+        ShowLinkMessage(owner, Text(kIdUpdateRunByHand), Text(kIdUpdateFailedCaption), byHand, 0, LinkUse::kInstaller);
     Pump(o.exitPauseMs);
     Pump(o.pumpMs);
     if (dialog.Cancelled())
@@ -154,7 +145,7 @@ UpdateOutcome CheckForUpdates(QWidget* owner, const UpdateCheckOptions& options)
     if (running)
         return UpdateOutcome::AlreadyRunning;
     if (!UpdateConfigured(Settings())) {
-        ShowLinkMessage(owner, Text(kTextVisitSite), Text(kCaptionUpdate), Q(Settings().help_url));
+        ShowLinkMessage(owner, Text(kIdUpdateVisitSite), Text(kIdUpdateDialogCaption), Q(Settings().help_url));
         return UpdateOutcome::NotConfigured;
     }
     running = true;

@@ -7,51 +7,27 @@
 // switching to the group until its first screen is painted, one search keystroke) and the memory
 // the pane holds above an empty address book.
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
-#include <QPushButton>
-#include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "addressbook/ContactImport.h"
-#include "gateway/CommsWorker.h"
-#include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "tour/TourShell.h"
 #include "ui/addressbook/AddressBookPane.h"
 #include "ui/addressbook/AddressBookViews.h"
 #include "ui/addressbook/ImportExportDialogs.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/QueuedMessageSink.h"
 #include "ui/shell/ShellStyle.h"
 
 using namespace quillon;
 
 namespace {
-
-void Shoot(QWidget& window, const QString& file) {
-    QTest::qWait(400);
-    qreal ratio = window.devicePixelRatioF();
-    QRect r = window.frameGeometry();
-    QString crop = QStringLiteral("%1x%2+%3+%4")
-                       .arg(qRound(r.width() * ratio))
-                       .arg(qRound(r.height() * ratio))
-                       .arg(qRound(r.x() * ratio))
-                       .arg(qRound(r.y() * ratio));
-    if (QGuiApplication::platformName() == "xcb" &&
-        QProcess::execute("/usr/bin/import", {"-window", "root", "-crop", crop, file}) == 0) {
-        std::printf("%s\n", qPrintable(file));
-        return;
-    }
-    window.grab().save(file);
-    std::printf("%s (grabbed)\n", qPrintable(file));
-}
 
 void FillBook(AddressBook& book) {
     for (const char* g : {"Family", "Football club", "Work"})
@@ -120,53 +96,33 @@ int Measure(int contacts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    if (argc > 2 && QString(argv[1]) == "--measure")
+    if (argc > 2 && std::string(argv[1]) == "--measure") {
+        QApplication app(argc, argv);
+        ShellStyle::Apply(app);
         return Measure(std::atoi(argv[2]));
-    app.setQuitOnLastWindowClosed(false);
-    QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(out);
-
-    test::UiTestEnv env;
-    if (!env.Ok()) {
-        std::fprintf(stderr, "quillon-addressbook-tour: the sandbox gateway did not start\n");
+    }
+    test::TourApp tour(argc, argv, "quillon-addressbook-tour");
+    if (!tour.Started())
         return 1;
-    }
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     FillBook(env.Store()->Book());
-    QueuedMessageSink sink;
-    CommsWorker worker(env.Store(), GatewayApi::Instance(), &sink);
-    {
-        MainWindow window(worker.Store(), &worker, &sink);
-        window.move(20, 16);
-        window.show();
-        QTest::qWait(600);
-        QTest::keyClicks(window.findChild<QLineEdit*>("loginUser"), "demo");
-        QTest::keyClicks(window.findChild<QLineEdit*>("loginPassword"), "demo");
-        QTest::mouseClick(window.findChild<QPushButton*>("loginOk"), Qt::LeftButton);
-        QTest::qWait(1500);
-        window.SelectTab(MainWindow::kTabAddresses);
-        auto* pane = static_cast<AddressBookPane*>(window.PaneForTab(MainWindow::kTabAddresses));
-        pane->SelectGroupRow(3);
-        pane->MemberList()->selectRow(1);
-        Shoot(window, out + "/addressbook.png");
+    test::TourShell shell(env);
+    MainWindow& window = shell.Window();
+    shell.LogIn();
+    window.SelectTab(MainWindow::kTabAddresses);
+    auto* pane = static_cast<AddressBookPane*>(window.PaneForTab(MainWindow::kTabAddresses));
+    pane->SelectGroupRow(3);
+    pane->MemberList()->selectRow(1);
+    test::Shoot(window, out.Png("addressbook"));
 
-        ContactImportDialog import(GroupListWithCounts(env.Store()->Book()), 3, &window);
-        import.PathField()->setText("/home/user/contacts.csv");
-        import.move(window.pos() + QPoint(80, 60));
-        import.show();
-        Shoot(import, out + "/import.png");
-        import.hide();
+    ContactImportDialog import(GroupListWithCounts(env.Store()->Book()), 3, &window);
+    import.PathField()->setText("/home/user/contacts.csv");
+    test::ShootDialog(import, window.pos() + QPoint(80, 60), out.Png("import"));
 
-        ContactExportDialog exportDialog(GroupListWithCounts(env.Store()->Book()), {}, &window);
-        exportDialog.PathField()->setText("/home/user/Contacts.csv");
-        exportDialog.GroupList()->item(1)->setCheckState(Qt::Checked);
-        exportDialog.move(window.pos() + QPoint(80, 60));
-        exportDialog.show();
-        Shoot(exportDialog, out + "/export.png");
-        exportDialog.hide();
-        worker.RequestStop();
-    }
-    worker.WaitForExit();
+    ContactExportDialog exportDialog(GroupListWithCounts(env.Store()->Book()), {}, &window);
+    exportDialog.PathField()->setText("/home/user/Contacts.csv");
+    exportDialog.GroupList()->item(1)->setCheckState(Qt::Checked);
+    test::ShootDialog(exportDialog, window.pos() + QPoint(80, 60), out.Png("export"));
     return 0;
 }

@@ -4,48 +4,21 @@
 // OUTDIR/NAME SUFFIX.png. Under X11 the screen is taken with `import -window root` and cut to the
 // window; elsewhere the window is grabbed.
 #include <QApplication>
-#include <QDir>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QTest>
-#include <cstdio>
 #include <ctime>
 
 #include "core/AppSettings.h"
-#include "gateway/CommsWorker.h"
-#include "gateway/GatewayApi.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "tour/TourShell.h"
 #include "ui/compose/ComposePane.h"
 #include "ui/compose/RecipientTree.h"
 #include "ui/compose/ScheduleDialog.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/QueuedMessageSink.h"
-#include "ui/shell/ShellStyle.h"
 
 using namespace quillon;
 
 namespace {
-
-void Shoot(QWidget& window, const QString& file) {
-    QTest::qWait(400);
-    const qreal ratio = window.devicePixelRatioF();
-    const QRect r = window.frameGeometry();
-    const QString crop = QStringLiteral("%1x%2+%3+%4")
-                             .arg(qRound(r.width() * ratio))
-                             .arg(qRound(r.height() * ratio))
-                             .arg(qRound(r.x() * ratio))
-                             .arg(qRound(r.y() * ratio));
-    if (QGuiApplication::platformName() == "xcb" &&
-        QProcess::execute("/usr/bin/import", {"-window", "root", "-crop", crop, file}) == 0) {
-        std::printf("%s\n", qPrintable(file));
-        return;
-    }
-    window.grab().save(file);
-    std::printf("%s (grabbed)\n", qPrintable(file));
-}
 
 void AddContact(MessageStore& store, const char* name, const char* surname, const char* mobile, int32_t group) {
     ContactRecord c;
@@ -68,18 +41,11 @@ int32_t NewGroup(MessageStore& store, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    app.setQuitOnLastWindowClosed(false);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    QDir().mkpath(out);
-
-    test::UiTestEnv env;
-    if (!env.Ok()) {
-        std::fprintf(stderr, "quillon-compose-tour: the sandbox gateway did not start\n");
+    test::TourApp tour(argc, argv, "quillon-compose-tour");
+    if (!tour.Started())
         return 1;
-    }
+    test::UiTestEnv& env = tour.Env();
+    const test::TourOutput& out = tour.Out();
     Settings().Sig = "-- sent with Quillon";
     Settings().SpanSMS = true;
     MessageStore& store = *env.Store();
@@ -90,53 +56,39 @@ int main(int argc, char** argv) {
     AddContact(store, "Cleo", "Park", "07700900103", family);
     AddContact(store, "Dan", "Fox", "07700900104", family);
 
-    QueuedMessageSink sink;
-    CommsWorker worker(&store, GatewayApi::Instance(), &sink);
-    {
-        MainWindow window(&store, &worker, &sink);
-        window.move(20, 16);
-        window.show();
-        QTest::qWait(600);
-        QTest::keyClicks(window.findChild<QLineEdit*>("loginUser"), "demo");
-        QTest::keyClicks(window.findChild<QLineEdit*>("loginPassword"), "demo");
-        QTest::mouseClick(window.findChild<QPushButton*>("loginOk"), Qt::LeftButton);
-        QTest::qWait(1500);
-        auto* pane = window.findChild<ComposePane*>("composePane");
-        pane->Model().Recent().AddRecent("Direct", "", "07700900199");
-        pane->Tree()->RebuildRecent();
-        pane->Tree()->AddressBookRoot()->setExpanded(true);
-        pane->Tree()->RecentRoot()->setExpanded(true);
-        Shoot(window, out + "/compose-empty" + suffix + ".png");
+    test::TourShell shell(env);
+    MainWindow& window = shell.Window();
+    shell.LogIn();
+    auto* pane = window.findChild<ComposePane*>("composePane");
+    pane->Model().Recent().AddRecent("Direct", "", "07700900199");
+    pane->Tree()->RebuildRecent();
+    pane->Tree()->AddressBookRoot()->setExpanded(true);
+    pane->Tree()->RecentRoot()->setExpanded(true);
+    test::Shoot(window, out.Png("compose-empty"));
 
-        auto* text = pane->findChild<QPlainTextEdit*>("messageText");
-        text->setFocus();
-        text->insertPlainText(QString::fromUtf8(
-            "Hi <<FIRSTNAME>>, the caf\u00e9 \u201CZum Stern\u201D is booked for Friday \u2014 "
-            "\u0434\u043e \u0432\u0441\u0442\u0440\u0435\u0447\u0438!"));
-        pane->Tree()->GroupItem(team)->setCheckState(0, Qt::Checked);
-        pane->Tree()->GroupItem(team)->setExpanded(true);
-        Shoot(window, out + "/compose-unicode" + suffix + ".png");
+    auto* text = pane->findChild<QPlainTextEdit*>("messageText");
+    text->setFocus();
+    text->insertPlainText(
+        QString::fromUtf8("Hi <<FIRSTNAME>>, the caf\u00e9 \u201CZum Stern\u201D is booked for Friday \u2014 "
+                          "\u0434\u043e \u0432\u0441\u0442\u0440\u0435\u0447\u0438!"));
+    pane->Tree()->GroupItem(team)->setCheckState(0, Qt::Checked);
+    pane->Tree()->GroupItem(team)->setExpanded(true);
+    test::Shoot(window, out.Png("compose-unicode"));
 
-        std::tm start{};
-        start.tm_year = 2027 - 1900;
-        start.tm_mon = 2;
-        start.tm_mday = 10;
-        start.tm_hour = 8;
-        start.tm_isdst = -1;
-        ScheduleDialog dialog(std::mktime(&start), &window);
-        ScheduleChoices c;
-        c.hourIndex = 10;
-        c.minuteIndex = 1;
-        c.mode = RecurrenceMode::Weekly;
-        c.weekdays[6] = true;
-        c.endAfterIndex = 5;
-        dialog.SetChoices(c);
-        dialog.move(60, 60);
-        dialog.show();
-        Shoot(dialog, out + "/compose-schedule" + suffix + ".png");
-        dialog.hide();
-    }
-    worker.RequestStop();
-    worker.WaitForExit();
+    std::tm start{};
+    start.tm_year = 2027 - 1900;
+    start.tm_mon = 2;
+    start.tm_mday = 10;
+    start.tm_hour = 8;
+    start.tm_isdst = -1;
+    ScheduleDialog dialog(std::mktime(&start), &window);
+    ScheduleChoices c;
+    c.hourIndex = 10;
+    c.minuteIndex = 1;
+    c.mode = RecurrenceMode::Weekly;
+    c.weekdays[6] = true;
+    c.endAfterIndex = 5;
+    dialog.SetChoices(c);
+    test::ShootDialog(dialog, QPoint(60, 60), out.Png("compose-schedule"));
     return 0;
 }

@@ -3,71 +3,38 @@
 // Under X11 the screen is taken with `import -window root` and cut to the window; elsewhere the
 // window is grabbed.
 #include <QApplication>
-#include <QDir>
-#include <QProcess>
-#include <QTest>
-#include <cstdio>
 
 #include "core/AppSettings.h"
 #include "support/UiTestEnv.h"
+#include "tour/TourShell.h"
 #include "ui/online/LinkDialog.h"
 #include "ui/online/UpdateProgressDialog.h"
 #include "ui/online/VersionDialog.h"
-#include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiText.h"
 
 using namespace quillon;
 
-namespace {
-
-void Shoot(QWidget& window, const QString& file) {
-    window.move(40, 40);
-    window.show();
-    window.raise();
-    QTest::qWait(400);
-    qreal ratio = window.devicePixelRatioF();
-    QRect r = window.frameGeometry();
-    QString crop = QStringLiteral("%1x%2+%3+%4")
-                       .arg(qRound(r.width() * ratio))
-                       .arg(qRound(r.height() * ratio))
-                       .arg(qRound(r.x() * ratio))
-                       .arg(qRound(r.y() * ratio));
-    if (QGuiApplication::platformName() == "xcb" &&
-        QProcess::execute("/usr/bin/import", {"-window", "root", "-crop", crop, file}) == 0) {
-        std::printf("%s\n", qPrintable(file));
-    } else {
-        window.grab().save(file);
-        std::printf("%s (grabbed)\n", qPrintable(file));
-    }
-    window.hide();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ShellStyle::Apply(app);
-    app.setQuitOnLastWindowClosed(false);
-    QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    QDir().mkpath(out);
-    test::UiTestEnv env(false);
+    test::TourApp tour(argc, argv, "quillon-online-tour", false);
+    const test::TourOutput& out = tour.Out();
     {
         UpdateProgressDialog progress;
         progress.SetCurrentStep(2);
         progress.ShowBytes(1536 * 1024);
         progress.adjustSize();
-        Shoot(progress, out + "/update.png");
+        test::ShootDialog(progress, QPoint(40, 40), out.Png("update"));
     }
     {
-        LinkDialog link(MessageIcon::Error, Text(1202), Text(1204), "https://www.quillon-sms.example/download");
+        LinkDialog link(MessageIcon::Error, Text(kIdUpdateFailedCaption), Text(kIdUpdateDownloadFailed),
+                        "https://www.quillon-sms.example/download");
         link.adjustSize();
-        Shoot(link, out + "/link.png");
+        test::ShootDialog(link, QPoint(40, 40), out.Png("link"));
     }
     {
         Settings().client_id = "QLNX";
         VersionDialog version("SMS 4.2.1 (http)");
         version.adjustSize();
-        Shoot(version, out + "/version.png");
+        test::ShootDialog(version, QPoint(40, 40), out.Png("version"));
     }
     return 0;
 }
