@@ -147,7 +147,7 @@ TEST(ContactImport, DuplicatesArePreventedAgainstTheStoreAndWithinTheFile) {
 
 // The import hands out contact ids in memory and writes the counter once a batch: ids must still
 // follow on without gaps or reuse, and the next contact added one by one reads the counter back.
-TEST(ContactImport, ContactIdsFollowOnAcrossImportsAndReopening) {
+TEST(ContactImport, ContactIdsFollowOnAcrossImports) {
     Book book;
     const int32_t first = book.store.Book().AddContact({"Z", "", "", "", "9", {2}});
     ContactImportOptions options;
