@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -265,6 +266,20 @@ private slots:
             QVERIFY2(pane.GroupList()->model()->rowCount() == static_cast<int>(GroupListWithCounts(book).size()),
                      c.what);
         }
+    }
+
+    // The long automatic-groups caption wraps instead of widening the dialog past a scaled screen,
+    // and a click on it still ticks the box.
+    void ImportDialogWrapsItsLongCaption() {
+        ContactImportDialog dialog({{1, "All Contacts", 0, ""}}, 1);
+        QVERIFY(dialog.sizeHint().width() < 700);
+        QLabel* caption = nullptr;
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->buddy() == dialog.AutoGroups())
+                caption = label;
+        QVERIFY(caption && !dialog.AutoGroups()->accessibleName().isEmpty());
+        QTest::mouseClick(caption, Qt::LeftButton);
+        QVERIFY(dialog.AutoGroups()->isChecked());
     }
 
     void ImportThroughThePaneReportsTheCounts() {

@@ -1,6 +1,7 @@
 // quillon-addressbook-tour OUTDIR: logs in against the sandbox gateway with a filled address book,
 // opens the "Addresses" tab and its import and export dialogs, and takes a screenshot of each
-// (addressbook.png, import.png, export.png). Under X11 the screen is taken with
+// (addressbook.png, import.png, export.png; an optional second argument is added to the file
+// names, for a run at another scale: QT_SCALE_FACTOR=2 ... -200). Under X11 the screen is taken with
 // `import -window root` and cut to the window; elsewhere the window is grabbed.
 //
 // quillon-addressbook-tour --measure N: times the pane over N contacts in one group (table load,
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(out);
+    const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     test::UiTestEnv env;
     if (!env.Ok()) {
@@ -149,13 +151,13 @@ int main(int argc, char** argv) {
         auto* pane = static_cast<AddressBookPane*>(window.PaneForTab(MainWindow::kTabAddresses));
         pane->SelectGroupRow(3);
         pane->MemberList()->selectRow(1);
-        Shoot(window, out + "/addressbook.png");
+        Shoot(window, out + "/addressbook" + suffix + ".png");
 
         ContactImportDialog import(GroupListWithCounts(env.Store()->Book()), 3, &window);
         import.PathField()->setText("/home/user/contacts.csv");
         import.move(window.pos() + QPoint(80, 60));
         import.show();
-        Shoot(import, out + "/import.png");
+        Shoot(import, out + "/import" + suffix + ".png");
         import.hide();
 
         ContactExportDialog exportDialog(GroupListWithCounts(env.Store()->Book()), {}, &window);
@@ -163,7 +165,7 @@ int main(int argc, char** argv) {
         exportDialog.GroupList()->item(1)->setCheckState(Qt::Checked);
         exportDialog.move(window.pos() + QPoint(80, 60));
         exportDialog.show();
-        Shoot(exportDialog, out + "/export.png");
+        Shoot(exportDialog, out + "/export" + suffix + ".png");
         exportDialog.hide();
         worker.RequestStop();
     }
