@@ -68,7 +68,8 @@ int32_t AddressBook::PeekNextContactId() {
 
 void AddressBook::BeginContactIdRun() {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
-    const int32_t next = PeekNextContactId();
+    // Outside a transaction each contact would commit alone, ahead of the counter.
+    const int32_t next = db_.InTransaction() ? PeekNextContactId() : 0;
     if (next <= 0)
         return;  // AddContact allocates one by one, as always
     runNextCid_ = next;
