@@ -23,8 +23,13 @@ constexpr int kProgressRows = 500;
 class ImportSink {
 public:
     ImportSink(MessageStore& store, const ContactImportOptions& options, ImportReport& report)
-        : store_(store), options_(options), report_(report), batch_(new StoreTransaction(store)) {}
-    ~ImportSink() { delete batch_; }
+        : store_(store), options_(options), report_(report), batch_(new StoreTransaction(store)) {
+        store_.Book().BeginContactIdRun();
+    }
+    ~ImportSink() {
+        store_.Book().EndContactIdRun();
+        delete batch_;
+    }
 
     // False when the store refused the contact.
     bool Add(ContactRecord contact, const std::vector<std::string>& groupNames) {
@@ -54,9 +59,11 @@ public:
     }
 
     bool Flush() {
-        bool ok = batch_->Commit();
+        bool ok = store_.Book().EndContactIdRun();
+        ok = batch_->Commit() && ok;
         delete batch_;
         batch_ = new StoreTransaction(store_);
+        store_.Book().BeginContactIdRun();
         rowsInBatch_ = 0;
         batchStart_ = std::chrono::steady_clock::now();
         return ok;

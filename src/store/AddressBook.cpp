@@ -1,5 +1,6 @@
 #include "store/AddressBook.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include "core/TextUtil.h"
@@ -33,6 +34,13 @@ std::vector<int32_t> IdsOf(StoreDatabase& db, const char* sql, int32_t key) {
     return ids;
 }
 
+// Declared before the write's transaction, so the number moves only once the write has ended
+// (committed or not): a reader that saw the old number rebuilds again later.
+struct GenerationBump {
+    std::atomic<uint64_t>& generation;
+    ~GenerationBump() { ++generation; }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- counters
@@ -44,19 +52,49 @@ int32_t AddressBook::AllocateGroupId() {
 int32_t AddressBook::AllocateContactId() {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
     std::lock_guard<std::recursive_mutex> idLock(db_.ContactIdLock());
+    if (idRun_)
+        return runNextCid_++;
     return db_.Allocate("NextContactID");
 }
 
 int32_t AddressBook::PeekNextContactId() {
     std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
     std::lock_guard<std::recursive_mutex> idLock(db_.ContactIdLock());
+    if (idRun_)
+        return runNextCid_;
     Query q(db_, "SELECT ID FROM \"NextContactID\" ORDER BY rowid LIMIT 1");
     return q.Step() ? q.Int(0) : 0;
+}
+
+void AddressBook::BeginContactIdRun() {
+    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
+    // Outside a transaction each contact would commit alone, ahead of the counter.
+    const int32_t next = db_.InTransaction() ? PeekNextContactId() : 0;
+    if (next <= 0)
+        return;  // AddContact allocates one by one, as always
+    runNextCid_ = next;
+    idRun_ = true;
+}
+
+bool AddressBook::EndContactIdRun() {
+    std::lock_guard<std::recursive_mutex> lock(db_.SmsLock());
+    std::lock_guard<std::recursive_mutex> idLock(db_.ContactIdLock());
+    if (!idRun_)
+        return true;
+    idRun_ = false;
+    Tx tx(db_);
+    Query q(db_,
+            "UPDATE \"NextContactID\" SET ID = ? WHERE rowid = (SELECT rowid FROM \"NextContactID\" ORDER BY rowid "
+            "LIMIT 1)");
+    const bool written = tx.Check(q.Bind(runNextCid_).Run() && db_.Changes() == 1);
+    q.Reset();
+    return tx.Commit() && written;
 }
 
 // ---------------------------------------------------------------- groups
 
 int32_t AddressBook::AddGroup(const std::string& name) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     if (!tx.Began())
         return -1;
@@ -72,12 +110,14 @@ int32_t AddressBook::AddGroup(const std::string& name) {
 }
 
 void AddressBook::RenameGroup(int32_t gid, const std::string& name) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     Query q(db_, "UPDATE \"GROUP\" SET \"Name\" = ? WHERE \"GID\" = ?");
     tx.Check(q.Bind(name).Bind(gid).Run());
 }
 
 void AddressBook::DeleteGroup(int32_t gid) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     if (!tx.Began())
         return;
@@ -175,6 +215,7 @@ std::vector<GroupCount> AddressBook::GroupsWithMemberCounts() {
 // ---------------------------------------------------------------- contacts
 
 int32_t AddressBook::AddContact(const ContactRecord& given) {
+    const GenerationBump bump{generation_};
     const ContactRecord c = CutToRecordLimits(given);
     Tx tx(db_);
     if (!tx.Began())
@@ -195,6 +236,7 @@ int32_t AddressBook::AddContact(const ContactRecord& given) {
 }
 
 void AddressBook::UpdateContact(int32_t cid, const ContactRecord& given) {
+    const GenerationBump bump{generation_};
     const ContactRecord c = CutToRecordLimits(given);
     Tx tx(db_);
     {
@@ -216,6 +258,7 @@ void AddressBook::UpdateContact(int32_t cid, const ContactRecord& given) {
 }
 
 void AddressBook::DeleteContact(int32_t cid, bool entirely, int32_t gid) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     {
         Query q(db_, "SELECT 1 FROM \"CONTACTS\" WHERE \"CID\" = ?");
@@ -344,6 +387,7 @@ int32_t AddressBook::ContactCount() {
 // ---------------------------------------------------------------- memberships
 
 void AddressBook::AddMembership(int32_t gid, int32_t cid) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     Query q(db_, "INSERT INTO \"CONTACT_GROUP_MAP\" (\"CID\", \"GID\") VALUES (?, ?)");
     tx.Check(q.Bind(cid).Bind(gid).Run());
@@ -362,6 +406,7 @@ bool AddressBook::IsMember(int32_t cid, int32_t gid) {
 }
 
 bool AddressBook::RemoveMembership(int32_t cid, int32_t gid) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     Query q(
         db_,
@@ -373,6 +418,7 @@ bool AddressBook::RemoveMembership(int32_t cid, int32_t gid) {
 }
 
 bool AddressBook::MoveContactToGroup(int32_t cid, int32_t toGid, int32_t fromGid) {
+    const GenerationBump bump{generation_};
     Tx tx(db_);
     if (IsMember(cid, toGid))
         return true;

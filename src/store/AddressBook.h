@@ -3,6 +3,7 @@
 // database; see StoreDatabase for durability and locking.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,6 +25,11 @@ public:
     int32_t AllocateGroupId();
     int32_t AllocateContactId();  // under ContactIdLock
     int32_t PeekNextContactId();  // under ContactIdLock, no change
+    // For a bulk writer inside one StoreTransaction: until EndContactIdRun the contact counter is
+    // read once and kept in memory, and written back by EndContactIdRun, which must run before that
+    // transaction commits. Saves two statements per contact.
+    void BeginContactIdRun();
+    bool EndContactIdRun();  // false when the counter could not be written
 
     // ---- groups ----
     // Returns the row index of the new group in GROUP (GID order).
@@ -77,8 +83,15 @@ public:
     std::vector<int32_t> GroupsOfContact(int32_t cid);  // view order
     std::vector<int32_t> MembersOfGroup(int32_t gid);   // CIDs in view order
 
+    // Moves on after every write through this object (one that failed or changed nothing too), so a
+    // view can tell whether its copy is stale. Writes by other processes are not counted.
+    uint64_t Generation() const { return generation_.load(); }
+
 private:
     StoreDatabase& db_;
+    std::atomic<uint64_t> generation_{0};
+    bool idRun_ = false;  // under SmsLock
+    int32_t runNextCid_ = 0;
 };
 
 }  // namespace quillon

@@ -261,7 +261,7 @@ bool StoreDatabase::OpenDatabase() {
     // cut too, not only a crash of the program.
     const char* setup =
         "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master; PRAGMA synchronous=FULL; "
-        "PRAGMA foreign_keys=OFF;";
+        "PRAGMA foreign_keys=OFF; PRAGMA cache_size=-16384;";
     rc = sqlite3_exec(db_, setup, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         // Files left readable by an older version are narrowed as well.

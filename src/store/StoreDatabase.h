@@ -90,6 +90,7 @@ public:
     int Changes() const;
     // True once a step of the open write transaction failed.
     bool WriteFailed() const { return txFailed_; }
+    bool InTransaction() const { return txDepth_ > 0; }  // under SmsLock
 
     class Query;  // a prepared statement in use
     class Tx;     // one write transaction for one operation

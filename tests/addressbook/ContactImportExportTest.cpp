@@ -145,6 +145,22 @@ TEST(ContactImport, DuplicatesArePreventedAgainstTheStoreAndWithinTheFile) {
     EXPECT_NE(ImportReportText(second).find("(3) items were skipped as duplicates."), std::string::npos);
 }
 
+// The import hands out contact ids in memory and writes the counter once a batch: ids must still
+// follow on without gaps or reuse, and the next contact added one by one reads the counter back.
+TEST(ContactImport, ContactIdsFollowOnAcrossImports) {
+    Book book;
+    const int32_t first = book.store.Book().AddContact({"Z", "", "", "", "9", {2}});
+    ContactImportOptions options;
+    options.preventDuplicates = true;
+    EXPECT_EQ(book.Import("fname,mobile\nA,1\nB,9\nC,2\n", options).inserted, 2);
+    EXPECT_EQ(book.Import("fname,mobile\n", options).inserted, 0);
+    EXPECT_EQ(book.store.Book().AddContact({"D", "", "", "", "3", {2}}), first + 3);
+    std::vector<int32_t> cids;
+    for (const auto& row : book.store.Book().ListContacts())
+        cids.push_back(row.CID);
+    EXPECT_EQ(cids, (std::vector<int32_t>{first, first + 1, first + 2, first + 3}));
+}
+
 TEST(ContactImport, AutomaticGroupsMatchIgnoringCaseAndEmptyCellsJoinTheChosenGroups) {
     Book book;
     ContactImportOptions options;

@@ -1,6 +1,9 @@
 // The address book pane: refusals, dialogs, delete scope, the pane's clipboard, quick search, drag
-// and drop, the keyboard copy and move, and an import through the pane.
+// and drop, the keyboard copy and move, an import through the pane, and reloading only after a change.
+#include <functional>
+
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -213,6 +216,70 @@ private slots:
         QCOMPARE(spy[0][0].value<QVector<int>>(), QVector<int>({3}));
         QCOMPARE(spy[1][0].value<QVector<int>>(), QVector<int>({1, 2, 3}));
         QCOMPARE(spy[2][1].value<QVector<int>>(), QVector<int>({1, 2}));
+    }
+
+    // Coming back to the tab reloads the tables only when the address book was written meanwhile,
+    // by whichever part of the program; reads alone never cost a reload.
+    void TabSwitchRebuildsOnlyAfterAWrite() {
+        test::UiTestEnv env(false);
+        AddressBook& book = env.Store()->Book();
+        book.AddGroup("A");  // 2
+        book.AddGroup("B");  // 3
+        const int32_t ann = book.AddContact({"Ann", "", "", "", "1", {2}});
+        AddressBookPane pane(env.Store());
+        ContactRecord record;
+        const struct {
+            const char* what;
+            bool writes;
+            std::function<void()> run;
+        } cases[] = {
+            {"nothing", false, [] {}},
+            {"reads", false,
+             [&] {
+                 book.LoadContact(ann, record);
+                 book.ContactMobileExists("1");
+                 book.GroupsWithMemberCounts();
+             }},
+            {"add contact", true,
+             [&] {
+                 book.AddContact({"Bob", "", "", "", "2", {3}});
+             }},
+            {"edit contact", true,
+             [&] {
+                 book.UpdateContact(ann, {"Anne", "", "", "", "1", {2, 3}});
+             }},
+            {"add group", true, [&] { book.AddGroup("C"); }},
+            {"rename group", true, [&] { book.RenameGroup(4, "D"); }},
+            {"join group", true, [&] { book.AddMembershipIfMissing(ann, 4); }},
+            {"leave group", true, [&] { book.RemoveMembership(ann, 4); }},
+            {"move", true, [&] { book.MoveContactToGroup(ann, 4, 3); }},
+            {"delete group", true, [&] { book.DeleteGroup(3); }},
+            {"delete contact", true, [&] { book.DeleteContact(ann, true, 0); }},
+        };
+        for (const auto& c : cases) {
+            const int before = pane.Rebuilds();
+            c.run();
+            pane.Activate();
+            pane.Activate();
+            QVERIFY2(pane.Rebuilds() - before == (c.writes ? 1 : 0), c.what);
+            QVERIFY2(pane.Table().Size() == static_cast<size_t>(book.ContactCount()), c.what);
+            QVERIFY2(pane.GroupList()->model()->rowCount() == static_cast<int>(GroupListWithCounts(book).size()),
+                     c.what);
+        }
+    }
+
+    // The long automatic-groups caption wraps instead of widening the dialog past a scaled screen,
+    // and a click on it still ticks the box.
+    void ImportDialogWrapsItsLongCaption() {
+        ContactImportDialog dialog({{1, "All Contacts", 0, ""}}, 1);
+        QVERIFY(dialog.sizeHint().width() < 700);
+        QLabel* caption = nullptr;
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->buddy() == dialog.AutoGroups())
+                caption = label;
+        QVERIFY(caption && !dialog.AutoGroups()->accessibleName().isEmpty());
+        QTest::mouseClick(caption, Qt::LeftButton);
+        QVERIFY(dialog.AutoGroups()->isChecked());
     }
 
     void ImportThroughThePaneReportsTheCounts() {

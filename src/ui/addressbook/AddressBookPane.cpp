@@ -155,7 +155,9 @@ void AddressBookPane::AddKeyboardShortcuts() {
 }
 
 void AddressBookPane::Activate() {
-    Rebuild();
+    // A rebuild is a noticeable pause at a large address book: only when something was written since.
+    if (store_ && store_->Book().Generation() != builtGeneration_)
+        Rebuild();
 }
 
 void AddressBookPane::FocusInitial() {
@@ -175,6 +177,8 @@ void AddressBookPane::Rebuild() {
     memberModel_->SetMembers(nullptr);  // the table is about to change under the model
     const int32_t gid = CurrentGid();
     if (store_) {
+        ++rebuilds_;
+        builtGeneration_ = store_->Book().Generation();  // read first: a write during the load rebuilds again
         table_.Load(store_->Book());
         groupModel_->SetGroups(GroupListWithCounts(store_->Book()));
     }
@@ -530,7 +534,6 @@ void AddressBookPane::ShowGroupMenu(const QPoint& pos) {
         RenameGroup(clicked);
     } else if (chosen == upload) {
         Upload(GidOfRow(clicked), false);
-        Rebuild();
     } else if (chosen == all) {
         groupList_->selectAll();
     } else if (chosen == message) {

@@ -1,7 +1,7 @@
 // The address book pane: the groups with their member counts, the members of the selected group,
 // and every editing action on them (groups, contacts, the pane's own contact clipboard, import,
 // export, quick search, drag and drop, copy or move to a group by keyboard). The lists are views
-// over the in-memory tables, rebuilt from the store after every change.
+// over the in-memory tables, rebuilt from the store after every change made through this program.
 #pragma once
 
 #include <QVector>
@@ -40,6 +40,7 @@ public:
 
     // Reloads both tables from the store and refills the lists, keeping the current group.
     void Rebuild();
+    int Rebuilds() const { return rebuilds_; }  // how many times the tables were loaded
     void SelectGroupRow(int row);
     int CurrentGroupRow() const { return currentGroupRow_; }
     int32_t CurrentGid() const;
@@ -104,6 +105,8 @@ private:
     ClipMode clipMode_ = ClipMode::None;
     int32_t clipCid_ = 0;
     ContactRecord clipRecord_;
+    uint64_t builtGeneration_ = 0;
+    int rebuilds_ = 0;
 };
 
 }  // namespace quillon

@@ -6,9 +6,11 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +60,36 @@ std::vector<int32_t> TickedGids(const QListWidget* list, bool reversed) {
     return gids;
 }
 
+// The caption of a check box whose text is too long for one line: wrapped to the dialog's width
+// instead of widening the dialog past the screen at large scales. A click on it ticks the box.
+class CheckCaption : public QLabel {
+public:
+    CheckCaption(QCheckBox* box, QWidget* parent) : QLabel(box->text(), parent), box_(box) {
+        setWordWrap(true);
+        setBuddy(box);
+        box->setAccessibleName(box->text());
+        box->setText({});
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && box_->isEnabled())
+            box_->toggle();
+        QLabel::mouseReleaseEvent(event);
+    }
+
+private:
+    QCheckBox* box_;
+};
+
+// The box and its wrapped caption side by side, the box level with the first line.
+QHBoxLayout* WrappedCheckBox(QCheckBox* box, QWidget* parent) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(box, 0, Qt::AlignTop);
+    row->addWidget(new CheckCaption(box, parent), 1);
+    return row;
+}
+
 QLineEdit* MakePathField(QDialog* dialog, const QString& label, QGridLayout* grid, int row, QPushButton** browse) {
     auto* path = new QLineEdit(dialog);
     path->setObjectName("pathField");
@@ -101,10 +133,8 @@ ContactImportDialog::ContactImportDialog(const std::vector<GroupListEntry>& grou
     preventDuplicates_->setObjectName("preventDuplicates");
     autoGroups_ = new QCheckBox(Text(kTextImpAutoGroups), this);
     autoGroups_->setObjectName("autoGroups");
-    auto* autoLabel = autoGroups_;
-    autoLabel->setToolTip(Text(kTextImpAutoGroups));
     layout->addWidget(preventDuplicates_);
-    layout->addWidget(autoGroups_);
+    layout->addLayout(WrappedCheckBox(autoGroups_, this));
     auto* groupsLabel = new QLabel(Text(kTextImpGroups), this);
     layout->addWidget(groupsLabel);
     groups_ = GroupChecklist(groups, gid, this);

@@ -1,6 +1,7 @@
 // quillon-addressbook-tour OUTDIR: logs in against the sandbox gateway with a filled address book,
 // opens the "Addresses" tab and its import and export dialogs, and takes a screenshot of each
-// (addressbook.png, import.png, export.png). Under X11 the screen is taken with
+// (addressbook.png, import.png, export.png; an optional second argument is added to the file
+// names, for a run at another scale: QT_SCALE_FACTOR=2 ... -200). Under X11 the screen is taken with
 // `import -window root` and cut to the window; elsewhere the window is grabbed.
 //
 // quillon-addressbook-tour --measure N: times the pane over N contacts in one group (table load,
