@@ -15,9 +15,12 @@
 #include "core/AppSettings.h"
 #include "store/MessageStore.h"
 #include "support/UiTestEnv.h"
+#include "ui/addressbook/ContactDialogs.h"
+#include "ui/addressbook/ImportExportDialogs.h"
 #include "ui/compose/ScheduleDialog.h"
 #include "ui/online/VersionDialog.h"
 #include "ui/options/ProxyDialog.h"
+#include "ui/outbox/OutboxExportDialog.h"
 #include "ui/outbox/StatusLegendDialog.h"
 #include "ui/shell/Accessibility.h"
 #include "ui/shell/CheckControl.h"
@@ -183,7 +186,13 @@ private slots:
         StatusLegendDialog legend;
         VersionDialog version("SMS 4.2.1");
         ProxyDialog proxy;
-        for (QDialog* dialog : std::initializer_list<QDialog*>{&legend, &version, &proxy}) {
+        const std::vector<GroupListEntry> groups = {{1, "All", 0, "All"}, {2, "Friends", 1, "Friends (1)"}};
+        ContactDialog contact(true, ContactRecord{}, {2}, groups);
+        ContactImportDialog import(groups, 2);
+        ContactExportDialog exportContacts(groups, {});
+        OutboxExportDialog exportOutbox(true);
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&legend, &version, &proxy, &contact, &import,
+                                                               &exportContacts, &exportOutbox}) {
             QVERIFY(Show(*dialog));
             Expect(KeyboardProblems(dialog));
             Expect(MnemonicProblems(dialog, false));
