@@ -75,11 +75,14 @@ struct Run {
     }
     // Waits (bounded) for the program to end; its exit code, or -1 when it did not end.
     int Finish(int timeoutMs = 30000) {
-        if (!process.waitForFinished(timeoutMs)) {
+        // waitForFinished fails on a process that has already ended (a quick exit seen meanwhile).
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
             process.kill();
             process.waitForFinished(5000);
             return -1;
         }
+        if (process.error() == QProcess::FailedToStart)
+            return -1;
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     int Terminate() {
