@@ -633,6 +633,41 @@ const BuiltInString kStrings[] = {
     {kTextExpDefaultName, "Contacts.csv"},
     {kTextExpFilter, "CSV Files (*.csv);;vCard Files (*.vcf);;All Files (*.*)"},
     {kTextExpProgress, "Exporting contacts…"},
+    // Accessible descriptions.
+    {kTextA11yNameToken, "Inserts a placeholder at the cursor that becomes each recipient's first name."},
+    {kTextA11yTitleToken, "Inserts a placeholder at the cursor that becomes each recipient's title."},
+    {kTextA11ySurnameToken, "Inserts a placeholder at the cursor that becomes each recipient's surname."},
+    {kTextA11yCustomToken, "Inserts a placeholder at the cursor that becomes each recipient's custom field."},
+    {kTextA11ySignatureToken, "Inserts the signature from the options at the cursor."},
+    {kTextA11yToList,
+     "Mobile numbers, digits only, one a row. Type to add a number; Backspace or Space removes the "
+     "selected row."},
+    {kTextA11yMessagePath, "The file to send. Press Enter to load it."},
+    {kTextA11yReplaceLookalikes,
+     "Replaces characters that only look like standard SMS characters, so the "
+     "message fits the standard alphabet and costs less."},
+    {kTextA11yQuickSearch, "Shows the next contact that matches the search text."},
+    {kTextA11yScheduleButton, "Chooses when the message goes out, once or repeatedly."},
+    {kTextA11yClearButton, "Empties the message and its recipient list."},
+    {kTextA11yGroupList, "F2 renames the group, Delete deletes it; drop contacts here to add them."},
+    {kTextA11yMemberList,
+     "Enter edits a contact, Delete deletes; Ctrl+C, Ctrl+X and Ctrl+V copy, cut and paste; "
+     "Ctrl+Shift+C and Ctrl+Shift+M copy or move the selection to another group."},
+    {kTextA11yAbSearch, "Selects the next contact that matches the search text."},
+    {kTextA11yAbUpload, "Adds contacts from a CSV file to the selected group."},
+    {kTextA11yAbExport, "Saves contacts to a CSV or vCard file."},
+    {kTextA11yOutboxList,
+     "Delete deletes the selected messages and Ctrl+Z brings them back; the Menu key opens "
+     "the other commands."},
+    {kTextA11yOutboxFind, "Shows only the messages whose recipient or text contains this."},
+    {kTextA11yOutboxSendNow, "Sends every waiting message now, going on-line first when needed."},
+    {kTextA11yOutboxHelp, "Shows what each status image of the list means."},
+    {kTextA11yOutboxExport, "Saves the outbox messages to a CSV file."},
+    {kTextA11yScheduleStart, "The first time the message goes out: month, then day, hour and minute."},
+    {kTextA11yScheduleEndAfter, "How many times the message goes out."},
+    {kTextA11yScheduleUpload,
+     "Hands the message to the gateway up to this many days before its time, so it goes "
+     "out on time even when this computer is off."},
 };
 
 // Sorted once, at first use, so FindBuiltInString may search by halves whatever order the blocks have.

@@ -21,6 +21,7 @@ private slots:
             {kTextQuitOrKeepCaption, kTextLastShellText},
             {kTextLinkRefusedCaption, kTextLastSecurityText},
             {kTextUpdateProgressTitle, kTextLastOnlineText},
+            {kTextA11yFirst, kTextA11yLast},
         };
         for (auto [first, end] : blocks) {
             for (int id = first; id < end; ++id) {

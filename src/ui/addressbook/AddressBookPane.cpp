@@ -15,6 +15,7 @@
 #include "ui/addressbook/AddressBookViews.h"
 #include "ui/addressbook/ContactDialogs.h"
 #include "ui/addressbook/ImportExportDialogs.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/UiServices.h"
 #include "ui/shell/UiText.h"
 
@@ -24,8 +25,8 @@ namespace {
 
 constexpr int kMaxSearch = 50;
 
-QPushButton* Button(int textId, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(Text(textId), parent);
+QPushButton* Button(int textId, QChar key, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(Mnemonic(Text(textId), key), parent);
     b->setObjectName(name);
     b->setAccessibleName(Text(textId));
     return b;
@@ -61,12 +62,15 @@ void AddressBookPane::CreateWidgets() {
     groupList_ = new GroupListView(this);
     groupList_->setObjectName("groupList");
     groupList_->setAccessibleName(Text(kTextAbGroupsHeading));
+    groupList_->setAccessibleDescription(Text(kTextA11yGroupList));
     groupList_->setModel(groupModel_);
     groupList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     groupList_->setContextMenuPolicy(Qt::CustomContextMenu);
     memberList_ = new MemberListView(this);
     memberList_->setObjectName("memberList");
     memberList_->setAccessibleName(Text(kTextAbMembersHeading));
+    memberList_->setAccessibleDescription(Text(kTextA11yMemberList));
+    memberList_->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     memberList_->setModel(memberModel_);
     memberList_->setContextMenuPolicy(Qt::CustomContextMenu);
     memberList_->horizontalHeader()->resizeSection(0, 130);
@@ -77,21 +81,24 @@ void AddressBookPane::CreateWidgets() {
     searchField_->setObjectName("searchField");
     searchField_->setMaxLength(kMaxSearch);
     searchField_->setAccessibleName(Text(kTextAbSearchLabel));
-    searchButton_ = Button(kTextAbSearch, "searchButton", this);
+    searchButton_ = Button(kTextAbSearch, 'e', "searchButton", this);
+    searchButton_->setAccessibleDescription(Text(kTextA11yAbSearch));
     searchButton_->setEnabled(false);
-    auto* searchLabel = new QLabel(Text(kTextAbSearchLabel), this);
+    auto* searchLabel = new QLabel(Mnemonic(Text(kTextAbSearchLabel), 's'), this);
     searchLabel->setBuddy(searchField_);
 
-    auto* newGroup = Button(kTextAbNewGroup, "newGroupButton", this);
-    auto* newContact = Button(kTextAbNewContact, "newContactButton", this);
-    auto* upload = Button(kTextAbUpload, "uploadButton", this);
-    auto* exportButton = Button(kTextAbExport, "exportButton", this);
+    auto* newGroup = Button(kTextAbNewGroup, 'n', "newGroupButton", this);
+    auto* newContact = Button(kTextAbNewContact, 'c', "newContactButton", this);
+    auto* upload = Button(kTextAbUpload, 'u', "uploadButton", this);
+    upload->setAccessibleDescription(Text(kTextA11yAbUpload));
+    auto* exportButton = Button(kTextAbExport, 'x', "exportButton", this);
+    exportButton->setAccessibleDescription(Text(kTextA11yAbExport));
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(12, 8, 12, 8);
-    auto* groupsLabel = new QLabel(Text(kTextAbGroupsHeading), this);
+    auto* groupsLabel = new QLabel(Mnemonic(Text(kTextAbGroupsHeading), 'g'), this);
     groupsLabel->setBuddy(groupList_);
-    auto* membersLabel = new QLabel(Text(kTextAbMembersHeading), this);
+    auto* membersLabel = new QLabel(Mnemonic(Text(kTextAbMembersHeading), 'm'), this);
     membersLabel->setBuddy(memberList_);
     layout->addWidget(groupsLabel, 0, 0);
     layout->addWidget(membersLabel, 0, 1);

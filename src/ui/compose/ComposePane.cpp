@@ -24,6 +24,7 @@
 #include "store/MessageType.h"
 #include "ui/compose/RecipientTree.h"
 #include "ui/compose/ScheduleDialog.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/BalanceLabel.h"
 #include "ui/shell/UiServices.h"
 #include "ui/shell/UiText.h"
@@ -133,8 +134,9 @@ QWidget* ComposePane::BuildMessageSide() {
     path_->setObjectName("pathEdit");
     path_->setAccessibleName(QString(Text(kTextFileLabel)).remove('&').remove(':'));
     path_->setMaxLength(4096);
+    path_->setAccessibleDescription(Text(kTextA11yMessagePath));
     pathLabel_->setBuddy(path_);
-    browse_ = Button(side, Text(kTextBrowse), "browseButton");
+    browse_ = Button(side, Mnemonic(Text(kTextBrowse), 'b'), "browseButton");
     fileRow->addWidget(pathLabel_);
     fileRow->addWidget(path_, 1);
     fileRow->addWidget(browse_);
@@ -156,11 +158,13 @@ QWidget* ComposePane::BuildMessageSide() {
                                                                  {kTextSurnameButton, "surnameButton"},
                                                                  {kTextCustomButton, "customButton"},
                                                                  {kTextSignatureButton, "signatureButton"}}};
+    const char tokenKeys[] = "ntrug";
     // The buttons in their layout-mask order: Name, Title, Surname, Custom, Signature.
     const std::array<int, 4> tokenIds{kIdFirstPlaceholder, kIdFirstPlaceholder + 2, kIdFirstPlaceholder + 1,
                                       kIdFirstPlaceholder + 3};
     for (size_t i = 0; i < tokenTexts.size(); ++i) {
-        QPushButton* b = Button(side, Text(tokenTexts[i].first), tokenTexts[i].second);
+        QPushButton* b = Button(side, Mnemonic(Text(tokenTexts[i].first), tokenKeys[i]), tokenTexts[i].second);
+        b->setAccessibleDescription(Text(kTextA11yNameToken + static_cast<int>(i)));
         tokens->addWidget(b, static_cast<int>(i) / 3, static_cast<int>(i) % 3);
         tokenButtons_.push_back(b);
         if (i < tokenIds.size()) {
@@ -191,14 +195,17 @@ QWidget* ComposePane::BuildMessageSide() {
     hint_->setWordWrap(true);
     hint_->setStyleSheet("color: #a04000;");
     replace_ = Button(side, Text(kTextReplaceLookalikes), "replaceLookalikesButton");
+    replace_->setAccessibleDescription(Text(kTextA11yReplaceLookalikes));
     hintRow->addWidget(hint_, 1);
     hintRow->addWidget(replace_);
     v->addLayout(hintRow);
 
     auto* buttons = new QHBoxLayout;
     send_ = Button(side, Text(kIdSendCaption), "sendButton");
-    schedule_ = Button(side, Text(kTextScheduleButton), "scheduleButton");
-    clear_ = Button(side, Text(kTextClearSms), "clearButton");
+    schedule_ = Button(side, Mnemonic(Text(kTextScheduleButton), 'd'), "scheduleButton");
+    schedule_->setAccessibleDescription(Text(kTextA11yScheduleButton));
+    clear_ = Button(side, Mnemonic(Text(kTextClearSms), 'a'), "clearButton");
+    clear_->setAccessibleDescription(Text(kTextA11yClearButton));
     buttons->addWidget(send_);
     buttons->addWidget(schedule_);
     buttons->addWidget(clear_);
@@ -220,10 +227,11 @@ QWidget* ComposePane::BuildRecipientSide() {
     auto* v = new QVBoxLayout(side);
     v->setContentsMargins(0, 0, 0, 0);
 
-    auto* toLabel = new QLabel(Text(kTextToLabel), side);
+    auto* toLabel = new QLabel(Mnemonic(Text(kTextToLabel), 'o'), side);
     toList_ = new QListWidget(side);
     toList_->setObjectName("toList");
     toList_->setAccessibleName(QString(Text(kTextToLabel)).remove(':'));
+    toList_->setAccessibleDescription(Text(kTextA11yToList));
     toList_->setItemDelegate(new DigitsDelegate(toList_));
     toList_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::DoubleClicked |
                              QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
@@ -233,20 +241,21 @@ QWidget* ComposePane::BuildRecipientSide() {
     v->addWidget(toLabel);
     v->addWidget(toList_);
 
-    auto* contactsLabel = new QLabel(Text(kTextContactsLabel), side);
+    auto* contactsLabel = new QLabel(Mnemonic(Text(kTextContactsLabel), 'c'), side);
     tree_ = new RecipientTree(store_, model_, side);
     contactsLabel->setBuddy(tree_);
     v->addWidget(contactsLabel);
     v->addWidget(tree_, 1);
 
     auto* searchRow = new QHBoxLayout;
-    auto* searchLabel = new QLabel(Text(kTextQuickSearchLabel), side);
+    auto* searchLabel = new QLabel(Mnemonic(Text(kTextQuickSearchLabel), 'q'), side);
     search_ = new QLineEdit(side);
     search_->setObjectName("quickSearchEdit");
     search_->setAccessibleName(QString(Text(kTextQuickSearchLabel)).remove(':'));
     search_->setMaxLength(static_cast<int>(QuickSearch::kMaxTextLength));
     searchLabel->setBuddy(search_);
-    searchButton_ = Button(side, Text(kTextSearchButton), "searchButton");
+    searchButton_ = Button(side, Mnemonic(Text(kTextSearchButton), 'e'), "searchButton");
+    searchButton_->setAccessibleDescription(Text(kTextA11yQuickSearch));
     searchRow->addWidget(searchLabel);
     searchRow->addWidget(search_, 1);
     searchRow->addWidget(searchButton_);
@@ -604,7 +613,9 @@ void ComposePane::RefreshFromModel() {
         text_->setPlainText(Q(model_.Text()));
     if (model_.FilePath().empty() != path_->text().isEmpty() && model_.FilePath().empty())
         path_->clear();
-    send_->setText(Text(model_.SendButtonCaptionId()));
+    // "Send >>" or "Update >>"; "u" is taken by Custom.
+    send_->setText(
+        Mnemonic(Text(model_.SendButtonCaptionId()), model_.SendButtonCaptionId() == kIdSendCaption ? 's' : 'p'));
     send_->setAccessibleName(Text(model_.SendButtonCaptionId()));
     refreshing_ = false;
     RefreshToList();

@@ -16,6 +16,7 @@
 
 #include "core/TimeUtil.h"
 #include "store/SmsRecord.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/UiText.h"
 
 namespace quillon {
@@ -82,13 +83,14 @@ void ScheduleDialog::Build() {
 
     // The start: month, day, hour and minute, each with "none chosen" first.
     auto* start = new QHBoxLayout;
-    auto* startLabel = new QLabel(Text(kTextStartTime), this);
+    auto* startLabel = new QLabel(Mnemonic(Text(kTextStartTime), 's'), this);
     month_ = List(this, "monthList", Text(kIdFirstMonthName), Texts(kIdFirstMonthName, 13));
     day_ = List(this, "dayList", Text(kIdDayHeading), QStringList(Text(kIdDayHeading)) + Numbers(1, 31));
     hour_ = List(this, "hourList", Text(kIdHourHeading), QStringList(Text(kIdHourHeading)) + Numbers(0, 23, true));
     minute_ =
         List(this, "minuteList", Text(kIdMinuteHeading), QStringList(Text(kIdMinuteHeading)) + Numbers(0, 59, true));
     startLabel->setBuddy(month_);
+    month_->setAccessibleDescription(Text(kTextA11yScheduleStart));
     start->addWidget(startLabel);
     for (QComboBox* box : {month_, day_, hour_, minute_})
         start->addWidget(box);
@@ -101,8 +103,9 @@ void ScheduleDialog::Build() {
                                                                 {kTextDaily, "dailyRadio"},
                                                                 {kTextWeekly, "weeklyRadio"},
                                                                 {kTextMonthly, "monthlyRadio"}}};
+    const char modeKeys[] = "odwm";
     for (size_t i = 0; i < modes_.size(); ++i) {
-        modes_[i] = new QRadioButton(Text(modeTexts[i].first), this);
+        modes_[i] = new QRadioButton(Mnemonic(Text(modeTexts[i].first), modeKeys[i]), this);
         modes_[i]->setObjectName(modeTexts[i].second);
         modes_[i]->setAccessibleName(Text(modeTexts[i].first));
         modeGroup->addButton(modes_[i], static_cast<int>(i));
@@ -117,9 +120,9 @@ void ScheduleDialog::Build() {
     auto* daily = new QWidget(this);
     auto* dailyGrid = new QGridLayout(daily);
     auto* dailyGroup = new QButtonGroup(daily);
-    everyDays_ = new QRadioButton(Text(kTextEvery), daily);
+    everyDays_ = new QRadioButton(Mnemonic(Text(kTextEvery), 'v'), daily);
     everyDays_->setObjectName("everyDaysRadio");
-    everyWeekday_ = new QRadioButton(Text(kTextEveryWeekday), daily);
+    everyWeekday_ = new QRadioButton(Mnemonic(Text(kTextEveryWeekday), 'k'), daily);
     everyWeekday_->setObjectName("everyWeekdayRadio");
     dailyGroup->addButton(everyDays_);
     dailyGroup->addButton(everyWeekday_);
@@ -148,9 +151,9 @@ void ScheduleDialog::Build() {
     auto* monthly = new QWidget(this);
     auto* monthlyGrid = new QGridLayout(monthly);
     auto* monthlyGroup = new QButtonGroup(monthly);
-    byDay_ = new QRadioButton(Text(kTextDayRadio), monthly);
+    byDay_ = new QRadioButton(Mnemonic(Text(kTextDayRadio), 'a'), monthly);
     byDay_->setObjectName("monthlyDayRadio");
-    byWeekday_ = new QRadioButton(Text(kTextThe), monthly);
+    byWeekday_ = new QRadioButton(Mnemonic(Text(kTextThe), 'h'), monthly);
     byWeekday_->setObjectName("monthlyTheRadio");
     monthlyGroup->addButton(byDay_);
     monthlyGroup->addButton(byWeekday_);
@@ -175,8 +178,9 @@ void ScheduleDialog::Build() {
 
     auto* endRow = new QHBoxLayout;
     endAfter_ = List(this, "endAfterList", Text(kTextEndAfter), Numbers(1, 12));
-    auto* endLabel = new QLabel(Text(kTextEndAfter), this);
+    auto* endLabel = new QLabel(Mnemonic(Text(kTextEndAfter), 'e'), this);
     endLabel->setBuddy(endAfter_);
+    endAfter_->setAccessibleDescription(Text(kTextA11yScheduleEndAfter));
     endRow->addWidget(endLabel);
     endRow->addWidget(endAfter_);
     endRow->addWidget(new QLabel(Text(kTextRecurrence), this));
@@ -184,7 +188,8 @@ void ScheduleDialog::Build() {
     layout->addLayout(endRow);
 
     auto* uploadRow = new QHBoxLayout;
-    upload_ = new QCheckBox(Text(kTextScheduleUploadWithin), this);
+    upload_ = new QCheckBox(Mnemonic(Text(kTextScheduleUploadWithin), 'u'), this);
+    upload_->setAccessibleDescription(Text(kTextA11yScheduleUpload));
     upload_->setObjectName("uploadCheck");
     uploadDays_ = List(this, "uploadDaysList", Text(kTextScheduleUploadWithin), Numbers(1, 7));
     uploadLabel_ = new QLabel(Text(kTextUploadDays), this);
@@ -194,7 +199,7 @@ void ScheduleDialog::Build() {
     uploadRow->addStretch();
     layout->addLayout(uploadRow);
 
-    auto* previewLabel = new QLabel(Text(kTextPreview), this);
+    auto* previewLabel = new QLabel(Mnemonic(Text(kTextPreview), 'n'), this);
     preview_ = new QListWidget(this);
     preview_->setObjectName("previewList");
     preview_->setAccessibleName(Text(kTextPreview));

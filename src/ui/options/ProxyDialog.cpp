@@ -52,7 +52,7 @@ ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
     kind_->setObjectName("proxyKindList");
     FillProxyKinds(kind_);
     auto* kindLabel = new QLabel(Text(kTextProxyKind), this);
-    LabelField(kindLabel, kind_, 'c');
+    LabelField(kindLabel, kind_, 'n');  // "c" is Cancel's
     form->addRow(kindLabel, kind_);
     description_ = new QLabel(this);
     description_->setObjectName("proxyDescription");
@@ -74,7 +74,7 @@ ProxyDialog::ProxyDialog(QWidget* parent) : QDialog(parent) {
     for (QLineEdit* edit : {host_, port_, user_, password_})
         edit->setMaxLength(255);
     const std::pair<QLineEdit*, std::pair<int, char>> fields[] = {{host_, {kTextProxyAddress, 'a'}},
-                                                                  {port_, {kTextProxyPort, 'o'}},
+                                                                  {port_, {kTextProxyPort, 'p'}},  // "o" is OK's
                                                                   {user_, {kTextProxyUsername, 'u'}},
                                                                   {password_, {kTextProxyPassword, 'w'}}};
     for (const auto& [edit, text] : fields) {

@@ -35,6 +35,7 @@
 #include "ui/outbox/OutboxModel.h"
 #include "ui/outbox/StatusIcons.h"
 #include "ui/outbox/StatusLegendDialog.h"
+#include "ui/shell/Accessibility.h"
 #include "ui/shell/ShellStyle.h"
 #include "ui/shell/UiServices.h"
 #include "ui/shell/UiText.h"
@@ -65,6 +66,8 @@ OutboxPane::OutboxPane(MessageStore& store, CommsWorker* worker, QWidget* parent
     view_ = new QTableView(this);
     view_->setObjectName("outboxList");
     view_->setAccessibleName(Text(kTextOutboxListName));
+    view_->setAccessibleDescription(Text(kTextA11yOutboxList));
+    view_->setTabKeyNavigation(false);  // Tab leaves the list; the arrows move in it
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -137,6 +140,7 @@ QWidget* OutboxPane::BuildFindRow() {
     find_->setObjectName("outboxFindEdit");
     find_->setPlaceholderText(Text(kTextOutboxFindHint));
     find_->setAccessibleName(Text(kTextOutboxFindHint));
+    find_->setAccessibleDescription(Text(kTextA11yOutboxFind));
     find_->setClearButtonEnabled(true);
     auto* findLabel = new QLabel(Text(kTextOutboxFind), row);
     findLabel->setBuddy(find_);
@@ -167,7 +171,7 @@ QWidget* OutboxPane::BuildButtonRow() {
     layout->addWidget(status_, 1);
     sendNow_ = new QPushButton(Text(kTextOutboxSendNow), row);
     sendNow_->setObjectName("outboxSendNowButton");
-    help_ = new QPushButton(Text(kTextHelp), row);
+    help_ = new QPushButton(Mnemonic(Text(kTextHelp), 'p'), row);
     help_->setObjectName("outboxHelpButton");
     export_ = new QPushButton(Text(kTextOutboxExport), row);
     export_->setObjectName("outboxExportButton");
@@ -175,6 +179,9 @@ QWidget* OutboxPane::BuildButtonRow() {
         button->setAccessibleName(QString(button->text()).remove('&'));
         layout->addWidget(button);
     }
+    sendNow_->setAccessibleDescription(Text(kTextA11yOutboxSendNow));
+    help_->setAccessibleDescription(Text(kTextA11yOutboxHelp));
+    export_->setAccessibleDescription(Text(kTextA11yOutboxExport));
     connect(sendNow_, &QPushButton::clicked, this, &OutboxPane::SendNowAll);
     connect(help_, &QPushButton::clicked, this, &OutboxPane::ShowLegend);
     connect(export_, &QPushButton::clicked, this, &OutboxPane::OnExportButton);

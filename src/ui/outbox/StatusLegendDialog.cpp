@@ -24,6 +24,7 @@ StatusLegendDialog::StatusLegendDialog(QWidget* parent) : QDialog(parent) {
     table_->setHorizontalHeaderLabels({Text(kIdOutboxColumnStatus), Text(kTextOutboxLegendDescription)});
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setTabKeyNavigation(false);  // Tab goes on to the buttons
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setIconSize(QSize(kStatusIconSize, kStatusIconSize));
     for (int32_t code = 0; code < kStatusCount; ++code) {
