@@ -121,6 +121,16 @@ void AddressBookPane::CreateWidgets() {
     setTabOrder(searchField_, searchButton_);
     setTabOrder(searchButton_, newGroup);
 
+    ConnectListsAndSearch();
+    connect(newGroup, &QPushButton::clicked, this, &AddressBookPane::NewGroup);
+    connect(newContact, &QPushButton::clicked, this, [this] { NewContact(true); });
+    connect(upload, &QPushButton::clicked, this, [this] { Upload(CurrentGid(), true); });
+    connect(exportButton, &QPushButton::clicked, this, &AddressBookPane::Export);
+    AddKeyboardShortcuts();
+}
+
+// Selecting a group shows its members; menus, activation, drops and the search field.
+void AddressBookPane::ConnectListsAndSearch() {
     connect(groupList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid() && current.row() != currentGroupRow_) {
@@ -141,11 +151,6 @@ void AddressBookPane::CreateWidgets() {
     });
     connect(searchField_, &QLineEdit::returnPressed, this, &AddressBookPane::Search);
     connect(searchButton_, &QPushButton::clicked, this, &AddressBookPane::Search);
-    connect(newGroup, &QPushButton::clicked, this, &AddressBookPane::NewGroup);
-    connect(newContact, &QPushButton::clicked, this, [this] { NewContact(true); });
-    connect(upload, &QPushButton::clicked, this, [this] { Upload(CurrentGid(), true); });
-    connect(exportButton, &QPushButton::clicked, this, &AddressBookPane::Export);
-    AddKeyboardShortcuts();
 }
 
 // The keyboard way to everything the lists' menus offer.

@@ -81,6 +81,7 @@ private:
     enum class ClipMode { None, Copy, Cut };
 
     void CreateWidgets();
+    void ConnectListsAndSearch();
     void AddKeyboardShortcuts();
     void ShowGroupMenu(const QPoint& pos);
     void ShowMemberMenu(const QPoint& pos);

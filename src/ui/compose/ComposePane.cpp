@@ -111,7 +111,22 @@ QWidget* ComposePane::BuildMessageSide() {
     auto* side = new QWidget(this);
     auto* v = new QVBoxLayout(side);
     v->setContentsMargins(0, 0, 0, 0);
+    BuildKindFileAndText(side, v);
+    BuildTokenButtons(side, v);
+    BuildCounterAndButtons(side, v);
+    connect(kind_, &QComboBox::currentIndexChanged, this, [this] { OnKindChanged(); });
+    connect(path_, &QLineEdit::returnPressed, this, [this] { ImportPath(path_->text()); });
+    connect(browse_, &QPushButton::clicked, this, &ComposePane::Browse);
+    connect(text_, &QPlainTextEdit::textChanged, this, &ComposePane::OnTextChanged);
+    connect(replace_, &QPushButton::clicked, this, &ComposePane::ReplaceLookalikes);
+    connect(send_, &QPushButton::clicked, this, &ComposePane::Send);
+    connect(schedule_, &QPushButton::clicked, this, &ComposePane::Schedule);
+    connect(clear_, &QPushButton::clicked, this, &ComposePane::Reset);
+    return side;
+}
 
+// The kind with the balance, the file row and the message text.
+void ComposePane::BuildKindFileAndText(QWidget* side, QVBoxLayout* v) {
     auto* top = new QHBoxLayout;
     auto* kindLabel = new QLabel(Text(kTextKindLabel), side);
     kind_ = new QComboBox(side);
@@ -151,7 +166,10 @@ QWidget* ComposePane::BuildMessageSide() {
     messageLabel_->setBuddy(text_);
     v->addWidget(messageLabel_);
     v->addWidget(text_, 1);
+}
 
+// The placeholder buttons and the signature.
+void ComposePane::BuildTokenButtons(QWidget* side, QVBoxLayout* v) {
     auto* tokens = new QGridLayout;
     const std::array<std::pair<int, const char*>, 5> tokenTexts{{{kTextNameButton, "nameButton"},
                                                                  {kTextTitleButton, "titleButton"},
@@ -175,7 +193,10 @@ QWidget* ComposePane::BuildMessageSide() {
         }
     }
     v->addLayout(tokens);
+}
 
+// The counter, the alphabet hint and Send, Schedule and Clear.
+void ComposePane::BuildCounterAndButtons(QWidget* side, QVBoxLayout* v) {
     auto* countRow = new QHBoxLayout;
     counter_ = new QLabel(side);
     counter_->setObjectName("counterLabel");
@@ -210,16 +231,6 @@ QWidget* ComposePane::BuildMessageSide() {
     buttons->addWidget(schedule_);
     buttons->addWidget(clear_);
     v->addLayout(buttons);
-
-    connect(kind_, &QComboBox::currentIndexChanged, this, [this] { OnKindChanged(); });
-    connect(path_, &QLineEdit::returnPressed, this, [this] { ImportPath(path_->text()); });
-    connect(browse_, &QPushButton::clicked, this, &ComposePane::Browse);
-    connect(text_, &QPlainTextEdit::textChanged, this, &ComposePane::OnTextChanged);
-    connect(replace_, &QPushButton::clicked, this, &ComposePane::ReplaceLookalikes);
-    connect(send_, &QPushButton::clicked, this, &ComposePane::Send);
-    connect(schedule_, &QPushButton::clicked, this, &ComposePane::Schedule);
-    connect(clear_, &QPushButton::clicked, this, &ComposePane::Reset);
-    return side;
 }
 
 QWidget* ComposePane::BuildRecipientSide() {

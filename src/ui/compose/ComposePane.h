@@ -19,6 +19,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressDialog;
 class QPushButton;
+class QVBoxLayout;
 
 namespace quillon {
 
@@ -71,6 +72,9 @@ protected:
 private:
     void Build();
     QWidget* BuildMessageSide();
+    void BuildKindFileAndText(QWidget* side, QVBoxLayout* v);
+    void BuildTokenButtons(QWidget* side, QVBoxLayout* v);
+    void BuildCounterAndButtons(QWidget* side, QVBoxLayout* v);
     QWidget* BuildRecipientSide();
     void OnKindChanged();
     void OnTextChanged();

@@ -80,8 +80,21 @@ void ScheduleDialog::Build() {
     auto* heading = new QLabel(Text(kTextScheduleTitle), this);
     heading->setStyleSheet("font-weight: bold;");
     layout->addWidget(heading);
+    BuildStartRow(layout);
+    QButtonGroup* modeGroup = BuildModeRow(layout);
+    pages_ = new QStackedWidget(this);
+    pages_->addWidget(new QWidget(this));  // once only: nothing more to choose
+    pages_->addWidget(BuildDailyPage());
+    pages_->addWidget(BuildWeeklyPage());
+    pages_->addWidget(BuildMonthlyPage());
+    layout->addWidget(pages_);
+    BuildEndAndUploadRows(layout);
+    BuildPreviewAndButtons(layout);
+    ConnectChanges(modeGroup);
+}
 
-    // The start: month, day, hour and minute, each with "none chosen" first.
+// The start: month, day, hour and minute, each with "none chosen" first.
+void ScheduleDialog::BuildStartRow(QVBoxLayout* layout) {
     auto* start = new QHBoxLayout;
     auto* startLabel = new QLabel(Mnemonic(Text(kTextStartTime), 's'), this);
     month_ = List(this, "monthList", Text(kIdFirstMonthName), Texts(kIdFirstMonthName, 13));
@@ -96,7 +109,9 @@ void ScheduleDialog::Build() {
         start->addWidget(box);
     start->addStretch();
     layout->addLayout(start);
+}
 
+QButtonGroup* ScheduleDialog::BuildModeRow(QVBoxLayout* layout) {
     auto* modeRow = new QHBoxLayout;
     auto* modeGroup = new QButtonGroup(this);
     const std::array<std::pair<int, const char*>, 4> modeTexts{{{kTextOnceOnly, "onceRadio"},
@@ -114,9 +129,10 @@ void ScheduleDialog::Build() {
     modeRow->addStretch();
     layout->addLayout(modeRow);
 
-    pages_ = new QStackedWidget(this);
-    pages_->addWidget(new QWidget(this));  // once only: nothing more to choose
+    return modeGroup;
+}
 
+QWidget* ScheduleDialog::BuildDailyPage() {
     auto* daily = new QWidget(this);
     auto* dailyGrid = new QGridLayout(daily);
     auto* dailyGroup = new QButtonGroup(daily);
@@ -132,8 +148,11 @@ void ScheduleDialog::Build() {
     dailyGrid->addWidget(new QLabel(Text(kTextDays), daily), 0, 2);
     dailyGrid->addWidget(everyWeekday_, 1, 0, 1, 3);
     dailyGrid->setColumnStretch(3, 1);
-    pages_->addWidget(daily);
 
+    return daily;
+}
+
+QWidget* ScheduleDialog::BuildWeeklyPage() {
     auto* weekly = new QWidget(this);
     auto* weeklyGrid = new QGridLayout(weekly);
     weeks_ = List(weekly, "weeksList", Text(kTextWeeksOn), Numbers(1, 4));
@@ -146,8 +165,11 @@ void ScheduleDialog::Build() {
         weeklyGrid->addWidget(weekdays_[i], 1 + static_cast<int>(i) / 4, static_cast<int>(i) % 4);
         connect(weekdays_[i], &QCheckBox::toggled, this, &ScheduleDialog::UpdatePreview);
     }
-    pages_->addWidget(weekly);
 
+    return weekly;
+}
+
+QWidget* ScheduleDialog::BuildMonthlyPage() {
     auto* monthly = new QWidget(this);
     auto* monthlyGrid = new QGridLayout(monthly);
     auto* monthlyGroup = new QButtonGroup(monthly);
@@ -173,9 +195,10 @@ void ScheduleDialog::Build() {
     monthlyGrid->addWidget(new QLabel(Text(kTextOfEvery), monthly), 1, 3);
     monthlyGrid->addWidget(weekdayMonths_, 1, 4);
     monthlyGrid->addWidget(new QLabel(Text(kTextMonths), monthly), 1, 5);
-    pages_->addWidget(monthly);
-    layout->addWidget(pages_);
+    return monthly;
+}
 
+void ScheduleDialog::BuildEndAndUploadRows(QVBoxLayout* layout) {
     auto* endRow = new QHBoxLayout;
     endAfter_ = List(this, "endAfterList", Text(kTextEndAfter), Numbers(1, 12));
     auto* endLabel = new QLabel(Mnemonic(Text(kTextEndAfter), 'e'), this);
@@ -198,7 +221,9 @@ void ScheduleDialog::Build() {
     uploadRow->addWidget(uploadLabel_);
     uploadRow->addStretch();
     layout->addLayout(uploadRow);
+}
 
+void ScheduleDialog::BuildPreviewAndButtons(QVBoxLayout* layout) {
     auto* previewLabel = new QLabel(Mnemonic(Text(kTextPreview), 'n'), this);
     preview_ = new QListWidget(this);
     preview_->setObjectName("previewList");
@@ -220,7 +245,10 @@ void ScheduleDialog::Build() {
     connect(buttons, &QDialogButtonBox::accepted, this, &ScheduleDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ScheduleDialog::reject);
     layout->addWidget(buttons);
+}
 
+// Every choice that changes the occurrences refreshes the preview.
+void ScheduleDialog::ConnectChanges(QButtonGroup* modeGroup) {
     connect(modeGroup, &QButtonGroup::idClicked, this, &ScheduleDialog::UpdateMode);
     connect(month_, &QComboBox::currentIndexChanged, this, &ScheduleDialog::RefillDays);
     for (QComboBox* box : {day_, hour_, minute_, dayCount_, weeks_, dayOfMonth_, dayMonths_, nth_, weekday_,

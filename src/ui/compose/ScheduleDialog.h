@@ -15,6 +15,7 @@ class QLabel;
 class QListWidget;
 class QRadioButton;
 class QStackedWidget;
+class QVBoxLayout;
 
 namespace quillon {
 
@@ -36,6 +37,14 @@ public:
 
 private:
     void Build();
+    void BuildStartRow(QVBoxLayout* layout);
+    QButtonGroup* BuildModeRow(QVBoxLayout* layout);
+    QWidget* BuildDailyPage();
+    QWidget* BuildWeeklyPage();
+    QWidget* BuildMonthlyPage();
+    void BuildEndAndUploadRows(QVBoxLayout* layout);
+    void BuildPreviewAndButtons(QVBoxLayout* layout);
+    void ConnectChanges(QButtonGroup* modeGroup);
     void UpdateMode();
     void RefillDays();
     void UpdatePreview();

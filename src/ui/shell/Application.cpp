@@ -203,15 +203,20 @@ void SetStartupProbe(StartupProbe probe) {
     Probe() = std::move(probe);
 }
 
-int RunQuillon(int argc, char** argv) {
-    // Answered before any window system is needed, so scripts and bug reports can ask for it.
+namespace {
+
+// Answered before any window system is needed, so scripts and bug reports can ask for it.
+bool PrintVersionIfAsked(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Quillon %s\n", QUILLON_VERSION);
-            return 0;
+            return true;
         }
     }
-    QApplication app(argc, argv);
+    return false;
+}
+
+void SetUpApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
@@ -219,7 +224,10 @@ int RunQuillon(int argc, char** argv) {
     ShellStyle::Apply(app);
     InstallAccessibleFactories();
     app.setWindowIcon(ShellStyle::Icon("quillon"));
+}
 
+// Unattended runs record message boxes to a file instead of showing them.
+std::unique_ptr<RecordingMessagePresenter> InstallRecorder() {
     std::unique_ptr<RecordingMessagePresenter> recorder;
     QByteArray recordFile = qgetenv("QUILLON_RECORD_MESSAGES");
     if (!recordFile.isEmpty()) {
@@ -228,17 +236,11 @@ int RunQuillon(int argc, char** argv) {
             recorder->SetAnswer(MessageAnswer::No);
         SetPresenter(recorder.get());
     }
-    DesktopSessionUi sessionUi;
-    SetSessionUi(&sessionUi);
-    struct Restore {
-        ~Restore() {
-            SetSessionUi(nullptr);
-            SetPresenter(nullptr);
-        }
-    } restore;
+    return recorder;
+}
 
-    // 1. One copy per user: a second start shows the first copy's window and ends.
-    SingleInstance instance;
+// One copy per user: false when this start must end (another copy runs, or the lock is unusable).
+bool ClaimSingleInstance(SingleInstance& instance) {
     const SingleInstance::Folder runtime = SingleInstance::ChooseRuntimeDirectory();
     if (!runtime.refused.isEmpty())
         ShowMessage(nullptr, MessageIcon::Warning, Text(kTextSecurityCaption),
@@ -246,20 +248,19 @@ int RunQuillon(int argc, char** argv) {
     switch (instance.Acquire()) {
         case SingleInstance::Outcome::AnotherRuns:
             SingleInstance::FindRunningInstance();
-            return 0;
+            return false;
         case SingleInstance::Outcome::Failed:
             if (!instance.Problem().isEmpty())
                 ShowMessage(nullptr, MessageIcon::Stop, Text(kTextSecurityCaption), instance.Problem());
-            return 0;
+            return false;
         case SingleInstance::Outcome::First:
             break;
     }
+    return true;
+}
 
-    // 2. The data directory, made current; 3. settings, store, log, language module.
-    Services services;
-    if (!OpenDataDirectory(services))
-        return 0;
-
+// Steps 4 and 5 with the unexpected-error box around them; the program's exit code.
+int RunGatewayAndWindow(QApplication& app, Services& services, SingleInstance& instance) {
     int exitCode = 0;
     try {
         // The name tables follow the language module; copies of messages go to the clipboard.
@@ -286,7 +287,11 @@ int RunQuillon(int argc, char** argv) {
         ShowLinkMessage(nullptr, Text(kTextUnexpectedError), Text(kTextUnexpectedCaption), Q(Settings().help_url));
     }
 
-    // 6. Take everything down: worker, window, store (checkpoints), settings file (saves), log.
+    return exitCode;
+}
+
+// 6. Take everything down: worker, window, store (checkpoints), settings file (saves), log.
+void TakeDown(Services& services) {
     RemoveClipboardHook();
     if (services.worker)
         services.worker->WaitForExit();
@@ -294,9 +299,38 @@ int RunQuillon(int argc, char** argv) {
     services.worker.reset();
     services.sink.reset();
     services.storeCheck.reset();  // before the store it reads goes
-    services.startup.Close();  // store (checkpoints), settings file (saves), log
+    services.startup.Close();     // store (checkpoints), settings file (saves), log
     if (services.languageLoaded)
         UnloadLanguageModule();
+}
+
+}  // namespace
+
+int RunQuillon(int argc, char** argv) {
+    if (PrintVersionIfAsked(argc, argv))
+        return 0;
+    QApplication app(argc, argv);
+    SetUpApplication(app);
+    std::unique_ptr<RecordingMessagePresenter> recorder = InstallRecorder();
+    DesktopSessionUi sessionUi;
+    SetSessionUi(&sessionUi);
+    struct Restore {
+        ~Restore() {
+            SetSessionUi(nullptr);
+            SetPresenter(nullptr);
+        }
+    } restore;
+
+    // 1. One copy per user: a second start shows the first copy's window and ends.
+    SingleInstance instance;
+    if (!ClaimSingleInstance(instance))
+        return 0;
+    // 2. The data directory, made current; 3. settings, store, log, language module.
+    Services services;
+    if (!OpenDataDirectory(services))
+        return 0;
+    const int exitCode = RunGatewayAndWindow(app, services, instance);
+    TakeDown(services);
     return exitCode;
 }
 
