@@ -31,6 +31,8 @@ struct TestSeams {
     // A fault of this kind happens inside the next message the engine handles, with the worker lock
     // and the store's lock held. Cleared once it fired.
     static void InjectFault(SendEngine& engine, InjectedFault kind);
+    // The next group of results written beside a grouped send pass faults inside its transaction.
+    static void InjectWriteFault(SendEngine& engine, InjectedFault kind);
 };
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 #include "compose/Personalisation.h"
@@ -178,7 +179,15 @@ void SendEngine::Run(int32_t id) {
     }
 }
 
+SendEngine::~SendEngine() {
+    if (writer_.joinable())
+        writer_.join();
+}
+
 void SendEngine::RunGuarded(int32_t id) {
+    // A pass abandoned by a fault may have left a group being written.
+    if (writer_.joinable())
+        writer_.join();
     MessageStore* store = worker_.Store();
     GatewayHandle gateway = worker_.Gateway();
     if (!store || !gateway)
@@ -197,7 +206,8 @@ void SendEngine::RunGuarded(int32_t id) {
     if (id != -1)
         selection.id = id;
     std::vector<SmsRecord> rows = store->Outbox().SelectSms(selection);
-    const bool anyAccepted = references_ ? RunGrouped(*store, *gateway, rows) : RunDurable(*store, *gateway, rows);
+    const bool anyAccepted =
+        references_ ? RunGrouped(*store, *gateway, std::move(rows)) : RunDurable(*store, *gateway, rows);
     if (unreachable_)
         worker_.Sink().ShowCommunicationFailure();
     if (anyAccepted && !worker_.StopRequested())
@@ -247,9 +257,10 @@ SendEngine::MessageOutcome SendEngine::Handle(GatewayApi& gateway, MessageStore&
     } else {
         Submit(gateway, store, row, outcome.deferral, messagesLeft);
     }
-    outcome.accepted = accepted_;
-    outcome.failed = failed_;
-    outcome.retry = retry_;
+    // The lists are cleared at the next message anyway.
+    outcome.accepted = std::move(accepted_);
+    outcome.failed = std::move(failed_);
+    outcome.retry = std::move(retry_);
     return outcome;
 }
 
@@ -282,61 +293,132 @@ bool SendEngine::RunDurable(MessageStore& store, GatewayApi& gateway, const std:
 }
 
 // Under client references a lost commit costs nothing but a repeated submission, which the gateway
-// answers from memory; so claims and results are written in groups of up to kGroupRows results or
-// kGroupTime. The claims are made a few rows ahead (the group grows while commits come quickly) so
-// that a row is Processing, and closed to editing, before it goes out.
-bool SendEngine::RunGrouped(MessageStore& store, GatewayApi& gateway, const std::vector<SmsRecord>& rows) {
+// answers from memory; so claims and results are written in groups of at most kGroupRows results or
+// kGroupTime. Each group is written on a thread of its own while the next messages go out: the
+// sender mostly waits for the gateway, so the store's work costs it little time where another core
+// is free. Rows are claimed (Processing, closed to editing) before they go out, a few ahead; the
+// number ahead grows while groups go quickly and shrinks when the gateway is slow.
+bool SendEngine::RunGrouped(MessageStore& store, GatewayApi& gateway, std::vector<SmsRecord> rows) {
     using Clock = std::chrono::steady_clock;
+    passRows_ = std::move(rows);
+    passNext_ = passRows_.size();
     bool anyAccepted = false;
-    size_t next = rows.size();
     std::deque<SmsRecord> claimed;
     std::vector<MessageOutcome> done;
-    size_t ahead = 1;
-    // Writes the results so far; then claims more rows when none is left in hand, or gives the
-    // claimed ones back when the pass ends early.
-    auto flush = [&](bool claimMore) {
-        const bool release = unreachable_ || worker_.StopRequested();
-        {
-            GuardedTransaction transaction(*this, store);
-            for (const MessageOutcome& outcome : done)
-                RecordResults(store, outcome, worker_.Now());
-            if (release) {
-                // Claimed but never sent: back to the queue.
-                for (const SmsRecord& row : claimed)
-                    store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
-                claimed.clear();
-            }
-            SmsRecord row;
-            while (claimMore && !release && claimed.size() < ahead && ClaimNext(store, rows, next, row))
-                claimed.push_back(row);
-        }
-        if (!worker_.StopRequested()) {
-            for (const MessageOutcome& outcome : done)
-                worker_.Sink().OutboxChanged(outcome.row.ID);
-            if (!done.empty())
-                worker_.Notify(&MessageSink::BalanceChanged);
-        }
-        done.clear();
-    };
-    flush(true);
+    size_t ahead = 1;  // the first message goes out alone, so a gateway that proves slow holds no other
+    StartGroupWrite(store, {}, {}, ahead);
+    bool writeOk = FinishGroupWrite(claimed);
+    size_t unclaimed = passNext_;  // as last seen: passNext_ is the writer's while it runs
     auto groupStart = Clock::now();
-    while (!claimed.empty()) {
-        const SmsRecord row = claimed.front();
+    while (writeOk && !claimed.empty()) {
+        SmsRecord row = std::move(claimed.front());
         claimed.pop_front();
-        done.push_back(Handle(gateway, store, row, static_cast<int32_t>(next + claimed.size() + 1)));
+        done.push_back(Handle(gateway, store, row, static_cast<int32_t>(unclaimed + claimed.size() + 1)));
         anyAccepted = anyAccepted || !done.back().accepted.empty();
+        if (unreachable_ || worker_.StopRequested())
+            break;
         const auto elapsed = Clock::now() - groupStart;
-        if (claimed.empty() || done.size() >= kGroupRows || elapsed >= kGroupTime || unreachable_ ||
-            worker_.StopRequested()) {
-            if (claimed.empty())
-                ahead = elapsed < kGroupTime / 2 ? std::min(kGroupRows, ahead * 2) : std::max<size_t>(1, ahead / 2);
-            flush(claimed.empty());
-            groupStart = Clock::now();
+        if (claimed.size() > ahead / 2 && done.size() < kGroupRows && elapsed < kGroupTime)
+            continue;
+        writeOk = FinishGroupWrite(claimed);
+        unclaimed = passNext_;
+        if (elapsed < kGroupTime / 2)
+            ahead = std::min(kGroupRows, ahead * 2);
+        else if (elapsed > kGroupTime)
+            ahead = std::max<size_t>(1, ahead / 2);
+        if (writeOk)
+            StartGroupWrite(store, std::move(done), {}, ahead > claimed.size() ? ahead - claimed.size() : 0);
+        done.clear();
+        groupStart = Clock::now();
+        // Out of rows in hand: wait for the claims being made.
+        if (writeOk && claimed.empty()) {
+            writeOk = FinishGroupWrite(claimed);
+            unclaimed = passNext_;
         }
     }
-    if (!done.empty())
-        flush(false);
+    if (!writeOk)
+        return anyAccepted;
+    // The last results; rows claimed but not sent (the pass ended early) go back to the queue.
+    FinishGroupWrite(claimed);
+    if (!done.empty() || !claimed.empty()) {
+        StartGroupWrite(store, std::move(done), std::vector<SmsRecord>(claimed.begin(), claimed.end()), 0);
+        claimed.clear();
+        FinishGroupWrite(claimed);
+    }
     return anyAccepted;
+}
+
+void SendEngine::StartGroupWrite(MessageStore& store, std::vector<MessageOutcome> done, std::vector<SmsRecord> released,
+                                 size_t claimWanted) {
+    groupWrite_ = GroupWrite();
+    groupWrite_.store = &store;
+    groupWrite_.done = std::move(done);
+    groupWrite_.released = std::move(released);
+    groupWrite_.claimWanted = worker_.StopRequested() || unreachable_ ? 0 : claimWanted;
+    groupWrite_.now = worker_.Now();
+    auto write = [this] {
+        // A fault here rolls the group back (the transaction's guard) and is reported by the sender.
+        const bool trapped = RunWithFaultGuard(
+            [](void* engine) {
+                auto* self = static_cast<SendEngine*>(engine);
+                try {
+                    self->WriteGroup(self->groupWrite_);
+                } catch (...) {
+                    self->groupWrite_.faulted = true;
+                }
+            },
+            this, groupWrite_.fault);
+        if (trapped)
+            groupWrite_.faulted = true;
+    };
+    try {
+        writer_ = std::thread(write);
+    } catch (const std::system_error&) {
+        write();  // no thread to be had: the sender writes the group itself
+    }
+}
+
+bool SendEngine::FinishGroupWrite(std::deque<SmsRecord>& claimed) {
+    if (!writer_.joinable())
+        return true;
+    writer_.join();
+    GroupWrite& job = groupWrite_;
+    if (job.faulted) {
+        if (job.fault.record.code != 0) {
+            FaultInfo info = job.fault.Info();
+            WriteCrashReport(&info);
+        }
+        LogLine("CRITICAL ERROR: Catch in SendQueuedSMSs while writing results. Exception %x occurred",
+                job.fault.record.code);
+        return false;
+    }
+    for (SmsRecord& row : job.claimedRows)
+        claimed.push_back(std::move(row));
+    if (!worker_.StopRequested()) {
+        for (const MessageOutcome& outcome : job.done)
+            worker_.Sink().OutboxChanged(outcome.row.ID);
+        if (!job.done.empty())
+            worker_.Notify(&MessageSink::BalanceChanged);
+    }
+    job = GroupWrite();
+    return true;
+}
+
+void SendEngine::WriteGroup(GroupWrite& job) {
+    MessageStore& store = *job.store;
+    GuardedTransaction transaction(*this, store);
+    for (const MessageOutcome& outcome : job.done)
+        RecordResults(store, outcome, job.now);
+    if (!job.done.empty() && injectedWriteFault_ != InjectedFault::None) {
+        const InjectedFault kind = injectedWriteFault_;
+        injectedWriteFault_ = InjectedFault::None;
+        RaiseInjectedFault(kind);
+    }
+    for (const SmsRecord& row : job.released)
+        store.Outbox().SetSmsStatus(row.ID, StatusCode(MessageStatus::Pending));
+    SmsRecord row;
+    while (job.claimedRows.size() < job.claimWanted && ClaimNext(store, passRows_, passNext_, row))
+        job.claimedRows.push_back(row);
 }
 
 std::string SendEngine::ReferenceFor(const SmsRecord& row, const RecipientEntry& entry) const {
@@ -755,6 +837,10 @@ void SendEngine::RecordResults(MessageStore& store, const MessageOutcome& outcom
 
 void TestSeams::InjectFault(SendEngine& engine, InjectedFault kind) {
     engine.injectedFault_ = kind;
+}
+
+void TestSeams::InjectWriteFault(SendEngine& engine, InjectedFault kind) {
+    engine.injectedWriteFault_ = kind;
 }
 
 }  // namespace quillon

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/CrashReport.h"
@@ -54,13 +56,12 @@ std::vector<size_t> BatchChunkSizes(const std::vector<std::string>& numbers);
 class SendEngine {
 public:
     explicit SendEngine(CommsWorker& worker) : worker_(worker) {}
+    ~SendEngine();  // waits for a group of results still being written
+    SendEngine(const SendEngine&) = delete;
+    SendEngine& operator=(const SendEngine&) = delete;
 
     // SendQueuedSMSs for one message ID, or -1 for every pending message (newest first).
     void Run(int32_t id);
-
-    const std::vector<RecipientEntry>& Accepted() const { return accepted_; }
-    const std::vector<RecipientEntry>& Failed() const { return failed_; }
-    const std::vector<RecipientEntry>& Retry() const { return retry_; }
 
 private:
     friend struct TestSeams;  // injects faults
@@ -89,7 +90,26 @@ private:
     // One commit per message: the claim of a message is durable before it goes out.
     bool RunDurable(MessageStore& store, GatewayApi& gateway, const std::vector<SmsRecord>& rows);
     // With client references: claims and results committed in groups (GroupCommit).
-    bool RunGrouped(MessageStore& store, GatewayApi& gateway, const std::vector<SmsRecord>& rows);
+    bool RunGrouped(MessageStore& store, GatewayApi& gateway, std::vector<SmsRecord> rows);
+
+    // One group's store work under client references, written on a thread of its own while the next
+    // messages go out: the results so far, the claims given back, and the claims of the next rows.
+    struct GroupWrite {
+        MessageStore* store = nullptr;
+        int64_t now = 0;  // the time the results are written for
+        std::vector<MessageOutcome> done;
+        std::vector<SmsRecord> released;  // claimed but never sent: back to Pending
+        size_t claimWanted = 0;
+        std::vector<SmsRecord> claimedRows;  // out: the rows claimed, in sending order
+        bool faulted = false;                // out: the write was abandoned and rolled back
+        TrappedFault fault;
+    };
+    void StartGroupWrite(MessageStore& store, std::vector<MessageOutcome> done, std::vector<SmsRecord> released,
+                         size_t claimWanted);
+    // Waits for the group being written, if any; its claims join `claimed` and the outbox hears of
+    // its results. False when the write was abandoned.
+    bool FinishGroupWrite(std::deque<SmsRecord>& claimed);
+    void WriteGroup(GroupWrite& job);
     // Expands, submits and collects the outcome of a claimed message.
     MessageOutcome Handle(GatewayApi& gateway, MessageStore& store, const SmsRecord& row, int32_t messagesLeft);
     // Rows an earlier run left in Processing: queued again when the gateway honours references,
@@ -130,7 +150,14 @@ private:
     bool unreachable_ = false;  // an outcome stayed unknown: the rest waits for a later pass
     std::string installationId_;
     InjectedFault injectedFault_ = InjectedFault::None;
+    InjectedFault injectedWriteFault_ = InjectedFault::None;  // set before a pass, taken by the writer
     std::optional<StoreTransaction> transaction_;
+    // The grouped pass: its pending rows (claimed from the back) and the group being written. While
+    // writer_ runs, only it touches these.
+    std::vector<SmsRecord> passRows_;
+    size_t passNext_ = 0;
+    GroupWrite groupWrite_;
+    std::thread writer_;
 };
 
 }  // namespace quillon

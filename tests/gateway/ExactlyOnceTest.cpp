@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "WorkerTestSupport.h"
+#include "core/CrashReport.h"
 
 extern char** environ;
 
@@ -123,6 +124,31 @@ TEST_F(ExactlyOnce, RowLeftInProcessingGoesAgainUnderItsReference) {
     EXPECT_EQ(Row(id).ApiMsgID, ("," + first).substr(0, 37));
     EXPECT_EQ(MessagesAtGateway(), 1u);
     EXPECT_NE(LogText().find("goes again under its client reference"), std::string::npos);
+}
+
+// Results are written on a thread of their own beside the sending. A fault there rolls its group
+// back and ends the pass; the message already sent stays Processing and, at the next start, goes
+// again under its reference, which the gateway answers without sending it twice.
+TEST_F(ExactlyOnce, AFaultWhileAGroupIsWrittenLosesNothingAndSendsNothingTwice) {
+    const int32_t older = AddPending("0717000001", "Older");
+    const int32_t newer = AddPending("0717000002", "Newer");
+    TestSeams::InjectWriteFault(worker_->Sender(), InjectedFault::BadAccess);
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(Row(newer).Stat, StatusCode(MessageStatus::Processing));
+    EXPECT_EQ(Row(older).Stat, StatusCode(MessageStatus::Pending)) << "its claim was rolled back with the group";
+    const std::string log = LogText();
+    EXPECT_NE(log.find("ExceptionRecord: ExCode=b"), std::string::npos);
+    EXPECT_NE(log.find("CRITICAL ERROR: Catch in SendQueuedSMSs while writing results. Exception b occurred"),
+              std::string::npos);
+
+    worker_.reset();
+    store_.reset();
+    store_ = std::make_unique<MessageStore>(dir_.Path());
+    worker_ = MakeWorker(QuickOptions());
+    worker_->SendQueuedSMSs(-1);
+    EXPECT_EQ(Row(newer).Stat, StatusCode(MessageStatus::Unknown));
+    EXPECT_EQ(Row(older).Stat, StatusCode(MessageStatus::Unknown));
+    EXPECT_EQ(MessagesAtGateway(), 2u);
 }
 
 // A separate sender (quillon-cli worker) is killed hard at random moments and started again while
