@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -14,14 +15,7 @@ namespace quillon {
 namespace {
 
 int64_t Local(int year, int month, int day, int hour, int minute, int second = 0) {
-    struct tm fields {};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
+    std::tm fields{second, minute, hour, day, month - 1, year - 1900, 0, 0, -1, 0, nullptr};
     return static_cast<int64_t>(mktime(&fields));
 }
 
@@ -43,18 +37,14 @@ Strings Texts(const ScheduleResult& result) {
     return out;
 }
 
-ScheduleChoices At(int month, int day, int hour, int minute) {
+// From month, day and clock time, in that mode, endAfterIndex occurrences after the first.
+ScheduleChoices At(int month, int day, int hour, int minute, RecurrenceMode mode = RecurrenceMode::OnceOnly,
+                   int endAfterIndex = 0) {
     ScheduleChoices c;
     c.monthIndex = month;
     c.dayIndex = day;
     c.hourIndex = hour + 1;
     c.minuteIndex = minute + 1;
-    return c;
-}
-
-// From month, day and clock time, in that mode, endAfterIndex occurrences after the first.
-ScheduleChoices Repeating(RecurrenceMode mode, int month, int day, int hour, int minute, int endAfterIndex) {
-    ScheduleChoices c = At(month, day, hour, minute);
     c.mode = mode;
     c.endAfterIndex = endAfterIndex;
     return c;
@@ -66,7 +56,7 @@ Strings Occurrences(const ScheduleChoices& c, int64_t now) {
 
 class ScheduleTest : public ::testing::Test {
 protected:
-    // The times are local: one fixed zone whatever the machine's, the previous one restored afterwards.
+    // Times are local: one fixed zone whatever the machine's, restored afterwards.
     void SetUp() override {
         if (const char* zone = std::getenv("TZ"))
             oldZone_ = zone;
@@ -85,10 +75,7 @@ protected:
 TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
     const int64_t now = Local(2026, 12, 6, 15, 0, 37);
     // Nothing chosen: now, seconds dropped.
-    ScheduleResult r = ComputeSchedule(ScheduleChoices{}, noUpload_, now);
-    ASSERT_EQ(r.status, ScheduleStatus::Ok);
-    ASSERT_EQ(r.occurrenceTimes.size(), 1u);
-    EXPECT_EQ(r.occurrenceTimes[0], Local(2026, 12, 6, 15, 0));
+    EXPECT_EQ(Texts(ComputeSchedule(ScheduleChoices{}, noUpload_, now)), Strings{"Sun 2026-12-06 15:00"});
 
     // Only the hour 09 at 15:00: long past, so the same date next year.
     ScheduleChoices nine;
@@ -99,8 +86,7 @@ TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
     nine.minuteIndex = 1;
     for (const auto& [at, year] : {std::pair{Local(2026, 12, 6, 9, 40), 2026},
                                    {Local(2026, 12, 6, 10, 0), 2026},
-                                   {Local(2026, 12, 6, 10, 0, 1), 2027},
-                                   {Local(2026, 12, 6, 10, 1), 2027}})
+                                   {Local(2026, 12, 6, 10, 0, 1), 2027}})
         EXPECT_EQ(ScheduleStartTime(nine, at), Local(year, 12, 6, 9, 0)) << Text(at);
 
     // A summer date chosen in winter is built with summer time, not with now's offset.
@@ -108,49 +94,45 @@ TEST_F(ScheduleTest, StartTimeKeepsUnchosenFieldsAndAnHourOfGrace) {
 }
 
 TEST_F(ScheduleTest, StartDayThatTheMonthLacksRunsIntoTheNextMonth) {
-    // 31st with no month chosen, in November: the local-time conversion makes it 1 December.
-    ScheduleChoices c;
-    c.dayIndex = 31;
-    c.hourIndex = 13;
-    EXPECT_EQ(Text(ScheduleStartTime(c, Local(2026, 11, 2, 8, 0))), "Tue 2026-12-01 12:00");
-    // 31 April straight from an unchecked text.
-    EXPECT_EQ(Text(ScheduleStartTime(At(4, 31, 8, 0), Local(2027, 1, 5, 8, 0))), "Sat 2027-05-01 08:00");
-    // 29 February of a leap year, already past: next year's 29 February is 1 March.
-    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 3, 10, 8, 0))), "Thu 2029-03-01 08:00");
-    EXPECT_EQ(Text(ScheduleStartTime(At(2, 29, 8, 0), Local(2028, 1, 10, 8, 0))), "Tue 2028-02-29 08:00");
+    ScheduleChoices no31st;  // 31st with no month chosen, in November
+    no31st.dayIndex = 31;
+    no31st.hourIndex = 13;
+    const struct {
+        ScheduleChoices choices;
+        int64_t now;
+        const char* start;
+    } cases[] = {
+        {no31st, Local(2026, 11, 2, 8, 0), "Tue 2026-12-01 12:00"},
+        {At(4, 31, 8, 0), Local(2027, 1, 5, 8, 0), "Sat 2027-05-01 08:00"},   // straight from an unchecked text
+        {At(2, 29, 8, 0), Local(2028, 3, 10, 8, 0), "Thu 2029-03-01 08:00"},  // past: next year has none
+        {At(2, 29, 8, 0), Local(2028, 1, 10, 8, 0), "Tue 2028-02-29 08:00"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text(ScheduleStartTime(c.choices, c.now)), c.start);
 }
 
-TEST_F(ScheduleTest, DailyEveryNDaysAcrossYearEndAndDaylightSaving) {
-    ScheduleChoices c = Repeating(RecurrenceMode::Daily, 12, 30, 9, 15, 2);
+TEST_F(ScheduleTest, DailyEveryNDaysOrEveryWeekdayAcrossYearEndAndDaylightSaving) {
+    ScheduleChoices c = At(12, 30, 9, 15, RecurrenceMode::Daily, 2);
     c.everyDaysIndex = 2;  // every 3 days
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
               (Strings{"Wed 2026-12-30 09:15", "Sat 2027-01-02 09:15", "Tue 2027-01-05 09:15"}));
+    // Clocks go forward on 28 March 2027: the clock time stays.
+    EXPECT_EQ(Occurrences(At(3, 27, 9, 0, RecurrenceMode::Daily, 2), Local(2027, 3, 1, 10, 0)),
+              (Strings{"Sat 2027-03-27 09:00", "Sun 2027-03-28 09:00", "Mon 2027-03-29 09:00"}));
 
-    // Clocks go forward on 28 March 2027: the clock time stays, the day in between has 23 hours.
-    ScheduleResult r =
-        ComputeSchedule(Repeating(RecurrenceMode::Daily, 3, 27, 9, 0, 2), noUpload_, Local(2027, 3, 1, 10, 0));
-    EXPECT_EQ(Texts(r), (Strings{"Sat 2027-03-27 09:00", "Sun 2027-03-28 09:00", "Mon 2027-03-29 09:00"}));
-    ASSERT_EQ(r.occurrenceTimes.size(), 3u);
-    EXPECT_EQ(r.occurrenceTimes[1] - r.occurrenceTimes[0], 23 * 3600);
-    EXPECT_EQ(r.occurrenceTimes[2] - r.occurrenceTimes[1], 24 * 3600);
-}
-
-TEST_F(ScheduleTest, EveryWeekdaySkipsTheWeekend) {
-    ScheduleChoices c = Repeating(RecurrenceMode::Daily, 1, 8, 8, 0, 4);  // Friday 8 January 2027
+    c = At(1, 8, 8, 0, RecurrenceMode::Daily, 2);  // Friday 8 January 2027
     c.everyWeekday = true;
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
-              (Strings{"Fri 2027-01-08 08:00", "Mon 2027-01-11 08:00", "Tue 2027-01-12 08:00", "Wed 2027-01-13 08:00",
-                       "Thu 2027-01-14 08:00"}));
-    // Starting on a Saturday goes to Monday first.
-    c.dayIndex = 9;
+              (Strings{"Fri 2027-01-08 08:00", "Mon 2027-01-11 08:00", "Tue 2027-01-12 08:00"}));
+    c.dayIndex = 9;  // a Saturday start goes to Monday first
     c.endAfterIndex = 0;
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)), (Strings{"Mon 2027-01-11 08:00"}));
 }
 
 TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEndAndKeepsTheClockAcrossTheAutumnChange) {
-    ScheduleChoices c = Repeating(RecurrenceMode::Weekly, 1, 5, 7, 0, 4);  // Tuesday 5 January 2027
-    c.weeksIndex = 1;                                                      // every 2 weeks
-    c.weekdays = {true, false, true, false, false, false, false};          // Monday, Wednesday
+    ScheduleChoices c = At(1, 5, 7, 0, RecurrenceMode::Weekly, 4);  // Tuesday 5 January 2027
+    c.weeksIndex = 1;                                               // every 2 weeks
+    c.weekdays = {true, false, true, false, false, false, false};   // Monday, Wednesday
     // Every other week, although no occurrence falls on a Sunday.
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)),
               (Strings{"Wed 2027-01-06 07:00", "Mon 2027-01-18 07:00", "Wed 2027-01-20 07:00", "Mon 2027-02-01 07:00",
@@ -168,7 +150,7 @@ TEST_F(ScheduleTest, WeeklySkipsWeeksAfterEachWeekEndAndKeepsTheClockAcrossTheAu
               (Strings{"Sun 2027-01-10 07:00", "Sun 2027-01-31 07:00", "Sun 2027-02-21 07:00"}));
 
     // 00:30 on Mondays: with 24-hour steps the week after 31 October 2027 would land on Sunday 23:30.
-    c = Repeating(RecurrenceMode::Weekly, 10, 25, 0, 30, 2);
+    c = At(10, 25, 0, 30, RecurrenceMode::Weekly, 2);
     c.weekdays[0] = true;
     EXPECT_EQ(Occurrences(c, Local(2027, 10, 1, 10, 0)),
               (Strings{"Mon 2027-10-25 00:30", "Mon 2027-11-01 00:30", "Mon 2027-11-08 00:30"}));
@@ -193,17 +175,16 @@ TEST_F(ScheduleTest, AcceptRemembersTheChoicesUnlessRefused) {
 }
 
 TEST_F(ScheduleTest, MonthlyOnADaySkipsMonthsWithoutIt) {
-    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 1, 1, 12, 0, 3);
+    ScheduleChoices c = At(1, 1, 12, 0, RecurrenceMode::Monthly, 3);
     c.dayOfMonthIndex = 29;  // the 30th
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 6, 10, 0)), (Strings{"Sat 2027-01-30 12:00", "Tue 2027-03-30 12:00",
                                                                   "Fri 2027-04-30 12:00", "Sun 2027-05-30 12:00"}));
     // 29th: February 2028 has one, February 2027 not.
     c.dayOfMonthIndex = 28;
     c.monthIndex = 12;
-    c.endAfterIndex = 5;
-    EXPECT_EQ(Occurrences(c, Local(2027, 1, 6, 10, 0)),
-              (Strings{"Wed 2027-12-29 12:00", "Sat 2028-01-29 12:00", "Tue 2028-02-29 12:00", "Wed 2028-03-29 12:00",
-                       "Sat 2028-04-29 12:00", "Mon 2028-05-29 12:00"}));
+    c.endAfterIndex = 3;
+    EXPECT_EQ(Occurrences(c, Local(2027, 1, 6, 10, 0)), (Strings{"Wed 2027-12-29 12:00", "Sat 2028-01-29 12:00",
+                                                                 "Tue 2028-02-29 12:00", "Wed 2028-03-29 12:00"}));
     // Every 2 months from December: February lacks the 30th, April is still two months after it.
     c.dayOfMonthIndex = 29;
     c.dayMonthsIndex = 1;
@@ -214,10 +195,8 @@ TEST_F(ScheduleTest, MonthlyOnADaySkipsMonthsWithoutIt) {
 
 TEST_F(ScheduleTest, MonthlyOnTheNthWeekday) {
     // The first Monday of December 2026 (the 7th) has passed on the 8th: January's comes first.
-    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 0, 0, 9, 0, 2);
+    ScheduleChoices c = At(0, 0, 9, 0, RecurrenceMode::Monthly, 2);
     c.monthlyByWeekday = true;
-    c.nthIndex = 0;
-    c.weekdayIndex = 0;
     EXPECT_EQ(Occurrences(c, Local(2026, 12, 8, 8, 0)),
               (Strings{"Mon 2027-01-04 09:00", "Mon 2027-02-01 09:00", "Mon 2027-03-01 09:00"}));
     // Not yet passed: this month's. The 4th Sunday every 3 months, across the spring change.
@@ -233,8 +212,7 @@ TEST_F(ScheduleTest, MonthlyOnTheNthWeekday) {
 }
 
 TEST_F(ScheduleTest, TimesBeyond2038AreLeftOut) {
-    ScheduleChoices c = Repeating(RecurrenceMode::Monthly, 6, 1, 12, 0, 11);
-    c.dayOfMonthIndex = 0;
+    ScheduleChoices c = At(6, 1, 12, 0, RecurrenceMode::Monthly, 11);
     c.dayMonthsIndex = 11;  // yearly
     ScheduleResult r = ComputeSchedule(c, noUpload_, Local(2030, 1, 1, 10, 0));
     EXPECT_EQ(r.status, ScheduleStatus::Ok);
@@ -249,47 +227,25 @@ TEST_F(ScheduleTest, TimesBeyond2038AreLeftOut) {
     EXPECT_TRUE(r.occurrenceTimes.empty());
 }
 
-TEST(SchedulingInfo, DefaultsAndRoundTrip) {
+TEST(SchedulingInfo, TextRoundTripsAndShortOrMalformedTextsRestoreWhatTheyCan) {
     EXPECT_EQ(FormatSchedulingInfo(ScheduleChoices{}), "0,0,0,0,1,0,0,0,0,1,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0");
     EXPECT_EQ(ParseSchedulingInfo("", 2027), ScheduleChoices{});
-
-    ScheduleChoices c;
-    c.monthIndex = 2;
-    c.dayIndex = 28;
-    c.hourIndex = 24;
-    c.minuteIndex = 60;
-    c.mode = RecurrenceMode::Monthly;
-    c.everyDaysIndex = 13;
-    c.everyWeekday = true;
-    c.weeksIndex = 3;
-    c.weekdays = {true, false, true, false, false, true, true};
-    c.monthlyByWeekday = true;
-    c.dayOfMonthIndex = 29;
-    c.dayMonthsIndex = 11;
-    c.nthIndex = 3;
-    c.weekdayIndex = 6;
-    c.weekdayMonthsIndex = 5;
-    c.endAfterIndex = 11;
+    EXPECT_EQ(ParseSchedulingInfo("garbage", 2027), ScheduleChoices{});
+    const std::array<bool, 7> days{true, false, true, false, false, true, true};
+    const ScheduleChoices c{2, 28, 24, 60, RecurrenceMode::Monthly, 13, true, 3, days, true, 29, 11, 3, 6, 5, 11};
     const std::string text = FormatSchedulingInfo(c);
     EXPECT_EQ(text, "2,28,24,60,0,0,0,1,13,0,1,3,1,0,1,0,0,1,1,0,29,11,1,3,6,5,11");
     EXPECT_EQ(ParseSchedulingInfo(text, 2027), c);
-}
 
-TEST(SchedulingInfo, ShortAndMalformedTextsRestoreWhatTheyCan) {
-    // Two fields only.
-    ScheduleChoices c = ParseSchedulingInfo("3,31", 2027);
-    EXPECT_EQ(c.monthIndex, 3);
-    EXPECT_EQ(c.dayIndex, 31);
-    EXPECT_EQ(c.mode, RecurrenceMode::OnceOnly);
-    // The Day list of April (and of February in a common year) is shorter.
+    // Two fields only; the Day list of April (and of February in a common year) is shorter.
+    EXPECT_EQ(ParseSchedulingInfo("3,31", 2027), At(3, 31, -1, -1));
     EXPECT_EQ(ParseSchedulingInfo("4,31", 2027).dayIndex, 30);
     EXPECT_EQ(ParseSchedulingInfo("2,29", 2027).dayIndex, 28);
     EXPECT_EQ(ParseSchedulingInfo("2,29", 2028).dayIndex, 29);
     // Garbage, out-of-range and empty fields are skipped; the others still count; extra fields ignored.
-    c = ParseSchedulingInfo("x,5,,99,0,0,1,0,77,0,0,2, 1 ,1,0,0,0,0,0,0,40,3,1,9,2,1,4,8,8,8", 2027);
-    EXPECT_EQ(FormatSchedulingInfo(c), "0,5,0,0,0,0,1,0,0,1,0,2,1,1,0,0,0,0,0,0,0,3,1,0,2,1,4");
-    // Not a list at all.
-    EXPECT_EQ(ParseSchedulingInfo("garbage", 2027), ScheduleChoices{});
+    EXPECT_EQ(FormatSchedulingInfo(
+                  ParseSchedulingInfo("x,5,,99,0,0,1,0,77,0,0,2, 1 ,1,0,0,0,0,0,0,40,3,1,9,2,1,4,8,8,8", 2027)),
+              "0,5,0,0,0,0,1,0,0,1,0,2,1,1,0,0,0,0,0,0,0,3,1,0,2,1,4");
 }
 
 TEST(SchedulingInfo, UploadLeadTimeFollowsTheBox) {
@@ -297,8 +253,7 @@ TEST(SchedulingInfo, UploadLeadTimeFollowsTheBox) {
     Settings().ScheduleToServer = true;
     Settings().UploadToServerXDaysBefore = 3;
     UploadChoice upload = LoadUploadChoice();
-    EXPECT_TRUE(upload.enabled);
-    EXPECT_TRUE(upload.checked);
+    EXPECT_TRUE(upload.enabled && upload.checked);
     EXPECT_EQ(UploadDays(upload), 3);
     upload.checked = false;  // cleared: rows stay local
     EXPECT_EQ(UploadDays(upload), 0);
