@@ -43,12 +43,9 @@ TEST_F(SmsRecordTest, AddSmsFillsRefIdTimeAndToInfo) {
     int32_t a = store.Outbox().AddSms(0, 0, 2, 0, ",0821,0822", "hello", "ACME", 86400, "?");
     int32_t after = static_cast<int32_t>(std::time(nullptr));
     int32_t b = store.Outbox().AddSms(4, 1700000000, 0, 7, "0821", "later", "", 0, "");
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 2);
-    SmsRecord r = Get(a);
-    EXPECT_GE(r.Time, before);
-    EXPECT_LE(r.Time, after);
-    EXPECT_EQ(Fields(r), "0|2|1|,0821,0822|0821,0822|hello||0|ACME|86400|0|0|?");
+    ASSERT_EQ(std::make_pair(a, b), std::make_pair(1, 2));
+    EXPECT_TRUE(Get(a).Time >= before && Get(a).Time <= after) << Get(a).Time;
+    EXPECT_EQ(Fields(Get(a)), "0|2|1|,0821,0822|0821,0822|hello||0|ACME|86400|0|0|?");
     EXPECT_EQ(Get(b).Time, 1700000000);
     EXPECT_EQ(Fields(Get(b)), "4|0|7|0821|0821|later||0||0|0|0|");
 }
@@ -131,8 +128,7 @@ TEST_F(SmsRecordTest, CountOutboxFollowsEveryChangeOfState) {
     EXPECT_EQ(store.Outbox().CountOutbox(), 4);
 }
 
-// A file whose count triggers were written with "IN (...)" lists gets the current ones at open, once,
-// and the count still follows the rows.
+// Count triggers written with "IN (...)" lists are replaced at open, once, and the count still follows the rows.
 TEST(SmsRecordFileTest, OlderCountTriggersAreReplacedAtOpen) {
     TempDir dir;
     const std::string path = dir.Path() + "/SMS.db";
@@ -153,9 +149,8 @@ TEST(SmsRecordFileTest, OlderCountTriggersAreReplacedAtOpen) {
         }
         const int32_t id = store.Outbox().AddSms(0, 0, 0, 0, "1", "m", "", 0, "?");
         EXPECT_EQ(store.Outbox().CountOutbox(), open + 1);
-        store.Outbox().SetSmsStatus(id, 1);
-        store.Outbox().SetSmsStatus(id, 4);
-        store.Outbox().SetSmsStatus(id, 5);
+        for (int32_t stat : {1, 4, 5})
+            store.Outbox().SetSmsStatus(id, stat);
         EXPECT_EQ(store.Outbox().CountOutbox(), open);
         store.Outbox().SetSmsStatus(id, 6);
     }
@@ -179,8 +174,7 @@ TEST_F(SmsRecordTest, BuildToInfoNamesContactsAndShortensLongLists) {
 }
 
 TEST_F(SmsRecordTest, ToInfoIsCutAt127BytesOnAWholeCharacter) {
-    // Three names of two-byte letters, each at the record's limit: far over 127 bytes together,
-    // and byte 127 falls inside a letter.
+    // Names of two-byte letters at the record's limit: far over 127 bytes, and byte 127 falls inside a letter.
     std::string e16;
     for (int i = 0; i < 16; ++i)
         e16 += "\xc3\xa9";  // é, 32 bytes
@@ -236,12 +230,9 @@ TEST_F(SmsRecordTest, RecipientNumbersUseContactsAndThePrefix) {
 TEST_F(SmsRecordTest, ClipboardTextHasEveryPartInOrderAndGoesToTheSink) {
     Settings().prefix = "27";
     int32_t ann = Contact("Ann", "Lee", "0821112222");
-    std::time_t t = 1700000000;
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::time_t t = 1700000000;
     char when[64];
-    std::snprintf(when, sizeof when, "%02d/%02d/%d %02d:%02d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
-                  local.tm_hour, local.tm_min);
+    std::strftime(when, sizeof when, "%d/%m/%Y %H:%M", std::localtime(&t));
     int32_t id = store.Outbox().AddSms(9, 1700000000, 0, 0, ",A" + std::to_string(ann) + ",0831234567", "Hi there", "",
                                        0, "1.5");
     store.Outbox().SetSmsApiMsgID(
@@ -266,11 +257,10 @@ TEST_F(SmsRecordTest, ClipboardTextHasEveryPartInOrderAndGoesToTheSink) {
         got = text;
         return true;
     });
-    EXPECT_TRUE(CopySmsToClipboard(store, id));
-    EXPECT_EQ(got, *ClipboardTextOfSms(store, id));
-    got.clear();
     EXPECT_FALSE(CopySmsToClipboard(store, 404));
     EXPECT_TRUE(got.empty());
+    EXPECT_TRUE(CopySmsToClipboard(store, id));
+    EXPECT_EQ(got, *ClipboardTextOfSms(store, id));
     SetClipboardSink([](const std::string&) { return false; });
     EXPECT_FALSE(CopySmsToClipboard(store, id));
     SetClipboardSink(nullptr);
@@ -280,23 +270,16 @@ TEST_F(SmsRecordTest, SelectSmsFiltersLikeTheEnginesAndSettersRefuseUnknownRows)
     int32_t a = Add(11), b = Add(11), c = Add(0);
     store.Outbox().SetSmsQuerySchedule(a, 60, 100);
     store.Outbox().SetSmsQuerySchedule(b, 60, 5000);
-    SmsSelection due;
-    due.stats = {11};
-    due.minQueryTime = 1;
-    due.minStatQryTm = 0;
-    due.maxStatQryTm = 1000;
-    auto rows = store.Outbox().SelectSms(due);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].ID, a);
-    SmsSelection pending;
-    pending.stats = {0};
-    rows = store.Outbox().SelectSms(pending);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].ID, c);
-    auto all = store.Outbox().LoadAllSms();
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[0].ID, a);
-    EXPECT_EQ(all[2].ID, c);
+    auto ids = [](const std::vector<SmsRecord>& rows) {
+        std::vector<int32_t> out;
+        for (const SmsRecord& r : rows)
+            out.push_back(r.ID);
+        return out;
+    };
+    const auto none = std::nullopt;
+    EXPECT_EQ(ids(store.Outbox().SelectSms({{11}, none, 1, none, 0, 1000, none, none})), std::vector<int32_t>{a});
+    EXPECT_EQ(ids(store.Outbox().SelectSms({{0}, none, none, none, none, none, none, none})), std::vector<int32_t>{c});
+    EXPECT_EQ(ids(store.Outbox().LoadAllSms()), (std::vector<int32_t>{a, b, c}));
     EXPECT_TRUE(store.Outbox().SetSmsStatusAndCharge(b, 9, "0.8"));
     EXPECT_EQ(Get(b).Charge, "0.8");
     EXPECT_FALSE(store.Outbox().SetSmsCharge(404, "1"));
@@ -324,10 +307,8 @@ TEST_F(SmsRecordTest, OperationsWriteTheirLogLinesWhenLoggingIsOn) {
 }
 
 TEST(MessageStatusNames, ExactlyEighteenCodesHaveNames) {
-    for (int32_t code : {0, 17})
-        EXPECT_NE(StatusDisplayName(code), "") << code;
-    for (int32_t code : {-1, 18})
-        EXPECT_EQ(StatusDisplayName(code), "") << code;
+    for (int32_t code : {-1, 0, 17, 18})
+        EXPECT_EQ(StatusDisplayName(code).empty(), code < 0 || code > 17) << code;
     EXPECT_EQ(StatusExplanation(18), "");
     LoadStatusNames();
     EXPECT_EQ(StatusDisplayName(17), "Message expired");
