@@ -6,6 +6,7 @@
 #include "addressbook/ExternalBook.h"
 #include "core/AppSettings.h"
 #include "store/MessageStore.h"
+#include "store/StoreTestUtil.h"
 #include "support/TempDir.h"
 
 namespace quillon {
@@ -42,12 +43,7 @@ protected:
     void TearDown() override { Settings() = saved; }
 
     int32_t Contact(const std::string& name, const std::string& surname, const std::string& mobile) {
-        ContactRecord c;
-        c.Name = name;
-        c.Surname = surname;
-        c.Mobile = mobile;
-        c.groups = {1};
-        return store.Book().AddContact(c);
+        return store.Book().AddContact({name, surname, "", "", mobile, {1}});
     }
     SmsRecord Get(int32_t id) {
         SmsRecord r;
@@ -86,12 +82,12 @@ TEST_F(CompositionTest, RecipientListTextKeepsEntryOrderAndFeedsTheRecentList) {
     EXPECT_EQ(model.CollectRecipients(), 6);
     EXPECT_EQ(model.RecipientText(), ",0821,0832,A3,A12,0710000000,0740000000");
     // Added in collection order, so the external entry is now the most recent.
-    ASSERT_EQ(recent.Count(), 6);
-    EXPECT_EQ(recent.Label(0), "Ext One (0740000000)");
-    EXPECT_EQ(recent.Label(1), "Ann Smith11 (0830000011)");
-    EXPECT_EQ(recent.Label(2), "Ann Smith2 (083000002)");
-    EXPECT_EQ(recent.Label(3), "Direct (0832)");
-    EXPECT_EQ(recent.Label(5), "Old (0710000000)");
+    std::vector<std::string> labels;
+    for (int i = 0; i < recent.Count(); ++i)
+        labels.push_back(recent.Label(i));
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{"Ext One (0740000000)", "Ann Smith11 (0830000011)", "Ann Smith2 (083000002)",
+                                        "Direct (0832)", "Direct (0821)", "Old (0710000000)"}));
 }
 
 TEST_F(CompositionTest, SelectedRecentEntryIsSentEvenWhenNewEntriesPushItOut) {
@@ -114,25 +110,17 @@ TEST_F(CompositionTest, SendStoresOnePendingRowAndResets) {
     ComposeResult r = model.SendComposed();
     ASSERT_TRUE(r.Ok());
     ASSERT_EQ(r.storedIds.size(), 1u);
-    SmsRecord row = Get(r.storedIds[0]);
-    EXPECT_EQ(row.Stat, 0);
-    EXPECT_EQ(row.Time, 1700000000);
-    EXPECT_EQ(row.Type, 1);
-    EXPECT_EQ(row.RefID, row.ID);
-    EXPECT_EQ(row.To, ",0821");
-    EXPECT_EQ(row.Msg, "Hi <<FIRSTNAME>>");
-    EXPECT_EQ(row.SenderID, "Acme");
-    EXPECT_EQ(row.Charge, "?");
-    EXPECT_EQ(row.Delay, 0);
+    EXPECT_EQ(Get(r.storedIds[0]).Time, 1700000000);
+    EXPECT_EQ(test::Fields(Get(r.storedIds[0])),
+              "0|1|" + std::to_string(r.storedIds[0]) + "|,0821|0821|Hi <<FIRSTNAME>>||0|Acme|0|0|0|?");
     EXPECT_EQ(observer.outboxChanges, 1);
 
     // Reset: the same composition cannot go twice, the kind stays.
-    EXPECT_EQ(model.Text(), "");
+    EXPECT_EQ(model.Text() + model.FilePath(), "");
     EXPECT_EQ(model.Length().counterText, "0 (1)");
     EXPECT_FALSE(model.Length().textPresent);
     EXPECT_EQ(model.To().Rows(), (std::vector<std::string>{""}));
     EXPECT_EQ(model.CountRecipients(), 0);
-    EXPECT_EQ(model.FilePath(), "");
     EXPECT_EQ(model.Kind(), 1);
     EXPECT_EQ(model.SendComposed().status, ComposeStatus::kNoText);
     EXPECT_EQ(store.Outbox().SmsRowCount(), 1);
@@ -142,8 +130,7 @@ TEST_F(CompositionTest, NoRecipientLeavesTheCompositionAsItWas) {
     model.SetText("Hello", 5);
     ComposeResult r = model.SendComposed();
     EXPECT_EQ(r.status, ComposeStatus::kNoRecipients);
-    EXPECT_EQ(r.CaptionId(), 1331);
-    EXPECT_EQ(r.TextId(), 1332);
+    EXPECT_EQ(std::make_pair(r.CaptionId(), r.TextId()), std::make_pair(1331, 1332));
     EXPECT_EQ(model.Text(), "Hello");
     EXPECT_EQ(store.Outbox().SmsRowCount(), 0);
     EXPECT_EQ(model.ScheduleComposed([](ScheduleResult&) { return true; }).status, ComposeStatus::kNoRecipients);
@@ -158,15 +145,11 @@ TEST_F(CompositionTest, ScheduleStoresARowPerOccurrenceSharingTheFirstId) {
     ComposeResult r = model.ScheduleComposed(Dialog({1800000000, 1800086400, 1800172800}, 2));
     ASSERT_TRUE(r.Ok());
     ASSERT_EQ(r.storedIds.size(), 3u);
-    const int32_t first = r.storedIds[0];
-    EXPECT_NE(first, 1);
+    const std::string first = std::to_string(r.storedIds[0]);
+    EXPECT_NE(first, "1");
     for (size_t i = 0; i < 3; ++i) {
-        SmsRecord row = Get(r.storedIds[i]);
-        EXPECT_EQ(row.Stat, 6);
-        EXPECT_EQ(row.Delay, 172800);
-        EXPECT_EQ(row.Time, 1800000000 + static_cast<int32_t>(i) * 86400);
-        EXPECT_EQ(row.RefID, first);
-        EXPECT_EQ(row.To, ",0821");
+        EXPECT_EQ(Get(r.storedIds[i]).Time, 1800000000 + static_cast<int32_t>(i) * 86400);
+        EXPECT_EQ(test::Fields(Get(r.storedIds[i])), "6|0|" + first + "|,0821|0821|Weekly||0|Acme|172800|0|0|?");
     }
     EXPECT_EQ(model.Text(), "");
 
@@ -175,10 +158,8 @@ TEST_F(CompositionTest, ScheduleStoresARowPerOccurrenceSharingTheFirstId) {
     Type("0832");
     r = model.ScheduleComposed(Dialog({1800000000}, 0));
     ASSERT_TRUE(r.Ok());
-    SmsRecord row = Get(r.storedIds[0]);
-    EXPECT_EQ(row.Stat, 4);
-    EXPECT_EQ(row.Delay, 0);
-    EXPECT_EQ(row.RefID, row.ID);
+    EXPECT_EQ(test::Fields(Get(r.storedIds[0])),
+              "4|0|" + std::to_string(r.storedIds[0]) + "|,0832|0832|Once||0|Acme|0|0|0|?");
 }
 
 TEST_F(CompositionTest, CancelledOrFailedScheduleStoresNothing) {
@@ -244,12 +225,10 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
 
     ASSERT_TRUE(model.LoadStoredMessage(scheduled, true));
     EXPECT_TRUE(model.Editing());
-    EXPECT_EQ(model.EditedId(), scheduled);
-    EXPECT_EQ(model.SendButtonCaptionId(), 1335);
+    EXPECT_EQ(std::make_pair(model.EditedId(), model.SendButtonCaptionId()), std::make_pair(scheduled, 1335));
     EXPECT_FALSE(model.ScheduleEnabled());
     EXPECT_EQ(model.ScheduleComposed([](ScheduleResult&) { return true; }).status, ComposeStatus::kNotAllowed);
-    EXPECT_EQ(Get(scheduled).Stat, 5);
-    EXPECT_EQ(Get(scheduled).SavedStat, 4);
+    EXPECT_EQ(std::make_pair(Get(scheduled).Stat, Get(scheduled).SavedStat), std::make_pair(5, 4));
     EXPECT_EQ(model.Text(), "Old");
     EXPECT_EQ(model.To().Rows(), (std::vector<std::string>{"0821", "0832", ""}));
     EXPECT_TRUE(model.Contacts().IsSelected(ann));
@@ -264,17 +243,13 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     ASSERT_TRUE(r.Ok());
     EXPECT_TRUE(r.updated);
     EXPECT_EQ(r.storedIds, (std::vector<int32_t>{scheduled}));
-    SmsRecord row = Get(scheduled);
-    EXPECT_EQ(row.Stat, 4);  // still waits for its time: made Pending it would go at once
-    EXPECT_EQ(row.Type, 2);
-    EXPECT_EQ(row.Msg, "New text");
-    EXPECT_EQ(row.To, ",0821,A" + std::to_string(ann));
-    EXPECT_EQ(row.Time, 1800000000);
-    EXPECT_EQ(row.RefID, scheduled);
+    // Still waits for its time: made Pending it would go at once.
+    EXPECT_EQ(Get(scheduled).Time, 1800000000);
+    EXPECT_EQ(test::Fields(Get(scheduled)), "4|2|" + std::to_string(scheduled) + "|,0821,A" + std::to_string(ann) +
+                                                "|0821,Ann Lee|New text||4|S|86400|0|0|?");
     EXPECT_EQ(store.Outbox().SmsRowCount(), 2);
     EXPECT_FALSE(model.Editing());
-    EXPECT_EQ(model.EditedId(), -1);
-    EXPECT_EQ(model.SendButtonCaptionId(), 1334);
+    EXPECT_EQ(std::make_pair(model.EditedId(), model.SendButtonCaptionId()), std::make_pair(-1, 1334));
 
     // A row that was scheduled on the server stays server-scheduled.
     ASSERT_TRUE(model.LoadStoredMessage(onServer, true));
@@ -312,8 +287,8 @@ TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
     ComposeResult r = model.SendComposed();
     ASSERT_TRUE(r.Ok());
     EXPECT_NE(r.storedIds[0], sent);
-    EXPECT_EQ(Get(r.storedIds[0]).To, ",0821,A" + std::to_string(ann));
-    EXPECT_EQ(Get(r.storedIds[0]).Type, 6);
+    EXPECT_EQ(std::make_pair(Get(r.storedIds[0]).To, Get(r.storedIds[0]).Type),
+              std::make_pair(",0821,A" + std::to_string(ann), 6));
 
     EXPECT_FALSE(model.LoadStoredMessage(4242, true));
     EXPECT_FALSE(model.Editing());

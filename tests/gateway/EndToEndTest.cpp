@@ -104,30 +104,25 @@ TEST_F(EndToEnd, MultiRecipientMessageGoesAsBatchAndSplitsIntoChildren) {
 TEST_F(EndToEnd, BatchChunksCloseOnceTheyHold512Characters) {
     struct Case {
         const char* name;
-        std::vector<size_t> digits;  // the numbers' lengths, in order
-        std::vector<size_t> chunks;  // numbers per quicksend call
-    };
-    auto lengths = [](std::initializer_list<std::pair<size_t, size_t>> runs) {
-        std::vector<size_t> out;
-        for (auto [count, length] : runs)
-            out.insert(out.end(), count, length);
-        return out;
+        std::vector<std::pair<size_t, size_t>> runs;  // the numbers' lengths: how many of each, in order
+        std::vector<size_t> chunks;                   // numbers per quicksend call
     };
     const Case cases[] = {
-        {"511", lengths({{31, 15}, {1, 14}, {2, 15}}), {33, 1}},  // 31*16 + 15 = 511
-        {"512", lengths({{32, 15}, {1, 15}}), {32, 1}},           // 32*16 = 512
-        {"513", lengths({{31, 15}, {1, 16}, {1, 15}}), {32, 1}},  // 31*16 + 17 = 513
-        {"100 of 11", lengths({{100, 11}}), {43, 43, 14}},        // 43*12 = 516
+        {"511", {{31, 15}, {1, 14}, {2, 15}}, {33, 1}},  // 31*16 + 15 = 511
+        {"512", {{32, 15}, {1, 15}}, {32, 1}},           // 32*16 = 512
+        {"513", {{31, 15}, {1, 16}, {1, 15}}, {32, 1}},  // 31*16 + 17 = 513
+        {"100 of 11", {{100, 11}}, {43, 43, 14}},        // 43*12 = 516
     };
     long long serial = 0;
     for (const Case& c : cases) {
         std::vector<std::string> numbers;
         std::string to;
-        for (size_t length : c.digits) {
-            std::string n = std::to_string(++serial);
-            numbers.push_back("44" + std::string(length - 2 - n.size(), '7') + n);
-            to += "," + numbers.back();
-        }
+        for (auto [count, length] : c.runs)
+            for (size_t i = 0; i < count; ++i) {
+                std::string n = std::to_string(++serial);
+                numbers.push_back("44" + std::string(length - 2 - n.size(), '7') + n);
+                to += "," + numbers.back();
+            }
         sandbox_.Reset();
         ASSERT_TRUE(sandbox_.SetCredit("demo", 100000));
         ASSERT_TRUE(LogInToGateway("demo", "demo"));
