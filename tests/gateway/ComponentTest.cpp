@@ -56,8 +56,7 @@ protected:
 
     void StartSandbox(const std::vector<std::string>& args) {
         ASSERT_TRUE(sandbox_.Start(args)) << sandbox_.LastError();
-        Call("SetBaseURL", {T(sandbox_.BaseUrl())});
-        ASSERT_EQ(0, Error());
+        ASSERT_EQ(0, Code("SetBaseURL", {T(sandbox_.BaseUrl())}));
     }
 
     // A member by name with the arguments first-first; the result (Empty when none).
@@ -81,18 +80,21 @@ protected:
         return status;
     }
     int32_t Error() { return Get("smsERROR").number; }
-    bool Login(const std::string& password = "demo") {
-        Call("AuthenticateClient", {T("QLNX"), T("demo"), T(password)});
-        return Error() == 0;
+    // The smsERROR a method call leaves.
+    int32_t Code(const std::string& name, std::vector<Variant> args = {}) {
+        Call(name, std::move(args));
+        return Error();
+    }
+    int32_t LogIn(const std::string& password = "demo") {
+        return Code("AuthenticateClient", {T("QLNX"), T("demo"), T(password)});
     }
     std::string SendTo(const std::string& number, const std::string& text = "Hello") {
         return Call("SendMsg", {Variant::FromBool(true), T(text), T(number)});
     }
     int32_t Configure(int kind, const std::string& host, const std::string& port, const std::string& user,
                       const std::string& password, bool verify = true) {
-        Call("ConfigureProxyEx",
-             {Variant::FromBool(verify), Variant::FromLong(kind), T(host), T(port), T(user), T(password)});
-        return Error();
+        return Code("ConfigureProxyEx",
+                    {Variant::FromBool(verify), Variant::FromLong(kind), T(host), T(port), T(user), T(password)});
     }
     std::string Url(const std::string& scheme, int port) {
         return scheme + "://127.0.0.1:" + std::to_string(port) + "/";
@@ -141,18 +143,16 @@ TEST_F(ComponentTest, ResolvesEveryContractNameCaseInsensitivelyAndChecksCalls) 
 
 TEST_F(ComponentTest, LogsInAndTellsAWrongPasswordFromAnUnreachableGateway) {
     // Calls that need a session fail with 99 before login, without a word on the wire.
-    SendTo("447700900123");
-    EXPECT_EQ(99, Error());
-    Call("QueryBalance");
-    EXPECT_EQ(99, Error());
+    EXPECT_EQ(99, Code("SendMsg", {Variant::FromBool(true), T("Hello"), T("447700900123")}));
+    EXPECT_EQ(99, Code("QueryBalance"));
     EXPECT_TRUE(sandbox_.Received().empty());
 
-    EXPECT_FALSE(Login("wrong"));
-    EXPECT_NE(99, Error());
+    const int32_t wrong = LogIn("wrong");
+    EXPECT_TRUE(wrong != 0 && wrong != 99) << wrong;
     EXPECT_EQ("", Get("smsSESSION_ID").text);
     EXPECT_FALSE(Get("smsIsLoggedIn").AsBool());
 
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     const std::string session = Get("smsSESSION_ID").text;
     EXPECT_EQ(32u, session.size());
     EXPECT_TRUE(Get("smsIsLoggedIn").AsBool());
@@ -160,20 +160,18 @@ TEST_F(ComponentTest, LogsInAndTellsAWrongPasswordFromAnUnreachableGateway) {
     ASSERT_EQ(2u, auth.size());
     for (auto [name, value] : {std::pair{"client_id", "QLNX"}, {"user", "demo"}, {"password", "demo"}})
         EXPECT_EQ(value, auth[1].Param(name)) << name;
-    Call("Ping");
-    EXPECT_EQ(0, Error());
+    EXPECT_EQ(0, Code("Ping"));
     EXPECT_EQ(session, sandbox_.Received("ping").at(0).Param("session"));
 
     // The older form takes the account from the properties.
     Put("smsUSER", T("demo"));
     Put("smsPASSWORD", T("demo"));
-    Call("Authenticate");
-    EXPECT_EQ(0, Error());
+    EXPECT_EQ(0, Code("Authenticate"));
     EXPECT_NE(session, Get("smsSESSION_ID").text);
 }
 
 TEST_F(ComponentTest, SendMsgCarriesTheSendPropertiesAndHandsBackTheReply) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     Put("smsCONCAT", Variant::FromLong(3));
     Put("smsMSG_TYPE", Variant::FromLong(1));
     Put("smsFROM", T("Quillon"));
@@ -211,7 +209,7 @@ TEST_F(ComponentTest, SendMsgCarriesTheSendPropertiesAndHandsBackTheReply) {
 }
 
 TEST_F(ComponentTest, BatchStartsSendsPerNumberAndEnds) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     Put("smsCONCAT", Variant::FromLong(3));
     const std::string batch = Call("StartBatch", {T("Batch text")});
     ASSERT_EQ(0, Error()) << batch;
@@ -224,8 +222,7 @@ TEST_F(ComponentTest, BatchStartsSendsPerNumberAndEnds) {
     EXPECT_THAT(Call("EndBatch"), StartsWith("OK: 2 messages"));
     EXPECT_EQ(0, Error());
     // After its end the batch takes no more numbers.
-    Call("QuickBatchSend", {T("447700900003")});
-    EXPECT_EQ(501, Error());
+    EXPECT_EQ(501, Code("QuickBatchSend", {T("447700900003")}));
 
     auto start = sandbox_.Received("startbatch");
     auto quick = sandbox_.Received("quicksend");
@@ -239,7 +236,7 @@ TEST_F(ComponentTest, BatchStartsSendsPerNumberAndEnds) {
 
 // Identifiers come as the send reply, or followed by "|" and the number, or bare (QueryMsg).
 TEST_F(ComponentTest, GetMsgChargeAndStopMsgAPIIDTakeTheSendReplyAsIdentifier) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     const std::string now = SendTo("447700900123");
     ASSERT_EQ(0, Error());
     EXPECT_THAT(Call("GetMsgCharge", {Variant::FromBool(true), T(now)}), HasSubstr("status: 001"));
@@ -249,13 +246,12 @@ TEST_F(ComponentTest, GetMsgChargeAndStopMsgAPIIDTakeTheSendReplyAsIdentifier) {
     EXPECT_THAT(reply, HasSubstr("status: 004"));
     EXPECT_THAT(reply, HasSubstr("charge: 1.0"));
     EXPECT_THAT(Call("QueryMsg", {T(now.substr(4))}), HasSubstr("status: 004"));
-    Call("StopMsgAPIID", {T(now)});
-    EXPECT_EQ(402, Error());  // delivered: too late to withdraw
+    EXPECT_EQ(402, Code("StopMsgAPIID", {T(now)}));  // delivered: too late to withdraw
 }
 
 // Each member reaches its endpoint and hands back the gateway's code in smsERROR, in order.
 TEST_F(ComponentTest, MembersReachTheirEndpointAndReportTheGatewayCode) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     const std::string unknownId = "ID: 0123456789abcdef0123456789abcdef";
     struct Case {
         const char* member;
@@ -310,22 +306,20 @@ TEST_F(ComponentTest, EncodeToUnicodeAndVersionAnswerWithoutTheGateway) {
 TEST_F(ComponentTest, SessionExpiryIsReportedAs99) {
     sandbox_.Stop();
     StartSandbox({"--session-idle", "60"});
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     for (int seconds : {50, 50, 61}) {
         ASSERT_TRUE(sandbox_.AdvanceClock(seconds));
-        Call("Ping");
-        EXPECT_EQ(seconds > 60 ? 99 : 0, Error()) << seconds;
+        EXPECT_EQ(seconds > 60 ? 99 : 0, Code("Ping")) << seconds;
     }
     EXPECT_FALSE(Get("smsIsLoggedIn").AsBool());
-    ASSERT_TRUE(Login());
-    Call("Ping");
-    EXPECT_EQ(0, Error());
+    ASSERT_EQ(0, LogIn());
+    EXPECT_EQ(0, Code("Ping"));
 }
 
 using ComponentFaultTest = ComponentTest;
 
 TEST_F(ComponentFaultTest, TransportFailuresAre99AndMalformedRepliesAreNonZero) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     struct Case {
         const char* kind;
         int value;
@@ -350,27 +344,22 @@ TEST_F(ComponentFaultTest, TransportFailuresAre99AndMalformedRepliesAreNonZero) 
     }
     // A balance reply that is no number is no balance.
     ASSERT_TRUE(sandbox_.InjectFault("garbage", 1, 0, "getbalance"));
-    Call("QueryBalance");
-    EXPECT_EQ(98, Error());
+    EXPECT_EQ(98, Code("QueryBalance"));
 }
 
 TEST_F(ComponentFaultTest, AClosedPortIs99AndAnAddressThatIsNoHttpIs97) {
-    Call("SetBaseURL", {T("ftp://127.0.0.1/")});
-    EXPECT_EQ(97, Error());
-    EXPECT_TRUE(Login());  // the old address still works
+    EXPECT_EQ(97, Code("SetBaseURL", {T("ftp://127.0.0.1/")}));
+    EXPECT_EQ(0, LogIn());  // the old address still works
 
-    Call("SetBaseURL", {T(Url("http", ClosedPort()))});
-    ASSERT_EQ(0, Error());
-    EXPECT_FALSE(Login());
-    EXPECT_EQ(99, Error());
+    ASSERT_EQ(0, Code("SetBaseURL", {T(Url("http", ClosedPort()))}));
+    EXPECT_EQ(99, LogIn());
     // https against a plain HTTP server fails the handshake: no reply, no crash.
     Call("SetBaseURL", {T(Url("https", sandbox_.Port()))});
-    EXPECT_FALSE(Login());
-    EXPECT_EQ(99, Error());
+    EXPECT_EQ(99, LogIn());
 }
 
 TEST_F(ComponentFaultTest, TwoThreadsEachReadTheirOwnResult) {
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     std::atomic<int> mismatches{0};
     auto run = [&](const std::string& number, int32_t expected) {
         for (int i = 0; i < 25; ++i) {
@@ -458,8 +447,7 @@ TEST_F(ComponentFaultTest, MalformedStatusLinesCutRepliesAndAHangingServerFailWi
     for (const auto& c : cases) {
         RawServer server(c.answer, c.hang);
         Call("SetBaseURL", {T(Url("http", server.Port()))});
-        EXPECT_FALSE(Login());
-        EXPECT_EQ(c.expected, Error()) << c.answer;
+        EXPECT_EQ(c.expected, LogIn()) << c.answer;
     }
 }
 
@@ -512,8 +500,7 @@ TEST_F(ComponentFaultTest, HttpsRefusesAnUntrustedCertificate) {
         port))
         << "openssl s_server did not start";
     Call("SetBaseURL", {T(Url("https", port))});
-    EXPECT_FALSE(Login());
-    EXPECT_EQ(99, Error());
+    EXPECT_EQ(99, LogIn());
 }
 
 // Proxy kind 4 through tinyproxy on loopback, with basic authentication.
@@ -544,13 +531,12 @@ TEST_F(ComponentProxyTest, GoesThroughTheProxyAndReportsItsRefusals) {
     EXPECT_EQ(96, Configure(4, "127.0.0.1", port, "quser", "wrong"));
     EXPECT_EQ(96, Configure(4, "127.0.0.1", port, "", ""));
     ASSERT_EQ(0, Configure(4, "127.0.0.1", port, "quser", "qpass"));
-    ASSERT_TRUE(Login());
+    ASSERT_EQ(0, LogIn());
     EXPECT_EQ("100.0", Call("QueryBalance"));
 
     // With the proxy gone the gateway is out of reach, though it still runs.
     proxy_.Stop();
-    Call("QueryBalance");
-    EXPECT_EQ(99, Error());
+    EXPECT_EQ(99, Code("QueryBalance"));
     EXPECT_EQ(95, Configure(4, "127.0.0.1", port, "quser", "qpass"));
     EXPECT_EQ(0, Configure(1, "", "", "", ""));  // direct again
     EXPECT_EQ("100.0", Call("QueryBalance"));
@@ -563,8 +549,7 @@ TEST_F(ComponentTest, ProxySettingsThatCannotWorkAreRefused) {
     EXPECT_EQ(97, Configure(7, "", "", "", ""));
     // Without verify the settings are only taken.
     EXPECT_EQ(0, Configure(4, "127.0.0.1", std::to_string(ClosedPort()), "", "", false));
-    EXPECT_FALSE(Login());
-    EXPECT_EQ(99, Error());
+    EXPECT_EQ(99, LogIn());
 }
 
 TEST_F(ComponentProxyTest, EnvironmentKindsFollowTheProxyVariables) {
@@ -573,7 +558,7 @@ TEST_F(ComponentProxyTest, EnvironmentKindsFollowTheProxyVariables) {
     unsetenv("NO_PROXY");
     EXPECT_EQ(96, Configure(2, "", "", "", ""));
     EXPECT_EQ(0, Configure(3, "", "", "quser", "qpass"));
-    EXPECT_TRUE(Login());
+    EXPECT_EQ(0, LogIn());
     proxy_.Stop();
     EXPECT_EQ(95, Configure(2, "", "", "quser", "qpass"));
     unsetenv("http_proxy");
