@@ -58,7 +58,6 @@ protected:
         ASSERT_TRUE(sandbox_.Start(args)) << sandbox_.LastError();
         ASSERT_EQ(0, Code("SetBaseURL", {T(sandbox_.BaseUrl())}));
     }
-
     // A member by name with the arguments first-first; the result (Empty when none).
     Variant Invoke(const std::string& name, InvokeKind kind, std::vector<Variant> args, int32_t* status = nullptr) {
         DispId id = 0;
@@ -162,7 +161,6 @@ TEST_F(ComponentTest, LogsInAndTellsAWrongPasswordFromAnUnreachableGateway) {
         EXPECT_EQ(value, auth[1].Param(name)) << name;
     EXPECT_EQ(0, Code("Ping"));
     EXPECT_EQ(session, sandbox_.Received("ping").at(0).Param("session"));
-
     // The older form takes the account from the properties.
     Put("smsUSER", T("demo"));
     Put("smsPASSWORD", T("demo"));
@@ -189,18 +187,15 @@ TEST_F(ComponentTest, SendMsgCarriesTheSendPropertiesAndHandsBackTheReply) {
          {"to", "text", "from", "concat", "msg_type", "unicode", "delivery_ack", "delivery_time", "session"})
         params += sent[0].Param(name) + "|";
     EXPECT_EQ("+44 7700 900123|Grüße & more=text|Quillon|3|1|0|1|0|" + Get("smsSESSION_ID").text + "|", params);
-
     // A refusal by the gateway hands back its code and text.
     EXPECT_THAT(SendTo("447700909991"), StartsWith("ERR: 304, "));
     EXPECT_EQ(304, Error());
-
     // The simple form takes number and text from the properties.
     Put("smsTO", T("447700900555"));
     Put("smsTEXT", T("simple"));
     reply = Call("SendSimpleSMS");
     EXPECT_EQ(0, Error()) << reply;
     EXPECT_EQ("447700900555", sandbox_.Received("sendmsg").back().Param("to"));
-
     // ResetSMS clears the send properties.
     Call("ResetSMS");
     EXPECT_EQ(0, Get("smsCONCAT").number);
@@ -533,7 +528,6 @@ TEST_F(ComponentProxyTest, GoesThroughTheProxyAndReportsItsRefusals) {
     ASSERT_EQ(0, Configure(4, "127.0.0.1", port, "quser", "qpass"));
     ASSERT_EQ(0, LogIn());
     EXPECT_EQ("100.0", Call("QueryBalance"));
-
     // With the proxy gone the gateway is out of reach, though it still runs.
     proxy_.Stop();
     EXPECT_EQ(99, Code("QueryBalance"));

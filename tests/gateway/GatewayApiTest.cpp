@@ -68,7 +68,6 @@ TEST(GatewayApiTest, PassesArgumentsLastFirstWithTheirKinds) {
     EXPECT_EQ(send.argsLastFirst[1].text, "hello");
     EXPECT_EQ(send.argsLastFirst[2].kind, Variant::Kind::Bool);
     EXPECT_EQ(send.argsLastFirst[2].number, -1);  // true with all bits set
-
     // Calls use the numbers resolved once at binding: no further lookups.
     EXPECT_EQ(b.component->asked.size(), lookups);
 }
@@ -196,7 +195,6 @@ TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUr
     ASSERT_EQ(created->invocations.size(), 1u);
     EXPECT_EQ(created->invocations[0].name, "SetBaseURL");
     EXPECT_EQ(created->invocations[0].argsLastFirst.at(0).text, "http://127.0.0.1:9/api/");
-
     // A handle outlives a reset; the next Instance() is a new object.
     TestSeams::ResetGatewayInstance();
     std::string reply;

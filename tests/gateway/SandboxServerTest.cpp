@@ -57,7 +57,6 @@ protected:
             reply.pop_back();
         return reply;
     }
-
     // Sends and returns the 32-character id ("" on refusal; the reply in lastReply_).
     std::string Send(const std::string& to, const std::string& text = "Hello", Params extra = {}) {
         extra["to"] = to;
@@ -67,7 +66,6 @@ protected:
         lastReply_ = Call("sendmsg", extra);
         return lastReply_.rfind("ID: ", 0) == 0 ? lastReply_.substr(4, 32) : std::string();
     }
-
     // A field of the message's status reply ("" when missing; the status 0).
     std::string Field(const std::string& id, const std::string& name) {
         std::string reply = Call("getmsgcharge", {{"id", id}});
@@ -131,7 +129,6 @@ TEST_F(SandboxServerTest, DeferredMessagesWaitAndCanBeWithdrawnOnlyUntilTenMinut
     EXPECT_EQ("0.0", Charge(early));
     EXPECT_EQ("OK: 99.0", Balance());  // the withdrawn one is refunded
     EXPECT_THAT(Call("delmsg", {{"id", early}}), StartsWith("ERR: 402, "));
-
     // At its delivery time the timeline starts.
     ASSERT_TRUE(sandbox_.AdvanceClock(9 * 60 + 1));
     EXPECT_EQ(1, Status(close));
@@ -176,7 +173,6 @@ TEST_F(SandboxServerTest, ChargesPerPart) {
     EXPECT_EQ("", Send("447700900123", std::string(161, 'a'), {{"concat", "0"}}));
     EXPECT_THAT(lastReply_, StartsWith("ERR: 302, "));
     EXPECT_EQ("OK: 79.0", Balance());
-
     // Not enough credit left for two parts.
     ASSERT_TRUE(sandbox_.SetCredit("demo", 1.5));
     EXPECT_EQ("", Send("447700900123", std::string(200, 'a')));
@@ -260,14 +256,12 @@ TEST_F(SandboxServerTest, ClientReferencesAreAnsweredFromMemoryAndSentOnce) {
     EXPECT_EQ(refs[0], "demo r-1 " + first + " repeats: 2");
     EXPECT_EQ(refs[1], "demo r-2 ERR:304 repeats: 1");
     EXPECT_EQ(refs[2].substr(refs[2].size() - 10), "repeats: 1");
-
     // References are kept seven days, then a reference is new again.
     ASSERT_TRUE(sandbox_.AdvanceClock(7 * 86400 + 1));
     session_ = Login();
     const std::string later = Send("0712345678", "Hello", {{"ref", "r-1"}});
     EXPECT_FALSE(later.empty());
     EXPECT_NE(later, first);
-
     // A gateway that does not honour references says nothing of them and sends every request.
     Start({"--references", "0"});
     EXPECT_EQ(sandbox_.Request("auth", {{"user", "demo"}, {"password", "demo"}}).find("Refs"), std::string::npos);

@@ -103,7 +103,6 @@ TEST_F(SessionTest, RefreshBalanceStoresTenthsKeepsThemOnFailureAndAsksNothingOf
     component_->script["QueryBalance"] = {"12", 0};
     EXPECT_EQ(RefreshBalance(), 120);
     EXPECT_FALSE(Settings().BalanceWithFraction);
-
     // Off line nothing is asked.
     SetOnLine(false);
     component_->invocations.clear();
@@ -122,10 +121,9 @@ TEST_F(SessionTest, LoginSuccessRefreshesTheBalanceAndRunsTheAfterLoginAction) {
     SetAfterLoginAction([&] { ++afterLogin; });
     EXPECT_TRUE(LogInToGateway("demo", "pw", ui_));
     ASSERT_EQ(component_->Calls(), (std::vector<std::string>{"AuthenticateClient", "QueryBalance"}));
-    std::vector<std::string> args;
-    for (const Variant& v : component_->LastArgs("AuthenticateClient"))
-        args.push_back(v.text);
-    EXPECT_EQ(args, (std::vector<std::string>{"QLNX", "demo", "pw"}));
+    const auto args = component_->LastArgs("AuthenticateClient");
+    ASSERT_EQ(args.size(), 3u);
+    EXPECT_EQ(args[0].text + "|" + args[1].text + "|" + args[2].text, "QLNX|demo|pw");
     EXPECT_EQ(Settings().LastBalance, 1000);
     EXPECT_EQ(afterLogin, 1);
     EXPECT_EQ(ui_.begins, 1);
@@ -176,7 +174,6 @@ TEST_F(SessionTest, ProxySettingsGoToTheComponentAndErrorsPickTheirText) {
     EXPECT_EQ(args[1].number, 4);
     EXPECT_EQ(args[2].text + args[3].text + args[4].text + args[5].text, "proxy.example3128mesecret");
     EXPECT_TRUE(ui_.messages.empty());
-
     // An unreachable gateway (99) is no proxy matter: it says so, without the support link.
     struct Choice {
         int32_t code;
