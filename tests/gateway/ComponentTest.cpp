@@ -450,7 +450,7 @@ TEST_F(ComponentFaultTest, MalformedStatusLinesCutRepliesAndAHangingServerFailWi
 class ToolProcess {
 public:
     ~ToolProcess() { Stop(); }
-    bool Start(std::vector<std::string> argv, int port) {
+    bool Start(int port, std::vector<std::string> argv) {
         std::vector<char*> args;
         for (auto& arg : argv)
             args.push_back(arg.data());
@@ -490,9 +490,8 @@ TEST_F(ComponentFaultTest, HttpsRefusesAnUntrustedCertificate) {
     // It answers any request with its status page: unverified the component would read that (98).
     const int port = ClosedPort();
     ToolProcess server;
-    ASSERT_TRUE(server.Start(
-        {"/usr/bin/openssl", "s_server", "-accept", std::to_string(port), "-cert", cert, "-key", key, "-www", "-quiet"},
-        port))
+    ASSERT_TRUE(server.Start(port, {"/usr/bin/openssl", "s_server", "-accept", std::to_string(port), "-cert", cert,
+                                    "-key", key, "-www", "-quiet"}))
         << "openssl s_server did not start";
     Call("SetBaseURL", {T(Url("https", port))});
     EXPECT_EQ(99, LogIn());
@@ -509,7 +508,7 @@ protected:
             << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
             << "BasicAuth quser qpass\nLogLevel Critical\nSyslog Off\n"
             << (getuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
-        ASSERT_TRUE(proxy_.Start({"/usr/bin/tinyproxy", "-d", "-c", dir_.File("tinyproxy.conf")}, port_))
+        ASSERT_TRUE(proxy_.Start(port_, {"/usr/bin/tinyproxy", "-d", "-c", dir_.File("tinyproxy.conf")}))
             << "tinyproxy did not start";
     }
     void TearDown() override {

@@ -44,12 +44,10 @@ protected:
         ASSERT_TRUE(sandbox_.Start(args)) << sandbox_.LastError();
         session_ = Login();
     }
-
     std::string Login(const std::string& user = "demo", const std::string& password = "demo") {
         std::string reply = sandbox_.Request("auth", {{"user", user}, {"password", password}, {"client_id", "QLNX"}});
         return reply.rfind("OK: ", 0) == 0 && reply.size() >= 36 ? reply.substr(4, 32) : std::string();
     }
-
     std::string Call(const std::string& endpoint, Params params) {
         params.emplace("session", session_);
         std::string reply = sandbox_.Request(endpoint, params);
@@ -61,8 +59,7 @@ protected:
     std::string Send(const std::string& to, const std::string& text = "Hello", Params extra = {}) {
         extra["to"] = to;
         extra["text"] = text;
-        if (!extra.count("concat"))
-            extra["concat"] = "3";
+        extra.emplace("concat", "3");
         lastReply_ = Call("sendmsg", extra);
         return lastReply_.rfind("ID: ", 0) == 0 ? lastReply_.substr(4, 32) : std::string();
     }
@@ -74,7 +71,6 @@ protected:
     }
     int Status(const std::string& id) { return atoi(Field(id, "status").c_str()); }
     std::string Charge(const std::string& id) { return Field(id, "charge"); }
-
     std::string Balance() { return Call("getbalance", {}); }
 
     SandboxProcess sandbox_;
