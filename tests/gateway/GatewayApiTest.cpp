@@ -39,14 +39,11 @@ TEST(GatewayApiTest, NamesTheComponentDoesNotKnowAreStoredAsZeroAndNeverCalled) 
     DispId id = -1;
     bool known = true;
     ASSERT_TRUE(b.api->LookupMethod("QueryBalance", id, known));
-    EXPECT_EQ(id, 0);
-    EXPECT_FALSE(known);
+    EXPECT_TRUE(id == 0 && !known);
     ASSERT_TRUE(b.api->LookupProperty("smsSESSION_ID", id, known));
-    EXPECT_EQ(id, 0);
-    EXPECT_FALSE(known);
+    EXPECT_TRUE(id == 0 && !known);
     ASSERT_TRUE(b.api->LookupMethod("Ping", id, known));
-    EXPECT_TRUE(known);
-    EXPECT_NE(id, 0);
+    EXPECT_TRUE(id != 0 && known);
 
     std::string reply = "untouched";
     EXPECT_EQ(b.api->QueryBalance(reply), kDispFail);
@@ -71,19 +68,14 @@ TEST(GatewayApiTest, PassesArgumentsLastFirstWithTheirKinds) {
     EXPECT_EQ(send.argsLastFirst[1].text, "hello");
     EXPECT_EQ(send.argsLastFirst[2].kind, Variant::Kind::Bool);
     EXPECT_EQ(send.argsLastFirst[2].number, -1);  // true with all bits set
-
     // Calls use the numbers resolved once at binding: no further lookups.
     EXPECT_EQ(b.component->asked.size(), lookups);
 }
 
 TEST(GatewayApiTest, LateBoundCallsAreCaseInsensitiveAndNormaliseKinds) {
     Bound b = Bind();
-    Variant one;  // a BOOL written as 1 still reaches the component with all bits set
-    one.kind = Variant::Kind::Bool;
-    one.number = 1;
-    Variant bigByte;
-    bigByte.kind = Variant::Kind::Byte;
-    bigByte.number = 0x1FF;
+    // A BOOL written as 1 still reaches the component with all bits set; a byte keeps its low eight bits.
+    const Variant one{Variant::Kind::Bool, "", 1}, bigByte{Variant::Kind::Byte, "", 0x1FF};
     Variant result;
     ASSERT_EQ(b.api->Call("sendmsg", {one, Variant::FromText("t"), Variant::FromText("1")}, result), kDispOk);
     EXPECT_EQ(result.text, "OK");
@@ -107,8 +99,7 @@ TEST(GatewayApiTest, GenericFailureForMissingObjectArgumentOrName) {
     EXPECT_EQ(none.SendMsg(true, "x", "1", reply), kDispFail);
     EXPECT_EQ(none.Get_smsERROR(error), kDispFail);
     EXPECT_EQ(none.Put_smsCONCAT(3), kDispFail);
-    EXPECT_EQ(reply, "untouched");
-    EXPECT_EQ(error, 12345);
+    EXPECT_TRUE(reply == "untouched" && error == 12345);
 
     Bound b = Bind();
     Variant result = Variant::FromText("untouched");
@@ -147,9 +138,8 @@ TEST(GatewayApiTest, ComponentStatusAndResultsComeBackRaw) {
     EXPECT_EQ(reply, "0123456789abcdef0123456789abcdef");
 }
 
-// Each thread's call and the smsERROR read that judges it stay together under the guard. Both
-// threads start together and yield between the call and the read, so without the guard the other
-// thread's call lands in between on almost every round.
+// A call and the smsERROR read that judges it stay together under the guard: both threads start
+// together and yield in between, so without it the other thread's call lands there almost every round.
 TEST(GatewayApiTest, GuardKeepsACallAndItsErrorReadTogether) {
     Bound b = Bind();
     b.component->echoFirstArgToError = true;
@@ -205,7 +195,6 @@ TEST_F(GatewayInstanceTest, InstanceCreatesByProgIdAndHandsTheComponentItsBaseUr
     ASSERT_EQ(created->invocations.size(), 1u);
     EXPECT_EQ(created->invocations[0].name, "SetBaseURL");
     EXPECT_EQ(created->invocations[0].argsLastFirst.at(0).text, "http://127.0.0.1:9/api/");
-
     // A handle outlives a reset; the next Instance() is a new object.
     TestSeams::ResetGatewayInstance();
     std::string reply;
