@@ -27,6 +27,8 @@ bool WriteFile(const QString& path, const QByteArray& content) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
+constexpr bool kOffLine = true;
+
 // One program run with its own data directory, runtime directory and record of message boxes.
 struct Run {
     TempDir home;
@@ -37,7 +39,8 @@ struct Run {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess process;
 
-    Run() {
+    // offLine: the settings say to work off line, so no start-up waits for a gateway.
+    explicit Run(bool offLine = false) {
         QDir().mkpath(dataDir);
         QDir().mkpath(runtimeDir);
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -48,6 +51,8 @@ struct Run {
         env.insert("HOME", homeDir);
         env.insert("QUILLON_RECORD_MESSAGES", homeDir + "/messages.txt");
         env.insert("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf");
+        if (offLine)
+            Set("WorkingOnLine", "0");
     }
     ~Run() {
         if (process.state() != QProcess::NotRunning) {
@@ -134,8 +139,7 @@ private slots:
     // A folder where the database belongs ends the start with its box, translated unless i18n is off.
     void UnusableDatabaseEndsWithoutAWindowInTheModulesLanguage() {
         for (bool i18n : {true, false}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             if (!i18n)
                 run.Set("i18n", "0");
             QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));
@@ -150,8 +154,7 @@ private slots:
     // A damaged database is offered for salvage: declined, the program ends leaving the file; accepted, it runs on.
     void DamagedDatabaseIsOfferedForSalvage() {
         for (bool accept : {false, true}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             const QByteArray garbage(4096, 'x');
             QVERIFY(WriteFile(run.dataDir + "/SMS.db", garbage));
             if (!accept)
@@ -206,8 +209,7 @@ private slots:
     void UnexpectedErrorShowsTheSupportBoxAndEnds() {
         QFETCH(QString, point);
         const QString help = "https://support.example.test/help?from=quillon";
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         run.Set("help_url", help.toStdString());
         run.env.insert("QUILLON_TEST_THROW_AT", point);
         run.Start(true);
@@ -225,8 +227,7 @@ private slots:
     // Without a tray host a hidden window could never be found again: "Start minimised" only minimises.
     void StartMinimizedMakesTheWindowWithoutShowingIt() {
         for (bool minimised : {false, true}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             run.Set("StartMinimized", minimised ? "1" : "0");
             run.Start(true);
             QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
@@ -270,8 +271,7 @@ private slots:
                                     "--height", "22"});
         QVERIFY(helpers.tray.waitForStarted(10000));
 
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         run.Set("StartMinimized", "1");
         run.env.insert("DISPLAY", display);
         run.env.insert("QT_QPA_PLATFORM", "xcb");
@@ -293,8 +293,7 @@ private slots:
 
     // A data directory held by an unreachable program (quillon-cli worker): the start names it and ends.
     void DataDirectoryHeldByAnotherProgramEndsTheStart() {
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         DataDirLock worker;
         QVERIFY(worker.Acquire(run.dataDir.toStdString(), "quillon-cli worker"));
         run.Start();
@@ -307,8 +306,7 @@ private slots:
     }
 
     void SecondStartFindsTheFirstAndEnds() {
-        Run first;
-        first.Set("WorkingOnLine", "0");
+        Run first(kOffLine);
         first.Set("StartMinimized", "1");
         first.Start();
         // The probe, as a second copy sends it, is answered once the main window exists.
