@@ -1,12 +1,12 @@
 // The login pane: on-line login through the sandbox gateway, off-line login against the stored
-// account, the remembered entries and the OK button's rule.
+// account, the remembered entries, the OK button's rule and password recovery.
+#include <QDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
-
-#include <QDialog>
-#include <QPointer>
+#include <functional>
 
 #include "core/AppSettings.h"
 #include "gateway/Session.h"
@@ -28,74 +28,99 @@ class LoginPaneTest : public QObject {
         CheckControl* offline;
         QPushButton* ok;
     };
-    // Opens the pane and finds its controls.
-    static Controls Open(LoginPane& pane) {
+    // Opens the pane, finds its controls and, when given, fills both boxes.
+    static Controls Open(LoginPane& pane, const char* user = nullptr, const char* password = nullptr) {
         pane.Open();
-        return {pane.findChild<QLineEdit*>("loginUser"), pane.findChild<QLineEdit*>("loginPassword"),
-                pane.findChild<CheckControl*>("rememberPassword"), pane.findChild<CheckControl*>("workOffline"),
-                pane.findChild<QPushButton*>("loginOk")};
+        Controls c{pane.findChild<QLineEdit*>("loginUser"), pane.findChild<QLineEdit*>("loginPassword"),
+                   pane.findChild<CheckControl*>("rememberPassword"), pane.findChild<CheckControl*>("workOffline"),
+                   pane.findChild<QPushButton*>("loginOk")};
+        if (user) {
+            c.user->setText(user);
+            c.password->setText(password);
+        }
+        return c;
+    }
+    // Runs the recovery dialog with drive() inside its loop; true when drive() passed all its checks.
+    // The dialog is rejected if still open afterwards, so a failed check never leaves it waiting.
+    static bool Recover(LoginPane& pane, const std::function<void(QDialog*)>& drive) {
+        bool passed = false;
+        QPointer<QDialog> dialog;
+        QTimer::singleShot(0, [&] {
+            dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->objectName() == "recoveryDialog") {
+                drive(dialog);
+                passed = !QTest::currentTestFailed();
+            }
+            if (dialog && dialog->isVisible())
+                dialog->reject();
+        });
+        pane.RecoverForgottenPassword();
+        return passed;
     }
 
 private slots:
-    void OnLineLoginStoresTheAccountAndReadsTheBalance() {
-        UiTestEnv env;
-        QVERIFY(env.Ok());
-        LoginPane pane;
-        Controls c = Open(pane);
-        QCOMPARE(c.remember->text(), QString());
-        QTest::keyClicks(c.user, "demo");
-        QTest::keyClicks(c.password, "demo");
-        QTest::mouseClick(c.remember, Qt::LeftButton);
-        QCOMPARE(c.remember->text(), QString("X"));  // a check control shows its state as text
-        QSignalSpy spy(&pane, &LoginPane::loggedIn);
-        QTest::mouseClick(c.ok, Qt::LeftButton);
-        QCOMPARE(spy.count(), 1);
-        QVERIFY(IsOnLine());
-        QCOMPARE(Settings().LastBalance, 1000);  // 100.0 credits in tenths
-        QCOMPARE(env.Sandbox().Received("auth").size(), size_t(1));
-        QVERIFY(env.Shown().isEmpty());
+    // An on-line login reads the balance; the next start finds both boxes filled only when the password
+    // was to be remembered, otherwise it served this run alone and only the account name stays.
+    void OnLineLoginKeepsThePasswordOnlyWhenAsked() {
+        for (bool remember : {true, false}) {
+            UiTestEnv env;
+            QVERIFY(env.Ok());
+            {
+                LoginPane pane;
+                Controls c = Open(pane);
+                QTest::keyClicks(c.user, "demo");
+                QTest::keyClicks(c.password, "demo");
+                if (remember) {
+                    QTest::mouseClick(c.remember, Qt::LeftButton);
+                    QCOMPARE(c.remember->text(), QString("X"));  // a check control shows its state as text
+                }
+                QSignalSpy spy(&pane, &LoginPane::loggedIn);
+                QTest::mouseClick(c.ok, Qt::LeftButton);
+                QCOMPARE(spy.count(), 1);
+                QVERIFY(IsOnLine());
+            }
+            QCOMPARE(Settings().LastBalance, 1000);  // 100.0 credits in tenths
+            QCOMPARE(Settings().Password, std::string("demo"));
+            QCOMPARE(env.Sandbox().Received("auth").size(), size_t(1));
+            QVERIFY(env.Shown().isEmpty());
 
-        // What the next start sees: both boxes filled, not off line.
-        env.ReloadSettingsFromDisk();
-        QCOMPARE(Settings().Login, std::string("demo"));
-        QVERIFY(Settings().RememberPassword);
-        QVERIFY(Settings().WorkingOnLine);
-        LoginPane next;
-        Controls n = Open(next);
-        QCOMPARE(n.user->text(), QString("demo"));
-        QCOMPARE(n.password->text(), QString("demo"));
-        QVERIFY(n.remember->IsTicked());
-        QVERIFY(!n.offline->IsTicked());
-        QVERIFY(n.ok->isEnabled());
+            env.ReloadSettingsFromDisk();  // what the next start sees
+            QCOMPARE(Settings().Login, std::string("demo"));
+            QCOMPARE(Settings().Password, std::string(remember ? "demo" : ""));
+            QVERIFY(Settings().WorkingOnLine);
+            const QString kept = remember ? "demo" : "";
+            LoginPane next;
+            Controls n = Open(next);
+            QCOMPARE(QStringList({n.user->text(), n.password->text()}), QStringList({kept, kept}));
+            QCOMPARE(n.remember->IsTicked(), remember);
+            QVERIFY(!n.offline->IsTicked());
+            QCOMPARE(n.ok->isEnabled(), remember);
+        }
     }
 
-    void RefusedOnLineLoginStaysWithItsEntries() {
-        UiTestEnv env;
-        QVERIFY(env.Ok());
-        LoginPane pane;
-        Controls c = Open(pane);
-        c.user->setText("demo");
-        c.password->setText("wrong");
-        QSignalSpy spy(&pane, &LoginPane::loggedIn);
-        QVERIFY(!pane.Accept());
-        QCOMPARE(spy.count(), 0);
-        QCOMPARE(pane.StatusText(), Text(1058));
-        QCOMPARE(c.user->text(), QString("demo"));
-        QVERIFY(!IsOnLine());
-        env.ReloadSettingsFromDisk();
-        QVERIFY(Settings().Login.empty());
-    }
-
-    void UnreachableGatewayIsReportedBeforeTheStatusLine() {
-        UiTestEnv env(false);
-        QVERIFY(env.Ok());
-        LoginPane pane;
-        Controls c = Open(pane);
-        c.user->setText("demo");
-        c.password->setText("demo");
-        QVERIFY(!pane.Accept());
-        QCOMPARE(env.Shown(), QStringList{Text(1028) + "|" + Text(1027)});
-        QCOMPARE(pane.StatusText(), Text(1058));
+    // A refused login, or an unreachable gateway (its box first), stays with its entries and stores nothing.
+    void FailedOnLineLoginStaysWithItsEntries() {
+        struct Case {
+            bool gateway;
+            const char* password;
+            QStringList shown;
+        };
+        const Case cases[] = {{true, "wrong", {}}, {false, "demo", {Text(1028) + "|" + Text(1027)}}};
+        for (const Case& k : cases) {
+            UiTestEnv env(k.gateway);
+            QVERIFY(env.Ok());
+            LoginPane pane;
+            Controls c = Open(pane, "demo", k.password);
+            QSignalSpy spy(&pane, &LoginPane::loggedIn);
+            QVERIFY(!pane.Accept());
+            QCOMPARE(spy.count(), 0);
+            QCOMPARE(env.Shown(), k.shown);
+            QCOMPARE(pane.StatusText(), Text(1058));
+            QCOMPARE(c.user->text(), QString("demo"));
+            QVERIFY(!IsOnLine());
+            env.ReloadSettingsFromDisk();
+            QVERIFY(Settings().Login.empty());
+        }
     }
 
     void OffLineLoginNeedsTheStoredAccountAndMakesNoTraffic() {
@@ -117,7 +142,6 @@ private slots:
         c.password->setText("secret");  // the comparison is case-sensitive
         QVERIFY(!pane.Accept());
         QCOMPARE(pane.StatusText(), Text(1058));
-
         c.password->setText("Secret");
         QSignalSpy spy(&pane, &LoginPane::loggedIn);
         QVERIFY(pane.Accept());
@@ -125,28 +149,6 @@ private slots:
         QVERIFY(!IsOnLine());
         QVERIFY(env.Sandbox().Received().empty());
         QVERIFY(env.Shown().isEmpty());
-    }
-
-    // The password serves this run (its off-line login) and is kept nowhere after it; the account name stays.
-    void UnrememberedPasswordServesThisRunOnly() {
-        UiTestEnv env;
-        QVERIFY(env.Ok());
-        {
-            LoginPane pane;
-            Controls c = Open(pane);
-            c.user->setText("demo");
-            c.password->setText("demo");
-            QVERIFY(pane.Accept());
-        }
-        QCOMPARE(Settings().Password, std::string("demo"));
-        env.ReloadSettingsFromDisk();
-        QCOMPARE(Settings().Login, std::string("demo"));
-        QCOMPARE(Settings().Password, std::string());
-        LoginPane next;
-        Controls n = Open(next);
-        QVERIFY(n.user->text().isEmpty());
-        QVERIFY(n.password->text().isEmpty());
-        QVERIFY(!n.offline->IsTicked());
     }
 
     void OkNeedsAVisibleCharacterInBothBoxes() {
@@ -168,25 +170,32 @@ private slots:
         QVERIFY(!c.ok->isEnabled());
     }
 
-    // The dialog's Enter moves through the fields; OK reports whether the gateway mailed the password.
-    void RecoveryDialogMovesOnWithEnterAndReportsTheGatewaysAnswer() {
+    // Enter moves through the dialog's fields and OK reports whether the gateway mailed the password.
+    // While a slow gateway answers the dialog keeps the event loop running, busy with its fields
+    // locked; Cancel then closes it at once and the late answer is dropped.
+    void RecoveryDialogWorksByKeyboardAndWaitsOffTheUiThread() {
         UiTestEnv env;
         QVERIFY(env.Ok());
         struct Case {
             const char* user;
+            bool slow;
             bool cancel;
             QString status;
         };
-        const Case cases[] = {{"demo", false, Text(kIdPasswordSent)},
-                              {"nobody", false, Text(kIdPasswordNotSent)},
-                              {"demo", true, QString()}};
+        const Case cases[] = {{"demo", false, false, Text(kIdPasswordSent)},
+                              {"nobody", false, false, Text(kIdPasswordNotSent)},
+                              {"demo", false, true, QString()},  // cancelled before OK: nothing sent
+                              {"demo", true, false, Text(kIdPasswordSent)},
+                              {"demo", true, true, QString()}};
         for (const Case& c : cases) {
+            if (c.slow)
+                QVERIFY(env.Sandbox().InjectFault("delay", 1, 1000, "forgot_password"));
             LoginPane pane;
-            bool checked = false;
-            QDialog* dialog = nullptr;
-            auto drive = [&] {
-                dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                QVERIFY(dialog && dialog->objectName() == "recoveryDialog");
+            int ticks = 0;
+            QTimer ticker;
+            connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+            ticker.start(20);
+            QVERIFY(Recover(pane, [&](QDialog* dialog) {
                 auto* user = dialog->findChild<QLineEdit*>("recoveryUser");
                 auto* email = dialog->findChild<QLineEdit*>("recoveryEmail");
                 auto* ok = dialog->findChild<QPushButton*>("recoveryOk");
@@ -207,69 +216,23 @@ private slots:
                 QTest::keyClick(email, Qt::Key_Return);  // moves to OK, does not press it
                 QVERIFY(dialog->isVisible());
                 QVERIFY(ok->hasFocus());
-                checked = true;
-                if (c.cancel) {
-                    dialog->reject();
-                } else {
-                    QTest::keyClick(ok, Qt::Key_Return);
-                    QTRY_VERIFY(!dialog->isVisible());  // closes when the gateway has answered
+                if (c.cancel && !c.slow)
+                    return;  // Recover rejects the dialog
+                QTest::keyClick(ok, Qt::Key_Return);
+                if (c.slow) {
+                    ticks = 0;
+                    QTRY_VERIFY(ticks >= 5);  // the event loop runs while the request waits
+                    QVERIFY(dialog->isVisible());
+                    QVERIFY(!user->isEnabled());
+                    QVERIFY(!ok->isEnabled());
+                    QVERIFY(dialog->findChild<QWidget*>("recoveryBusy")->isVisible());
                 }
-            };
-            QTimer::singleShot(0, [&] {
-                drive();
-                if (dialog && dialog->isVisible())
-                    dialog->reject();  // a failed check must not leave the dialog waiting
-            });
-            pane.RecoverForgottenPassword();
-            QVERIFY(checked);
+                if (!c.cancel)
+                    QTRY_VERIFY(!dialog->isVisible());  // closes when the gateway has answered
+            }));
             QCOMPARE(pane.StatusText(), c.status);
-        }
-        QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(2));
-    }
-
-    // While the gateway takes its time the dialog keeps the event loop running, busy with its fields
-    // locked; Cancel then closes it at once and the late answer is dropped.
-    void RecoveryWaitsForTheGatewayOffTheUiThread() {
-        UiTestEnv env;
-        QVERIFY(env.Ok());
-        for (bool cancel : {false, true}) {
-            QVERIFY(env.Sandbox().InjectFault("delay", 1, 1000, "forgot_password"));
-            LoginPane pane;
-            int ticks = 0;
-            QTimer ticker;
-            connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-            ticker.start(20);
-            bool checked = false;
-            QPointer<QDialog> dialog;
-            auto drive = [&] {
-                dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                QVERIFY(dialog);
-                auto* user = dialog->findChild<QLineEdit*>("recoveryUser");
-                user->setText("demo");
-                dialog->findChild<QLineEdit*>("recoveryEmail")->setText("demo@example.com");
-                dialog->findChild<QPushButton*>("recoveryOk")->click();
-                ticks = 0;
-                QTRY_VERIFY(ticks >= 5);  // the event loop runs while the request waits
-                QVERIFY(dialog->isVisible());
-                QVERIFY(!user->isEnabled());
-                QVERIFY(!dialog->findChild<QPushButton*>("recoveryOk")->isEnabled());
-                QVERIFY(dialog->findChild<QWidget*>("recoveryBusy")->isVisible());
-                checked = true;
-                if (cancel)
-                    dialog->reject();
-                else
-                    QTRY_VERIFY(!dialog->isVisible());
-            };
-            QTimer::singleShot(0, [&] {
-                drive();
-                if (dialog && dialog->isVisible())
-                    dialog->reject();  // a failed check must not leave the dialog waiting
-            });
-            pane.RecoverForgottenPassword();
-            QVERIFY(checked);
-            QCOMPARE(pane.StatusText(), cancel ? QString() : Text(kIdPasswordSent));
-        }  // the cancelled request is joined with its pane
-        QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(2));
+        }  // a cancelled request is joined with its pane
+        QCOMPARE(env.Sandbox().Received("forgot_password").size(), size_t(4));
     }
 
     void ForgotPasswordInADistributorEditionOpensTheHelpPage() {

@@ -1,6 +1,5 @@
 // The options pane: settings into the controls and back to SMS.dat, online and offline changes,
-// voucher redemption rules against the sandbox, vouchers by paste, the web links, the proxy apply
-// rules and the proxy dialog's keep and cancel rules.
+// vouchers (typed, pasted, redeemed against the sandbox), the web links and the proxy rules.
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -30,10 +29,18 @@ T* Get(QWidget& pane, const char* name) {
     return widget;
 }
 
+// The voucher number's box for group i (0 to 3), and the four groups as shown.
+QLineEdit* Voucher(OptionsPane& pane, int i) {
+    return Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i + 1)));
+}
+QStringList Vouchers(OptionsPane& pane) {
+    return {Voucher(pane, 0)->text(), Voucher(pane, 1)->text(), Voucher(pane, 2)->text(), Voucher(pane, 3)->text()};
+}
+
 // Types the voucher number's groups into the four boxes and redeems it.
 void RedeemVoucher(OptionsPane& pane, const QStringList& groups) {
     for (int i = 0; i < 4; ++i)
-        Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i + 1)))->setText(groups.value(i));
+        Voucher(pane, i)->setText(groups.value(i));
     pane.RedeemVoucher();
 }
 }  // namespace
@@ -107,117 +114,91 @@ private slots:
         QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
 
         env.ReloadSettingsFromDisk();
-        QCOMPARE(s.prefix, std::string("+27"));
-        QCOMPARE(s.Sig, std::string("Bob"));
-        QVERIFY(!s.WriteLog);
-        QVERIFY(s.SpanSMS);
-        QVERIFY(s.DeliveryAcks);
-        QVERIFY(s.IndividualSMSTracking);
-        QVERIFY(!s.StartMinimized);
-        QCOMPARE(s.sender_id, std::string("ACME2"));
-        QVERIFY(s.MAPI_AddressBook);
-        QCOMPARE(s.Outlook_Name, std::string("Home"));
-        QCOMPARE(s.VCardPath, std::string("/home/ann/cards.vcf"));
-        QVERIFY(!s.ScheduleToServer);
+        QCOMPARE((std::vector<std::string>{s.prefix, s.Sig, s.sender_id, s.Outlook_Name, s.VCardPath}),
+                 (std::vector<std::string>{"+27", "Bob", "ACME2", "Home", "/home/ann/cards.vcf"}));
+        QCOMPARE((std::vector<bool>{s.WriteLog, s.SpanSMS, s.DeliveryAcks, s.IndividualSMSTracking, s.StartMinimized,
+                                    s.MAPI_AddressBook, s.ScheduleToServer, s.WorkingOnLine}),
+                 (std::vector<bool>{false, true, true, true, false, true, false, false}));
         QCOMPARE(s.UploadToServerXDaysBefore, 7);
-        QVERIFY(!s.WorkingOnLine);
     }
 
-    void SwitchingOffLineIsReportedToTheMainWindow() {
-        UiTestEnv env(false);
-        Settings().WorkingOnLine = true;
+    // Leaving the pane set to work off line goes off line; on line logs in first and, refused, stays off.
+    void WorkModeChangesAreReportedAndOnLineLogsInFirst() {
+        UiTestEnv env;
+        QVERIFY(env.Ok());
+        Settings().Login = "demo";
         SetOnLine(true);
         OptionsPane pane;
         PaneReports window(pane);
         pane.LoadOptions();
-        Get<QRadioButton>(pane, "workOfflineRadio")->setChecked(true);
-        pane.Deactivate();
-        QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
-        QVERIFY(!IsOnLine());
-        QVERIFY(!Settings().WorkingOnLine);
-    }
-
-    void SwitchingOnLineLogsInFirst() {
-        UiTestEnv env;
-        QVERIFY(env.Ok());
-        Settings().WorkingOnLine = false;
-        Settings().Login = "demo";
-        Settings().Password = "wrong";
-        OptionsPane pane;
-        PaneReports window(pane);
-        pane.LoadOptions();
-        Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
-        pane.SaveOptions();  // refused: stays off line
-        QTRY_COMPARE(window.reports, std::vector<PaneReports::Report>{PaneReports::OffLine});
-        QVERIFY(!IsOnLine());
-        QVERIFY(Get<QRadioButton>(pane, "workOfflineRadio")->isChecked());
-
-        Settings().Password = "demo";
-        Get<QRadioButton>(pane, "workOnlineRadio")->setChecked(true);
-        pane.SaveOptions();
-        QTRY_COMPARE(window.reports.size(), size_t(2));
-        QCOMPARE(window.reports[1], PaneReports::OnLine);
-        QVERIFY(IsOnLine());
-        QVERIFY(Settings().WorkingOnLine);
+        struct Step {
+            const char* radio;
+            const char* password;
+            PaneReports::Report report;
+        };
+        const Step steps[] = {{"workOfflineRadio", "demo", PaneReports::OffLine},
+                              {"workOnlineRadio", "wrong", PaneReports::OffLine},
+                              {"workOnlineRadio", "demo", PaneReports::OnLine}};
+        for (const Step& step : steps) {
+            const size_t before = window.reports.size();
+            Settings().Password = step.password;
+            Get<QRadioButton>(pane, step.radio)->setChecked(true);
+            before == 0 ? pane.Deactivate() : pane.SaveOptions();
+            QTRY_COMPARE(window.reports.size(), before + 1);
+            QCOMPARE(window.reports.back(), step.report);
+            const bool on = step.report == PaneReports::OnLine;
+            QCOMPARE(IsOnLine(), on);
+            QCOMPARE(Settings().WorkingOnLine, on);
+            QCOMPARE(Get<QRadioButton>(pane, "workOnlineRadio")->isChecked(), on);
+        }
     }
 
     void VoucherRules() {
         UiTestEnv env;
         QVERIFY(env.Ok());
         OptionsPane pane;
+        const QStringList voucher{"QLNV", "OUCH", "ER00", "0010"};
 
         // Off line: "Not online", no gateway call.
         Settings().WorkingOnLine = false;
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        RedeemVoucher(pane, voucher);
         QCOMPARE(env.Shown(), QStringList{Text(1392) + "|" + Text(1392)});
         QVERIFY(env.Sandbox().Received("token_pay").empty());
 
         Settings().WorkingOnLine = true;
         SetOnLine(true);
         QVERIFY(LogInToGateway("demo", "demo"));
-        env.Messages().Clear();
-
-        // 15 and 17 characters are refused before any gateway call.
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "001"});
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "00100"});
-        QStringList tooShort{Text(1394) + "|" + Text(1395), Text(1394) + "|" + Text(1395)};
-        QCOMPARE(env.Shown(), tooShort);
-        QVERIFY(env.Sandbox().Received("token_pay").empty());
-        env.Messages().Clear();
-
-        // Four groups are sent as one 16-character number; success clears the boxes and shows
-        // the new balance.
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        QVERIFY(env.Shown().isEmpty());
-        auto pays = env.Sandbox().Received("token_pay");
-        QCOMPARE(pays.size(), size_t(1));
-        QCOMPARE(pays[0].Param("voucher"), std::string("QLNVOUCHER000010"));
-        QCOMPARE(Get<QLineEdit>(pane, "voucherEdit1")->text(), QString());
-        QCOMPARE(Settings().LastBalance, 1100);
+        struct Case {
+            QStringList groups;
+            QString box;  // "" when none
+            size_t pays;  // gateway calls so far
+        };
+        const QString invalid = Text(1394) + "|";
+        const Case cases[] = {
+            {{"QLNV", "OUCH", "ER00", "001"}, invalid + Text(1395), 0},  // 15 and 17 characters: refused first
+            {{"QLNV", "OUCH", "ER00", "00100"}, invalid + Text(1395), 0},
+            {voucher, "", 1},                    // sent as one number; success clears the boxes
+            {voucher, invalid + Text(1396), 2},  // already redeemed (607): the boxes keep it
+            {{"AAAA", "BBBB", "CCCC", "DDDD"}, invalid + Text(1394), 3},  // unknown: "Invalid voucher!" alone
+        };
+        for (const Case& c : cases) {
+            env.Messages().Clear();
+            RedeemVoucher(pane, c.groups);
+            QCOMPARE(env.Shown().join("\n"), c.box);
+            QCOMPARE(env.Sandbox().Received("token_pay").size(), c.pays);
+            QCOMPARE(Vouchers(pane), c.box.isEmpty() ? QStringList(4, QString()) : c.groups);
+            if (c.pays > 0)
+                QCOMPARE(Settings().LastBalance, 1100);
+        }
+        QCOMPARE(env.Sandbox().Received("token_pay")[0].Param("voucher"), std::string("QLNVOUCHER000010"));
         QCOMPARE(pane.Balance()->text(), Q(BalanceText(1398, 1100, true)));
-
-        // The same voucher again: already redeemed (607); the boxes keep the number.
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
-        QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1396)});
-        QCOMPARE(Get<QLineEdit>(pane, "voucherEdit4")->text(), QString("0010"));
-        QCOMPARE(Settings().LastBalance, 1100);
-        env.Messages().Clear();
-
-        // An unknown voucher: "Invalid voucher!" alone.
-        RedeemVoucher(pane, {"AAAA", "BBBB", "CCCC", "DDDD"});
-        QCOMPARE(env.Shown(), QStringList{Text(1394) + "|" + Text(1394)});
-
         pane.ClearVoucher();
-        for (const char* name : {"voucherEdit1", "voucherEdit2", "voucherEdit3", "voucherEdit4"})
-            QVERIFY(Get<QLineEdit>(pane, name)->text().isEmpty());
-    }
+        QCOMPARE(Vouchers(pane), QStringList(4, QString()));
 
-    void UnreachableGatewayWhileRedeeming() {
-        UiTestEnv env(false);
-        Settings().WorkingOnLine = true;
-        SetOnLine(true);
-        OptionsPane pane;
-        RedeemVoucher(pane, {"QLNV", "OUCH", "ER00", "0010"});
+        // A gateway that cannot be reached: the communication failure box.
+        env.Sandbox().Stop();
+        env.Messages().Clear();
+        RedeemVoucher(pane, voucher);
         QCOMPARE(env.Shown(), QStringList{Text(1028) + "|" + Text(1027)});
     }
 
@@ -242,20 +223,18 @@ private slots:
         pane.OpenHelp();
         QStringList urls = env.Messages().Urls();
         QCOMPARE(urls.size(), 4);
-        QCOMPARE(urls[0], QString("https://shop.example/buy"));
-        QVERIFY(urls[1].startsWith("https://shop.example/buy?session_id="));
-        QVERIFY(urls[1].size() > QString("https://shop.example/buy?session_id=").size());
-        QCOMPARE(urls[2], QString("https://shop.example/buy"));
-        QCOMPARE(urls[3], QString("https://help.example/"));
+        const QString withSession = "https://shop.example/buy?session_id=";
+        QVERIFY(urls[1].startsWith(withSession) && urls[1].size() > withSession.size());
+        urls[1] = withSession;
+        QCOMPARE(urls, QStringList({"https://shop.example/buy", withSession, "https://shop.example/buy",
+                                    "https://help.example/"}));
     }
 
     void ProxyChangesApplyOnlyWhenSomethingChanged() {
         UiTestEnv env;
         QVERIFY(env.Ok());
         Settings().ProxyType = 1;
-        ProxyChoice direct;
-        direct.type = 1;
-        direct.user = "ignored for kind 1";
+        const ProxyChoice direct{1, "", "", "ignored for kind 1", ""};
         QVERIFY(!ProxyChoiceNeedsApply(direct, false));
         QVERIFY(ProxyChoiceNeedsApply(direct, true));
 
@@ -263,11 +242,7 @@ private slots:
         Settings().ProxyHost = "Proxy.Example";
         Settings().ProxyPort = "8080";
         Settings().ProxyPassword = "Secret";
-        ProxyChoice list;
-        list.type = 4;
-        list.host = "proxy.example";
-        list.port = "8080";
-        list.password = "Secret";
+        ProxyChoice list{4, "proxy.example", "8080", "", "Secret"};
         QVERIFY(!ProxyChoiceNeedsApply(list, false));  // host names ignore letter case
         list.password = "secret";
         QVERIFY(ProxyChoiceNeedsApply(list, false));  // passwords do not
@@ -300,13 +275,9 @@ private slots:
         };
         for (const Case& c : cases) {
             pane.ClearVoucher();
-            QLineEdit* target = Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(c.box + 1)));
             QGuiApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
-            QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
-            QStringList groups;
-            for (int i = 1; i <= 4; ++i)
-                groups << Get<QLineEdit>(pane, qPrintable(QString("voucherEdit%1").arg(i)))->text();
-            QCOMPARE(groups, c.expected);
+            QTest::keyClick(Voucher(pane, c.box), Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(Vouchers(pane), c.expected);
         }
     }
 

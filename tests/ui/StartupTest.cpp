@@ -1,7 +1,5 @@
-// The quillon program as a process: each start-up failure with its message and exit code, the
-// report of a moved-aside database, an orderly end on SIGTERM, the unexpected-error box, the window
-// left unshown by "Start minimised", and a second start finding the first through the
-// single-instance probe.
+// The quillon program as a process: start-up failures with their boxes and exit codes, database salvage,
+// an orderly end on SIGTERM, "Start minimised", and a second start finding the first.
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -29,6 +27,8 @@ bool WriteFile(const QString& path, const QByteArray& content) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
+constexpr bool kOffLine = true;
+
 // One program run with its own data directory, runtime directory and record of message boxes.
 struct Run {
     TempDir home;
@@ -39,7 +39,8 @@ struct Run {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess process;
 
-    Run() {
+    // offLine: the settings say to work off line, so no start-up waits for a gateway.
+    explicit Run(bool offLine = false) {
         QDir().mkpath(dataDir);
         QDir().mkpath(runtimeDir);
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -50,6 +51,8 @@ struct Run {
         env.insert("HOME", homeDir);
         env.insert("QUILLON_RECORD_MESSAGES", homeDir + "/messages.txt");
         env.insert("QUILLON_COMPONENTS", QUILLON_BINARY_DIR "/components.conf");
+        if (offLine)
+            Set("WorkingOnLine", "0");
     }
     ~Run() {
         if (process.state() != QProcess::NotRunning) {
@@ -73,9 +76,8 @@ struct Run {
         QFile file(stateFile);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
     }
-    // Waits (bounded) for the program to end; its exit code, or -1 when it did not start, did not
-    // end or crashed. The end may already have been seen while a QTRY_ wait ran the event loop, and
-    // waitForFinished() answers false for a process that has already finished.
+    // Waits (bounded) for the end; the exit code, or -1 when it did not start, end or exit normally.
+    // waitForFinished() answers false for a process already seen ending during a QTRY_ wait.
     int Finish(int timeoutMs = 30000) {
         if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
             process.kill();
@@ -134,12 +136,10 @@ private slots:
         QCOMPARE(run.Shown(), QStringList{Line(Text(1360), Text(1362))});
     }
 
-    // A folder where the database belongs: the start ends with its box, in the language module's
-    // texts unless i18n is off.
+    // A folder where the database belongs ends the start with its box, translated unless i18n is off.
     void UnusableDatabaseEndsWithoutAWindowInTheModulesLanguage() {
         for (bool i18n : {true, false}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             if (!i18n)
                 run.Set("i18n", "0");
             QVERIFY(QDir().mkpath(run.dataDir + "/SMS.db"));
@@ -151,12 +151,10 @@ private slots:
         }
     }
 
-    // A damaged database is offered for salvage: declined, the program ends and the file stays as
-    // it is; accepted (the recorder answers Yes), the readable rows go into a new one and it runs.
+    // A damaged database is offered for salvage: declined, the program ends leaving the file; accepted, it runs on.
     void DamagedDatabaseIsOfferedForSalvage() {
         for (bool accept : {false, true}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             const QByteArray garbage(4096, 'x');
             QVERIFY(WriteFile(run.dataDir + "/SMS.db", garbage));
             if (!accept)
@@ -186,8 +184,7 @@ private slots:
         }
     }
 
-    // On line with a gateway that does not answer: the start-up says so, not "proxy setup", and
-    // offers no support link; the program goes on.
+    // An unanswering gateway at start is reported as such (no proxy error, no support link); the program goes on.
     void UnreachableGatewayAtStartIsNoProxyError() {
         Run run;
         QTcpServer closed;  // a loopback port nobody listens on
@@ -212,8 +209,7 @@ private slots:
     void UnexpectedErrorShowsTheSupportBoxAndEnds() {
         QFETCH(QString, point);
         const QString help = "https://support.example.test/help?from=quillon";
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         run.Set("help_url", help.toStdString());
         run.env.insert("QUILLON_TEST_THROW_AT", point);
         run.Start(true);
@@ -228,12 +224,10 @@ private slots:
         QCOMPARE(run.Shown().size(), 1);
     }
 
-    // Without a tray host (the offscreen platform), where a hidden window could never be found
-    // again, "Start minimised" only minimises the window; an ordinary start shows it normal.
+    // Without a tray host a hidden window could never be found again: "Start minimised" only minimises.
     void StartMinimizedMakesTheWindowWithoutShowingIt() {
         for (bool minimised : {false, true}) {
-            Run run;
-            run.Set("WorkingOnLine", "0");
+            Run run(kOffLine);
             run.Set("StartMinimized", minimised ? "1" : "0");
             run.Start(true);
             QTRY_VERIFY_WITH_TIMEOUT(!run.WindowState().isEmpty(), 20000);
@@ -277,13 +271,11 @@ private slots:
                                     "--height", "22"});
         QVERIFY(helpers.tray.waitForStarted(10000));
 
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         run.Set("StartMinimized", "1");
         run.env.insert("DISPLAY", display);
         run.env.insert("QT_QPA_PLATFORM", "xcb");
-        // The tray host takes a moment to claim the tray; a start before that sees none, so the
-        // program is started again (a bounded number of times) until it finds one.
+        // A start before the tray host has claimed the tray sees none: start again, a bounded number of times.
         QString state;
         for (int attempt = 0; attempt < 20 && !state.startsWith("tray=1"); ++attempt) {
             if (attempt > 0)
@@ -299,11 +291,9 @@ private slots:
         QVERIFY(run.Shown().isEmpty());
     }
 
-    // A data directory held by a program that cannot be reached (quillon-cli worker): the start
-    // says which process holds it and ends.
+    // A data directory held by an unreachable program (quillon-cli worker): the start names it and ends.
     void DataDirectoryHeldByAnotherProgramEndsTheStart() {
-        Run run;
-        run.Set("WorkingOnLine", "0");
+        Run run(kOffLine);
         DataDirLock worker;
         QVERIFY(worker.Acquire(run.dataDir.toStdString(), "quillon-cli worker"));
         run.Start();
@@ -316,32 +306,27 @@ private slots:
     }
 
     void SecondStartFindsTheFirstAndEnds() {
-        Run first;
-        first.Set("WorkingOnLine", "0");
+        Run first(kOffLine);
         first.Set("StartMinimized", "1");
         first.Start();
         // The probe, as a second copy sends it, is answered once the main window exists.
         qputenv("XDG_RUNTIME_DIR", first.runtimeDir.toLocal8Bit());
         QTRY_VERIFY_WITH_TIMEOUT(SingleInstance::FindRunningInstance(1000), 20000);
 
-        QProcess second;
-        second.setProcessEnvironment(first.env);
-        second.start(QUILLON_DESKTOP_EXE, {});
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(first.process.state(), QProcess::Running);
-        QVERIFY(first.Shown().isEmpty());
-
-        // A copy with a runtime folder of its own finds the first one through the data directory.
+        // A second copy ends at once, also one with a runtime folder of its own (found through the data directory).
         const QString otherRuntime = first.homeDir + "/run2";
         QVERIFY(QDir().mkpath(otherRuntime));
-        QProcessEnvironment elsewhere = first.env;
-        elsewhere.insert("XDG_RUNTIME_DIR", otherRuntime);
-        second.setProcessEnvironment(elsewhere);
-        second.start(QUILLON_DESKTOP_EXE, {});
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 0);
-        QVERIFY(first.Shown().isEmpty());
+        for (const QString& runtime : {first.runtimeDir, otherRuntime}) {
+            QProcessEnvironment env = first.env;
+            env.insert("XDG_RUNTIME_DIR", runtime);
+            QProcess second;
+            second.setProcessEnvironment(env);
+            second.start(QUILLON_DESKTOP_EXE, {});
+            QVERIFY(second.waitForFinished(20000));
+            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(first.process.state(), QProcess::Running);
+            QVERIFY(first.Shown().isEmpty());
+        }
 
         QCOMPARE(first.Terminate(), 0);
         // With the first copy gone, nobody answers.
