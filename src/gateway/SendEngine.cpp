@@ -174,6 +174,8 @@ void SendEngine::Run(int32_t id) {
     } catch (...) {
         // The locks of the pass were released by unwinding.
         LogLine("CRITICAL ERROR: Catch in SendQueuedSMSs. Exception %x occurred", 0u);
+        if (writer_.joinable())
+            writer_.join();  // the group being written finishes; its claims wait for the next start
         if (!worker_.StopRequested())
             worker_.Sink().OutboxChanged(kRefreshWholeOutbox);
     }
@@ -188,6 +190,7 @@ void SendEngine::RunGuarded(int32_t id) {
     // A pass abandoned by a fault may have left a group being written.
     if (writer_.joinable())
         writer_.join();
+    groupPending_ = false;
     MessageStore* store = worker_.Store();
     GatewayHandle gateway = worker_.Gateway();
     if (!store || !gateway)
@@ -371,6 +374,7 @@ void SendEngine::StartGroupWrite(MessageStore& store, std::vector<MessageOutcome
         if (trapped)
             groupWrite_.faulted = true;
     };
+    groupPending_ = true;
     try {
         writer_ = std::thread(write);
     } catch (const std::system_error&) {
@@ -379,9 +383,11 @@ void SendEngine::StartGroupWrite(MessageStore& store, std::vector<MessageOutcome
 }
 
 bool SendEngine::FinishGroupWrite(std::deque<SmsRecord>& claimed) {
-    if (!writer_.joinable())
+    if (!groupPending_)
         return true;
-    writer_.join();
+    if (writer_.joinable())
+        writer_.join();
+    groupPending_ = false;
     GroupWrite& job = groupWrite_;
     if (job.faulted) {
         if (job.fault.record.code != 0) {

@@ -157,6 +157,7 @@ private:
     std::vector<SmsRecord> passRows_;
     size_t passNext_ = 0;
     GroupWrite groupWrite_;
+    bool groupPending_ = false;  // groupWrite_ was started and not yet finished
     std::thread writer_;
 };
 
