@@ -29,6 +29,14 @@ std::string Describe(const std::vector<BatchResult>& results) {
     return out;
 }
 
+// `text` with each two-character token replaced by its value.
+std::string Fill(std::string text, std::initializer_list<std::pair<const char*, std::string>> values) {
+    for (const auto& [token, value] : values)
+        for (size_t at = text.find(token); at != std::string::npos; at = text.find(token))
+            text.replace(at, 2, value);
+    return text;
+}
+
 TEST(SendEngine, RecipientsExpandWithContactsPrefixAndSixteenCharacters) {
     test::TempDir dir;
     MessageStore store(dir.Path());
@@ -138,11 +146,7 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
         component_->invocations.clear();
         const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, ",0711111111,0722222222", "Hi", "", 0, "?");
         const std::string r0 = "inst-" + std::to_string(id) + "-0", r1 = "inst-" + std::to_string(id) + "-1";
-        std::string reply = k.reply;
-        for (auto [from, to] : {std::pair{"R0", r0}, std::pair{"R1", r1}, std::pair{"@a", a}, std::pair{"@c", c}})
-            for (size_t at = reply.find(from); at != std::string::npos; at = reply.find(from))
-                reply.replace(at, 2, to);
-        component_->script["QuickBatchSend"] = {reply};
+        component_->script["QuickBatchSend"] = {Fill(k.reply, {{"R0", r0}, {"R1", r1}, {"@a", a}, {"@c", c}})};
         worker_->SendQueuedSMSs(id);
 
         const bool unclear = k.first == "REF" || k.second == "REF";
@@ -192,32 +196,27 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
 
 TEST_F(UnclearReplies, SingleMessageCountsOnlyAnAnswerUnderItsOwnReference) {
     struct Case {
-        const char* reply;  // R: the message's reference
+        const char* reply;  // @r: the message's reference, @d: a message ID
         int32_t error;
         MessageStatus status;
         size_t calls;
     };
     const std::string id32(32, 'd');
     const Case cases[] = {
-        {"ID: D Ref: R", 0, MessageStatus::Unknown, 1},
-        {"ID: D Ref: inst-1-0x", 0, MessageStatus::Pending, 2},  // another message's answer
-        {"ID: D", 0, MessageStatus::Pending, 2},                 // no reference named
+        {"ID: @d Ref: @r", 0, MessageStatus::Unknown, 1},
+        {"ID: @d Ref: inst-1-0x", 0, MessageStatus::Pending, 2},  // another message's answer
+        {"ID: @d", 0, MessageStatus::Pending, 2},                 // no reference named
         {"ERR: 99, Timeout", 99, MessageStatus::Pending, 2},
         {"ERR: 98, Unexpected reply", 98, MessageStatus::Pending, 2},
-        {"ERR: 303, Invalid destination number Ref: R", 303, MessageStatus::Failed, 1},
+        {"ERR: 303, Invalid destination number Ref: @r", 303, MessageStatus::Failed, 1},
         {"ERR: 100, Invalid ref", 100, MessageStatus::Failed, 1},  // refused before reading it
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.reply);
         component_->invocations.clear();
         const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, "0711111111", "Hi", "", 0, "?");
-        std::string reply = k.reply;
-        const std::string ref = "inst-" + std::to_string(id) + "-0";
-        if (size_t at = reply.find("Ref: R"); at != std::string::npos && reply.size() == at + 6)
-            reply.replace(at + 5, 1, ref);
-        if (size_t at = reply.find(" D"); at != std::string::npos)
-            reply.replace(at + 1, 1, id32);
-        component_->script["SendMsg"] = {reply, k.error};
+        component_->script["SendMsg"] = {Fill(k.reply, {{"@r", "inst-" + std::to_string(id) + "-0"}, {"@d", id32}}),
+                                         k.error};
         worker_->SendQueuedSMSs(id);
         EXPECT_EQ(Row(id).Stat, StatusCode(k.status));
         EXPECT_EQ(CallsOf("SendMsg"), k.calls);
