@@ -11,88 +11,82 @@
 namespace quillon {
 namespace {
 
+// Each entry as "position token number", with " #<contact>" when it names one.
+std::string Describe(const std::vector<RecipientEntry>& entries) {
+    std::string out;
+    for (const RecipientEntry& e : entries)
+        out += (out.empty() ? "" : "; ") + std::to_string(e.position) + " " + e.token + " " + e.number +
+               (e.contactId >= 0 ? " #" + std::to_string(e.contactId) : "");
+    return out;
+}
+
+// Each result as "ID|ERR number [text] ref".
+std::string Describe(const std::vector<BatchResult>& results) {
+    std::string out;
+    for (const BatchResult& r : results)
+        out += std::string(out.empty() ? "" : "; ") + (r.accepted ? "ID " : "ERR ") + r.number + " [" + r.text + "] " +
+               r.ref;
+    return out;
+}
+
+// `text` with each two-character token replaced by its value.
+std::string Fill(std::string text, std::initializer_list<std::pair<const char*, std::string>> values) {
+    for (const auto& [token, value] : values)
+        for (size_t at = text.find(token); at != std::string::npos; at = text.find(token))
+            text.replace(at, 2, value);
+    return text;
+}
+
 TEST(SendEngine, RecipientsExpandWithContactsPrefixAndSixteenCharacters) {
     test::TempDir dir;
     MessageStore store(dir.Path());
-    ContactRecord ann;
-    ann.Name = "Ann";
-    ann.Mobile = "0044712345678901234";
-    ann.groups = {1};
-    int32_t cid = store.Book().AddContact(ann);
-    const std::string to = ",A" + std::to_string(cid) + ",00712345678,,A999,+4471234567890123456,A12x";
-    auto entries = ExpandRecipients(store, to, "27");
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].contactId, cid);
-    EXPECT_EQ(entries[0].token, "A" + std::to_string(cid));
-    EXPECT_EQ(entries[0].number, "2744712345678901");  // 16 characters of the mobile, then the prefix
-    EXPECT_EQ(entries[1].contactId, -1);
-    EXPECT_EQ(entries[1].number, "27712345678");
-    EXPECT_EQ(entries[2].number, "+447123456789012");
-    EXPECT_EQ(entries[2].token, "+4471234567890123456");
-
-    // Without a prefix numbers stay as written; no leading comma is needed.
-    entries = ExpandRecipients(store, "0711,0722", "");
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].number, "0711");
-    EXPECT_TRUE(ExpandRecipients(store, "", "27").empty());
-    EXPECT_TRUE(ExpandRecipients(store, ",", "27").empty());
-
-    // Numbers lose blanks, dashes, dots and brackets before the cut and the prefix (the stored
-    // contact keeps its own); positions count every entry of the list, even those naming nobody.
-    ContactRecord bea;
-    bea.Name = "Bea";
-    bea.Mobile = "(082) 123-45.68";
-    bea.groups = {1};
-    const int32_t spaced = store.Book().AddContact(bea);
-    entries = ExpandRecipients(store, ",A999,A" + std::to_string(spaced) + ",+44 (0) 7700-900-123-4567", "27");
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].number, "27821234568");
-    EXPECT_EQ(entries[0].position, 1u);
-    EXPECT_EQ(entries[1].number, "+440770090012345");
-    EXPECT_EQ(entries[1].position, 2u);
-    EXPECT_EQ(store.Book().GetContactMobile(spaced, 64), "(082) 123-45.68");
+    ASSERT_EQ(store.Book().AddContact({"Ann", "", "", "", "0044712345678901234", {1}}), 1);
+    ASSERT_EQ(store.Book().AddContact({"Bea", "", "", "", "(082) 123-45.68", {1}}), 2);
+    const struct {
+        const char* to;
+        const char* prefix;
+        const char* expected;
+    } cases[] = {
+        // 16 characters of a contact's mobile, then the prefix; unknown or malformed contacts give nothing.
+        {",A1,00712345678,,A999,+4471234567890123456,A12x", "27",
+         "0 A1 2744712345678901 #1; 1 00712345678 27712345678; 4 +4471234567890123456 +447123456789012"},
+        {"0711,0722", "", "0 0711 0711; 1 0722 0722"},  // no prefix: numbers stay as written
+        {"", "27", ""},
+        {",", "27", ""},
+        // Blanks, dashes, dots and brackets go before the cut and the prefix; positions count every entry.
+        {",A999,A2,+44 (0) 7700-900-123-4567", "27",
+         "1 A2 27821234568 #2; 2 +44 (0) 7700-900-123-4567 +440770090012345"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Describe(ExpandRecipients(store, c.to, c.prefix)), c.expected) << c.to;
+    EXPECT_EQ(store.Book().GetContactMobile(2, 64), "(082) 123-45.68");  // the stored contact keeps its own
 }
 
 TEST(SendEngine, BatchReplyIsReadWordByWord) {
-    auto results = ParseBatchReply(
-        "ID: 0123456789abcdef0123456789abcdef To: 44700000001\n"
-        "err: 303, Invalid destination number To: 12\r\n"
-        "Id:   fedcba  To: 44700000003");
-    ASSERT_EQ(results.size(), 3u);
-    EXPECT_TRUE(results[0].accepted);
-    EXPECT_EQ(results[0].number, "44700000001");
-    EXPECT_EQ(results[0].text, "0123456789abcdef0123456789abcdef");
-    EXPECT_FALSE(results[1].accepted);
-    EXPECT_EQ(results[1].number, "12");
-    EXPECT_EQ(results[1].text, "303, Invalid destination number");
-    EXPECT_EQ(results[2].number, "44700000003");
-
-    // A result closes with the number named last, whichever that is; words before the first
-    // marker and a dangling "To:" are ignored.
-    results = ParseBatchReply("junk To: 1 ID: a ID: b To:");
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].number, "1");
-    EXPECT_EQ(results[1].number, "1");
-    // Only the result markers are read in any letter case: a "to:" inside a result's text is text.
-    results = ParseBatchReply("ERR: 114, cannot route to: 0 To: 447 TO: 9");
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].number, "447");
-    EXPECT_EQ(results[0].text, "114, cannot route to: 0 TO: 9");
-    EXPECT_TRUE(ParseBatchReply("").empty());
-    EXPECT_TRUE(ParseBatchReply("<html>Bad gateway</html>").empty());
-
-    // "Ref:" belongs to the result it follows, never to the next one.
-    results = ParseBatchReply("ID: a To: 1 Ref: r-1\nID: b To: 2\nERR: 304, no To: 3 Ref: r-3");
-    ASSERT_EQ(results.size(), 3u);
-    EXPECT_EQ(results[0].ref, "r-1");
-    EXPECT_EQ(results[0].text, "a");
-    EXPECT_EQ(results[1].ref, "");
-    EXPECT_EQ(results[2].ref, "r-3");
+    const struct {
+        const char* reply;
+        const char* expected;
+    } cases[] = {
+        {"ID: 0123456789abcdef0123456789abcdef To: 44700000001\nerr: 303, Invalid destination number To: 12\r\n"
+         "Id:   fedcba  To: 44700000003",
+         "ID 44700000001 [0123456789abcdef0123456789abcdef] ; ERR 12 [303, Invalid destination number] ; "
+         "ID 44700000003 [fedcba] "},
+        // A result closes with the number named last; words before the first marker and a dangling "To:" are ignored.
+        {"junk To: 1 ID: a ID: b To:", "ID 1 [a] ; ID 1 [b] "},
+        // Only the markers are read in any letter case: a "to:" inside a result's text is text.
+        {"ERR: 114, cannot route to: 0 To: 447 TO: 9", "ERR 447 [114, cannot route to: 0 TO: 9] "},
+        {"", ""},
+        {"<html>Bad gateway</html>", ""},
+        // "Ref:" belongs to the result it follows, never to the next one.
+        {"ID: a To: 1 Ref: r-1\nID: b To: 2\nERR: 304, no To: 3 Ref: r-3",
+         "ID 1 [a] r-1; ID 2 [b] ; ERR 3 [304, no] r-3"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Describe(ParseBatchReply(c.reply)), c.expected) << c.reply;
 }
 
-// Replies of a gateway that honours references but answers unclearly: every recipient still ends
-// with a row, and one whose answer is unclear goes again under its own reference, never Failed or
-// counted as sent.
+// A gateway that honours references but answers unclearly: every recipient still gets a row, and one
+// whose answer is unclear goes again under its own reference, never Failed nor counted as sent.
 class UnclearReplies : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -132,44 +126,36 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
     const std::string a(32, 'a'), c(32, 'c');
     struct Case {
         const char* what;
-        std::string reply;  // R0/R1: the recipients' references; numbers 0711111111 and 0722222222
-        const char* first;  // the first recipient's child: "ID", "ERR" or "REF" (goes again)
-        const char* second;
+        const char* reply;  // R0/R1: the recipients' references, @a/@c: message IDs
+        std::string first;  // the first recipient's child: "ID", "ERR" or "REF" (goes again)
+        std::string second;
     };
     const Case cases[] = {
-        {"both clear", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1", "ID", "ID"},
-        {"a refusal", "ERR: 304, Destination rejected To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R1",
-         "ERR", "ID"},
-        {"echoed for the wrong row", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0711111111 Ref: R1", "ID",
-         "REF"},
+        {"both clear", "ID: @a To: 0711111111 Ref: R0\nID: @c To: 0722222222 Ref: R1", "ID", "ID"},
+        {"a refusal", "ERR: 304, Destination rejected To: 0711111111 Ref: R0\nID: @c To: 0722222222 Ref: R1", "ERR",
+         "ID"},
+        {"echoed for the wrong row", "ID: @a To: 0711111111 Ref: R0\nID: @c To: 0711111111 Ref: R1", "ID", "REF"},
         {"named twice",
-         "ID: " + a + " To: 0711111111 Ref: R0\nERR: 304, x To: 0711111111 Ref: R0\nID: " + c +
-             " To: 0722222222 Ref: R1",
-         "REF", "ID"},
-        {"one reference twice", "ID: " + a + " To: 0711111111 Ref: R0\nID: " + c + " To: 0722222222 Ref: R0", "REF",
-         "REF"},
-        {"a reference we never sent", "ID: " + a + " To: 0711111111 Ref: zz\nID: " + c + " To: 0722222222 Ref: R1",
-         "REF", "ID"},
+         "ID: @a To: 0711111111 Ref: R0\nERR: 304, x To: 0711111111 Ref: R0\nID: @c To: 0722222222 Ref: R1", "REF",
+         "ID"},
+        {"one reference twice", "ID: @a To: 0711111111 Ref: R0\nID: @c To: 0722222222 Ref: R0", "REF", "REF"},
+        {"a reference we never sent", "ID: @a To: 0711111111 Ref: zz\nID: @c To: 0722222222 Ref: R1", "REF", "ID"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         component_->invocations.clear();
         const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, ",0711111111,0722222222", "Hi", "", 0, "?");
         const std::string r0 = "inst-" + std::to_string(id) + "-0", r1 = "inst-" + std::to_string(id) + "-1";
-        std::string reply = k.reply;
-        for (auto [from, to] : {std::pair{"R0", r0}, std::pair{"R1", r1}})
-            for (size_t at = reply.find(from); at != std::string::npos; at = reply.find(from))
-                reply.replace(at, 2, to);
-        component_->script["QuickBatchSend"] = {reply};
+        component_->script["QuickBatchSend"] = {Fill(k.reply, {{"R0", r0}, {"R1", r1}, {"@a", a}, {"@c", c}})};
         worker_->SendQueuedSMSs(id);
 
-        const bool unclear = std::string(k.first) == "REF" || std::string(k.second) == "REF";
+        const bool unclear = k.first == "REF" || k.second == "REF";
         EXPECT_EQ(CallsOf("QuickBatchSend"), unclear ? 2u : 1u) << "asked again in the same pass";
         std::vector<SmsRecord> children;
         for (const SmsRecord& r : store_.Outbox().LoadAllSms())
             if (r.RefID == id && r.ID != id)
                 children.push_back(r);
-        if (std::string(k.first) == "REF" && std::string(k.second) == "REF") {
+        if (k.first == "REF" && k.second == "REF") {
             // Nothing known of anyone: the message itself waits for the next pass.
             EXPECT_EQ(Row(id).Stat, StatusCode(MessageStatus::Pending));
             EXPECT_TRUE(children.empty());
@@ -180,18 +166,14 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
         ASSERT_EQ(children.size(), 2u) << "every recipient has a row";
         for (const SmsRecord& child : children) {
             const bool first = child.To == "0711111111";
-            const std::string expected = first ? k.first : k.second;
-            const std::string ref = first ? r0 : r1;
-            if (expected == "ID") {
-                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Unknown));
-                EXPECT_EQ(child.ApiMsgID, ",ID: " + (first ? a : c));
-            } else if (expected == "ERR") {
-                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Failed));
-                EXPECT_EQ(child.ApiMsgID, ",ERR: 304, Destination rejected");
-            } else {
-                EXPECT_EQ(child.Stat, StatusCode(MessageStatus::Pending));
-                EXPECT_EQ(child.ApiMsgID, ",REF: " + ref);
-            }
+            const std::string& expected = first ? k.first : k.second;
+            const bool sent = expected == "ID", err = expected == "ERR";
+            EXPECT_EQ(child.ApiMsgID, sent  ? ",ID: " + (first ? a : c)
+                                      : err ? std::string(",ERR: 304, Destination rejected")
+                                            : ",REF: " + (first ? r0 : r1));
+            EXPECT_EQ(child.Stat, StatusCode(sent  ? MessageStatus::Unknown
+                                             : err ? MessageStatus::Failed
+                                                   : MessageStatus::Pending));
             store_.Outbox().DeleteSms(child.ID);
         }
         store_.Outbox().DeleteSms(id);
@@ -214,32 +196,27 @@ TEST_F(UnclearReplies, BatchRecipientsWithoutOneClearAnswerGoAgainUnderTheirRefe
 
 TEST_F(UnclearReplies, SingleMessageCountsOnlyAnAnswerUnderItsOwnReference) {
     struct Case {
-        const char* reply;  // R: the message's reference
+        const char* reply;  // @r: the message's reference, @d: a message ID
         int32_t error;
         MessageStatus status;
         size_t calls;
     };
     const std::string id32(32, 'd');
     const Case cases[] = {
-        {"ID: D Ref: R", 0, MessageStatus::Unknown, 1},
-        {"ID: D Ref: inst-1-0x", 0, MessageStatus::Pending, 2},  // another message's answer
-        {"ID: D", 0, MessageStatus::Pending, 2},                 // no reference named
+        {"ID: @d Ref: @r", 0, MessageStatus::Unknown, 1},
+        {"ID: @d Ref: inst-1-0x", 0, MessageStatus::Pending, 2},  // another message's answer
+        {"ID: @d", 0, MessageStatus::Pending, 2},                 // no reference named
         {"ERR: 99, Timeout", 99, MessageStatus::Pending, 2},
         {"ERR: 98, Unexpected reply", 98, MessageStatus::Pending, 2},
-        {"ERR: 303, Invalid destination number Ref: R", 303, MessageStatus::Failed, 1},
+        {"ERR: 303, Invalid destination number Ref: @r", 303, MessageStatus::Failed, 1},
         {"ERR: 100, Invalid ref", 100, MessageStatus::Failed, 1},  // refused before reading it
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.reply);
         component_->invocations.clear();
         const int32_t id = store_.Outbox().AddSms(0, 0, 0, 0, "0711111111", "Hi", "", 0, "?");
-        std::string reply = k.reply;
-        const std::string ref = "inst-" + std::to_string(id) + "-0";
-        if (size_t at = reply.find("Ref: R"); at != std::string::npos && reply.size() == at + 6)
-            reply.replace(at + 5, 1, ref);
-        if (size_t at = reply.find(" D"); at != std::string::npos)
-            reply.replace(at + 1, 1, id32);
-        component_->script["SendMsg"] = {reply, k.error};
+        component_->script["SendMsg"] = {Fill(k.reply, {{"@r", "inst-" + std::to_string(id) + "-0"}, {"@d", id32}}),
+                                         k.error};
         worker_->SendQueuedSMSs(id);
         EXPECT_EQ(Row(id).Stat, StatusCode(k.status));
         EXPECT_EQ(CallsOf("SendMsg"), k.calls);

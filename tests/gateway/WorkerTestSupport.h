@@ -1,6 +1,5 @@
-// Shared by the worker and engine tests: a sink that records what the worker tells the interface,
-// and a fixture with a fresh store, the sandbox gateway on loopback, a logged-in session and a
-// worker whose clock the test moves.
+// Shared by the worker and engine tests: a sink recording what the worker tells the interface, and a
+// fixture with a fresh store, the loopback sandbox gateway, a session and a worker on the test's clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -72,19 +71,15 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return notes_;
     }
-    std::vector<Noted> NotesOf(Note what) const {
+    std::vector<Noted> NotesOf(Note what, int64_t first = -1) const {
         std::vector<Noted> out;
         for (const Noted& n : Notes())
-            if (n.what == what)
+            if (n.what == what && (first < 0 || n.first == first))
                 out.push_back(n);
         return out;
     }
     std::vector<Noted> PhasesOf(WorkerPhase phase) const {
-        std::vector<Noted> out;
-        for (const Noted& n : NotesOf(Note::PhaseBegan))
-            if (n.first == static_cast<int64_t>(phase))
-                out.push_back(n);
-        return out;
+        return NotesOf(Note::PhaseBegan, static_cast<int64_t>(phase));
     }
     std::vector<int32_t> Refreshes() const {
         std::lock_guard<std::mutex> guard(lock_);
@@ -115,9 +110,7 @@ private:
 
 class WorkerFixture : public ::testing::Test {
 protected:
-    // Extra options for the sandbox (for instance a timeline); empty for its defaults.
-    // Sessions outlive the clock jumps of the polling tests; a message is queued 100 s after it was
-    // accepted, reaches the network at 200 s and is delivered at 400 s.
+    // Sessions outlive the tests' clock jumps; a message is queued at 100 s, sent at 200 s, delivered at 400 s.
     virtual std::vector<std::string> SandboxArgs() const {
         return {"--session-idle", "100000000", "--timeline", "100,200,400"};
     }

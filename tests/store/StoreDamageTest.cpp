@@ -1,6 +1,5 @@
-// A damaged SMS.db: found and reported, never moved aside on its own, salvaged row by row; and a
-// sound file whose write-ahead log still holds pages (a full disk, a kill mid-checkpoint) is not
-// taken for a damaged one.
+// A damaged SMS.db: found and reported, never moved aside on its own, salvaged row by row; and a sound
+// file whose write-ahead log still holds pages (a full disk, a kill mid-checkpoint) is not taken for damaged.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -58,6 +57,15 @@ std::map<int, std::string> ReadableMessages(const std::string& path, int rows) {
     return found;
 }
 
+// The first column of each line of a dump: the IDs it shows.
+std::set<std::string> DumpedIds(const std::string& out) {
+    std::set<std::string> ids;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        ids.insert(line.substr(0, line.find('\t')));
+    return ids;
+}
+
 void FlipBits(std::string& bytes, unsigned seed, int count) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<size_t> at(4096, bytes.size() - 1);  // page 1 stays: the file opens
@@ -87,8 +95,7 @@ TEST(StoreDamage, DamagedFilesAreLeftAsTheyAreAndSalvageKeepsEveryReadableRow) {
         c.damage(bytes);
         WriteFile(dir.File("SMS.db"), bytes);
         {
-            // Damage that the open finds leaves the file as it was; damage that it does not find
-            // (flipped bits inside rows) lets the store open as usual.
+            // Damage the open finds leaves the file as it was; damage it misses lets the store open as usual.
             MessageStore store(dir.Path());
             if (store.Damaged()) {
                 EXPECT_FALSE(store.IsOpen());
@@ -146,11 +153,10 @@ TEST(StoreDamage, DamageMetInUseFailsEveryLaterOperationAndIsRememberedForTheNex
     EXPECT_FALSE(again.IsOpen());
 }
 
-// With bits flipped inside the file, each command either fails (exit 1, saying so) or gives its
-// whole result: dump never prints part of the outbox as if it were all of it, and an ID that add
-// reports is in every later dump that succeeds.
+// With bits flipped inside the file, each command fails (exit 1, saying so) or gives its whole result:
+// dump never prints part of the outbox as all of it, and an ID add reports is in every later dump.
 TEST(StoreDamage, EveryCommandOnAFlippedFileFailsOrGivesTheWholeResult) {
-    const int rows = 50;
+    const size_t rows = 50;
     for (unsigned seed = 1; seed <= 6; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         TempDir dir;
@@ -158,16 +164,12 @@ TEST(StoreDamage, EveryCommandOnAFlippedFileFailsOrGivesTheWholeResult) {
         std::string bytes = ReadFile(dir.File("SMS.db"));
         FlipBits(bytes, seed, 20 * static_cast<int>(seed));
         WriteFile(dir.File("SMS.db"), bytes);
-        int expected = rows;
         std::set<std::string> added;
         for (int round = 0; round < 3; ++round) {
             CliResult dump = RunCli(dir.Path(), {"outbox", "dump"});
             if (dump.rc == 0) {
-                std::istringstream lines(dump.out);
-                std::set<std::string> ids;
-                for (std::string line; std::getline(lines, line);)
-                    ids.insert(line.substr(0, line.find('\t')));
-                EXPECT_EQ(static_cast<int>(ids.size()), expected);
+                const std::set<std::string> ids = DumpedIds(dump.out);
+                EXPECT_EQ(ids.size(), rows + added.size());
                 for (const std::string& id : added)
                     EXPECT_EQ(ids.count(id), 1u) << "added " << id << " but not shown";
             } else {
@@ -178,7 +180,6 @@ TEST(StoreDamage, EveryCommandOnAFlippedFileFailsOrGivesTheWholeResult) {
             CliResult add = RunCli(dir.Path(), {"outbox", "add", "--to", "1", "--text", "more"});
             if (add.rc == 0) {
                 added.insert(add.out.substr(0, add.out.find('\n')));
-                ++expected;
             } else {
                 EXPECT_EQ(add.rc, 1);
                 EXPECT_NE(add.err.find("damaged"), std::string::npos) << add.err;
@@ -238,8 +239,7 @@ TEST(StoreDamage, AKillDuringACheckpointNeverMakesASoundFileLookDamaged) {
     }
 }
 
-// A tmpfs of 300 KiB filled by outbox add: the checkpoints at the ends of the runs are cut short,
-// and the file must still open as sound with every ID that add reported.
+// A 300 KiB tmpfs filled by outbox add cuts checkpoints short; the file still opens sound with every ID.
 TEST(StoreDamage, AFullDiskNeverMakesASoundFileLookDamaged) {
     TempDir dir;
     const std::string mountPoint = dir.File("small");
@@ -254,26 +254,19 @@ TEST(StoreDamage, AFullDiskNeverMakesASoundFileLookDamaged) {
     int refused = 0;
     for (int i = 0; i < 600 && refused < 5; ++i) {
         CliResult r = RunCli(mountPoint, {"outbox", "add", "--to", "0712345678", "--text", kFiller + kFiller});
-        if (r.rc == 0) {
+        if (r.rc == 0)
             reported.insert(r.out.substr(0, r.out.find('\n')));
-        } else {
-            ++refused;
-        }
+        refused += r.rc != 0;
     }
     EXPECT_GE(refused, 1) << "the disk never filled";
-    // With the disk still full a command may fail, but never calls the file damaged; with room
-    // again every reported ID is there.
+    // With the disk still full a command may fail but never calls the file damaged; with room, all IDs are there.
     for (bool full : {true, false}) {
         SCOPED_TRACE(full ? "disk full" : "room again");
         CliResult dump = RunCli(mountPoint, {"outbox", "dump"});
-        std::set<std::string> shown;
-        std::istringstream lines(dump.out);
-        for (std::string line; std::getline(lines, line);)
-            shown.insert(line.substr(0, line.find('\t')));
         EXPECT_EQ(dump.err.find("damaged"), std::string::npos) << dump.err;
         if (!full || dump.rc == 0) {
             EXPECT_EQ(dump.rc, 0) << dump.err;
-            EXPECT_EQ(shown, reported);
+            EXPECT_EQ(DumpedIds(dump.out), reported);
         }
         unlink((mountPoint + "/room").c_str());
     }

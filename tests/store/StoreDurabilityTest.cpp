@@ -18,8 +18,7 @@ namespace {
 
 using test::TempDir;
 
-// While alive, no file of this process can grow by a single byte: every write SQLite makes at a
-// commit fails the way a full disk makes it fail.
+// While alive, no file of this process can grow by a byte: every commit fails as on a full disk.
 class NoFileGrowth {
 public:
     NoFileGrowth() {
@@ -72,8 +71,7 @@ TEST(StoreThreads, TwoThreadsAddingAtOnceGetUniqueIdsAndLoseNothing) {
     EXPECT_EQ(store.Outbox().CountOutbox(), kPerThread);
 }
 
-// The other thread is released by a latch halfway through the batch and tries to write while the
-// batch is open: it must wait for the batch to end, whatever the scheduling.
+// The other thread, released halfway through the batch, must wait for the batch to end to write.
 TEST(StoreThreads, ABatchOnOneThreadKeepsTheOtherThreadOutUntilItEnds) {
     TempDir dir;
     MessageStore store(dir.Path());
@@ -125,8 +123,8 @@ TEST(StoreBatch, RollbackDropsEverythingInTheBatchAndNestedBatchesJoinTheOuter) 
     EXPECT_EQ(store.Outbox().CountOutbox(), 2);
 }
 
-// The child adds rows, tells the parent after each one returned, and is then killed without any
-// chance to close the store. Every row whose AddSms returned must be in the file.
+// The child tells the parent each row once AddSms returned, then is killed without closing the store:
+// every such row must be in the file.
 TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
     TempDir dir;
     { MessageStore init(dir.Path()); }
@@ -137,14 +135,13 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
     if (child == 0) {
         close(fds[0]);
         MessageStore store(dir.Path());
-        for (int i = 0; i < 40; ++i) {
-            int32_t id = store.Outbox().AddSms(0, 0, 0, 0, ",0821", "row " + std::to_string(i), "", 0, "?");
+        auto tell = [&](int32_t id) {
             if (write(fds[1], &id, sizeof id) != sizeof id)
                 _exit(3);
-        }
-        int32_t cid = store.Book().AddContact({"Kept", "", "", "", "", {1}});
-        if (write(fds[1], &cid, sizeof cid) != sizeof cid)
-            _exit(3);
+        };
+        for (int i = 0; i < 40; ++i)
+            tell(store.Outbox().AddSms(0, 0, 0, 0, ",0821", "row " + std::to_string(i), "", 0, "?"));
+        tell(store.Book().AddContact({"Kept", "", "", "", "", {1}}));
         for (;;)
             pause();
     }
@@ -175,8 +172,8 @@ TEST(StoreDurability, RowsSurviveAProcessKilledHard) {
     EXPECT_EQ(store.Outbox().AddSms(0, 0, 0, 0, "1", "next", "", 0, "?"), 41);
 }
 
-// A change counts as made only once it is on the disk: when the commit cannot be written, the
-// operation reports failure and the store is as it was before.
+// A change counts only once on the disk: when the commit cannot be written the operation reports
+// failure and the store is as it was.
 TEST(StoreDurability, AChangeThatCannotReachTheDiskIsReportedAsFailed) {
     TempDir dir;
     MessageStore store(dir.Path());
