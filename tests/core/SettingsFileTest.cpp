@@ -1,6 +1,5 @@
 // SMS.dat byte for byte, checked against an encoder written independently of SettingsFile.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -18,6 +17,7 @@ namespace {
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+namespace fs = std::filesystem;
 
 // The scrambling value at stream position p: K[p mod 8] xor r(p), with r(0) = 0 and
 // r running 5, 10, ..., 255, 5, ... afterwards, which is ((5p - 1) mod 255) + 1.
@@ -156,7 +156,7 @@ TEST(SettingsFile, OpenReadsEveryRecordUpToAnyDamage) {
 TEST(SettingsFile, SaveWritesSortedUpperCaseKeysCutsOverlongValuesAndKeepsUnknownOnes) {
     TempDir dir;
     WriteFile(dir.File("SMS.dat"), SettingsBytes({{"HELP_URL", "https://help.example/"}, {"X", "1"}}));
-    ::chmod(dir.File("SMS.dat").c_str(), 0640);
+    fs::permissions(dir.File("SMS.dat"), fs::perms(0640));
     {
         SettingsFile file;
         file.Open(dir.File("SMS.dat"), false);
@@ -176,10 +176,9 @@ TEST(SettingsFile, SaveWritesSortedUpperCaseKeysCutsOverlongValuesAndKeepsUnknow
                                                             {"MID", "-42"},
                                                             {"X", "2"},
                                                             {"ZETA", "last"}}));
-    struct stat st {};
-    ASSERT_EQ(::stat(dir.File("SMS.dat").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);  // a group-readable file is narrowed: it may hold passwords
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    // A group-readable file is narrowed: it may hold passwords.
+    EXPECT_EQ(fs::status(dir.File("SMS.dat")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
@@ -197,16 +196,16 @@ TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
         file.Open(dir.File("a.dat"), false);
         file.SetString("k", "v");
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("a.dat")));
+    EXPECT_FALSE(fs::exists(dir.File("a.dat")));
     {
         SettingsFile file;
         file.Open(dir.File("b.dat"), true);
         file.SetString("k", "v");
         file.Close();
         EXPECT_EQ(ReadFile(dir.File("b.dat")), SettingsBytes({{"K", "v"}}));
-        std::filesystem::remove(dir.File("b.dat"));
+        fs::remove(dir.File("b.dat"));
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("b.dat")));  // the destructor did not save again
+    EXPECT_FALSE(fs::exists(dir.File("b.dat")));  // the destructor did not save again
 }
 
 }  // namespace

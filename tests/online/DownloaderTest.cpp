@@ -1,9 +1,9 @@
 // Downloads against the sandbox's /files/ routes: whole files land atomically with mode 0600, and
 // every bad answer (404, too large, cut short, redirect elsewhere, cancel) leaves no file behind.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "core/FileUtil.h"
@@ -16,6 +16,7 @@
 
 using namespace quillon;
 using namespace quillon::test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,11 +35,6 @@ protected:
     TempDir dir_;
     FileServer server_;
 };
-
-int Mode(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
-}
 
 TEST_F(DownloaderTest, EachAnswerEndsAsExpectedAndNeverLeavesHalfAFile) {
     struct Case {
@@ -69,7 +65,7 @@ TEST_F(DownloaderTest, EachAnswerEndsAsExpectedAndNeverLeavesHalfAFile) {
         if (c.result == Downloader::kOk) {
             EXPECT_EQ(ReadFile(target), std::string(3000, 'a'));  // every case that succeeds fetches small.bin
             EXPECT_EQ(lastProgress, 3000u);
-            EXPECT_EQ(Mode(target), 0600);
+            EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
         } else {
             EXPECT_FALSE(FileExists(target));
             EXPECT_EQ(downloader.ErrorText(), FormatResourceString(1267, {server_.Url(c.name)}));

@@ -22,7 +22,6 @@ struct ReceivedRequest {
 
 class SandboxProcess {
 public:
-    // Starts nothing; call Start().
     SandboxProcess() = default;
     ~SandboxProcess();
     SandboxProcess(const SandboxProcess&) = delete;
