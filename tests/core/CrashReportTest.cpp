@@ -27,12 +27,13 @@ std::vector<std::string> Lines(const FaultRecord& record, const FaultContext* co
     return CrashReportLines(info);
 }
 
-TEST(CrashReport, RecordLinesKeepTheirWordingOuterRecordFirst) {
+// The records, outer first, then the stack up to the first address outside any module.
+TEST(CrashReport, RecordAndStackLinesKeepTheirWording) {
     const FaultRecord inner{8, 0, nullptr, 0x401000};
     const FaultRecord outer{11, 1, &inner, 0x402000, 2, {1, 0x10}};
-
-    auto lines = Lines(outer);
-    ASSERT_EQ(lines.size(), 2u);
+    const uintptr_t here = reinterpret_cast<uintptr_t>(&Lines);
+    auto lines = Lines(outer, nullptr, {here, here + 1, 0x10, here});
+    ASSERT_EQ(lines.size(), 7u);
     char expected[200];
     std::snprintf(expected, sizeof expected,
                   "ExceptionRecord: ExCode=b ExFlags=1 ExRecord=%lx ExAddr=402000 ExParams=2  ExParam(0)=1 "
@@ -41,6 +42,11 @@ TEST(CrashReport, RecordLinesKeepTheirWordingOuterRecordFirst) {
     EXPECT_EQ(lines[0], expected);
     // No parameters: the parameter text is empty.
     EXPECT_EQ(lines[1], "ExceptionRecord: ExCode=8 ExFlags=0 ExRecord=0 ExAddr=401000 ExParams=0 ");
+    std::snprintf(expected, sizeof expected, "Stacktrace, caller : 0x%08lX", static_cast<unsigned long>(here));
+    EXPECT_EQ(lines[2], expected);
+    EXPECT_EQ(lines[3].rfind("Stacktrace, hInstance : 0x", 0), 0u);
+    EXPECT_EQ(lines[5], lines[3]);
+    EXPECT_EQ(lines[6], "Stacktrace, caller : 0x00000010");
 }
 
 TEST(CrashReport, RegisterLinesOnlyForTheGroupsThePlatformGave) {
@@ -66,19 +72,6 @@ TEST(CrashReport, RegisterLinesOnlyForTheGroupsThePlatformGave) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "             Dr0 = 0, Dr1 = 0, Dr2 = 0, Dr3 = 0, Dr6 = 0, Dr7 = 1024.");
     EXPECT_EQ(lines[2], "             SegGs = 0, SegFs = 43.");
-}
-
-TEST(CrashReport, StackLinesEndAtTheFirstAddressOutsideAnyModule) {
-    FaultRecord record;
-    const uintptr_t here = reinterpret_cast<uintptr_t>(&Lines);
-    auto lines = Lines(record, nullptr, {here, here + 1, 0x10, here});
-    ASSERT_EQ(lines.size(), 6u);
-    char caller[64];
-    std::snprintf(caller, sizeof caller, "Stacktrace, caller : 0x%08lX", static_cast<unsigned long>(here));
-    EXPECT_EQ(lines[1], caller);
-    EXPECT_EQ(lines[2].rfind("Stacktrace, hInstance : 0x", 0), 0u);
-    EXPECT_EQ(lines[4], lines[2]);
-    EXPECT_EQ(lines[5], "Stacktrace, caller : 0x00000010");
 }
 
 TEST(CrashReport, WalkNeverReadsAnUnreadableOrMisalignedFrame) {

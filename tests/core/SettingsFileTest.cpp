@@ -1,10 +1,10 @@
 // SMS.dat byte for byte, checked against an encoder written independently of SettingsFile.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,6 +17,7 @@ namespace {
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+namespace fs = std::filesystem;
 
 // The scrambling value at stream position p: K[p mod 8] xor r(p), with r(0) = 0 and
 // r running 5, 10, ..., 255, 5, ... afterwards, which is ((5p - 1) mod 255) + 1.
@@ -72,33 +73,6 @@ TEST(SettingsFile, ScramblingStreamMatchesKnownBytes) {
         EXPECT_EQ(static_cast<uint8_t>(bytes[4 + position]), byte) << position;
 }
 
-TEST(SettingsFile, SaveWritesUpperCaseKeysInMapOrder) {
-    TempDir dir;
-    {
-        SettingsFile file;
-        file.Open(dir.File("SMS.dat"), false);
-        file.SetString("zeta", "last");
-        file.SetString("Alpha", "first");
-        file.SetInt("mid", -42);
-        file.SetString("Empty", "");
-        ASSERT_TRUE(file.Save());
-    }
-    EXPECT_EQ(ReadFile(dir.File("SMS.dat")),
-              SettingsBytes({{"ALPHA", "first"}, {"EMPTY", ""}, {"MID", "-42"}, {"ZETA", "last"}}));
-}
-
-TEST(SettingsFile, LoadReadsIndependentlyEncodedFile) {
-    TempDir dir;
-    const std::string longValue(2047, 'v');
-    WriteFile(dir.File("SMS.dat"),
-              SettingsBytes({{"WriteLog", "1"}, {"prefix", "+44"}, {"LONG", longValue}, {"utf", "Grüße €"}}));
-    SettingsFile file;
-    ASSERT_TRUE(file.Open(dir.File("SMS.dat"), false));
-    std::map<std::string, std::string> expected = {
-        {"WRITELOG", "1"}, {"PREFIX", "+44"}, {"LONG", longValue}, {"UTF", "Grüße €"}};
-    EXPECT_EQ(file.Entries(), expected);
-}
-
 TEST(SettingsFile, GettersIgnoreKeyCaseAndApplyDefaultsAndDecimalRules) {
     TempDir dir;
     SettingsFile file;
@@ -117,23 +91,22 @@ TEST(SettingsFile, GettersIgnoreKeyCaseAndApplyDefaultsAndDecimalRules) {
     EXPECT_EQ(text, "0");
     EXPECT_FALSE(file.GetString("empty", text, "dflt"));
     EXPECT_EQ(text, "dflt");
-    int32_t n = 0;
-    EXPECT_TRUE(file.GetInt("digits", n, 5));
-    EXPECT_EQ(n, 12);
-    EXPECT_TRUE(file.GetInt("letters", n, 5));
-    EXPECT_EQ(n, 0);
-    EXPECT_TRUE(file.GetInt("huge", n, 5));
-    EXPECT_EQ(n, INT32_MAX);
-    EXPECT_FALSE(file.GetInt("empty", n, 5));
-    EXPECT_EQ(n, 5);
-    bool flag = false;
-    EXPECT_TRUE(file.GetBool("digits", flag, false));
-    EXPECT_TRUE(flag);
-    EXPECT_FALSE(file.GetBool("missing", flag, true));
-    EXPECT_TRUE(flag);
+    // Numbers take the leading digits, clamp, and fall back to the default only when empty or absent.
+    for (auto [key, found, value] : {std::tuple{"digits", true, 12},
+                                     {"letters", true, 0},
+                                     {"huge", true, INT32_MAX},
+                                     {"empty", false, 5},
+                                     {"missing", false, 5}}) {
+        int32_t n = -1;
+        EXPECT_EQ(file.GetInt(key, n, 5), found) << key;
+        EXPECT_EQ(n, value) << key;
+        bool flag = !value;
+        EXPECT_EQ(file.GetBool(key, flag, true), found) << key;
+        EXPECT_EQ(flag, value != 0) << key;
+    }
 }
 
-TEST(SettingsFile, DamagedFilesKeepTheRecordsBeforeTheDamage) {
+TEST(SettingsFile, OpenReadsEveryRecordUpToAnyDamage) {
     using Entries = std::map<std::string, std::string>;
     const std::string magic("\xBE\xBA\xFE\xCA", 4);
     std::string foreign = SettingsBytes({{"KEY", "value"}});
@@ -152,6 +125,10 @@ TEST(SettingsFile, DamagedFilesKeepTheRecordsBeforeTheDamage) {
         bool opened;
         Entries entries;
     } cases[] = {
+        {"whole file",
+         SettingsBytes({{"WriteLog", "1"}, {"prefix", "+44"}, {"LONG", std::string(2047, 'v')}, {"utf", "Grüße €"}}),
+         true,
+         {{"WRITELOG", "1"}, {"PREFIX", "+44"}, {"LONG", std::string(2047, 'v')}, {"UTF", "Grüße €"}}},
         {"shorter than the magic", magic.substr(0, 2), false, {}},
         {"foreign magic", foreign, false, {}},
         {"magic only", magic, true, {}},
@@ -176,35 +153,32 @@ TEST(SettingsFile, DamagedFilesKeepTheRecordsBeforeTheDamage) {
     }
 }
 
-TEST(SettingsFile, OverlongValueIsCutSoTheFileStaysReadable) {
-    TempDir dir;
-    SettingsFile file;
-    file.Open(dir.File("SMS.dat"), false);
-    // 2046 ASCII bytes then a two-byte character that would straddle the limit.
-    file.SetString("big", std::string(2046, 'a') + "é" + "tail");
-    file.SetString("zz", "after");
-    ASSERT_TRUE(file.Save());
-    SettingsFile reread;
-    reread.Open(dir.File("SMS.dat"), false);
-    EXPECT_EQ(reread.Entries().at("BIG"), std::string(2046, 'a'));
-    EXPECT_EQ(reread.Entries().at("ZZ"), "after");
-}
-
-TEST(SettingsFile, SaveKeepsUnknownKeysAndLeavesNoTemporaryFile) {
+TEST(SettingsFile, SaveWritesSortedUpperCaseKeysCutsOverlongValuesAndKeepsUnknownOnes) {
     TempDir dir;
     WriteFile(dir.File("SMS.dat"), SettingsBytes({{"HELP_URL", "https://help.example/"}, {"X", "1"}}));
-    ::chmod(dir.File("SMS.dat").c_str(), 0640);
+    fs::permissions(dir.File("SMS.dat"), fs::perms(0640));
     {
         SettingsFile file;
         file.Open(dir.File("SMS.dat"), false);
+        file.SetString("zeta", "last");
         file.SetString("X", "2");
+        file.SetString("Alpha", "first");
+        file.SetInt("mid", -42);
+        file.SetString("Empty", "");
+        // 2046 ASCII bytes then a two-byte character that would straddle the limit: cut before it.
+        file.SetString("big", std::string(2046, 'a') + "é" + "tail");
         ASSERT_TRUE(file.Save());
     }
-    EXPECT_EQ(ReadFile(dir.File("SMS.dat")), SettingsBytes({{"HELP_URL", "https://help.example/"}, {"X", "2"}}));
-    struct stat st {};
-    ASSERT_EQ(::stat(dir.File("SMS.dat").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);  // a group-readable file is narrowed: it may hold passwords
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    EXPECT_EQ(ReadFile(dir.File("SMS.dat")), SettingsBytes({{"ALPHA", "first"},
+                                                            {"BIG", std::string(2046, 'a')},
+                                                            {"EMPTY", ""},
+                                                            {"HELP_URL", "https://help.example/"},
+                                                            {"MID", "-42"},
+                                                            {"X", "2"},
+                                                            {"ZETA", "last"}}));
+    // A group-readable file is narrowed: it may hold passwords.
+    EXPECT_EQ(fs::status(dir.File("SMS.dat")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
@@ -214,8 +188,7 @@ TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
         file.Open(dir.File("no-such-folder/SMS.dat"), true);
         file.SetString("k", "v");
         EXPECT_FALSE(file.Save());
-        std::string value;
-        EXPECT_TRUE(file.GetString("k", value, ""));
+        EXPECT_TRUE(file.Has("k"));
         file.Close();  // tries once more, quietly
     }
     {
@@ -223,16 +196,16 @@ TEST(SettingsFile, CloseSavesOnlyWhenAskedAndOnceAndAFailedSaveKeepsTheValues) {
         file.Open(dir.File("a.dat"), false);
         file.SetString("k", "v");
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("a.dat")));
+    EXPECT_FALSE(fs::exists(dir.File("a.dat")));
     {
         SettingsFile file;
         file.Open(dir.File("b.dat"), true);
         file.SetString("k", "v");
         file.Close();
         EXPECT_EQ(ReadFile(dir.File("b.dat")), SettingsBytes({{"K", "v"}}));
-        std::filesystem::remove(dir.File("b.dat"));
+        fs::remove(dir.File("b.dat"));
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("b.dat")));  // the destructor did not save again
+    EXPECT_FALSE(fs::exists(dir.File("b.dat")));  // the destructor did not save again
 }
 
 }  // namespace

@@ -1,18 +1,14 @@
 // The HTTP gateway component, loaded as the program loads it, against the sandbox gateway over
 // loopback: what it sends, how it reads replies and faults, calls from two threads, real proxies.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -21,7 +17,6 @@
 #include <vector>
 
 #include "gateway/Dispatch.h"
-#include "support/CliRunner.h"
 #include "support/SandboxProcess.h"
 #include "support/TempDir.h"
 #include "support/Tools.h"
@@ -446,53 +441,13 @@ TEST_F(ComponentFaultTest, MalformedStatusLinesCutRepliesAndAHangingServerFailWi
     }
 }
 
-// A tool serving on a loopback port in the background, its output discarded; stopped by its PID.
-class ToolProcess {
-public:
-    ~ToolProcess() { Stop(); }
-    bool Start(int port, std::vector<std::string> argv) {
-        std::vector<char*> args;
-        for (auto& arg : argv)
-            args.push_back(arg.data());
-        args.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            int null = open("/dev/null", O_RDWR);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        return WaitForListener(port);
-    }
-    void Stop() {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
-        if (!WaitUntil([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 5000)) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 TEST_F(ComponentFaultTest, HttpsRefusesAnUntrustedCertificate) {
     QUILLON_SKIP_WITHOUT_TOOL("/usr/bin/openssl");
     TempDir dir;
-    const std::string key = dir.File("key.pem"), cert = dir.File("cert.pem");
-    const CliResult made = RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days",
-                                       "1", "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert});
-    ASSERT_EQ(0, made.rc) << made.err;
-    // It answers any request with its status page: unverified the component would read that (98).
     const int port = ClosedPort();
     ToolProcess server;
-    ASSERT_TRUE(server.Start(port, {"/usr/bin/openssl", "s_server", "-accept", std::to_string(port), "-cert", cert,
-                                    "-key", key, "-www", "-quiet"}))
-        << "openssl s_server did not start";
+    // It answers any request with its status page: unverified the component would read that (98).
+    ASSERT_TRUE(server.StartUntrustedTls(port, dir)) << "openssl s_server did not start";
     Call("SetBaseURL", {T(Url("https", port))});
     EXPECT_EQ(99, LogIn());
 }
@@ -504,12 +459,7 @@ protected:
         ComponentTest::SetUp();
         QUILLON_SKIP_WITHOUT_TOOL("/usr/bin/tinyproxy");
         port_ = ClosedPort();
-        std::ofstream(dir_.File("tinyproxy.conf"))
-            << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
-            << "BasicAuth quser qpass\nLogLevel Critical\nSyslog Off\n"
-            << (getuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
-        ASSERT_TRUE(proxy_.Start(port_, {"/usr/bin/tinyproxy", "-d", "-c", dir_.File("tinyproxy.conf")}))
-            << "tinyproxy did not start";
+        ASSERT_TRUE(proxy_.StartProxy(port_, dir_)) << "tinyproxy did not start";
     }
     void TearDown() override {
         proxy_.Stop();

@@ -5,13 +5,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "support/TempDir.h"
+#include "support/Waits.h"
 
 extern char** environ;
 
@@ -45,27 +43,21 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 // Waits for the child, bounded; kills it by its PID when the time is up. The exit code, or -1.
 int WaitBounded(pid_t pid, int timeoutSeconds, bool& timedOut) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    auto pause = std::chrono::milliseconds(1);
     int status = 0;
-    timedOut = false;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
-        if (done < 0 && errno != EINTR)
-            return -1;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            timedOut = true;
-            kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            return -1;
+    pid_t done = 0;
+    timedOut = !WaitUntil(
+        [&] {
+            done = waitpid(pid, &status, WNOHANG);
+            return done == pid || (done < 0 && errno != EINTR);
+        },
+        timeoutSeconds * 1000);
+    if (timedOut) {
+        kill(pid, SIGKILL);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace

@@ -5,15 +5,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <sstream>
-#include <thread>
 
 #include "gateway/FormCodec.h"
+#include "support/Tools.h"
+#include "support/Waits.h"
 
 namespace quillon::test {
 
@@ -47,10 +47,6 @@ std::string Post(const std::string& url, const std::string& form, long* status) 
 }
 
 }  // namespace
-
-std::string FormEncode(const std::map<std::string, std::string>& params) {
-    return quillon::FormEncode(params);
-}
 
 std::string ReceivedRequest::Param(const std::string& name) const {
     auto it = params.find(name);
@@ -121,13 +117,13 @@ bool SandboxProcess::Start(const std::vector<std::string>& extraArgs) {
         return false;
     }
     // It listens once it has reported; make sure it answers before handing it over.
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    const bool answers = WaitUntil([this] {
         long status = 0;
         Post(BaseUrl() + "control/health", "", &status);
-        if (status == 200)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return status == 200;
+    });
+    if (answers)
+        return true;
     lastError_ = "the sandbox did not answer on port " + std::to_string(port_);
     Stop();
     return false;
@@ -136,21 +132,7 @@ bool SandboxProcess::Start(const std::vector<std::string>& extraArgs) {
 void SandboxProcess::Stop() {
     if (pid_ <= 0)
         return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    bool reaped = false;
-    for (int i = 0; i < 100 && !reaped; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            reaped = true;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    if (!reaped) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-    }
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    exitCode_ = StopChild(pid_);
     pid_ = -1;
     port_ = 0;
 }
@@ -203,10 +185,14 @@ std::vector<ReceivedRequest> SandboxProcess::Received(const std::string& endpoin
     return out;
 }
 
-bool SandboxProcess::AdvanceClock(int seconds) {
+bool SandboxProcess::ControlOk(const std::string& name, const std::map<std::string, std::string>& params) {
     bool ok = false;
-    Control("clock", {{"advance", std::to_string(seconds)}}, &ok);
+    Control(name, params, &ok);
     return ok;
+}
+
+bool SandboxProcess::AdvanceClock(int seconds) {
+    return ControlOk("clock", {{"advance", std::to_string(seconds)}});
 }
 
 bool SandboxProcess::InjectFault(const std::string& kind, int count, int value, const std::string& endpoint) {
@@ -215,23 +201,17 @@ bool SandboxProcess::InjectFault(const std::string& kind, int count, int value, 
         params["value"] = std::to_string(value);
     if (!endpoint.empty())
         params["endpoint"] = endpoint;
-    bool ok = false;
-    Control("fault", params, &ok);
-    return ok;
+    return ControlOk("fault", params);
 }
 
 bool SandboxProcess::Reset() {
-    bool ok = false;
-    Control("reset", {}, &ok);
-    return ok;
+    return ControlOk("reset", {});
 }
 
 bool SandboxProcess::SetCredit(const std::string& user, double credit) {
     std::ostringstream text;
     text << credit;
-    bool ok = false;
-    Control("credit", {{"user", user}, {"credit", text.str()}}, &ok);
-    return ok;
+    return ControlOk("credit", {{"user", user}, {"credit", text.str()}});
 }
 
 }  // namespace quillon::test

@@ -22,7 +22,6 @@ struct ReceivedRequest {
 
 class SandboxProcess {
 public:
-    // Starts nothing; call Start().
     SandboxProcess() = default;
     ~SandboxProcess();
     SandboxProcess(const SandboxProcess&) = delete;
@@ -38,7 +37,6 @@ public:
     void Stop();
 
     bool IsRunning() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
     int Port() const { return port_; }
     // "http://127.0.0.1:PORT/": the base URL the component is pointed at.
     std::string BaseUrl() const;
@@ -71,13 +69,12 @@ public:
                         long* httpStatus = nullptr);
 
 private:
+    bool ControlOk(const std::string& name, const std::map<std::string, std::string>& params);
+
     pid_t pid_ = -1;
     int port_ = 0;
     int exitCode_ = -1;
     std::string lastError_;
 };
-
-// Form-encodes parameters ("a=1&b=x%20y").
-std::string FormEncode(const std::map<std::string, std::string>& params);
 
 }  // namespace quillon::test
