@@ -22,12 +22,20 @@ using namespace quillon;
 
 namespace {
 
-// GIDs of a contact's groups, sorted.
-std::vector<int32_t> GroupsOf(MessageStore& store, int32_t cid) {
-    auto g = store.Book().GroupsOfContact(cid);
-    std::sort(g.begin(), g.end());
-    return g;
-}
+// A fresh world whose address book has the given groups (GIDs 2, 3, ... after All Contacts).
+struct Env : test::UiTestEnv {
+    AddressBook& book = Store()->Book();
+    explicit Env(std::initializer_list<const char*> groups = {}) : test::UiTestEnv(false) {
+        for (const char* g : groups)
+            book.AddGroup(g);
+    }
+    // GIDs of a contact's groups, sorted.
+    std::vector<int32_t> GroupsOf(int32_t cid) {
+        auto g = book.GroupsOfContact(cid);
+        std::sort(g.begin(), g.end());
+        return g;
+    }
+};
 
 // Drops `text` on group row `row` of the pane's group list with `keys` held; true when accepted.
 bool Drop(AddressBookPane& pane, int row, const QString& text, Qt::KeyboardModifiers keys) {
@@ -49,7 +57,7 @@ class AddressBookPaneTest : public QObject {
 
 private slots:
     void RefusesWithoutGroupsExceptFromTheMenus() {
-        test::UiTestEnv env(false);
+        Env env;
         AddressBookPane pane(env.Store());
         int dialogs = 0;
         pane.runDialog = [&](QDialog&) { return ++dialogs, false; };
@@ -77,11 +85,8 @@ private slots:
     }
 
     void DeleteFromThisGroupOnlyKeepsTheOtherMembership() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        book.AddGroup("A");  // 2
-        book.AddGroup("B");  // 3
-        int32_t cid = book.AddContact({"Ann", "", "", "", "1", {2, 3}});
+        Env env({"A", "B"});
+        int32_t cid = env.book.AddContact({"Ann", "", "", "", "1", {2, 3}});
         AddressBookPane pane(env.Store());
         pane.SelectGroupRow(1);
         pane.MemberList()->selectRow(0);
@@ -90,37 +95,31 @@ private slots:
             return true;
         };
         pane.DeleteContacts();
-        QCOMPARE(GroupsOf(*env.Store(), cid), std::vector<int32_t>{3});
+        QCOMPARE(env.GroupsOf(cid), std::vector<int32_t>{3});
         QVERIFY(env.Shown().first().startsWith("Confirm Contact Delete|Are you sure you want to delete 1 contact(s)?"));
     }
 
     void CutThenPasteTwiceMakesOneNewContactInBothGroups() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        for (const char* g : {"A", "B", "C"})
-            book.AddGroup(g);
-        int32_t cid = book.AddContact({"Ann", "Lee", "", "", "1", {2}});
+        Env env({"A", "B", "C"});
+        int32_t cid = env.book.AddContact({"Ann", "Lee", "", "", "1", {2}});
         AddressBookPane pane(env.Store());
         pane.SelectGroupRow(1);
         pane.CutContact(0);
-        QCOMPARE(book.ContactCount(), 0);
+        QCOMPARE(env.book.ContactCount(), 0);
         pane.SelectGroupRow(2);
         pane.PasteContact();
         pane.SelectGroupRow(3);
         pane.PasteContact();
-        auto rows = book.ListContacts();
+        auto rows = env.book.ListContacts();
         QCOMPARE(rows.size(), size_t(1));
         QVERIFY(rows[0].CID != cid);
-        QCOMPARE(GroupsOf(*env.Store(), rows[0].CID), (std::vector<int32_t>{3, 4}));
+        QCOMPARE(env.GroupsOf(rows[0].CID), (std::vector<int32_t>{3, 4}));
     }
 
     void SearchWrapsRoundAndSelectsTheContactsGroup() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        book.AddGroup("A");
-        book.AddGroup("B");
-        book.AddContact({"Ann", "", "", "", "0821", {2}});
-        book.AddContact({"Bob", "", "", "", "0931", {3}});
+        Env env({"A", "B"});
+        env.book.AddContact({"Ann", "", "", "", "0821", {2}});
+        env.book.AddContact({"Bob", "", "", "", "0931", {3}});
         AddressBookPane pane(env.Store());
         pane.SearchField()->setText("93");  // typing searches from the start
         QCOMPARE(pane.CurrentGid(), 3);
@@ -153,28 +152,22 @@ private slots:
             {"an index outside the table does nothing", 2, "CID:99|GID:2", {}, true, {2, 4}},
         };
         for (const auto& c : cases) {
-            test::UiTestEnv env(false);
-            AddressBook& book = env.Store()->Book();
-            for (const char* g : {"A", "B", "C"})
-                book.AddGroup(g);
-            int32_t cid = book.AddContact({"Ann", "", "", "", "1", {2, 4}});
+            Env env({"A", "B", "C"});
+            int32_t cid = env.book.AddContact({"Ann", "", "", "", "1", {2, 4}});
             AddressBookPane pane(env.Store());
             pane.resize(800, 500);
             pane.show();
             const QString payload = c.payload.contains("%1") ? c.payload.arg(pane.Table().IndexOf(cid)) : c.payload;
             QCOMPARE(Drop(pane, c.row, payload, c.keys), c.accepted);
-            QVERIFY2(GroupsOf(*env.Store(), cid) == c.groups, c.what);
+            QVERIFY2(env.GroupsOf(cid) == c.groups, c.what);
         }
         QCOMPARE(ContactDragText(7, 2), QString("CID:7|GID:2"));
     }
 
     void KeyboardCopyAndMoveToAGroup() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        for (const char* g : {"A", "B"})
-            book.AddGroup(g);
-        int32_t ann = book.AddContact({"Ann", "", "", "", "1", {2}});
-        int32_t bob = book.AddContact({"Bob", "", "", "", "2", {2}});
+        Env env({"A", "B"});
+        int32_t ann = env.book.AddContact({"Ann", "", "", "", "1", {2}});
+        int32_t bob = env.book.AddContact({"Bob", "", "", "", "2", {2}});
         AddressBookPane pane(env.Store());
         pane.show();
         QApplication::setActiveWindow(&pane);
@@ -187,23 +180,20 @@ private slots:
         };
         pane.MemberList()->setFocus();
         QTest::keyClick(pane.MemberList(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(GroupsOf(*env.Store(), ann), (std::vector<int32_t>{2, 3}));
+        QCOMPARE(env.GroupsOf(ann), (std::vector<int32_t>{2, 3}));
         // (selectRow would read the modifiers of the key click before.)
         pane.MemberList()->selectionModel()->select(pane.MemberList()->model()->index(1, 0),
                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QVERIFY(pane.MemberList()->hasFocus());
         QCOMPARE(pane.SelectedContacts(), std::vector<int32_t>{bob});
         QTest::keyClick(pane.MemberList(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(GroupsOf(*env.Store(), bob), std::vector<int32_t>{3});
+        QCOMPARE(env.GroupsOf(bob), std::vector<int32_t>{3});
     }
 
     void NewMessageHandsOverGroupsOrContacts() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        book.AddGroup("A");
-        book.AddGroup("B");
-        book.AddContact({"Ann", "", "", "", "1", {2}});
-        book.AddContact({"Bob", "", "", "", "2", {2}});
+        Env env({"A", "B"});
+        env.book.AddContact({"Ann", "", "", "", "1", {2}});
+        env.book.AddContact({"Bob", "", "", "", "2", {2}});
         AddressBookPane pane(env.Store());
         QSignalSpy spy(&pane, &AddressBookPane::newMessageRequested);
         pane.NewMessageToGroups(2);
@@ -218,13 +208,10 @@ private slots:
         QCOMPARE(spy[2][1].value<QVector<int>>(), QVector<int>({1, 2}));
     }
 
-    // Coming back to the tab reloads the tables only when the address book was written meanwhile,
-    // by whichever part of the program; reads alone never cost a reload.
+    // Coming back to the tab reloads the tables only after a write, by whichever part of the program.
     void TabSwitchRebuildsOnlyAfterAWrite() {
-        test::UiTestEnv env(false);
-        AddressBook& book = env.Store()->Book();
-        book.AddGroup("A");  // 2
-        book.AddGroup("B");  // 3
+        Env env({"A", "B"});
+        AddressBook& book = env.book;
         const int32_t ann = book.AddContact({"Ann", "", "", "", "1", {2}});
         AddressBookPane pane(env.Store());
         ContactRecord record;
@@ -262,14 +249,12 @@ private slots:
             pane.Activate();
             pane.Activate();
             QVERIFY2(pane.Rebuilds() - before == (c.writes ? 1 : 0), c.what);
-            QVERIFY2(pane.Table().Size() == static_cast<size_t>(book.ContactCount()), c.what);
-            QVERIFY2(pane.GroupList()->model()->rowCount() == static_cast<int>(GroupListWithCounts(book).size()),
-                     c.what);
+            QVERIFY2(pane.Table().Size() == size_t(book.ContactCount()), c.what);
+            QVERIFY2(pane.GroupList()->model()->rowCount() == int(GroupListWithCounts(book).size()), c.what);
         }
     }
 
-    // The long automatic-groups caption wraps instead of widening the dialog past a scaled screen,
-    // and a click on it still ticks the box.
+    // The long automatic-groups caption wraps (no dialog wider than a scaled screen) and still ticks the box.
     void ImportDialogWrapsItsLongCaption() {
         ContactImportDialog dialog({{1, "All Contacts", 0, ""}}, 1);
         QVERIFY(dialog.sizeHint().width() < 700);
@@ -283,8 +268,7 @@ private slots:
     }
 
     void ImportThroughThePaneReportsTheCounts() {
-        test::UiTestEnv env(false);
-        env.Store()->Book().AddGroup("A");
+        Env env({"A"});
         const std::string file = env.DataDir() + "/in.csv";
         test::WriteFile(file, "fname,mobile\nAnn,1\nBob,\nCid,1\n");
         AddressBookPane pane(env.Store());

@@ -1,14 +1,12 @@
-// Keyboard use and assistive technology: the tab bar's shortcuts and arrow keys, Ctrl+Q and
-// Escape, mnemonics of the options pane, an accessible name on every control that takes the focus,
-// and the skin's text contrast.
+// Keyboard use: the tab bar's shortcuts and arrow keys, Ctrl+Q and Escape, mnemonics of the options
+// pane, and the skin's text contrast.
 #include <QAccessible>
-#include <QLineEdit>
 #include <QtTest>
 
 #include "core/AppSettings.h"
+#include "support/ShownWindow.h"
 #include "support/UiTestEnv.h"
 #include "ui/options/OptionsPane.h"
-#include "ui/options/ProxyDialog.h"
 #include "ui/shell/ImageButton.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/ShellStyle.h"
@@ -16,31 +14,6 @@
 
 using namespace quillon;
 using namespace quillon::test;
-
-namespace {
-
-MainWindowOptions NoTray() {
-    MainWindowOptions options;
-    options.tray = false;
-    return options;
-}
-
-// Focusable controls of `root` (shown ones) without an accessible name, as "objectName (class)".
-QStringList Unnamed(QWidget* root) {
-    QStringList missing;
-    for (QWidget* w : root->findChildren<QWidget*>()) {
-        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(root) || !w->isEnabled())
-            continue;
-        if (qobject_cast<QLineEdit*>(w) && w->parent() && w->parent()->inherits("QComboBox"))
-            continue;  // a combo box's own editor
-        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
-        if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
-            missing << QString("%1 (%2)").arg(w->objectName(), w->metaObject()->className());
-    }
-    return missing;
-}
-
-}  // namespace
 
 class KeyboardTest : public QObject {
     Q_OBJECT
@@ -50,24 +23,21 @@ private slots:
         UiTestEnv env(false);
         Settings().WorkingOnLine = false;
         MainWindow window(env.Store(), nullptr, nullptr, NoTray());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(Show(window));
         // Before login the tabs do not exist for the keyboard either.
         QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_2));
         QCOMPARE(window.CurrentTab(), 0);
         window.LoginSucceeded();
         struct Step {
-            QKeySequence keys;
+            QKeyCombination keys;
             int expected;
         };
-        const Step steps[] = {{QKeySequence(Qt::CTRL | Qt::Key_2), MainWindow::kTabAddresses},
-                              {QKeySequence(Qt::CTRL | Qt::Key_4), MainWindow::kTabOptions},
-                              {QKeySequence(Qt::CTRL | Qt::Key_Tab), MainWindow::kTabSms},  // wraps
-                              {QKeySequence(Qt::CTRL | Qt::Key_PageUp), MainWindow::kTabOptions},
-                              {QKeySequence(Qt::CTRL | Qt::Key_PageUp), MainWindow::kTabOutbox},
-                              {QKeySequence(Qt::CTRL | Qt::Key_PageDown), MainWindow::kTabOptions},
-                              {QKeySequence(Qt::CTRL | Qt::Key_1), MainWindow::kTabSms},
-                              {QKeySequence(Qt::CTRL | Qt::Key_3), MainWindow::kTabOutbox}};
+        // Ctrl+Tab from the last tab wraps round to the first.
+        const Step steps[] = {
+            {Qt::CTRL | Qt::Key_2, MainWindow::kTabAddresses},   {Qt::CTRL | Qt::Key_4, MainWindow::kTabOptions},
+            {Qt::CTRL | Qt::Key_Tab, MainWindow::kTabSms},       {Qt::CTRL | Qt::Key_PageUp, MainWindow::kTabOptions},
+            {Qt::CTRL | Qt::Key_PageUp, MainWindow::kTabOutbox}, {Qt::CTRL | Qt::Key_PageDown, MainWindow::kTabOptions},
+            {Qt::CTRL | Qt::Key_1, MainWindow::kTabSms},         {Qt::CTRL | Qt::Key_3, MainWindow::kTabOutbox}};
         for (const Step& step : steps) {
             QTest::keySequence(&window, step.keys);
             QCOMPARE(window.CurrentTab(), step.expected);
@@ -107,8 +77,7 @@ private slots:
             env.Messages().Clear();
             env.Messages().SetAnswer(c.answer);
             MainWindow window(env.Store(), nullptr, nullptr, NoTray());
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(Show(window));
             QTest::keyClick(&window, Qt::Key_Escape);
             QCOMPARE(window.isHidden(), c.hiddenAfter);
             QCOMPARE(int(env.Messages().Messages().size()), 1);
@@ -117,8 +86,7 @@ private slots:
             QCOMPARE(int(env.Messages().Messages().size()), 1);  // asked once
         }
         MainWindow window(env.Store(), nullptr, nullptr, NoTray());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(Show(window));
         QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_Q));
         QVERIFY(window.isHidden());
         // "Exit" is also in the header's menu.
@@ -129,8 +97,7 @@ private slots:
     void MnemonicsReachTheFields() {
         UiTestEnv env(false);
         OptionsPane pane;
-        pane.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        QVERIFY(Show(pane));
         const std::pair<char, const char*> keys[] = {
             {'p', "prefixEdit"},   {'g', "signatureEdit"},     {'i', "senderIdEdit"},        {'a', "proxyHostEdit"},
             {'s', "spanSmsCheck"}, {'d', "proxyPasswordEdit"}, {'m', "startMinimisedCheck"}, {'f', "workOfflineRadio"}};
@@ -144,27 +111,6 @@ private slots:
             QVERIFY2(focused && focused->objectName() == name,
                      qPrintable(QString(name) + " got " + (focused ? focused->objectName() : QString())));
         }
-    }
-
-    void EveryFocusableControlHasAName() {
-        UiTestEnv env(false);
-        Settings().WorkingOnLine = false;
-        Settings().help_url = "https://help.example/";
-        MainWindow window(env.Store(), nullptr, nullptr, NoTray());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(Unnamed(&window), QStringList());  // the login pane
-        window.LoginSucceeded();
-        for (int tab : MainWindow::kTabOrder) {
-            window.SelectTab(tab);
-            QCOMPARE(Unnamed(&window), QStringList());
-        }
-        ProxyDialog dialog;
-        dialog.show();
-        QCOMPARE(Unnamed(&dialog), QStringList());
-        // The voucher groups say what pasting does.
-        auto* group = window.findChild<QLineEdit*>("voucherEdit1");
-        QVERIFY(!QAccessible::queryAccessibleInterface(group)->text(QAccessible::Description).isEmpty());
     }
 
     void SkinTextKeepsContrast() {

@@ -1,10 +1,10 @@
 // A window that fits the desktop: the design size as the minimum, panes and header controls that
 // follow a larger window, size and position kept for the next start, resizing from the edges, and
 // start-up messages that name the data folder and its fix.
-#include <QDir>
 #include <QtTest>
 
 #include "core/DataPath.h"
+#include "support/ShownWindow.h"
 #include "support/TempDir.h"
 #include "support/UiTestEnv.h"
 #include "ui/login/LoginPane.h"
@@ -20,14 +20,6 @@
 using namespace quillon;
 using namespace quillon::test;
 
-namespace {
-MainWindowOptions NoTray() {
-    MainWindowOptions options;
-    options.tray = false;
-    return options;
-}
-}  // namespace
-
 class WindowTest : public QObject {
     Q_OBJECT
 
@@ -35,8 +27,7 @@ private slots:
     void PanesAndHeaderFollowTheSize() {
         UiTestEnv env(false);
         MainWindow window(env.Store(), nullptr, nullptr, NoTray());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(Show(window));
         const QSize design(ShellStyle::kBackgroundWidth + 2, ShellStyle::kBackgroundHeight + 2);
         QCOMPARE(window.minimumSize(), design);
         window.resize(300, 200);  // never below the design size
@@ -66,8 +57,7 @@ private slots:
         {
             MainWindow window(env.Store(), nullptr, nullptr, NoTray());
             window.setGeometry(chosen);
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(Show(window));
             window.RequestExit();
         }
         MainWindow again(env.Store(), nullptr, nullptr, NoTray());
@@ -106,12 +96,9 @@ private slots:
                               {missing, QString::fromStdString("quillon-cli init " + missing)},
                               {dir.Path(), QString()}};
         for (const Case& c : cases) {
-            QString problem = DataDirectoryProblem(c.path);
-            if (c.mustContain.isEmpty()) {
-                QVERIFY2(problem.isEmpty(), qPrintable(problem));
-            } else {
-                QVERIFY2(problem.contains(c.mustContain), qPrintable(problem));
-            }
+            const QString problem = DataDirectoryProblem(c.path);
+            QVERIFY2(c.mustContain.isEmpty() ? problem.isEmpty() : problem.contains(c.mustContain),
+                     qPrintable(problem));
         }
         QVERIFY(DataDirectoryProblem("").startsWith(Text(kTextNoDataPath)));
     }
