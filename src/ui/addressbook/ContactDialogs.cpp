@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/addressbook/OkCancelButtons.h"
 #include "ui/shell/UiText.h"
 
 namespace quillon {
@@ -21,17 +22,6 @@ bool HasText(const QString& text) {
         if (c != ' ')
             return true;
     return false;
-}
-
-QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText = {}) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(okText.isEmpty() ? Text(kTextOk) : okText);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
 }
 
 QLabel* Heading(const QString& text, QWidget* parent) {
@@ -62,7 +52,7 @@ GroupDialog::GroupDialog(const QString& currentName, QWidget* parent) : QDialog(
     label->setBuddy(name_);
     form->addRow(label, name_);
     layout->addLayout(form);
-    buttons_ = OkCancel(this);
+    buttons_ = OkCancelButtons(this);
     layout->addWidget(buttons_);
     connect(name_, &QLineEdit::textChanged, this, &GroupDialog::UpdateOk);
     UpdateOk();
@@ -119,7 +109,7 @@ ContactDialog::ContactDialog(bool isNew, const ContactRecord& c, const std::vect
     connect(groups_, &QListWidget::itemChanged, this, &ContactDialog::UpdateOk);
     layout->addWidget(groups_);
     layout->addWidget(new QLabel(Text(kTextAbRequired), this));
-    buttons_ = OkCancel(this);
+    buttons_ = OkCancelButtons(this);
     layout->addWidget(buttons_);
     UpdateOk();
 }
@@ -157,7 +147,7 @@ DeleteChoiceDialog::DeleteChoiceDialog(QWidget* parent) : QDialog(parent) {
     thisGroup_->setObjectName("thisGroupOnly");
     layout->addWidget(allGroups_);
     layout->addWidget(thisGroup_);
-    layout->addWidget(OkCancel(this, Text(kTextAbDelete)));
+    layout->addWidget(OkCancelButtons(this, Text(kTextAbDelete)));
 }
 
 bool DeleteChoiceDialog::Entirely() const {
@@ -186,7 +176,7 @@ GroupPickerDialog::GroupPickerDialog(const QString& title, const std::vector<Gro
         list_->setCurrentRow(0);
     connect(list_, &QListWidget::itemActivated, this, &QDialog::accept);
     layout->addWidget(list_);
-    layout->addWidget(OkCancel(this));
+    layout->addWidget(OkCancelButtons(this));
 }
 
 int32_t GroupPickerDialog::ChosenGid() const {

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "ui/addressbook/OkCancelButtons.h"
 #include "ui/shell/UiText.h"
 
 namespace quillon {
@@ -25,17 +26,6 @@ namespace quillon {
 namespace {
 
 constexpr int kMaxPath = 260;
-
-QDialogButtonBox* OkCancel(QDialog* dialog) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(Text(kTextOk));
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(kTextCancel));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancelButton");
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
 
 // A checkable list of every group but the catch-all first one.
 QListWidget* GroupChecklist(const std::vector<GroupListEntry>& groups, int32_t ticked, QWidget* parent) {
@@ -141,7 +131,7 @@ ContactImportDialog::ContactImportDialog(const std::vector<GroupListEntry>& grou
     groups_->setAccessibleName(Text(kTextImpGroups));
     groupsLabel->setBuddy(groups_);
     layout->addWidget(groups_);
-    buttons_ = OkCancel(this);
+    buttons_ = OkCancelButtons(this);
     layout->addWidget(buttons_);
     connect(browse, &QPushButton::clicked, this, &ContactImportDialog::Browse);
     connect(path_, &QLineEdit::textChanged, this, &ContactImportDialog::UpdateOk);
@@ -199,7 +189,7 @@ ContactExportDialog::ContactExportDialog(const std::vector<GroupListEntry>& grou
     vcard_->setObjectName("vcard");
     layout->addWidget(withGroups_);
     layout->addWidget(vcard_);
-    buttons_ = OkCancel(this);
+    buttons_ = OkCancelButtons(this);
     layout->addWidget(buttons_);
     if (selectionIds_.empty()) {
         selection_->setEnabled(false);
