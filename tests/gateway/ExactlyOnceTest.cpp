@@ -23,18 +23,6 @@ extern char** environ;
 namespace quillon::test {
 namespace {
 
-// The sandbox's listing lines after "OK: n".
-std::vector<std::string> Listing(SandboxProcess& sandbox, const std::string& name) {
-    std::vector<std::string> lines;
-    std::istringstream in(sandbox.Control(name, {}));
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line))
-        if (!line.empty())
-            lines.push_back(line);
-    return lines;
-}
-
 class ExactlyOnce : public WorkerFixture {
 protected:
     void SetUp() override {
@@ -43,7 +31,7 @@ protected:
         options.retryPause = std::chrono::milliseconds(5);
         worker_ = MakeWorker(options);
     }
-    size_t MessagesAtGateway() { return Listing(sandbox_, "messages").size(); }
+    size_t MessagesAtGateway() { return sandbox_.Listing("messages").size(); }
 };
 
 TEST_F(ExactlyOnce, UnknownOutcomesGoAgainUnderTheSameReference) {
@@ -252,8 +240,8 @@ TEST_F(KillTest, HardKilledSenderSendsEveryMessageExactlyOnce) {
     EXPECT_EQ(delivered, 400);
     EXPECT_EQ(ids.size(), 400u) << "two rows share a gateway message";
 
-    const std::vector<std::string> references = Listing(sandbox_, "references");
-    const std::vector<std::string> messages = Listing(sandbox_, "messages");
+    const std::vector<std::string> references = sandbox_.Listing("references");
+    const std::vector<std::string> messages = sandbox_.Listing("messages");
     EXPECT_EQ(references.size(), 400u);
     EXPECT_EQ(messages.size(), 400u) << "sent and charged once per reference";
     int repeats = 0;

@@ -210,18 +210,6 @@ TEST_F(SandboxServerTest, BadRequestsGetAnErrReplyAndTheServerKeepsServing) {
     EXPECT_FALSE(Send("447700900123").empty());
 }
 
-// Lines of a control listing after its "OK: n" line.
-std::vector<std::string> ListingLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line))
-        if (!line.empty())
-            lines.push_back(line);
-    return lines;
-}
-
 TEST_F(SandboxServerTest, ClientReferencesAreAnsweredFromMemoryAndSentOnce) {
     EXPECT_NE(sandbox_.Request("auth", {{"user", "demo"}, {"password", "demo"}}).find(" Refs: 7"), std::string::npos);
     const std::string first = Send("0712345678", "Hello", {{"ref", "r-1"}});
@@ -237,7 +225,7 @@ TEST_F(SandboxServerTest, ClientReferencesAreAnsweredFromMemoryAndSentOnce) {
     // One reference twice in one call is sent once; a reference first used by sendmsg is answered.
     const std::string reply =
         Call("quicksend", {{"batch", batch}, {"to", "0711000001,0711000002,0711000001"}, {"refs", "r-3,r-1,r-3"}});
-    const std::vector<std::string> lines = ListingLines("\n" + reply);
+    const std::vector<std::string> lines = SandboxProcess::ListingLines("\n" + reply);
     ASSERT_EQ(lines.size(), 3u) << reply;
     EXPECT_EQ(lines[0].substr(0, 36), lines[2].substr(0, 36));
     EXPECT_EQ(lines[1], "ID: " + first + " To: 0711000002 Ref: r-1");
@@ -246,8 +234,8 @@ TEST_F(SandboxServerTest, ClientReferencesAreAnsweredFromMemoryAndSentOnce) {
     EXPECT_EQ(Send("0712345678", "Bad", {{"ref", "no,commas"}}), "");
     EXPECT_EQ(lastReply_.substr(0, 8), "ERR: 100");
 
-    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 2u);  // r-1 and r-3
-    const std::vector<std::string> refs = ListingLines(sandbox_.Control("references", {}));
+    EXPECT_EQ(sandbox_.Listing("messages").size(), 2u);  // r-1 and r-3
+    const std::vector<std::string> refs = sandbox_.Listing("references");
     ASSERT_EQ(refs.size(), 3u);
     EXPECT_EQ(refs[0], "demo r-1 " + first + " repeats: 2");
     EXPECT_EQ(refs[1], "demo r-2 ERR:304 repeats: 1");
@@ -277,10 +265,10 @@ TEST_F(SandboxServerTest, InjectedFaultsHitOnlyTheirRequestsAndLostRepliesStillS
     ASSERT_TRUE(sandbox_.InjectFault("lost", 1, 0, "sendmsg"));
     Send("0712345678", "A");
     EXPECT_EQ(lastReply_.find("ID: "), std::string::npos) << lastReply_;
-    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 1u) << "handled although its reply was lost";
+    EXPECT_EQ(sandbox_.Listing("messages").size(), 1u) << "handled although its reply was lost";
     ASSERT_TRUE(sandbox_.InjectFault("late", 1, 50, "sendmsg"));
     EXPECT_FALSE(Send("0712345679").empty());
-    EXPECT_EQ(ListingLines(sandbox_.Control("messages", {})).size(), 2u);
+    EXPECT_EQ(sandbox_.Listing("messages").size(), 2u);
 
     bool ok = false;
     sandbox_.Control("fault", {{"kind", "lost"}, {"count", "1000"}, {"percent", "50"}, {"endpoint", "ping"}}, &ok);

@@ -141,6 +141,21 @@ std::string SandboxProcess::BaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
+std::vector<std::string> SandboxProcess::Listing(const std::string& name) {
+    return ListingLines(Control(name, {}));
+}
+
+std::vector<std::string> SandboxProcess::ListingLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
 std::string SandboxProcess::Control(const std::string& name, const std::map<std::string, std::string>& params,
                                     bool* ok) {
     long status = 0;

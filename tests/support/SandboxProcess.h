@@ -62,6 +62,9 @@ public:
     // Raw control call: POST to /control/<name> with form parameters; the reply body, and
     // `ok` false when the request failed or did not answer "OK".
     std::string Control(const std::string& name, const std::map<std::string, std::string>& params, bool* ok = nullptr);
+    // The lines of a control listing (messages, references, ...) after its "OK: n" line.
+    std::vector<std::string> Listing(const std::string& name);
+    static std::vector<std::string> ListingLines(const std::string& text);
 
     // A plain protocol request (POST to BaseUrl()+endpoint) for tests of the server itself.
     // Returns the reply body; `httpStatus` receives the HTTP status (0 when there was none).
